@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: host build (simulator, tools, unit,
+# module and scenario tests), then the target build (compile check of every
+# firmware source, Cortex-M4F tests under QEMU).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc)
+cmake --preset host >/dev/null
+cmake --build --preset host -j "$jobs"
+ctest --preset host -j "$jobs"
+
+cmake --preset arm >/dev/null
+cmake --build --preset arm -j "$jobs"
+ctest --preset arm -j "$jobs"
