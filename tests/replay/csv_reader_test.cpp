@@ -1,0 +1,174 @@
+// Recorded CSV files come from spreadsheets, loggers and hand edits: the reader must accept
+// their harmless variations and refuse anything it would otherwise misread, naming the line.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fall_replay/CsvReader.h"
+#include "fall_replay/Replay.h"
+#include "fall_synth/Run.h"
+
+namespace {
+
+using fall_replay::CsvReader;
+using fall_replay::CsvSample;
+using fall_replay::ParseError;
+
+std::vector<CsvSample> readAll(const std::string &text) {
+    std::istringstream in(text);
+    CsvReader r(in, "rec.csv");
+    std::vector<CsvSample> out;
+    CsvSample s;
+    while (r.next(s)) out.push_back(s);
+    return out;
+}
+
+std::string errorOf(const std::string &text) {
+    try {
+        readAll(text);
+    } catch (const ParseError &e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(CsvReader, AcceptsHeaderCommentsBlankLinesCrLfAndSpaces) {
+    const auto v = readAll(
+        "\xEF\xBB\xBF# recorded on the bench\r\n"
+        "ax,ay,az,gx,gy,gz\r\n"
+        "\r\n"
+        "1,-8192,3, -4 ,5,+6\r\n"
+        "   # a note\n"
+        "\t\n"
+        "-32768,32767,0,0,0,0");  // no final line end
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_EQ(v[0].line, 4u);
+    EXPECT_FALSE(v[0].hasTime);
+    EXPECT_EQ(v[0].data.accX, 1);
+    EXPECT_EQ(v[0].data.accY, -8192);
+    EXPECT_EQ(v[0].data.gyroX, -4);
+    EXPECT_EQ(v[0].data.gyroZ, 6);
+    EXPECT_EQ(v[1].line, 7u);
+    EXPECT_EQ(v[1].data.accX, -32768);
+    EXPECT_EQ(v[1].data.accY, 32767);
+}
+
+TEST(CsvReader, LeadingTimeColumnWithOrWithoutHeader) {
+    const auto a = readAll("time_ms,ax,ay,az,gx,gy,gz\n0,1,2,3,4,5,6\n20,1,2,3,4,5,6\n20,0,0,0,0,0,0\n");
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_TRUE(a[1].hasTime);
+    EXPECT_EQ(a[1].timeMs, 20);
+    EXPECT_EQ(a[1].data.accX, 1);
+    EXPECT_EQ(a[1].data.gyroZ, 6);
+    const auto b = readAll("100,1,2,3,4,5,6\n");
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].timeMs, 100);
+}
+
+TEST(CsvReader, RefusesBadInputNamingFileAndLine) {
+    EXPECT_EQ(errorOf("1,2,3,4,5,6\n1,2,3,4,5,32768\n"),
+              "rec.csv:2: value 32768 for gz is outside int16 (-32768..32767)");
+    EXPECT_EQ(errorOf("# c\n1,2,3,4,5,-32769\n"),
+              "rec.csv:2: value -32769 for gz is outside int16 (-32768..32767)");
+    EXPECT_EQ(errorOf("1,2,3,4,5\n"),
+              "rec.csv:1: expected 6 values (ax,ay,az,gx,gy,gz) or 7 (time_ms first), found 5");
+    EXPECT_EQ(errorOf("1,2,3,4,5,6\n\n1,2,3,4,5,6,7\n"), "rec.csv:3: expected 6 values, found 7");
+    EXPECT_EQ(errorOf("1,2,3.5,4,5,6\n"), "rec.csv:1: value '3.5' for az is not an integer");
+    EXPECT_EQ(errorOf("1,2,,4,5,6\n"), "rec.csv:1: missing value for az");
+    EXPECT_EQ(errorOf("1,2,3,4,5,6\n1,2,x,4,5,6\n"), "rec.csv:2: value 'x' for az is not an integer");
+    EXPECT_EQ(errorOf("1,2,3,99999999999999999999,5,6\n"),
+              "rec.csv:1: value '99999999999999999999' for gx is not an integer");
+    EXPECT_EQ(errorOf("40,1,2,3,4,5,6\n20,1,2,3,4,5,6\n"),
+              "rec.csv:2: time 20 ms is earlier than the previous sample's 40 ms");
+    EXPECT_EQ(errorOf("-20,1,2,3,4,5,6\n"), "rec.csv:1: time -20 is negative");
+    EXPECT_EQ(errorOf("a,b,c\n"),
+              "rec.csv:1: header names 3 columns; expected ax,ay,az,gx,gy,gz with an optional "
+              "leading time column");
+    EXPECT_EQ(errorOf("ax,ay,az,gx,gy,gz\ntime,ax,ay,az,gx,gy,gz\n"),
+              "rec.csv:2: expected 6 values, found 7");
+}
+
+TEST(CsvReader, EmptyInputHasNoSamples) {
+    EXPECT_TRUE(readAll("").empty());
+    EXPECT_TRUE(readAll("# nothing\n\nax,ay,az,gx,gy,gz\n").empty());
+}
+
+// The replay of a stream written as CSV must give what running the stream directly gives:
+// same positives, and the replay's state lines hash to the committed per-stream hash.
+TEST(Replay, CsvRoundTripOfAStreamGivesTheSameResultsAsTheDirectRun) {
+    static FALL_DETECTOR det;
+    const fall_synth::StreamDef *def = fall_synth::findStream("collision_fall");
+    ASSERT_NE(def, nullptr);
+    const fall_replay::RunSummary direct = fall_synth::runStream(*def, det);
+
+    std::ostringstream csvIn;
+    csvIn << "time_ms,ax,ay,az,gx,gy,gz\r\n";
+    fall_synth::Generator g(*def);
+    fall_synth::Sample s;
+    uint32_t i = 0;
+    while (g.next(s)) {
+        csvIn << 1000 + 20 * i++ << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx
+              << ',' << s.gy << ',' << s.gz << "\r\n";
+    }
+    std::istringstream in(csvIn.str());
+    CsvReader reader(in, "x");
+    std::ostringstream out;
+    const fall_replay::ReplayResult r = fall_replay::replay(reader, &out);
+
+    ASSERT_EQ(r.samples, direct.samples);
+    ASSERT_EQ(r.positives.size(), direct.positiveCount);
+    for (std::size_t k = 0; k < r.positives.size(); ++k) {
+        EXPECT_EQ(r.positives[k].index, direct.positives[k].index);
+        EXPECT_EQ(r.positives[k].type, direct.positives[k].type);
+        EXPECT_EQ(r.positives[k].timeMs, 1000 + 20 * int64_t(direct.positives[k].index));
+        EXPECT_EQ(r.positives[k].line, direct.positives[k].index + 2);
+    }
+    // Strip "index,time_ms," from each line and hash the rest as the direct run does.
+    std::istringstream lines(out.str());
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, std::string("index,time_ms,") + fall_replay::stateHeader());
+    fall_replay::Hash64 h;
+    uint32_t n = 0;
+    while (std::getline(lines, line)) {
+        const std::size_t cut = line.find(',', line.find(',') + 1) + 1;
+        EXPECT_EQ(line.substr(0, cut), std::to_string(n) + "," + std::to_string(1000 + 20 * n) + ",");
+        std::string rest = line.substr(cut) + "\n";
+        h.add(rest.data(), rest.size());
+        ++n;
+    }
+    EXPECT_EQ(n, direct.samples);
+    EXPECT_EQ(h.value(), direct.hash);
+}
+
+TEST(Observe, StateLineFormatsExtremeValuesAndMatchesTheHeader) {
+    char buf[64];
+    *fall_replay::putInt(buf, INT64_MIN) = '\0';
+    EXPECT_STREQ(buf, "-9223372036854775808");
+    *fall_replay::putInt(buf, 0) = '\0';
+    EXPECT_STREQ(buf, "0");
+    *fall_replay::putInt(buf, 4294967295LL) = '\0';
+    EXPECT_STREQ(buf, "4294967295");
+    *fall_replay::putHex64(buf, 0xfedcba9876543210ull) = '\0';
+    EXPECT_STREQ(buf, "fedcba9876543210");
+
+    static FALL_DETECTOR det{};
+    det.roll = -2147483647 - 1;
+    det.raw_acc = 65535;
+    const FALL_DETECTOR_SENSOR_DATA in{-32768, 32767, 0, 1, -1, 0};
+    char line[fall_replay::kStateLineMax];
+    const std::size_t n = fall_replay::formatState(det, in, 16, line);
+    EXPECT_EQ(std::string(line).size(), n);
+    const std::string s(line);
+    EXPECT_EQ(s.rfind("-32768,32767,0,1,-1,0,65535,", 0), 0u) << s;
+    EXPECT_NE(s.find(",-2147483648,"), std::string::npos);
+    EXPECT_EQ(s.substr(s.size() - 3), ",16");
+    std::size_t commasLine = 0, commasHeader = 0;
+    for (char c : s) commasLine += c == ',';
+    for (const char *p = fall_replay::stateHeader(); *p; ++p) commasHeader += *p == ',';
+    EXPECT_EQ(commasLine, commasHeader);
+}
+
+}  // namespace
