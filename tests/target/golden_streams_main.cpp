@@ -1,0 +1,37 @@
+// Cortex-M4F run of the synthetic streams: generates every stream on the target with the
+// same generator code as the host, runs the engine and compares each stream's positive results
+// and hash of per-sample observable output with the committed regression data.
+#include "ExpectedStreams.h"
+#include "Semihost.h"
+#include "fall_synth/Run.h"
+
+namespace {
+FALL_DETECTOR g_detector;
+}
+
+int main() {
+    target::printLine(FallDetectorGetVersionInfo());
+    if (regression::kExpectedStreamCount != fall_synth::streamCount()) {
+        target::fail("the regression data and the stream catalogue differ in size");
+    }
+    int failures = 0;
+    char reason[regression::kReasonMax];
+    for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
+        const regression::ExpectedStream &want = regression::kExpectedStreams[i];
+        const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
+        if (!def) {
+            target::print("FAIL: unknown stream ");
+            target::printLine(want.name);
+            ++failures;
+            continue;
+        }
+        const fall_replay::RunSummary got = fall_synth::runStream(*def, g_detector);
+        const bool ok = regression::matches(want, got, reason);
+        target::print(ok ? "  " : "FAIL: ");
+        target::printLine(reason);
+        failures += ok ? 0 : 1;
+    }
+    if (failures != 0) target::fail("streams differ from the host's regression data");
+    target::printLine("all streams match the host's regression data");
+    target::exitWith(0);
+}
