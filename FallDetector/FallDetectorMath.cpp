@@ -1,11 +1,417 @@
-// TEMPORARY: forwards to the C library until the engine's own implementations land.
+// The engine's own elementary functions.
+//
+// The C libraries of the host and of the target round some results differently in the
+// last bit, and the engine truncates angles to whole degrees, so one bit can change a
+// decision. These functions use only +, -, *, /, sqrt, comparisons and integer bit work,
+// each rounded on its own, so they give the same bits wherever IEEE doubles and floats are
+// exact (x86-64 SSE, Cortex-M4F with software doubles). Error bound: 1 ulp over the whole
+// domain (measured worst cases are listed in tests/engine_math).
+//
+// Constants are printed by tests/engine_math/derive_constants.py (mpmath): Taylor
+// coefficients 1/n!, a Chebyshev fit for the arcsine kernel, split and double-double
+// constants, and the bits of 2/pi.
 #include "FallDetectorMath.h"
+
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+
 namespace fdmath {
-float asinf(float x) { return std::asin(x); }
-float atan2f(float y, float x) { return std::atan2(y, x); }
-double sin(double x) { return std::sin(x); }
-double cos(double x) { return std::cos(x); }
-double exp(double x) { return std::exp(x); }
-double asin(double x) { return std::asin(x); }
+namespace {
+
+uint64_t bits_of(double x) {
+    uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+double from_bits(uint64_t b) {
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
+
+uint32_t bits_of(float x) {
+    uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+float float_from_bits(uint32_t b) {
+    float x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
+
+constexpr uint64_t kAbsMask = 0x7FFFFFFFFFFFFFFFull;
+constexpr uint64_t kSignMask = 0x8000000000000000ull;
+constexpr uint64_t kInfBits = 0x7FF0000000000000ull;
+// One NaN for every invalid operation, so that host and target agree on it too.
+constexpr uint64_t kQuietNaNBits = 0x7FF8000000000000ull;
+
+bool is_nan(double x) { return (bits_of(x) & kAbsMask) > kInfBits; }
+bool sign_bit(double x) { return (bits_of(x) & kSignMask) != 0; }
+double abs_of(double x) { return from_bits(bits_of(x) & kAbsMask); }
+double with_sign_of(double magnitude, bool negative) {
+    return negative ? -magnitude : magnitude;
+}
+
+// 2^k for -1022 <= k <= 1023.
+double pow2(int k) { return from_bits(static_cast<uint64_t>(k + 1023) << 52); }
+
+// Error-free transformations (no fused multiply-add): a + b = s + e exactly.
+void two_sum(double a, double b, double& s, double& e) {
+    s = a + b;
+    const double bv = s - a;
+    e = (a - (s - bv)) + (b - bv);
+}
+// Requires |a| >= |b| or a == 0.
+void fast_two_sum(double a, double b, double& s, double& e) {
+    s = a + b;
+    e = b - (s - a);
+}
+// a * b = p + e exactly (Dekker), for products far from overflow and underflow.
+void two_prod(double a, double b, double& p, double& e) {
+    constexpr double kSplit = 134217729.0;  // 2^27 + 1
+    const double ca = kSplit * a;
+    const double ah = ca - (ca - a);
+    const double al = a - ah;
+    const double cb = kSplit * b;
+    const double bh = cb - (cb - b);
+    const double bl = b - bh;
+    p = a * b;
+    e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+// c[0] + z * (c[1] + z * (... + z * c[N-1])).
+template <int N>
+double horner(const double (&c)[N], double z) {
+    double acc = c[N - 1];
+    for (int i = N - 2; i >= 0; --i) acc = c[i] + z * acc;
+    return acc;
+}
+
+constexpr double kPiO2Hi = 1.5707963267948966;
+constexpr double kPiO2Lo = 6.123233995736766e-17;
+constexpr double kPi = 3.141592653589793;
+constexpr double kPiO4 = 0.7853981633974483;
+constexpr double k3PiO4 = 2.356194490192345;
+
+// ---------------------------------------------------------------- sine and cosine
+
+// sin(h + l) for |h| <= pi/4, |l| <= ulp(h): h + h^3 * S(h^2) + l * (1 - h^2 / 2).
+// S is the Taylor series of (sin(h) - h) / h^3, cut where the next term is below
+// 2^-60 of the result at pi/4.
+double sin_kernel(double h, double l) {
+    const double z = h * h;
+    constexpr double kS[] = {-0.16666666666666666,   0.008333333333333333,
+                             -0.0001984126984126984, 2.7557319223985893e-06,
+                             -2.505210838544172e-08, 1.6059043836821613e-10,
+                             -7.647163731819816e-13, 2.8114572543455206e-15};
+    const double s = horner(kS, z);
+    return h + (h * z * s + (l - 0.5 * z * l));
+}
+
+// cos(h + l) for |h| <= pi/4: 1 - h^2/2 + h^4 * C(h^2) - h * l, with h^2/2 kept exact
+// because 1 - h^2/2 is where the rounding would otherwise cost a quarter ulp.
+double cos_kernel(double h, double l) {
+    double zh, zl;
+    two_prod(h, h, zh, zl);
+    const double hz = 0.5 * zh;
+    const double w = 1.0 - hz;
+    const double e = (1.0 - w) - hz;
+    const double z = zh;
+    constexpr double kC[] = {0.041666666666666664,   -0.001388888888888889,
+                             2.48015873015873e-05,   -2.755731922398589e-07,
+                             2.08767569878681e-09,   -1.1470745597729725e-11,
+                             4.779477332387385e-14,  -1.5619206968586225e-16};
+    const double c = horner(kC, z);
+    return w + (e + ((z * z * c - 0.5 * zl) - h * l));
+}
+
+// Bits of 2/pi after the binary point, most significant first.
+constexpr uint32_t kTwoOverPi[40] = {
+    0xA2F9836E, 0x4E441529, 0xFC2757D1, 0xF534DDC0, 0xDB629599,
+    0x3C439041, 0xFE5163AB, 0xDEBBC561, 0xB7246E3A, 0x424DD2E0,
+    0x06492EEA, 0x09D1921C, 0xFE1DEB1C, 0xB129A73E, 0xE88235F5,
+    0x2EBB4484, 0xE99C7026, 0xB45F7E41, 0x3991D639, 0x835339F4,
+    0x9C845F8B, 0xBDF9283B, 0x1FF897FF, 0xDE05980F, 0xEF2F118B,
+    0x5A0A6D1F, 0x6D367ECF, 0x27CB09B7, 0x4F463F66, 0x9E5FEA2D,
+    0x7527BAC7, 0xEBE5F17B, 0x3D0739F7, 0x8A5292EA, 0x6BFB5FB1,
+    0x1F8D5D08, 0x56033046, 0xFC7B6BAB, 0xF0CFBC20, 0x9AF4361D,
+};
+
+// 64 bits of the 320-bit little-endian number p, starting at bit pos (pos <= 256).
+uint64_t bits64_at(const uint32_t* p, int pos) {
+    const int w = pos / 32;
+    const int s = pos % 32;
+    const uint64_t low = static_cast<uint64_t>(p[w]) | (static_cast<uint64_t>(p[w + 1]) << 32);
+    if (s == 0) return low;
+    return (low >> s) | (static_cast<uint64_t>(p[w + 2]) << (64 - s));
+}
+
+int leading_zeros64(uint64_t v) {
+    int n = 0;
+    while ((v & kSignMask) == 0) {
+        v <<= 1;
+        ++n;
+    }
+    return n;
+}
+
+// Argument reduction for finite ax > pi/4: ax = n * pi/2 + (rh + rl), |rh + rl| <= pi/4,
+// returns n mod 4. ax = m * 2^e exactly with a 53-bit integer m; the product of m with a
+// 256-bit window of 2/pi, taken from the bit that can still reach the last two integer
+// bits, gives ax * 2/pi mod 4 with 126 fraction bits (Payne and Hanek). Exact enough for
+// every double, including the closest ones to multiples of pi/2 (r about 2^-61 * ax).
+int reduce_pio2(double ax, double& rh, double& rl) {
+    const uint64_t b = bits_of(ax);
+    const uint64_t m = (b & 0x000FFFFFFFFFFFFFull) | 0x0010000000000000ull;
+    const int e = static_cast<int>(b >> 52) - 1075;  // >= -53 because ax > pi/4
+    const int first = e >= 2 ? (e - 2) / 32 : 0;  // earlier words only add multiples of 4
+    const int frac_bits = 32 * (first + 8) - e;     // binary point of the product: 223..309
+
+    // p = m * window, 53 x 256 bits, little-endian words.
+    uint32_t p[10] = {};
+    const uint64_t m_lo = m & 0xFFFFFFFFu;
+    const uint64_t m_hi = m >> 32;
+    uint64_t carry = 0;
+    for (int k = 0; k < 8; ++k) {
+        const uint64_t t = kTwoOverPi[first + 7 - k] * m_lo + carry;
+        p[k] = static_cast<uint32_t>(t);
+        carry = t >> 32;
+    }
+    p[8] = static_cast<uint32_t>(carry);
+    carry = 0;
+    for (int k = 0; k < 8; ++k) {
+        const uint64_t t = kTwoOverPi[first + 7 - k] * m_hi + p[k + 1] + carry;
+        p[k + 1] = static_cast<uint32_t>(t);
+        carry = t >> 32;
+    }
+    p[9] = static_cast<uint32_t>(carry);
+
+    // Two integer bits and 62 fraction bits, then 64 more fraction bits.
+    const uint64_t top = bits64_at(p, frac_bits - 62);
+    uint64_t fl = bits64_at(p, frac_bits - 126);
+    int n = static_cast<int>(top >> 62);
+    uint64_t fh = top & 0x3FFFFFFFFFFFFFFFull;
+    bool negative = false;
+    if (fh & 0x2000000000000000ull) {  // fraction >= 1/2: round n up, r becomes negative
+        ++n;
+        negative = true;
+        fl = ~fl + 1;
+        fh = (~fh + (fl == 0 ? 1 : 0)) & 0x3FFFFFFFFFFFFFFFull;
+    }
+    if (fh == 0 && fl == 0) {  // cannot happen for a double; kept for a defined result
+        rh = 0.0;
+        rl = 0.0;
+        return n & 3;
+    }
+
+    // Fraction f = (fh * 2^64 + fl) * 2^-126; normalise to 128 bits and take 53 + 53 bits.
+    int shift = fh != 0 ? leading_zeros64(fh) : 64 + leading_zeros64(fl);
+    uint64_t nh, nl;
+    if (shift >= 64) {
+        nh = fl << (shift - 64);
+        nl = 0;
+    } else if (shift == 0) {
+        nh = fh;
+        nl = fl;
+    } else {
+        nh = (fh << shift) | (fl >> (64 - shift));
+        nl = fl << shift;
+    }
+    const uint64_t t1 = nh >> 11;                                   // bits 127..75
+    const uint64_t t2 = ((nh & 0x7FFull) << 42) | (nl >> 22);       // bits 74..22
+    const double fhi = static_cast<double>(t1) * pow2(-51 - shift);   // exact: t1 < 2^53
+    const double flo = static_cast<double>(t2) * pow2(-104 - shift);
+
+    // r = f * pi/2 in double-double.
+    double ph, pl;
+    two_prod(fhi, kPiO2Hi, ph, pl);
+    pl += fhi * kPiO2Lo + flo * kPiO2Hi;
+    fast_two_sum(ph, pl, rh, rl);
+    if (negative) {
+        rh = -rh;
+        rl = -rl;
+    }
+    return n & 3;
+}
+
+// ---------------------------------------------------------------- arcsine kernel
+
+// asin(s) - s = s * z * R(z) for z = s^2 <= 1/4; R is a degree-12 Chebyshev fit with a
+// relative error of 1.2e-16, and the term is at most 4.6% of the result.
+double asin_tail(double s, double z) {
+    constexpr double kR[] = {0.16666666666666669,  0.07499999999998433,  0.04464285714635543,
+                             0.030381944138531247, 0.02237217294214989,  0.017352392720869973,
+                             0.013971212973552933, 0.011479177415184906, 0.01032281435018578,
+                             0.005457506718640358, 0.01740087944269402,  -0.014851887071247204,
+                             0.028757851367421566};
+    const double r = horner(kR, z);
+    return s * z * r;
+}
+
+// ---------------------------------------------------------------- arctangent kernel
+
+// atan(t) for 0 <= t <= 1: atan(t) = atan(c) + atan(u), c = k/8 nearest to t,
+// u = (t - c) / (1 + t c), |u| <= 1/16, with the Taylor series of atan(u) to u^13
+// (truncation below 2^-60 relative). About 2^-52 accurate: far beyond what a float needs.
+double atan01(double t) {
+    constexpr double kAtanK8[9] = {0.0,
+                                   0.12435499454676144,
+                                   0.24497866312686414,
+                                   0.35877067027057225,
+                                   0.4636476090008061,
+                                   0.5585993153435624,
+                                   0.6435011087932844,
+                                   0.7188299996216245,
+                                   0.7853981633974483};
+    const int k = static_cast<int>(t * 8.0 + 0.5);
+    const double c = k * 0.125;
+    const double u = (t - c) / (1.0 + t * c);
+    const double v = u * u;
+    constexpr double kA[] = {-0.3333333333333333, 0.2, -0.14285714285714285, 0.1111111111111111,
+                             -0.09090909090909091, 0.07692307692307693};
+    const double p = v * horner(kA, v);
+    return kAtanK8[k] + (u + u * p);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- public functions
+
+double sin(double x) {
+    const double ax = abs_of(x);
+    const bool negative = sign_bit(x);
+    if (!(ax < from_bits(kInfBits))) {  // inf or NaN
+        return is_nan(x) ? x : from_bits(kQuietNaNBits);
+    }
+    if (ax < 7.450580596923828e-09) return x;  // 2^-27: x^3/6 is below half an ulp
+    if (ax <= kPiO4) return with_sign_of(sin_kernel(ax, 0.0), negative);
+    double rh, rl;
+    double y;
+    switch (reduce_pio2(ax, rh, rl)) {
+        case 0: y = sin_kernel(rh, rl); break;
+        case 1: y = cos_kernel(rh, rl); break;
+        case 2: y = -sin_kernel(rh, rl); break;
+        default: y = -cos_kernel(rh, rl); break;
+    }
+    return with_sign_of(y, negative);  // sin is odd: reduce |x| and restore the sign
+}
+
+double cos(double x) {
+    const double ax = abs_of(x);
+    if (!(ax < from_bits(kInfBits))) {
+        return is_nan(x) ? x : from_bits(kQuietNaNBits);
+    }
+    if (ax < 7.450580596923828e-09) return 1.0;  // x^2/2 below half an ulp of 1
+    if (ax <= kPiO4) return cos_kernel(ax, 0.0);
+    double rh, rl;
+    switch (reduce_pio2(ax, rh, rl)) {
+        case 0: return cos_kernel(rh, rl);
+        case 1: return -sin_kernel(rh, rl);
+        case 2: return -cos_kernel(rh, rl);
+        default: return sin_kernel(rh, rl);
+    }
+}
+
+// exp(x) = 2^k * exp(r), x = k ln2 + r, |r| <= ln2/2 (Cody and Waite): ln2 is split into a
+// 32-bit head, whose product with k is exact, and a tail. exp(r) = 1 + r + r^2 * P(r), P
+// the Taylor series of (e^r - 1 - r) / r^2 to r^12 (truncation below 2^-60 relative).
+double exp(double x) {
+    if (is_nan(x)) return x;
+    if (x > 709.8) return from_bits(kInfBits);  // beyond ln(DBL_MAX) = 709.78...
+    if (x < -745.2) return 0.0;                 // below ln(2^-1075): rounds to zero
+    const double kInvLn2 = 1.4426950408889634;
+    const double kLn2Hi = 0.6931471803691238;
+    const double kLn2Lo = 1.9082149292705877e-10;
+    const int k = static_cast<int>(x * kInvLn2 + (x < 0.0 ? -0.5 : 0.5));
+    const double rh = x - k * kLn2Hi;  // exact
+    const double rl = -(k * kLn2Lo);
+    const double r = rh + rl;
+    constexpr double kE[] = {0.5,
+                             0.16666666666666666,
+                             0.041666666666666664,
+                             0.008333333333333333,
+                             0.001388888888888889,
+                             0.0001984126984126984,
+                             2.48015873015873e-05,
+                             2.7557319223985893e-06,
+                             2.755731922398589e-07,
+                             2.505210838544172e-08,
+                             2.08767569878681e-09,
+                             1.6059043836821613e-10,
+                             1.1470745597729725e-11};
+    const double p = r * r * horner(kE, r);
+    double s, e;
+    fast_two_sum(1.0, rh, s, e);  // 1 + rh exactly, so the largest rounding happens once
+    const double y = s + (e + (rl + p));
+    // Scale by 2^k; results in the subnormal range are rounded once, by the last product.
+    if (k > 1023) return y * 2.0 * pow2(k - 1);
+    if (k < -1021) return y * pow2(k + 1000) * pow2(-1000);
+    return y * pow2(k);
+}
+
+// asin(x) = x + x^3 R(x^2) for |x| <= 1/2; above, asin(x) = pi/2 - 2 asin(s) with
+// s = sqrt((1 - x) / 2) <= 1/2, s kept as a double-double because the factor 2 would
+// double its rounding error.
+//
+// Arguments just outside [-1, 1] come from rounding in the caller (a ratio of two norms,
+// a component of a unit quaternion), not from a real domain error; a NaN there would
+// poison the attitude for the life of the detector, so every finite |x| > 1 gives the
+// value at the nearest end, +-pi/2. NaN stays NaN; +-inf gives NaN.
+double asin(double x) {
+    if (is_nan(x)) return x;
+    const double ax = abs_of(x);
+    const bool negative = sign_bit(x);
+    if (ax == from_bits(kInfBits)) return from_bits(kQuietNaNBits);
+    if (ax >= 1.0) return with_sign_of(kPiO2Hi, negative);
+    if (ax <= 0.5) return x + asin_tail(x, x * x);  // odd term by term
+    const double z = (1.0 - ax) * 0.5;              // exact
+    const double sh = std::sqrt(z);
+    double sq, sq_err;
+    two_prod(sh, sh, sq, sq_err);
+    const double sl = ((z - sq) - sq_err) / (2.0 * sh);  // sqrt(z) = sh + sl
+    const double tail = 2.0 * (sl + asin_tail(sh, z));
+    double h, e;
+    two_sum(kPiO2Hi, -2.0 * sh, h, e);
+    return with_sign_of(h + (e + (kPiO2Lo - tail)), negative);
+}
+
+// Single-precision arcsine through the double one: the double result is within 1 ulp
+// (2^-29 float ulps), so rounding it to float stays within half a float ulp and a hair.
+// Same saturation outside [-1, 1] as asin.
+float asinf(float x) { return static_cast<float>(asin(static_cast<double>(x))); }
+
+// Single-precision two-argument arctangent, computed in double and rounded once to float.
+// Quadrants, signed zeros and infinities as in C99 Annex F: atan2f(+-0, +0) = +-0,
+// atan2f(+-0, -0) = +-pi, atan2f(+-inf, +-inf) = +-pi/4 or +-3pi/4.
+float atan2f(float y, float x) {
+    const uint32_t yb = bits_of(y);
+    const uint32_t xb = bits_of(x);
+    if ((yb & 0x7FFFFFFFu) > 0x7F800000u || (xb & 0x7FFFFFFFu) > 0x7F800000u) {
+        return float_from_bits(0x7FC00000u);
+    }
+    const bool y_negative = (yb & 0x80000000u) != 0;
+    const bool x_negative = (xb & 0x80000000u) != 0;
+    const double ay = abs_of(static_cast<double>(y));
+    const double ax = abs_of(static_cast<double>(x));
+    const double inf = from_bits(kInfBits);
+    double a;
+    if (ay == inf && ax == inf) {
+        a = x_negative ? k3PiO4 : kPiO4;
+    } else if (ay == 0.0) {
+        a = x_negative ? kPi : 0.0;
+    } else {
+        if (ay <= ax) {
+            a = atan01(ay / ax);  // ax = inf gives 0
+        } else {
+            a = kPiO2Hi - atan01(ax / ay);
+        }
+        if (x_negative) a = kPi - a;
+    }
+    return static_cast<float>(y_negative ? -a : a);
+}
+
 }  // namespace fdmath

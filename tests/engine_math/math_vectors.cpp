@@ -1,0 +1,216 @@
+#include "math_vectors.h"
+
+#include <cstring>
+#include <limits>
+
+#include "FallDetectorMath.h"
+
+namespace {
+
+constexpr uint32_t kSinCosInputs = 14 + 4 * 1024;
+constexpr uint32_t kExpInputs = 16 + 4 * 1024;
+constexpr uint32_t kAsinInputs = 20 + 3 * 1024;
+constexpr uint32_t kAsinfInputs = 16 + 3 * 1024;
+constexpr uint32_t kAtan2fEdges = 11;
+constexpr uint32_t kAtan2fInputs = kAtan2fEdges * kAtan2fEdges + 3 * 1024;
+
+uint64_t bits(double x) {
+    uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+double dbl(uint64_t b) {
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
+uint32_t bits(float x) {
+    uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+float flt(uint32_t b) {
+    float x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
+
+class Fnv1a {
+public:
+    void add(uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            h_ ^= (v >> (8 * i)) & 0xFFu;
+            h_ *= 1099511628211ull;
+        }
+    }
+    void add(double x) {
+        const uint64_t b = bits(x);
+        add((b & 0x7FFFFFFFFFFFFFFFull) > 0x7FF0000000000000ull ? 0x7FF8000000000000ull : b, 8);
+    }
+    void add(float x) {
+        const uint32_t b = bits(x);
+        add((b & 0x7FFFFFFFu) > 0x7F800000u ? 0x7FC00000u : b, 4);
+    }
+    uint64_t value() const { return h_; }
+
+private:
+    uint64_t h_ = 14695981039346656037ull;
+};
+
+// splitmix64: a fixed, portable sequence.
+class Sequence {
+public:
+    explicit Sequence(uint64_t seed) : s_(seed) {}
+    uint64_t next() {
+        uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [lo, hi): 53 random bits, exact conversion, then one product and one sum.
+    double uniform(double lo, double hi) {
+        const double u = static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0);
+        return lo + (hi - lo) * u;
+    }
+    // Random sign and mantissa, binary exponent in [emin, emax].
+    double log_uniform(int emin, int emax) {
+        const uint64_t r = next();
+        const uint64_t e = static_cast<uint64_t>(emin + static_cast<int>((r >> 52) % static_cast<uint64_t>(emax - emin + 1)) + 1023);
+        return dbl((r & 0x800FFFFFFFFFFFFFull) | (e << 52));
+    }
+    // Any finite double.
+    double any_finite() {
+        for (;;) {
+            const uint64_t r = next();
+            if ((r & 0x7FF0000000000000ull) != 0x7FF0000000000000ull) return dbl(r);
+        }
+    }
+    float any_finite_float() {
+        for (;;) {
+            const uint32_t r = static_cast<uint32_t>(next() >> 32);
+            if ((r & 0x7F800000u) != 0x7F800000u) return flt(r);
+        }
+    }
+
+private:
+    uint64_t s_;
+};
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr float kInfF = std::numeric_limits<float>::infinity();
+constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
+
+template <typename F>
+uint64_t hash_sin_cos(F f) {
+    const double edges[14] = {0.0,
+                              -0.0,
+                              dbl(1),                     // smallest subnormal
+                              7.450580596923828e-09,      // 2^-27
+                              0.7853981633974483,         // pi/4
+                              dbl(bits(0.7853981633974483) + 1),
+                              1.5707963267948966,
+                              3.141592653589793,
+                              1e5,
+                              1e9,
+                              1.7976931348623157e308,
+                              dbl(0x7506AC5B262CA1FFull),  // the double closest to a multiple of pi/2
+                              kInf,
+                              kNaN};
+    Fnv1a h;
+    for (double x : edges) h.add(f(x));
+    Sequence s(1);
+    for (int i = 0; i < 1024; ++i) h.add(f(s.uniform(-0.2, 0.2)));  // half-angles of one step
+    for (int i = 0; i < 1024; ++i) h.add(f(s.uniform(-10.0, 10.0)));
+    for (int i = 0; i < 1024; ++i) h.add(f(s.log_uniform(-30, 30)));
+    for (int i = 0; i < 1024; ++i) h.add(f(s.any_finite()));
+    return h.value();
+}
+
+uint64_t hash_exp() {
+    const double edges[16] = {0.0,     -0.0,     1.0,      -1.0,     1e-300,  -1e-300,
+                              709.78,  709.79,   -708.39,  -708.40,  -745.13, -745.14,
+                              -1000.0, kInf,     -kInf,    kNaN};
+    Fnv1a h;
+    for (double x : edges) h.add(fdmath::exp(x));
+    Sequence s(2);
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::exp(s.uniform(-30.0, 0.0)));  // gain exponents
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::exp(s.uniform(-1.0, 1.0)));
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::exp(s.uniform(-745.2, 709.8)));
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::exp(s.log_uniform(-60, 9)));
+    return h.value();
+}
+
+uint64_t hash_asin() {
+    const double one_up = dbl(bits(1.0) + 1);
+    const double one_down = dbl(bits(1.0) - 1);
+    const double half_up = dbl(bits(0.5) + 1);
+    const double edges[20] = {0.0,     -0.0,      dbl(1),   1.0,       -1.0,
+                              one_up,  -one_up,   one_down, -one_down, 0.5,
+                              -0.5,    half_up,   -half_up, 2.0,       -2.0,
+                              1e-300,  1e300,     kInf,     -kInf,     kNaN};
+    Fnv1a h;
+    for (double x : edges) h.add(fdmath::asin(x));
+    Sequence s(3);
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::asin(s.uniform(0.0, 1.0)));  // |k| / |u|
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::asin(s.uniform(-1.0, 1.0)));
+    for (int i = 0; i < 1024; ++i) {
+        const double x = 1.0 - s.uniform(0.0, 1.0) * dbl(static_cast<uint64_t>(1023 - (i % 53)) << 52);
+        h.add(fdmath::asin((i & 1) ? x : -x));  // close to +-1
+    }
+    return h.value();
+}
+
+uint64_t hash_asinf() {
+    const float one_up = flt(bits(1.0f) + 1);
+    const float one_down = flt(bits(1.0f) - 1);
+    const float edges[16] = {0.0f,     -0.0f,  flt(1), 1.0f,   -1.0f,  one_up, -one_up, one_down,
+                             -one_down, 0.5f,  -0.5f,  1.5f,   -1.5f,  kInfF,  -kInfF,  kNaNF};
+    Fnv1a h;
+    for (float x : edges) h.add(fdmath::asinf(x));
+    Sequence s(4);
+    for (int i = 0; i < 1024; ++i) {
+        h.add(fdmath::asinf(static_cast<float>(s.uniform(-1.0, 1.0))));
+    }
+    for (int i = 0; i < 1024; ++i) {  // the last few thousand floats below 1 and above -1
+        const float x = flt(bits(1.0f) - static_cast<uint32_t>(s.next() >> 52));
+        h.add(fdmath::asinf((i & 1) ? x : -x));
+    }
+    for (int i = 0; i < 1024; ++i) h.add(fdmath::asinf(s.any_finite_float()));
+    return h.value();
+}
+
+uint64_t hash_atan2f() {
+    const float edges[kAtan2fEdges] = {0.0f,   -0.0f, 1.0f,  -1.0f, flt(1), -flt(1),
+                                       3.4028235e38f, -3.4028235e38f, kInfF, -kInfF, kNaNF};
+    Fnv1a h;
+    for (float y : edges) {
+        for (float x : edges) h.add(fdmath::atan2f(y, x));
+    }
+    Sequence s(5);
+    for (int i = 0; i < 2048; ++i) {  // components of a unit quaternion expression
+        const float y = static_cast<float>(s.uniform(-1.0, 1.0));
+        const float x = static_cast<float>(s.uniform(-1.0, 1.0));
+        h.add(fdmath::atan2f(y, x));
+    }
+    for (int i = 0; i < 1024; ++i) {
+        const float y = s.any_finite_float();
+        const float x = s.any_finite_float();
+        h.add(fdmath::atan2f(y, x));
+    }
+    return h.value();
+}
+
+}  // namespace
+
+const uint32_t kVectorInputCounts[kVectorCount] = {kAsinfInputs, kAtan2fInputs, kSinCosInputs,
+                                                   kSinCosInputs, kExpInputs,  kAsinInputs};
+
+void fdmath_vector_hashes(uint64_t out[kVectorCount]) {
+    out[kVectorAsinf] = hash_asinf();
+    out[kVectorAtan2f] = hash_atan2f();
+    out[kVectorSin] = hash_sin_cos([](double x) { return fdmath::sin(x); });
+    out[kVectorCos] = hash_sin_cos([](double x) { return fdmath::cos(x); });
+    out[kVectorExp] = hash_exp();
+    out[kVectorAsin] = hash_asin();
+}
