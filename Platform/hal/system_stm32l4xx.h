@@ -1,0 +1,25 @@
+/* Clock state shared by start-up code and the HAL (the CMSIS system layer). Each
+ * backend defines these: the target from its start-up code, the simulator from its
+ * clock model. */
+#ifndef SYSTEM_STM32L4XX_H
+#define SYSTEM_STM32L4XX_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+extern uint32_t SystemCoreClock;        /* HCLK in Hz */
+extern const uint8_t AHBPrescTable[16];
+extern const uint8_t APBPrescTable[8];
+extern const uint32_t MSIRangeTable[12];
+
+void SystemInit(void);
+void SystemCoreClockUpdate(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SYSTEM_STM32L4XX_H */
