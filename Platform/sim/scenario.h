@@ -58,8 +58,8 @@ struct Scenario {
 
 // Reads and checks a scenario file. On success fills `out` and returns true.
 // On failure returns false, leaves `out` unchanged and sets `error` to
-// "<path>:<line>: <message>" (line 0 when the fault concerns the whole file,
-// e.g. it cannot be read or lacks a length line).
+// "<path>:<line>: <message>", or "<path>: <message>" when the fault concerns
+// the whole file (it cannot be read, it lacks a version or length line).
 bool load_scenario(const std::string& path, Scenario& out, std::string& error);
 
 // Same as load_scenario, on text already in memory; `name` stands in for the
@@ -74,9 +74,9 @@ bool parse_scenario(const std::string& text, const std::string& name, Scenario& 
 // position.
 bool parse_scenario_time(const std::string& text, std::uint64_t& ns, std::string& error);
 
-// Formats a time the way scenarios write it, choosing the largest unit that
-// keeps it exact ("1.5s", "250ms", "20us", "7ns"); parse_scenario_time reads
-// it back to the same value.
+// Formats a time the way scenarios write it: a whole number in the largest
+// unit that keeps it exact ("2s", "1500ms", "20us", "7ns", "0ms");
+// parse_scenario_time reads it back to the same value.
 std::string format_scenario_time(std::uint64_t ns);
 
 }  // namespace sim

@@ -1,0 +1,471 @@
+#include "board_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using sim::BackupDomain;
+using sim::BoardDir;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// Everything about a file that a refused open() must not change.
+struct Snapshot {
+    bool exists = false;
+    off_t size = 0;
+    struct timespec mtime {};
+    std::string content;  // only for small files
+};
+
+Snapshot snap(const std::string& path) {
+    Snapshot s;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.size = st.st_size;
+    s.mtime = st.st_mtim;
+    if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024) s.content = slurp(path);
+    return s;
+}
+
+void expect_same(const Snapshot& a, const Snapshot& b, const std::string& what) {
+    EXPECT_EQ(a.exists, b.exists) << what;
+    EXPECT_EQ(a.size, b.size) << what;
+    EXPECT_EQ(a.mtime.tv_sec, b.mtime.tv_sec) << what;
+    EXPECT_EQ(a.mtime.tv_nsec, b.mtime.tv_nsec) << what;
+    EXPECT_TRUE(a.content == b.content) << what;
+}
+
+class BoardDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/board_dir_test_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        root_ = tmpl;
+        dir_ = root_ + "/board";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    std::string file(const char* name) const { return dir_ + "/" + name; }
+
+    // Creates a board directory and closes it again.
+    void make_board() {
+        BoardDir b;
+        std::string err;
+        ASSERT_TRUE(b.open(dir_, err)) << err;
+    }
+
+    // Snapshots every file of the board, for "left untouched" checks.
+    std::vector<Snapshot> snap_all() const {
+        return {snap(file(BoardDir::kMarkerFile)), snap(file(BoardDir::kNorFile)),
+                snap(file(BoardDir::kIntFlashFile)), snap(file(BoardDir::kBackupFile))};
+    }
+    void expect_untouched(const std::vector<Snapshot>& before) const {
+        const std::vector<Snapshot> after = snap_all();
+        for (std::size_t i = 0; i < before.size(); ++i) expect_same(before[i], after[i], "file " + std::to_string(i));
+        // and nothing new appeared (no temporary files left behind)
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            (void)e;
+            ++n;
+        }
+        std::size_t existed = 0;
+        for (const Snapshot& s : before) existed += s.exists ? 1 : 0;
+        EXPECT_EQ(n, existed);
+    }
+
+    std::string root_;
+    std::string dir_;
+};
+
+TEST_F(BoardDirTest, FirstUseCreatesAnErasedSparseBoard) {
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;  // parent exists, board/ does not
+    ASSERT_TRUE(b.is_open());
+    EXPECT_EQ(b.path(), dir_);
+
+    struct stat st {};
+    ASSERT_EQ(::stat(file(BoardDir::kNorFile).c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::size_t>(st.st_size), BoardDir::kNorSize);
+    EXPECT_LT(static_cast<std::uint64_t>(st.st_blocks) * 512, 1024u * 1024) << "NOR image is not sparse";
+    ASSERT_EQ(::stat(file(BoardDir::kIntFlashFile).c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::size_t>(st.st_size), BoardDir::kIntFlashSize);
+
+    // Erased everywhere: sample the NOR through both accessors, the internal flash whole.
+    std::vector<std::uint8_t> buf(4096, 0);
+    for (std::uint32_t addr : {0u, 4096u * 1000, static_cast<std::uint32_t>(BoardDir::kNorSize - 4096)}) {
+        ASSERT_TRUE(b.nor_read(addr, buf.data(), buf.size()));
+        for (std::uint8_t v : buf) ASSERT_EQ(v, 0xFF);
+        EXPECT_EQ(b.nor_get(addr + 17), 0xFF);
+    }
+    for (std::size_t i = 0; i < BoardDir::kIntFlashSize; ++i) ASSERT_EQ(b.intflash()[i], 0xFF) << i;
+
+    EXPECT_EQ(b.backup_domain(), BackupDomain{});
+    EXPECT_FALSE(b.backup_domain().rtc_initialised);
+    EXPECT_EQ(slurp(file(BoardDir::kMarkerFile)).rfind("kelda-board-directory 1\n", 0), 0u);
+}
+
+TEST_F(BoardDirTest, NorProgramClearsBitsOnlyAndEraseSetsExactlyTheRange) {
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;
+
+    const std::uint8_t first[] = {0xF0, 0x0F, 0x55};
+    const std::uint8_t second[] = {0x3C, 0xFF, 0xAA};
+    ASSERT_TRUE(b.nor_program(1000, first, 3));
+    ASSERT_TRUE(b.nor_program(1000, second, 3));  // programming cannot set bits back
+    EXPECT_EQ(b.nor_get(1000), 0x30);
+    EXPECT_EQ(b.nor_get(1001), 0x0F);
+    EXPECT_EQ(b.nor_get(1002), 0x00);
+    EXPECT_EQ(b.nor_get(999), 0xFF);
+    EXPECT_EQ(b.nor_get(1003), 0xFF);
+
+    // Fill 0..12287 (three sectors) with zeros, then erase an unaligned range
+    // that spans one whole sector: bytes outside it must stay programmed.
+    const std::vector<std::uint8_t> zeros(3 * 4096, 0x00);
+    ASSERT_TRUE(b.nor_program(0, zeros.data(), zeros.size()));
+    ASSERT_TRUE(b.nor_erase(100, 9000 - 100));
+    for (std::uint32_t a = 0; a < 3 * 4096; ++a) {
+        ASSERT_EQ(b.nor_get(a), (a >= 100 && a < 9000) ? 0xFF : 0x00) << a;
+    }
+    // Short erase inside one sector.
+    ASSERT_TRUE(b.nor_erase(10000, 3));
+    EXPECT_EQ(b.nor_get(9999), 0x00);
+    EXPECT_EQ(b.nor_get(10000), 0xFF);
+    EXPECT_EQ(b.nor_get(10002), 0xFF);
+    EXPECT_EQ(b.nor_get(10003), 0x00);
+
+    // Any value can be stored, for cells left half-done by an interrupted operation.
+    ASSERT_TRUE(b.nor_set(5, 0xA5));
+    EXPECT_EQ(b.nor_get(5), 0xA5);
+    EXPECT_EQ(b.nor_raw()[5], 0x5A);  // stored inverted
+}
+
+TEST_F(BoardDirTest, OutOfRangeAccessesChangeNothing) {
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;
+    const std::uint32_t last = static_cast<std::uint32_t>(BoardDir::kNorSize - 1);
+    const std::uint8_t two[] = {0, 0};
+    std::uint8_t out[2] = {1, 1};
+    EXPECT_FALSE(b.nor_program(last, two, 2));
+    EXPECT_EQ(b.nor_get(last), 0xFF);
+    EXPECT_FALSE(b.nor_read(last, out, 2));
+    EXPECT_FALSE(b.nor_read(0xFFFFFFFFu, out, 1));
+    EXPECT_FALSE(b.nor_set(static_cast<std::uint32_t>(BoardDir::kNorSize), 0));
+    EXPECT_EQ(b.nor_get(static_cast<std::uint32_t>(BoardDir::kNorSize)), 0xFF);
+    EXPECT_TRUE(b.nor_program(last, two, 1));
+    EXPECT_FALSE(b.nor_erase(last, 2));
+    EXPECT_EQ(b.nor_get(last), 0x00);
+
+    b.intflash()[0] = 0;
+    b.intflash()[BoardDir::kIntFlashSize - 1] = 0;
+    EXPECT_FALSE(b.intflash_erase_pages(127, 2));
+    EXPECT_FALSE(b.intflash_erase_pages(0xFFFFFFFFu, 2));  // would wrap in 32 bits
+    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0);
+    EXPECT_TRUE(b.intflash_erase_pages(127, 1));
+    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
+    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 2048 - 1], 0xFF);
+    EXPECT_EQ(b.intflash()[0], 0);
+}
+
+TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
+    BackupDomain saved;
+    saved.bkp[0] = 0x32F2;
+    saved.bkp[31] = 0xDEADBEEF;
+    saved.rtc_initialised = true;
+    saved.year = 24;
+    saved.month = 2;
+    saved.day = 29;
+    saved.weekday = 4;
+    saved.hours = 23;
+    saved.minutes = 59;
+    saved.seconds = 58;
+    saved.subseconds = 17;
+    saved.saved_at_ns = 123456789012ULL;
+    {
+        BoardDir b;
+        std::string err;
+        ASSERT_TRUE(b.open(dir_, err)) << err;
+        const std::uint8_t data[] = {0x12, 0x34};
+        ASSERT_TRUE(b.nor_program(0x01FFFFFE, data, 2));
+        b.intflash()[0x3F000] = 0x42;
+
+        // Before any close or sync, the files already hold the data: a power
+        // cut ends the process here.
+        const int fd = ::open(file(BoardDir::kNorFile).c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        std::uint8_t raw[2] = {0, 0};
+        ASSERT_EQ(::pread(fd, raw, 2, 0x01FFFFFE), 2);
+        ::close(fd);
+        EXPECT_EQ(raw[0], static_cast<std::uint8_t>(~0x12));
+        EXPECT_EQ(raw[1], static_cast<std::uint8_t>(~0x34));
+        EXPECT_EQ(static_cast<std::uint8_t>(slurp(file(BoardDir::kIntFlashFile))[0x3F000]), 0x42);
+
+        ASSERT_TRUE(b.save_backup_domain(saved, err)) << err;
+        EXPECT_EQ(b.backup_domain(), saved);
+    }
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;
+    EXPECT_EQ(b.nor_get(0x01FFFFFE), 0x12);
+    EXPECT_EQ(b.nor_get(0x01FFFFFF), 0x34);
+    EXPECT_EQ(b.nor_get(0x01FFFFFD), 0xFF);
+    EXPECT_EQ(b.intflash()[0x3F000], 0x42);
+    EXPECT_EQ(b.intflash()[0x3EFFF], 0xFF);
+    EXPECT_EQ(b.backup_domain(), saved);
+}
+
+TEST_F(BoardDirTest, WrongSizedImagesAreRefusedAndLeftUntouched) {
+    struct Case {
+        const char* name;
+        off_t size;
+        const char* expected;
+    } cases[] = {
+        {BoardDir::kIntFlashFile, 1000, "262144"},
+        {BoardDir::kIntFlashFile, 0, "262144"},
+        {BoardDir::kNorFile, static_cast<off_t>(BoardDir::kNorSize + 1), "33554432"},
+        {BoardDir::kNorFile, 4096, "33554432"},
+    };
+    for (const Case& c : cases) {
+        make_board();
+        ASSERT_EQ(::truncate(file(c.name).c_str(), c.size), 0);
+        // The backup file is missing too: a refused open must not create it.
+        ASSERT_EQ(std::remove(file(BoardDir::kBackupFile).c_str()), 0);
+        const std::vector<Snapshot> before = snap_all();
+
+        BoardDir b;
+        std::string err;
+        EXPECT_FALSE(b.open(dir_, err)) << c.name;
+        EXPECT_FALSE(b.is_open());
+        EXPECT_NE(err.find(file(c.name)), std::string::npos) << err;
+        EXPECT_NE(err.find(" " + std::to_string(c.size) + " bytes"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.expected), std::string::npos) << err;
+        expect_untouched(before);
+        fs::remove_all(dir_);
+    }
+}
+
+TEST_F(BoardDirTest, FilesOfTheWrongKindAreRefused) {
+    // A directory where an image belongs.
+    make_board();
+    ASSERT_EQ(std::remove(file(BoardDir::kIntFlashFile).c_str()), 0);
+    ASSERT_EQ(::mkdir(file(BoardDir::kIntFlashFile).c_str(), 0755), 0);
+    std::vector<Snapshot> before = snap_all();
+    BoardDir b;
+    std::string err;
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_NE(err.find(file(BoardDir::kIntFlashFile) + ": is a directory"), std::string::npos) << err;
+    expect_untouched(before);
+    fs::remove_all(dir_);
+
+    // A FIFO where the backup file belongs: refused without blocking on it.
+    make_board();
+    ASSERT_EQ(std::remove(file(BoardDir::kBackupFile).c_str()), 0);
+    ASSERT_EQ(::mkfifo(file(BoardDir::kBackupFile).c_str(), 0644), 0);
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_NE(err.find(file(BoardDir::kBackupFile) + ": is not a regular file"), std::string::npos) << err;
+    fs::remove_all(dir_);
+
+    // A dangling link where the NOR image belongs: not followed to create a file elsewhere.
+    make_board();
+    ASSERT_EQ(std::remove(file(BoardDir::kNorFile).c_str()), 0);
+    ASSERT_EQ(::symlink((root_ + "/elsewhere.img").c_str(), file(BoardDir::kNorFile).c_str()), 0);
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_NE(err.find("symbolic link to nothing"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(root_ + "/elsewhere.img"));
+}
+
+TEST_F(BoardDirTest, BadDirectoriesAreRefused) {
+    BoardDir b;
+    std::string err;
+
+    // The path is a regular file.
+    spit(dir_, "not a directory");
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_EQ(err, dir_ + ": exists and is not a directory; left untouched");
+    EXPECT_EQ(slurp(dir_), "not a directory");
+
+    // A directory cannot be created below a regular file.
+    EXPECT_FALSE(b.open(dir_ + "/sub", err));
+    EXPECT_EQ(err.rfind(dir_ + "/sub: cannot ", 0), 0u) << err;
+    EXPECT_NE(err.find("Not a directory"), std::string::npos) << err;
+    std::remove(dir_.c_str());
+
+    // Someone's non-empty directory is not adopted, and nothing is added to it.
+    ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
+    spit(dir_ + "/notes.txt", "mine");
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_NE(err.find("not a board directory"), std::string::npos) << err;
+    EXPECT_NE(err.find("notes.txt"), std::string::npos) << err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    std::remove((dir_ + "/notes.txt").c_str());
+
+    // A marker of another layout version.
+    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 2\n");
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_NE(err.find("first line must be 'kelda-board-directory 1'"), std::string::npos) << err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+    // An empty directory is adopted.
+    std::remove(file(BoardDir::kMarkerFile).c_str());
+    EXPECT_TRUE(b.open(dir_, err)) << err;
+}
+
+TEST_F(BoardDirTest, OneSimulatorPerBoardAndOneBoardPerObject) {
+    BoardDir a;
+    std::string err;
+    ASSERT_TRUE(a.open(dir_, err)) << err;
+    BoardDir b;
+    EXPECT_FALSE(b.open(dir_, err));
+    EXPECT_EQ(err, dir_ + ": board directory is in use by another simulator");
+    EXPECT_FALSE(a.open(root_ + "/other", err));
+    EXPECT_FALSE(fs::exists(root_ + "/other"));
+    a.close();
+    EXPECT_FALSE(a.is_open());
+    EXPECT_TRUE(b.open(dir_, err)) << err;
+}
+
+TEST_F(BoardDirTest, CreationCutShortIsCompletedAndKeepsWhatExists) {
+    // Only the marker and the internal flash made it to disk.
+    ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
+    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
+    std::string flash(BoardDir::kIntFlashSize, '\xFF');
+    flash[7] = 'K';
+    spit(file(BoardDir::kIntFlashFile), flash);
+
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;
+    EXPECT_EQ(b.intflash()[7], 'K');
+    EXPECT_EQ(b.nor_get(7), 0xFF);
+    EXPECT_TRUE(fs::exists(file(BoardDir::kBackupFile)));
+}
+
+TEST_F(BoardDirTest, CorruptBackupFileIsRefusedWithItsLine) {
+    make_board();
+    std::string text = slurp(file(BoardDir::kBackupFile));
+    const std::size_t at = text.find("bkp7 0x00000000");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 15, "bkp7 0x1234567890");
+    spit(file(BoardDir::kBackupFile), text);
+    const std::vector<Snapshot> before = snap_all();
+
+    BoardDir b;
+    std::string err;
+    EXPECT_FALSE(b.open(dir_, err));
+    const std::size_t line = static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1;
+    EXPECT_EQ(err.rfind(file(BoardDir::kBackupFile) + ":" + std::to_string(line) + ": bkp7 must be", 0), 0u) << err;
+    EXPECT_NE(err.find("left untouched"), std::string::npos);
+    expect_untouched(before);
+}
+
+TEST(BackupDomainText, RoundTripsEveryField) {
+    BackupDomain s;
+    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i) s.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
+    s.rtc_initialised = true;
+    s.year = 99;
+    s.month = 12;
+    s.day = 31;
+    s.weekday = 7;
+    s.hours = 23;
+    s.minutes = 59;
+    s.seconds = 59;
+    s.subseconds = 0;
+    s.prediv_a = 0;
+    s.prediv_s = 32767;
+    s.hour_format_12 = true;
+    s.saved_at_ns = 0xFFFFFFFFFFFFFFFFULL;
+    BackupDomain back;
+    std::string err;
+    ASSERT_TRUE(BoardDir::parse_backup_domain(BoardDir::format_backup_domain(s), "b", back, err)) << err;
+    EXPECT_EQ(back, s);
+}
+
+TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
+    const std::string good = BoardDir::format_backup_domain(BackupDomain{});
+    auto with = [&](const std::string& from, const std::string& to) {
+        std::string t = good;
+        const std::size_t at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) t.replace(at, from.size(), to);
+        return t;
+    };
+    struct Case {
+        std::string text;
+        const char* fragment;
+    } cases[] = {
+        {"", "empty"},
+        {with("kelda-backup-domain 1", "kelda-backup-domain 2"), "expected 'kelda-backup-domain 1' first"},
+        {with("bkp31 0x00000000\n", ""), "missing 'bkp31'"},
+        {with("time 00:00:00\n", ""), "missing 'time'"},
+        {good + "bkp3 0x00000001\n", "duplicate 'bkp3'"},
+        {good + "bkp32 0x00000001\n", "unknown key 'bkp32'"},
+        {good + "color blue\n", "unknown key 'color'"},
+        {with("date 2000-01-01", "date 2023-02-29"), "day 29 does not exist in month 2 of 2023"},
+        {with("date 2000-01-01", "date 2000-13-01"), "month 13 out of range"},
+        {with("date 2000-01-01", "date 2100-01-01"), "between 2000 and 2099"},
+        {with("date 2000-01-01", "date 2000-1-1"), "YYYY-MM-DD"},
+        {with("time 00:00:00", "time 24:00:00"), "time of day out of range"},
+        {with("weekday 1", "weekday 0"), "week day 0 out of range"},
+        {with("subseconds 255", "subseconds 256"), "exceed the synchronous prescaler"},
+        {with("prediv_a 127", "prediv_a 128"), "asynchronous prescaler 128"},
+        {with("rtc_initialised 0", "rtc_initialised yes"), "must be 0 or 1"},
+        {with("saved_at_ns 0", "saved_at_ns 18446744073709551616"), "saved_at_ns must be"},
+        {with("hour_format 24", "hour_format 13"), "12 or 24"},
+    };
+    for (const Case& c : cases) {
+        BackupDomain out;
+        out.bkp[0] = 99;
+        std::string err;
+        EXPECT_FALSE(BoardDir::parse_backup_domain(c.text, "b", out, err)) << c.fragment;
+        EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
+        EXPECT_EQ(out.bkp[0], 99u);
+    }
+    // Comments, blank lines and CRLF are accepted.
+    BackupDomain out;
+    std::string err;
+    std::string crlf;
+    for (char ch : "# note\n\n" + good) {
+        if (ch == '\n') crlf += '\r';
+        crlf += ch;
+    }
+    EXPECT_TRUE(BoardDir::parse_backup_domain(crlf, "b", out, err)) << err;
+}
+
+TEST_F(BoardDirTest, InvalidBackupStateIsNotSavedAndTheOldOneStays) {
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open(dir_, err)) << err;
+    const std::string before = slurp(file(BoardDir::kBackupFile));
+    BackupDomain bad;
+    bad.month = 0;
+    EXPECT_FALSE(b.save_backup_domain(bad, err));
+    EXPECT_NE(err.find("month 0 out of range"), std::string::npos) << err;
+    EXPECT_EQ(slurp(file(BoardDir::kBackupFile)), before);
+    EXPECT_EQ(b.backup_domain(), BackupDomain{});
+}
+
+}  // namespace
