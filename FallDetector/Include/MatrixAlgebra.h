@@ -25,20 +25,28 @@ class matrix {
   }
   matrix(matrix&& other) noexcept : _m(other._m) { other._m = nullptr; }
   matrix& operator=(const matrix& other) {
-    if (other._m) ++other._m->refcnt;  // first, so that self-assignment is harmless
-    release();
-    _m = other._m;
+    // Take the new reference before dropping the old one, so self-assignment is harmless.
+    base_mat* incoming = other._m;
+    if (incoming) ++incoming->refcnt;
+    base_mat* old = _m;
+    _m = incoming;
+    drop(old);
     return *this;
   }
   matrix& operator=(matrix&& other) noexcept {
     if (this != &other) {
-      release();
+      base_mat* old = _m;
       _m = other._m;
       other._m = nullptr;
+      drop(old);
     }
     return *this;
   }
-  ~matrix() { release(); }
+  ~matrix() {
+    base_mat* old = _m;
+    _m = nullptr;
+    drop(old);
+  }
 
   std::size_t RowNo() const { return _m ? _m->nrow : 0; }
   std::size_t ColNo() const { return _m ? _m->ncol : 0; }
@@ -73,12 +81,13 @@ class matrix {
     }
     return m;
   }
-  void release() {
-    if (_m && --_m->refcnt == 0) {
-      delete[] _m->Val;
-      delete _m;
+  // Out of line: inlined into callers, GCC's use-after-free analysis cannot follow the
+  // reference count and reports the shared storage as freed.
+  [[gnu::noinline]] static void drop(base_mat* m) {
+    if (m && --m->refcnt == 0) {
+      delete[] m->Val;
+      delete m;
     }
-    _m = nullptr;
   }
   void clone() {
     if (!_m || _m->refcnt == 1) return;
