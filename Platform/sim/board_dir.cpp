@@ -25,24 +25,29 @@ namespace sim {
 
 namespace {
 
-constexpr const char* kMarkerHeader = "kelda-board-directory 1";
-constexpr const char* kBackupHeader = "kelda-backup-domain 1";
+constexpr const char *kMarkerHeader = "kelda-board-directory 1";
+constexpr const char *kBackupHeader = "kelda-backup-domain 1";
 // Generous bound for the small text files, so a wrong file is refused quickly.
 constexpr off_t kMaxTextFileBytes = 64 * 1024;
 
-std::string errno_text() { return std::strerror(errno); }
+std::string errno_text() {
+    return std::strerror(errno);
+}
 
-std::string join(const std::string& dir, const char* name) { return dir + "/" + name; }
+std::string join(const std::string &dir, const char *name) {
+    return dir + "/" + name;
+}
 
 // Closes a descriptor on scope exit unless released.
 struct Fd {
     int fd = -1;
     Fd() = default;
     explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
     ~Fd() {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
     int release() {
         const int f = fd;
@@ -51,26 +56,29 @@ struct Fd {
     }
 };
 
-bool read_all(int fd, std::string& out) {
+bool read_all(int fd, std::string &out) {
     out.clear();
     char buf[4096];
     for (;;) {
         const ssize_t r = ::read(fd, buf, sizeof buf);
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
-        if (r == 0) return true;
+        if (r == 0)
+            return true;
         out.append(buf, static_cast<std::size_t>(r));
     }
 }
 
-bool write_all(int fd, const void* data, std::size_t n) {
-    const char* p = static_cast<const char*>(data);
+bool write_all(int fd, const void *data, std::size_t n) {
+    const char *p = static_cast<const char *>(data);
     while (n > 0) {
         const ssize_t w = ::write(fd, p, n);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += w;
@@ -81,8 +89,8 @@ bool write_all(int fd, const void* data, std::size_t n) {
 
 // Writes `name` in directory `dirfd` through a temporary file and a rename,
 // so that readers see the old or the new content, never a part.
-bool replace_file(int dirfd, const std::string& dir, const char* name, const void* data,
-                  std::size_t n, std::string& error) {
+bool replace_file(int dirfd, const std::string &dir, const char *name, const void *data,
+                  std::size_t n, std::string &error) {
     const std::string tmp = std::string(name) + ".tmp";
     Fd fd(::openat(dirfd, tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.fd < 0) {
@@ -106,8 +114,8 @@ bool replace_file(int dirfd, const std::string& dir, const char* name, const voi
 // Opens an existing file for reading and writing without creating or
 // truncating it, and checks that it is a regular file. `fd` stays -1 when the
 // file does not exist.
-bool open_existing(int dirfd, const std::string& dir, const char* name, Fd& fd, struct stat& st,
-                   std::string& error) {
+bool open_existing(int dirfd, const std::string &dir, const char *name, Fd &fd, struct stat &st,
+                   std::string &error) {
     const int f = ::openat(dirfd, name, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (f < 0) {
         if (errno == ENOENT) {
@@ -141,16 +149,17 @@ bool open_existing(int dirfd, const std::string& dir, const char* name, Fd& fd, 
     return true;
 }
 
-bool check_image_size(const std::string& dir, const char* name, const struct stat& st,
-                      std::size_t expected, const char* what, std::string& error) {
-    if (static_cast<std::uint64_t>(st.st_size) == expected) return true;
+bool check_image_size(const std::string &dir, const char *name, const struct stat &st,
+                      std::size_t expected, const char *what, std::string &error) {
+    if (static_cast<std::uint64_t>(st.st_size) == expected)
+        return true;
     error = join(dir, name) + ": " + what + " image has " + std::to_string(st.st_size) +
             " bytes, expected " + std::to_string(expected) + "; refused and left untouched";
     return false;
 }
 
-bool read_text_file(int fd, const std::string& path, const struct stat& st, std::string& text,
-                    std::string& error) {
+bool read_text_file(int fd, const std::string &path, const struct stat &st, std::string &text,
+                    std::string &error) {
     if (st.st_size > kMaxTextFileBytes) {
         error = path + ": " + std::to_string(st.st_size) + " bytes is far too large (at most " +
                 std::to_string(kMaxTextFileBytes) + "); left untouched";
@@ -164,21 +173,23 @@ bool read_text_file(int fd, const std::string& path, const struct stat& st, std:
 }
 
 // Splits text into lines without their end-of-line characters.
-std::vector<std::string> split_lines(const std::string& text) {
+std::vector<std::string> split_lines(const std::string &text) {
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         std::string line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         lines.push_back(line);
         pos = end + 1;
     }
     return lines;
 }
 
-std::vector<std::string> split_words(const std::string& line) {
+std::vector<std::string> split_words(const std::string &line) {
     std::vector<std::string> words;
     std::istringstream in(line);
     std::string w;
@@ -186,8 +197,9 @@ std::vector<std::string> split_words(const std::string& line) {
     return words;
 }
 
-bool parse_u64(const std::string& s, std::uint64_t& v, int base = 10) {
-    if (s.empty() || s.size() > 20) return false;
+bool parse_u64(const std::string &s, std::uint64_t &v, int base = 10) {
+    if (s.empty() || s.size() > 20)
+        return false;
     unsigned __int128 acc = 0;
     for (char c : s) {
         int d;
@@ -200,29 +212,35 @@ bool parse_u64(const std::string& s, std::uint64_t& v, int base = 10) {
         } else {
             return false;
         }
-        if (d >= base) return false;
+        if (d >= base)
+            return false;
         acc = acc * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-        if (acc > 0xFFFFFFFFFFFFFFFFULL) return false;
+        if (acc > 0xFFFFFFFFFFFFFFFFULL)
+            return false;
     }
     v = static_cast<std::uint64_t>(acc);
     return true;
 }
 
 // Exactly two decimal digits ("07").
-bool parse_2digits(const std::string& s, std::size_t at, std::uint8_t& v) {
-    if (at + 2 > s.size()) return false;
+bool parse_2digits(const std::string &s, std::size_t at, std::uint8_t &v) {
+    if (at + 2 > s.size())
+        return false;
     const char a = s[at];
     const char b = s[at + 1];
-    if (a < '0' || a > '9' || b < '0' || b > '9') return false;
+    if (a < '0' || a > '9' || b < '0' || b > '9')
+        return false;
     v = static_cast<std::uint8_t>((a - '0') * 10 + (b - '0'));
     return true;
 }
 
-bool is_leap(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool is_leap(unsigned year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 }  // namespace
 
-bool BackupDomain::operator==(const BackupDomain& o) const {
+bool BackupDomain::operator==(const BackupDomain &o) const {
     return bkp == o.bkp && rtc_initialised == o.rtc_initialised && year == o.year &&
            month == o.month && day == o.day && weekday == o.weekday && hours == o.hours &&
            minutes == o.minutes && seconds == o.seconds && subseconds == o.subseconds &&
@@ -232,7 +250,7 @@ bool BackupDomain::operator==(const BackupDomain& o) const {
 
 // ---------------------------------------------------------------- backup domain text
 
-bool BoardDir::check_backup_domain(const BackupDomain& s, std::string& error) {
+bool BoardDir::check_backup_domain(const BackupDomain &s, std::string &error) {
     static const std::uint8_t month_days[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (s.year > 99) {
         error = "year " + std::to_string(s.year) + " out of range (0..99 since 2000)";
@@ -240,8 +258,8 @@ bool BoardDir::check_backup_domain(const BackupDomain& s, std::string& error) {
         error = "month " + std::to_string(s.month) + " out of range (1..12)";
     } else if (s.day < 1 || s.day > month_days[s.month - 1] ||
                (s.month == 2 && s.day == 29 && !is_leap(2000u + s.year))) {
-        error = "day " + std::to_string(s.day) + " does not exist in month " + std::to_string(s.month) +
-                " of " + std::to_string(2000u + s.year);
+        error = "day " + std::to_string(s.day) + " does not exist in month " +
+                std::to_string(s.month) + " of " + std::to_string(2000u + s.year);
     } else if (s.weekday < 1 || s.weekday > 7) {
         error = "week day " + std::to_string(s.weekday) + " out of range (1..7)";
     } else if (s.hours > 23 || s.minutes > 59 || s.seconds > 59) {
@@ -251,23 +269,23 @@ bool BoardDir::check_backup_domain(const BackupDomain& s, std::string& error) {
     } else if (s.prediv_s > 32767) {
         error = "synchronous prescaler " + std::to_string(s.prediv_s) + " out of range (0..32767)";
     } else if (s.subseconds > s.prediv_s) {
-        error = "subseconds " + std::to_string(s.subseconds) + " exceed the synchronous prescaler " +
-                std::to_string(s.prediv_s);
+        error = "subseconds " + std::to_string(s.subseconds) +
+                " exceed the synchronous prescaler " + std::to_string(s.prediv_s);
     } else {
         return true;
     }
     return false;
 }
 
-std::string BoardDir::format_backup_domain(const BackupDomain& s) {
+std::string BoardDir::format_backup_domain(const BackupDomain &s) {
     char buf[64];
     std::string out;
     out += kBackupHeader;
     out += "\n# RTC backup domain of the simulated board; kept across power cycles.\n";
     out += "saved_at_ns " + std::to_string(s.saved_at_ns) + "\n";
     out += std::string("rtc_initialised ") + (s.rtc_initialised ? "1" : "0") + "\n";
-    std::snprintf(buf, sizeof buf, "date %04u-%02u-%02u\n", 2000u + s.year, static_cast<unsigned>(s.month),
-                  static_cast<unsigned>(s.day));
+    std::snprintf(buf, sizeof buf, "date %04u-%02u-%02u\n", 2000u + s.year,
+                  static_cast<unsigned>(s.month), static_cast<unsigned>(s.day));
     out += buf;
     out += "weekday " + std::to_string(s.weekday) + "\n";
     std::snprintf(buf, sizeof buf, "time %02u:%02u:%02u\n", static_cast<unsigned>(s.hours),
@@ -284,13 +302,13 @@ std::string BoardDir::format_backup_domain(const BackupDomain& s) {
     return out;
 }
 
-bool BoardDir::parse_backup_domain(const std::string& text, const std::string& name,
-                                   BackupDomain& out, std::string& error) {
+bool BoardDir::parse_backup_domain(const std::string &text, const std::string &name,
+                                   BackupDomain &out, std::string &error) {
     const std::vector<std::string> lines = split_lines(text);
     BackupDomain s;
     // Every key exactly once; remembered by the line it was seen on.
     std::vector<std::pair<std::string, std::size_t>> seen;
-    auto fail = [&](std::size_t lineno, const std::string& msg) {
+    auto fail = [&](std::size_t lineno, const std::string &msg) {
         error = name + ":" + std::to_string(lineno) + ": " + msg;
         return false;
     };
@@ -299,9 +317,11 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
         const std::size_t lineno = i + 1;
         std::string line = lines[i];
         const std::size_t hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
+        if (hash != std::string::npos)
+            line.erase(hash);
         const std::vector<std::string> w = split_words(line);
-        if (w.empty()) continue;
+        if (w.empty())
+            continue;
         if (!header) {
             if (line.find_first_not_of(" \t") != 0 || split_words(kBackupHeader) != w) {
                 return fail(lineno, std::string("expected '") + kBackupHeader +
@@ -310,26 +330,31 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
             header = true;
             continue;
         }
-        if (w.size() != 2) return fail(lineno, "expected '<key> <value>'");
-        const std::string& key = w[0];
-        const std::string& val = w[1];
-        for (const auto& k : seen) {
+        if (w.size() != 2)
+            return fail(lineno, "expected '<key> <value>'");
+        const std::string &key = w[0];
+        const std::string &val = w[1];
+        for (const auto &k : seen) {
             if (k.first == key) {
-                return fail(lineno, "duplicate '" + key + "' (first on line " + std::to_string(k.second) + ")");
+                return fail(lineno, "duplicate '" + key + "' (first on line " +
+                                        std::to_string(k.second) + ")");
             }
         }
         seen.emplace_back(key, lineno);
         std::uint64_t v = 0;
         if (key == "saved_at_ns") {
-            if (!parse_u64(val, v)) return fail(lineno, "saved_at_ns must be a decimal number");
+            if (!parse_u64(val, v))
+                return fail(lineno, "saved_at_ns must be a decimal number");
             s.saved_at_ns = v;
         } else if (key == "rtc_initialised") {
-            if (val != "0" && val != "1") return fail(lineno, "rtc_initialised must be 0 or 1");
+            if (val != "0" && val != "1")
+                return fail(lineno, "rtc_initialised must be 0 or 1");
             s.rtc_initialised = val == "1";
         } else if (key == "date") {
             std::uint8_t c = 0, yy = 0, mo = 0, d = 0;
-            if (val.size() != 10 || !parse_2digits(val, 0, c) || !parse_2digits(val, 2, yy) || val[4] != '-' ||
-                !parse_2digits(val, 5, mo) || val[7] != '-' || !parse_2digits(val, 8, d) || c != 20) {
+            if (val.size() != 10 || !parse_2digits(val, 0, c) || !parse_2digits(val, 2, yy) ||
+                val[4] != '-' || !parse_2digits(val, 5, mo) || val[7] != '-' ||
+                !parse_2digits(val, 8, d) || c != 20) {
                 return fail(lineno, "date must be YYYY-MM-DD between 2000 and 2099");
             }
             s.year = yy;
@@ -337,22 +362,26 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
             s.day = d;
         } else if (key == "time") {
             std::uint8_t h = 0, m = 0, sec = 0;
-            if (val.size() != 8 || !parse_2digits(val, 0, h) || val[2] != ':' || !parse_2digits(val, 3, m) ||
-                val[5] != ':' || !parse_2digits(val, 6, sec)) {
+            if (val.size() != 8 || !parse_2digits(val, 0, h) || val[2] != ':' ||
+                !parse_2digits(val, 3, m) || val[5] != ':' || !parse_2digits(val, 6, sec)) {
                 return fail(lineno, "time must be HH:MM:SS");
             }
             s.hours = h;
             s.minutes = m;
             s.seconds = sec;
         } else if (key == "weekday") {
-            if (!parse_u64(val, v) || v > 255) return fail(lineno, "weekday must be a number 1..7");
+            if (!parse_u64(val, v) || v > 255)
+                return fail(lineno, "weekday must be a number 1..7");
             s.weekday = static_cast<std::uint8_t>(v);
         } else if (key == "subseconds" || key == "prediv_a" || key == "prediv_s") {
-            if (!parse_u64(val, v) || v > 0xFFFFFFFFULL) return fail(lineno, key + " must be a decimal number");
-            (key == "subseconds" ? s.subseconds : key == "prediv_a" ? s.prediv_a : s.prediv_s) =
-                static_cast<std::uint32_t>(v);
+            if (!parse_u64(val, v) || v > 0xFFFFFFFFULL)
+                return fail(lineno, key + " must be a decimal number");
+            (key == "subseconds" ? s.subseconds
+             : key == "prediv_a" ? s.prediv_a
+                                 : s.prediv_s) = static_cast<std::uint32_t>(v);
         } else if (key == "hour_format") {
-            if (val != "12" && val != "24") return fail(lineno, "hour_format must be 12 or 24");
+            if (val != "12" && val != "24")
+                return fail(lineno, "hour_format must be 12 or 24");
             s.hour_format_12 = val == "12";
         } else if (key.size() > 3 && key.compare(0, 3, "bkp") == 0) {
             std::uint64_t idx = 0;
@@ -361,8 +390,8 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
                 (num.size() > 1 && num[0] == '0')) {
                 return fail(lineno, "unknown key '" + key + "' (backup registers are bkp0..bkp31)");
             }
-            if (val.size() < 3 || val.size() > 10 || val[0] != '0' || (val[1] != 'x' && val[1] != 'X') ||
-                !parse_u64(val.substr(2), v, 16)) {
+            if (val.size() < 3 || val.size() > 10 || val[0] != '0' ||
+                (val[1] != 'x' && val[1] != 'X') || !parse_u64(val.substr(2), v, 16)) {
                 return fail(lineno, key + " must be a 32-bit hex value such as 0x000032F2");
             }
             s.bkp[idx] = static_cast<std::uint32_t>(v);
@@ -376,15 +405,17 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
     }
     // Every field must be present: a truncated file must not silently
     // become a half-default backup domain.
-    static const char* const required[] = {"saved_at_ns", "rtc_initialised", "date", "weekday", "time",
-                                           "subseconds", "prediv_a", "prediv_s", "hour_format"};
-    auto has = [&](const std::string& k) {
-        for (const auto& e : seen) {
-            if (e.first == k) return true;
+    static const char *const required[] = {"saved_at_ns", "rtc_initialised", "date",     "weekday",
+                                           "time",        "subseconds",      "prediv_a", "prediv_s",
+                                           "hour_format"};
+    auto has = [&](const std::string &k) {
+        for (const auto &e : seen) {
+            if (e.first == k)
+                return true;
         }
         return false;
     };
-    for (const char* k : required) {
+    for (const char *k : required) {
         if (!has(k)) {
             error = name + ": missing '" + k + "'";
             return false;
@@ -408,22 +439,27 @@ bool BoardDir::parse_backup_domain(const std::string& text, const std::string& n
 
 // ---------------------------------------------------------------- open / close
 
-BoardDir::~BoardDir() { close(); }
+BoardDir::~BoardDir() {
+    close();
+}
 
 void BoardDir::close() {
-    if (nor_raw_ != nullptr) ::munmap(nor_raw_, kNorSize);
-    if (intflash_ != nullptr) ::munmap(intflash_, kIntFlashSize);
+    if (nor_raw_ != nullptr)
+        ::munmap(nor_raw_, kNorSize);
+    if (intflash_ != nullptr)
+        ::munmap(intflash_, kIntFlashSize);
     nor_raw_ = nullptr;
     intflash_ = nullptr;
-    for (int* fd : {&nor_fd_, &intflash_fd_, &lock_fd_}) {
-        if (*fd >= 0) ::close(*fd);
+    for (int *fd : {&nor_fd_, &intflash_fd_, &lock_fd_}) {
+        if (*fd >= 0)
+            ::close(*fd);
         *fd = -1;
     }
     path_.clear();
     backup_ = BackupDomain{};
 }
 
-bool BoardDir::open(const std::string& path, std::string& error) {
+bool BoardDir::open(const std::string &path, std::string &error) {
     if (is_open()) {
         error = path + ": this board directory object already has " + path_ + " open";
         return false;
@@ -467,25 +503,28 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     // ---- phase 1: look, change nothing
     Fd marker;
     struct stat mst {};
-    if (!open_existing(dirfd.fd, path, kMarkerFile, marker, mst, error)) return false;
+    if (!open_existing(dirfd.fd, path, kMarkerFile, marker, mst, error))
+        return false;
     if (marker.fd >= 0) {
         std::string text;
-        if (!read_text_file(marker.fd, join(path, kMarkerFile), mst, text, error)) return false;
+        if (!read_text_file(marker.fd, join(path, kMarkerFile), mst, text, error))
+            return false;
         const std::vector<std::string> lines = split_lines(text);
         if (lines.empty() || lines[0] != kMarkerHeader) {
-            error = join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader +
-                    "' (not a board directory of this simulator, or a newer layout); left untouched";
+            error =
+                join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader +
+                "' (not a board directory of this simulator, or a newer layout); left untouched";
             return false;
         }
     } else {
         // No marker: only an empty directory may become a board directory.
-        DIR* d = ::fdopendir(::dup(dirfd.fd));
+        DIR *d = ::fdopendir(::dup(dirfd.fd));
         if (d == nullptr) {
             error = path + ": cannot list board directory: " + errno_text();
             return false;
         }
         std::string other;
-        while (const dirent* e = ::readdir(d)) {
+        while (const dirent *e = ::readdir(d)) {
             const std::string n = e->d_name;
             if (n != "." && n != "..") {
                 other = n;
@@ -494,21 +533,26 @@ bool BoardDir::open(const std::string& path, std::string& error) {
         }
         ::closedir(d);
         if (!other.empty()) {
-            error = path + ": not a board directory (no " + kMarkerFile + ") and not empty (holds '" + other +
-                    "'); left untouched";
+            error = path + ": not a board directory (no " + kMarkerFile +
+                    ") and not empty (holds '" + other + "'); left untouched";
             return false;
         }
     }
 
     Fd nor;
     struct stat nst {};
-    if (!open_existing(dirfd.fd, path, kNorFile, nor, nst, error)) return false;
-    if (nor.fd >= 0 && !check_image_size(path, kNorFile, nst, kNorSize, "external NOR flash", error)) return false;
+    if (!open_existing(dirfd.fd, path, kNorFile, nor, nst, error))
+        return false;
+    if (nor.fd >= 0 &&
+        !check_image_size(path, kNorFile, nst, kNorSize, "external NOR flash", error))
+        return false;
 
     Fd intf;
     struct stat ist {};
-    if (!open_existing(dirfd.fd, path, kIntFlashFile, intf, ist, error)) return false;
-    if (intf.fd >= 0 && !check_image_size(path, kIntFlashFile, ist, kIntFlashSize, "internal flash", error)) {
+    if (!open_existing(dirfd.fd, path, kIntFlashFile, intf, ist, error))
+        return false;
+    if (intf.fd >= 0 &&
+        !check_image_size(path, kIntFlashFile, ist, kIntFlashSize, "internal flash", error)) {
         return false;
     }
 
@@ -517,10 +561,12 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     {
         Fd bfd;
         struct stat bst {};
-        if (!open_existing(dirfd.fd, path, kBackupFile, bfd, bst, error)) return false;
+        if (!open_existing(dirfd.fd, path, kBackupFile, bfd, bst, error))
+            return false;
         if (bfd.fd >= 0) {
             std::string text;
-            if (!read_text_file(bfd.fd, join(path, kBackupFile), bst, text, error)) return false;
+            if (!read_text_file(bfd.fd, join(path, kBackupFile), bst, text, error))
+                return false;
             if (!parse_backup_domain(text, join(path, kBackupFile), backup, error)) {
                 error += "; left untouched";
                 return false;
@@ -535,15 +581,16 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     if (marker.fd < 0) {
         const std::string text = std::string(kMarkerHeader) +
                                  "\n# State of one simulated board; see docs/board-directory.md.\n";
-        if (!replace_file(dirfd.fd, path, kMarkerFile, text.data(), text.size(), error)) return false;
+        if (!replace_file(dirfd.fd, path, kMarkerFile, text.data(), text.size(), error))
+            return false;
     }
     if (nor.fd < 0) {
         // An all-zero file is an erased chip because the image is bit-inverted;
         // ftruncate makes it one big hole.
         const std::string tmp = std::string(kNorFile) + ".tmp";
         Fd f(::openat(dirfd.fd, tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (f.fd < 0 || ::ftruncate(f.fd, static_cast<off_t>(kNorSize)) != 0 || ::fsync(f.fd) != 0 ||
-            ::renameat(dirfd.fd, tmp.c_str(), dirfd.fd, kNorFile) != 0) {
+        if (f.fd < 0 || ::ftruncate(f.fd, static_cast<off_t>(kNorSize)) != 0 ||
+            ::fsync(f.fd) != 0 || ::renameat(dirfd.fd, tmp.c_str(), dirfd.fd, kNorFile) != 0) {
             error = join(path, kNorFile) + ": cannot create: " + errno_text();
             ::unlinkat(dirfd.fd, tmp.c_str(), 0);
             return false;
@@ -553,7 +600,8 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     }
     if (intf.fd < 0) {
         const std::vector<std::uint8_t> erased(kIntFlashSize, 0xFF);
-        if (!replace_file(dirfd.fd, path, kIntFlashFile, erased.data(), erased.size(), error)) return false;
+        if (!replace_file(dirfd.fd, path, kIntFlashFile, erased.data(), erased.size(), error))
+            return false;
         intf.fd = ::openat(dirfd.fd, kIntFlashFile, O_RDWR | O_CLOEXEC);
         if (intf.fd < 0) {
             error = join(path, kIntFlashFile) + ": cannot open: " + errno_text();
@@ -562,15 +610,16 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     }
     if (!have_backup) {
         const std::string text = format_backup_domain(backup);
-        if (!replace_file(dirfd.fd, path, kBackupFile, text.data(), text.size(), error)) return false;
+        if (!replace_file(dirfd.fd, path, kBackupFile, text.data(), text.size(), error))
+            return false;
     }
 
-    void* nm = ::mmap(nullptr, kNorSize, PROT_READ | PROT_WRITE, MAP_SHARED, nor.fd, 0);
+    void *nm = ::mmap(nullptr, kNorSize, PROT_READ | PROT_WRITE, MAP_SHARED, nor.fd, 0);
     if (nm == MAP_FAILED) {
         error = join(path, kNorFile) + ": cannot map: " + errno_text();
         return false;
     }
-    void* im = ::mmap(nullptr, kIntFlashSize, PROT_READ | PROT_WRITE, MAP_SHARED, intf.fd, 0);
+    void *im = ::mmap(nullptr, kIntFlashSize, PROT_READ | PROT_WRITE, MAP_SHARED, intf.fd, 0);
     if (im == MAP_FAILED) {
         error = join(path, kIntFlashFile) + ": cannot map: " + errno_text();
         ::munmap(nm, kNorSize);
@@ -581,8 +630,8 @@ bool BoardDir::open(const std::string& path, std::string& error) {
     lock_fd_ = dirfd.release();
     nor_fd_ = nor.release();
     intflash_fd_ = intf.release();
-    nor_raw_ = static_cast<std::uint8_t*>(nm);
-    intflash_ = static_cast<std::uint8_t*>(im);
+    nor_raw_ = static_cast<std::uint8_t *>(nm);
+    intflash_ = static_cast<std::uint8_t *>(im);
     backup_ = backup;
     return true;
 }
@@ -590,35 +639,42 @@ bool BoardDir::open(const std::string& path, std::string& error) {
 // ---------------------------------------------------------------- NOR flash
 
 namespace {
-bool in_range(std::uint64_t addr, std::uint64_t n, std::uint64_t size) { return addr <= size && n <= size - addr; }
+bool in_range(std::uint64_t addr, std::uint64_t n, std::uint64_t size) {
+    return addr <= size && n <= size - addr;
+}
 }  // namespace
 
 std::uint8_t BoardDir::nor_get(std::uint32_t addr) const {
-    if (!is_open() || addr >= kNorSize) return 0xFF;
+    if (!is_open() || addr >= kNorSize)
+        return 0xFF;
     return static_cast<std::uint8_t>(~nor_raw_[addr]);
 }
 
-bool BoardDir::nor_read(std::uint32_t addr, std::uint8_t* out, std::size_t n) const {
-    if (!is_open() || !in_range(addr, n, kNorSize)) return false;
+bool BoardDir::nor_read(std::uint32_t addr, std::uint8_t *out, std::size_t n) const {
+    if (!is_open() || !in_range(addr, n, kNorSize))
+        return false;
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(~nor_raw_[addr + i]);
     return true;
 }
 
 bool BoardDir::nor_set(std::uint32_t addr, std::uint8_t value) {
-    if (!is_open() || addr >= kNorSize) return false;
+    if (!is_open() || addr >= kNorSize)
+        return false;
     nor_raw_[addr] = static_cast<std::uint8_t>(~value);
     return true;
 }
 
-bool BoardDir::nor_program(std::uint32_t addr, const std::uint8_t* data, std::size_t n) {
-    if (!is_open() || !in_range(addr, n, kNorSize)) return false;
+bool BoardDir::nor_program(std::uint32_t addr, const std::uint8_t *data, std::size_t n) {
+    if (!is_open() || !in_range(addr, n, kNorSize))
+        return false;
     // logical' = logical & data  <=>  raw' = raw | ~data
     for (std::size_t i = 0; i < n; ++i) nor_raw_[addr + i] |= static_cast<std::uint8_t>(~data[i]);
     return true;
 }
 
 bool BoardDir::nor_erase(std::uint32_t addr, std::size_t n) {
-    if (!is_open() || !in_range(addr, n, kNorSize)) return false;
+    if (!is_open() || !in_range(addr, n, kNorSize))
+        return false;
     std::uint64_t pos = addr;
     const std::uint64_t end = static_cast<std::uint64_t>(addr) + n;
     // Unaligned head and tail are cleared in place; whole sectors become holes.
@@ -626,7 +682,8 @@ bool BoardDir::nor_erase(std::uint32_t addr, std::size_t n) {
     const std::uint64_t last_full = end / kNorSectorSize * kNorSectorSize;
     if (first_full < last_full) {
         std::memset(nor_raw_ + pos, 0, first_full - pos);
-        if (::fallocate(nor_fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(first_full),
+        if (::fallocate(nor_fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                        static_cast<off_t>(first_full),
                         static_cast<off_t>(last_full - first_full)) != 0) {
             std::memset(nor_raw_ + first_full, 0, last_full - first_full);
         }
@@ -640,7 +697,8 @@ bool BoardDir::nor_erase(std::uint32_t addr, std::size_t n) {
 
 bool BoardDir::intflash_erase_pages(std::uint32_t first_page, std::uint32_t count) {
     const std::uint64_t pages = kIntFlashSize / kIntFlashPageSize;
-    if (!is_open() || !in_range(first_page, count, pages)) return false;
+    if (!is_open() || !in_range(first_page, count, pages))
+        return false;
     std::memset(intflash_ + static_cast<std::size_t>(first_page) * kIntFlashPageSize, 0xFF,
                 static_cast<std::size_t>(count) * kIntFlashPageSize);
     return true;
@@ -648,7 +706,7 @@ bool BoardDir::intflash_erase_pages(std::uint32_t first_page, std::uint32_t coun
 
 // ---------------------------------------------------------------- backup domain save
 
-bool BoardDir::save_backup_domain(const BackupDomain& state, std::string& error) {
+bool BoardDir::save_backup_domain(const BackupDomain &state, std::string &error) {
     if (!is_open()) {
         error = "board directory is not open";
         return false;
@@ -659,7 +717,8 @@ bool BoardDir::save_backup_domain(const BackupDomain& state, std::string& error)
         return false;
     }
     const std::string text = format_backup_domain(state);
-    if (!replace_file(lock_fd_, path_, kBackupFile, text.data(), text.size(), error)) return false;
+    if (!replace_file(lock_fd_, path_, kBackupFile, text.data(), text.size(), error))
+        return false;
     backup_ = state;
     return true;
 }

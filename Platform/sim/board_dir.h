@@ -44,13 +44,13 @@ struct BackupDomain {
 
     bool rtc_initialised = false;  // calendar was set since the backup domain powered up
     // Calendar counters in plain binary (not BCD).
-    std::uint8_t year = 0;         // 0..99, years since 2000
-    std::uint8_t month = 1;        // 1..12
-    std::uint8_t day = 1;          // 1..31
-    std::uint8_t weekday = 1;      // 1 (Monday) .. 7 (Sunday)
-    std::uint8_t hours = 0;        // 0..23
-    std::uint8_t minutes = 0;      // 0..59
-    std::uint8_t seconds = 0;      // 0..59
+    std::uint8_t year = 0;     // 0..99, years since 2000
+    std::uint8_t month = 1;    // 1..12
+    std::uint8_t day = 1;      // 1..31
+    std::uint8_t weekday = 1;  // 1 (Monday) .. 7 (Sunday)
+    std::uint8_t hours = 0;    // 0..23
+    std::uint8_t minutes = 0;  // 0..59
+    std::uint8_t seconds = 0;  // 0..59
     // Synchronous prescaler counter (RTC_SSR): counts down from prediv_s to 0
     // within each second.
     std::uint32_t subseconds = 255;
@@ -60,26 +60,26 @@ struct BackupDomain {
 
     std::uint64_t saved_at_ns = 0;  // virtual time of the run that saved this state
 
-    bool operator==(const BackupDomain& other) const;
-    bool operator!=(const BackupDomain& other) const { return !(*this == other); }
+    bool operator==(const BackupDomain &other) const;
+    bool operator!=(const BackupDomain &other) const { return !(*this == other); }
 };
 
 class BoardDir {
-public:
+  public:
     static constexpr std::size_t kNorSize = 32u * 1024 * 1024;
     static constexpr std::size_t kNorSectorSize = 4096;
     static constexpr std::size_t kIntFlashSize = 256u * 1024;
     static constexpr std::size_t kIntFlashPageSize = 2048;
 
-    static constexpr const char* kMarkerFile = "board.txt";
-    static constexpr const char* kNorFile = "nor.img";
-    static constexpr const char* kIntFlashFile = "intflash.bin";
-    static constexpr const char* kBackupFile = "backup.txt";
+    static constexpr const char *kMarkerFile = "board.txt";
+    static constexpr const char *kNorFile = "nor.img";
+    static constexpr const char *kIntFlashFile = "intflash.bin";
+    static constexpr const char *kBackupFile = "backup.txt";
 
     BoardDir() = default;
     ~BoardDir();
-    BoardDir(const BoardDir&) = delete;
-    BoardDir& operator=(const BoardDir&) = delete;
+    BoardDir(const BoardDir &) = delete;
+    BoardDir &operator=(const BoardDir &) = delete;
 
     // Opens (creating on first use) the board directory at `path`.
     // Creation: a missing directory is created (with missing parents); an
@@ -89,64 +89,64 @@ public:
     // their erased / power-up state.
     // Returns false with a message in `error` and changes nothing on disk when
     // any check fails. Calling open() on an already open BoardDir fails.
-    bool open(const std::string& path, std::string& error);
+    bool open(const std::string &path, std::string &error);
 
     // Unmaps and releases the directory (the destructor does the same). Data
     // is already in the files; close() does not save the backup domain.
     void close();
 
     bool is_open() const { return nor_raw_ != nullptr; }
-    const std::string& path() const { return path_; }
+    const std::string &path() const { return path_; }
 
     // ---- External NOR flash (addresses 0 .. kNorSize-1) ----
     // Values are the chip's logical values; the bit inversion is hidden here.
     // Out-of-range accesses return false (reads fill nothing) and change nothing.
     std::uint8_t nor_get(std::uint32_t addr) const;  // 0xFF when out of range
-    bool nor_read(std::uint32_t addr, std::uint8_t* out, std::size_t n) const;
+    bool nor_read(std::uint32_t addr, std::uint8_t *out, std::size_t n) const;
     // Stores an arbitrary logical value: the primitive for cells left partly
     // programmed or partly erased by an interrupted operation.
     bool nor_set(std::uint32_t addr, std::uint8_t value);
     // Programming can only clear bits: cell = cell & data.
-    bool nor_program(std::uint32_t addr, const std::uint8_t* data, std::size_t n);
+    bool nor_program(std::uint32_t addr, const std::uint8_t *data, std::size_t n);
     // Sets the range to 0xFF. Whole aligned 4 KiB sectors are returned to the
     // file system as holes where it supports that, so the image stays sparse.
     bool nor_erase(std::uint32_t addr, std::size_t n);
     // The mapping itself, bit-inverted (raw = ~logical), kNorSize bytes.
-    std::uint8_t* nor_raw() { return nor_raw_; }
-    const std::uint8_t* nor_raw() const { return nor_raw_; }
+    std::uint8_t *nor_raw() { return nor_raw_; }
+    const std::uint8_t *nor_raw() const { return nor_raw_; }
 
     // ---- Internal flash (offsets 0 .. kIntFlashSize-1 from 0x08000000) ----
     // Stored as is; erased bytes are 0xFF. The models write through the pointer.
-    std::uint8_t* intflash() { return intflash_; }
-    const std::uint8_t* intflash() const { return intflash_; }
+    std::uint8_t *intflash() { return intflash_; }
+    const std::uint8_t *intflash() const { return intflash_; }
     // Sets whole pages (kIntFlashPageSize) to 0xFF; false when out of range.
     bool intflash_erase_pages(std::uint32_t first_page, std::uint32_t count);
 
     // ---- RTC backup domain ----
     // The state read at open() (power-up defaults when the file was created).
-    const BackupDomain& backup_domain() const { return backup_; }
+    const BackupDomain &backup_domain() const { return backup_; }
     // Writes the state to backup.txt atomically (a new file renamed over the
     // old one, so a cut mid-save leaves the old or the new state, never a
     // mix). Refuses out-of-range fields. On success backup_domain() returns
     // the saved state.
-    bool save_backup_domain(const BackupDomain& state, std::string& error);
+    bool save_backup_domain(const BackupDomain &state, std::string &error);
 
     // Text form of the backup domain as stored in backup.txt, and its strict
     // parser (used by open(); exposed for tools and tests). `name` prefixes
     // messages as "<name>:<line>: <message>".
-    static std::string format_backup_domain(const BackupDomain& state);
-    static bool parse_backup_domain(const std::string& text, const std::string& name,
-                                    BackupDomain& out, std::string& error);
+    static std::string format_backup_domain(const BackupDomain &state);
+    static bool parse_backup_domain(const std::string &text, const std::string &name,
+                                    BackupDomain &out, std::string &error);
     // Range check shared by the parser and save_backup_domain.
-    static bool check_backup_domain(const BackupDomain& state, std::string& error);
+    static bool check_backup_domain(const BackupDomain &state, std::string &error);
 
-private:
+  private:
     std::string path_;
     int lock_fd_ = -1;
     int nor_fd_ = -1;
     int intflash_fd_ = -1;
-    std::uint8_t* nor_raw_ = nullptr;
-    std::uint8_t* intflash_ = nullptr;
+    std::uint8_t *nor_raw_ = nullptr;
+    std::uint8_t *intflash_ = nullptr;
     BackupDomain backup_;
 };
 

@@ -16,21 +16,26 @@ namespace sim {
 namespace {
 
 struct Token {
-    std::string text;     // unquoted word, or the decoded bytes of a quoted string
+    std::string text;  // unquoted word, or the decoded bytes of a quoted string
     bool quoted = false;
 };
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // Splits one line into tokens. '#' outside quotes starts a comment.
-bool tokenize(const std::string& line, std::vector<Token>& out, std::string& error) {
+bool tokenize(const std::string &line, std::vector<Token> &out, std::string &error) {
     std::size_t i = 0;
     const std::size_t n = line.size();
     while (i < n) {
@@ -39,7 +44,8 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
             ++i;
             continue;
         }
-        if (c == '#') break;
+        if (c == '#')
+            break;
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
             error = "control character 0x" + std::string(1, "0123456789ABCDEF"[(c >> 4) & 0xF]) +
                     std::string(1, "0123456789ABCDEF"[c & 0xF]) +
@@ -60,7 +66,8 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
                 }
                 if (q != '\\') {
                     if (static_cast<unsigned char>(q) < 0x20 && q != '\t') {
-                        error = "control character inside quotes (use an escape such as \\r or \\x01)";
+                        error =
+                            "control character inside quotes (use an escape such as \\r or \\x01)";
                         return false;
                     }
                     tok.text.push_back(q);
@@ -74,12 +81,24 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
                 const char e = line[i + 1];
                 i += 2;
                 switch (e) {
-                    case 'r': tok.text.push_back('\r'); break;
-                    case 'n': tok.text.push_back('\n'); break;
-                    case 't': tok.text.push_back('\t'); break;
-                    case '0': tok.text.push_back('\0'); break;
-                    case '\\': tok.text.push_back('\\'); break;
-                    case '"': tok.text.push_back('"'); break;
+                    case 'r':
+                        tok.text.push_back('\r');
+                        break;
+                    case 'n':
+                        tok.text.push_back('\n');
+                        break;
+                    case 't':
+                        tok.text.push_back('\t');
+                        break;
+                    case '0':
+                        tok.text.push_back('\0');
+                        break;
+                    case '\\':
+                        tok.text.push_back('\\');
+                        break;
+                    case '"':
+                        tok.text.push_back('"');
+                        break;
                     case 'x': {
                         const int hi = i < n ? hex_value(line[i]) : -1;
                         const int lo = i + 1 < n ? hex_value(line[i + 1]) : -1;
@@ -120,20 +139,23 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
     return true;
 }
 
-bool parse_decimal_u32(const std::string& s, std::uint32_t& v) {
-    if (s.empty() || s.size() > 10) return false;
+bool parse_decimal_u32(const std::string &s, std::uint32_t &v) {
+    if (s.empty() || s.size() > 10)
+        return false;
     std::uint64_t acc = 0;
     for (char c : s) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    if (acc > 0xFFFFFFFFULL) return false;
+    if (acc > 0xFFFFFFFFULL)
+        return false;
     v = static_cast<std::uint32_t>(acc);
     return true;
 }
 
 // Appends the bytes of one hex token ("41", "0d0A", "415443") to out.
-bool append_hex(const std::string& s, std::vector<std::uint8_t>& out, std::string& error) {
+bool append_hex(const std::string &s, std::vector<std::uint8_t> &out, std::string &error) {
     if (s.empty() || s.size() % 2 != 0) {
         error = "hex bytes need an even number of digits: '" + s + "'";
         return false;
@@ -152,13 +174,13 @@ bool append_hex(const std::string& s, std::vector<std::uint8_t>& out, std::strin
 
 // Reads the payload of a console or phone event: quoted strings, "hex"
 // groups and "dec" groups, in any order; all bytes are concatenated.
-bool parse_payload(const std::vector<Token>& toks, std::size_t first,
-                   std::vector<std::uint8_t>& out, std::string& error) {
+bool parse_payload(const std::vector<Token> &toks, std::size_t first,
+                   std::vector<std::uint8_t> &out, std::string &error) {
     enum class Mode { None, Hex, Dec } mode = Mode::None;
     bool group_empty = false;
     std::string group_word;
     for (std::size_t i = first; i < toks.size(); ++i) {
-        const Token& t = toks[i];
+        const Token &t = toks[i];
         if (t.quoted) {
             if (group_empty) {
                 error = "'" + group_word + "' must be followed by at least one byte";
@@ -179,7 +201,8 @@ bool parse_payload(const std::vector<Token>& toks, std::size_t first,
             continue;
         }
         if (mode == Mode::Hex) {
-            if (!append_hex(t.text, out, error)) return false;
+            if (!append_hex(t.text, out, error))
+                return false;
         } else if (mode == Mode::Dec) {
             std::uint32_t v = 0;
             if (!parse_decimal_u32(t.text, v) || v > 255) {
@@ -206,7 +229,7 @@ bool parse_payload(const std::vector<Token>& toks, std::size_t first,
 }
 
 // "PA12" -> port 'A', pin 12.
-bool parse_pin(const std::string& s, char& port, std::uint8_t& pin, std::string& error) {
+bool parse_pin(const std::string &s, char &port, std::uint8_t &pin, std::string &error) {
     if (s.size() < 3 || s.size() > 4 || s[0] != 'P') {
         error = "expected a pin such as PA12, got '" + s + "'";
         return false;
@@ -231,7 +254,7 @@ bool parse_pin(const std::string& s, char& port, std::uint8_t& pin, std::string&
     return true;
 }
 
-bool parse_level(const std::string& s, std::uint8_t& level) {
+bool parse_level(const std::string &s, std::uint8_t &level) {
     if (s == "0" || s == "low") {
         level = 0;
         return true;
@@ -245,43 +268,51 @@ bool parse_level(const std::string& s, std::uint8_t& level) {
 
 // Directives and events that later format versions add. Naming them lets a
 // version-1 reader say exactly why it refuses a newer file.
-bool is_later_directive(const std::string& w) {
+bool is_later_directive(const std::string &w) {
     return w == "motion";
 }
-bool is_later_event(const std::string& w) {
+bool is_later_event(const std::string &w) {
     return w == "battery" || w == "fault" || w == "power-cut" || w == "motion";
 }
 
 class Parser {
-public:
-    Parser(const std::string& name, Scenario& sc) : name_(name), sc_(sc) {}
+  public:
+    Parser(const std::string &name, Scenario &sc) : name_(name), sc_(sc) {}
 
-    bool line(const std::string& raw, std::uint32_t lineno, std::string& error) {
+    bool line(const std::string &raw, std::uint32_t lineno, std::string &error) {
         lineno_ = lineno;
         std::string text = raw;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
         std::vector<Token> toks;
         std::string msg;
-        if (!tokenize(text, toks, msg)) return fail(msg, error);
-        if (toks.empty()) return true;
-        if (toks[0].quoted) return fail("a line must start with a directive, not quoted text", error);
-        const std::string& word = toks[0].text;
+        if (!tokenize(text, toks, msg))
+            return fail(msg, error);
+        if (toks.empty())
+            return true;
+        if (toks[0].quoted)
+            return fail("a line must start with a directive, not quoted text", error);
+        const std::string &word = toks[0].text;
 
         if (version_line_ == 0) {
             if (word != "version") {
                 return fail("the first directive must be 'version 1', found '" + word + "'", error);
             }
         }
-        if (word == "version") return version(toks, error);
-        if (word == "length") return length(toks, error);
-        if (word == "at") return event(toks, error);
+        if (word == "version")
+            return version(toks, error);
+        if (word == "length")
+            return length(toks, error);
+        if (word == "at")
+            return event(toks, error);
         if (is_later_directive(word)) {
             return fail("'" + word + "' is not part of scenario format version 1", error);
         }
-        return fail("unknown directive '" + word + "' (version 1 knows: version, length, at)", error);
+        return fail("unknown directive '" + word + "' (version 1 knows: version, length, at)",
+                    error);
     }
 
-    bool finish(std::string& error) {
+    bool finish(std::string &error) {
         if (version_line_ == 0) {
             error = name_ + ": no 'version 1' line (the file has no directives)";
             return false;
@@ -290,30 +321,33 @@ public:
             error = name_ + ": no 'length' line (how long the run lasts)";
             return false;
         }
-        for (const ScenarioEvent& ev : sc_.events) {
+        for (const ScenarioEvent &ev : sc_.events) {
             if (ev.at_ns >= sc_.length_ns) {
                 error = name_ + ":" + std::to_string(ev.line) + ": event at " +
-                        format_scenario_time(ev.at_ns) + " is not before the end of the run (length " +
+                        format_scenario_time(ev.at_ns) +
+                        " is not before the end of the run (length " +
                         format_scenario_time(sc_.length_ns) + " on line " +
                         std::to_string(length_line_) + ")";
                 return false;
             }
         }
-        std::stable_sort(sc_.events.begin(), sc_.events.end(),
-                         [](const ScenarioEvent& a, const ScenarioEvent& b) { return a.at_ns < b.at_ns; });
+        std::stable_sort(
+            sc_.events.begin(), sc_.events.end(),
+            [](const ScenarioEvent &a, const ScenarioEvent &b) { return a.at_ns < b.at_ns; });
         return true;
     }
 
-private:
-    bool fail(const std::string& msg, std::string& error) const {
+  private:
+    bool fail(const std::string &msg, std::string &error) const {
         error = name_ + ":" + std::to_string(lineno_) + ": " + msg;
         return false;
     }
 
-    bool version(const std::vector<Token>& toks, std::string& error) {
+    bool version(const std::vector<Token> &toks, std::string &error) {
         if (version_line_ != 0) {
-            return fail("duplicate version line (first on line " + std::to_string(version_line_) + ")",
-                        error);
+            return fail(
+                "duplicate version line (first on line " + std::to_string(version_line_) + ")",
+                error);
         }
         std::uint32_t v = 0;
         if (toks.size() != 2 || toks[1].quoted || !parse_decimal_u32(toks[1].text, v)) {
@@ -329,38 +363,45 @@ private:
         return true;
     }
 
-    bool length(const std::vector<Token>& toks, std::string& error) {
+    bool length(const std::vector<Token> &toks, std::string &error) {
         if (length_line_ != 0) {
-            return fail("duplicate length line (first on line " + std::to_string(length_line_) + ")",
-                        error);
+            return fail(
+                "duplicate length line (first on line " + std::to_string(length_line_) + ")",
+                error);
         }
-        if (toks.size() != 2 || toks[1].quoted) return fail("expected 'length <time>', e.g. 'length 5s'", error);
+        if (toks.size() != 2 || toks[1].quoted)
+            return fail("expected 'length <time>', e.g. 'length 5s'", error);
         std::uint64_t ns = 0;
         std::string msg;
-        if (!parse_scenario_time(toks[1].text, ns, msg)) return fail(msg, error);
-        if (ns == 0) return fail("the run length must be greater than zero", error);
+        if (!parse_scenario_time(toks[1].text, ns, msg))
+            return fail(msg, error);
+        if (ns == 0)
+            return fail("the run length must be greater than zero", error);
         length_line_ = lineno_;
         sc_.length_ns = ns;
         return true;
     }
 
-    bool event(const std::vector<Token>& toks, std::string& error) {
+    bool event(const std::vector<Token> &toks, std::string &error) {
         if (toks.size() < 3 || toks[1].quoted || toks[2].quoted) {
-            return fail("expected 'at <time> <event> ...', e.g. 'at 1s console \"help\\r\"'", error);
+            return fail("expected 'at <time> <event> ...', e.g. 'at 1s console \"help\\r\"'",
+                        error);
         }
         std::string ttext = toks[1].text;
         const bool relative = !ttext.empty() && ttext[0] == '+';
-        if (relative) ttext.erase(0, 1);
+        if (relative)
+            ttext.erase(0, 1);
         std::uint64_t ns = 0;
         std::string msg;
-        if (!parse_scenario_time(ttext, ns, msg)) return fail(msg, error);
+        if (!parse_scenario_time(ttext, ns, msg))
+            return fail(msg, error);
         if (relative) {
             // Relative to the previous event line in file order; both terms are
             // at most one year, so the sum cannot wrap, but it may pass the limit.
             const std::uint64_t sum = last_at_ns_ + ns;
             if (sum > kMaxScenarioLengthNs) {
-                return fail("time " + format_scenario_time(last_at_ns_) + " + " + format_scenario_time(ns) +
-                                " is beyond the longest run (365 days)",
+                return fail("time " + format_scenario_time(last_at_ns_) + " + " +
+                                format_scenario_time(ns) + " is beyond the longest run (365 days)",
                             error);
             }
             ns = sum;
@@ -369,31 +410,36 @@ private:
         ScenarioEvent ev;
         ev.at_ns = ns;
         ev.line = lineno_;
-        const std::string& what = toks[2].text;
+        const std::string &what = toks[2].text;
         if (what == "console" || what == "phone") {
-            ev.kind = what == "console" ? ScenarioEventKind::ConsoleBytes : ScenarioEventKind::PhoneBytes;
-            if (!parse_payload(toks, 3, ev.bytes, msg)) return fail(msg, error);
+            ev.kind =
+                what == "console" ? ScenarioEventKind::ConsoleBytes : ScenarioEventKind::PhoneBytes;
+            if (!parse_payload(toks, 3, ev.bytes, msg))
+                return fail(msg, error);
         } else if (what == "pin") {
             ev.kind = ScenarioEventKind::PinLevel;
             if (toks.size() != 5 || toks[3].quoted || toks[4].quoted) {
                 return fail("expected 'at <time> pin <PA12> <0|1>'", error);
             }
-            if (!parse_pin(toks[3].text, ev.port, ev.pin, msg)) return fail(msg, error);
+            if (!parse_pin(toks[3].text, ev.port, ev.pin, msg))
+                return fail(msg, error);
             if (!parse_level(toks[4].text, ev.level)) {
-                return fail("pin level must be 0, 1, low or high, got '" + toks[4].text + "'", error);
+                return fail("pin level must be 0, 1, low or high, got '" + toks[4].text + "'",
+                            error);
             }
         } else if (is_later_event(what)) {
             return fail("'" + what + "' events are not part of scenario format version 1", error);
         } else {
-            return fail("unknown event '" + what + "' (version 1 knows: console, phone, pin)", error);
+            return fail("unknown event '" + what + "' (version 1 knows: console, phone, pin)",
+                        error);
         }
         last_at_ns_ = ns;
         sc_.events.push_back(std::move(ev));
         return true;
     }
 
-    const std::string& name_;
-    Scenario& sc_;
+    const std::string &name_;
+    Scenario &sc_;
     std::uint32_t lineno_ = 0;
     std::uint32_t version_line_ = 0;
     std::uint32_t length_line_ = 0;
@@ -402,16 +448,19 @@ private:
 
 }  // namespace
 
-const char* scenario_event_kind_name(ScenarioEventKind kind) {
+const char *scenario_event_kind_name(ScenarioEventKind kind) {
     switch (kind) {
-        case ScenarioEventKind::ConsoleBytes: return "console";
-        case ScenarioEventKind::PhoneBytes: return "phone";
-        case ScenarioEventKind::PinLevel: return "pin";
+        case ScenarioEventKind::ConsoleBytes:
+            return "console";
+        case ScenarioEventKind::PhoneBytes:
+            return "phone";
+        case ScenarioEventKind::PinLevel:
+            return "pin";
     }
     return "?";
 }
 
-bool parse_scenario_time(const std::string& text, std::uint64_t& ns, std::string& error) {
+bool parse_scenario_time(const std::string &text, std::uint64_t &ns, std::string &error) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     // Integer part: at most 20 digits keeps the accumulator in 128 bits with room to spare.
@@ -451,7 +500,9 @@ bool parse_scenario_time(const std::string& text, std::uint64_t& ns, std::string
     }
     const std::string too_long = "time '" + text + "' is beyond the longest run (365 days)";
     if (int_digits.size() > 20 || frac_digits.size() > 18) {
-        error = int_digits.size() > 20 ? too_long : "time '" + text + "' has more fraction digits than 1 ns resolution";
+        error = int_digits.size() > 20
+                    ? too_long
+                    : "time '" + text + "' has more fraction digits than 1 ns resolution";
         return false;
     }
     unsigned __int128 whole = 0;
@@ -479,15 +530,19 @@ bool parse_scenario_time(const std::string& text, std::uint64_t& ns, std::string
 std::string format_scenario_time(std::uint64_t ns) {
     // A whole number in the largest unit that divides the value evenly, so
     // that the text is exact; zero is written "0ms".
-    if (ns == 0) return "0ms";
-    if (ns % 1000000000ULL == 0) return std::to_string(ns / 1000000000ULL) + "s";
-    if (ns % 1000000ULL == 0) return std::to_string(ns / 1000000ULL) + "ms";
-    if (ns % 1000ULL == 0) return std::to_string(ns / 1000ULL) + "us";
+    if (ns == 0)
+        return "0ms";
+    if (ns % 1000000000ULL == 0)
+        return std::to_string(ns / 1000000000ULL) + "s";
+    if (ns % 1000000ULL == 0)
+        return std::to_string(ns / 1000000ULL) + "ms";
+    if (ns % 1000ULL == 0)
+        return std::to_string(ns / 1000ULL) + "us";
     return std::to_string(ns) + "ns";
 }
 
-bool parse_scenario(const std::string& text, const std::string& name, Scenario& out,
-                    std::string& error) {
+bool parse_scenario(const std::string &text, const std::string &name, Scenario &out,
+                    std::string &error) {
     Scenario sc;
     sc.source = name;
     Parser parser(name, sc);
@@ -495,17 +550,20 @@ bool parse_scenario(const std::string& text, const std::string& name, Scenario& 
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         ++lineno;
-        if (!parser.line(text.substr(pos, end - pos), lineno, error)) return false;
+        if (!parser.line(text.substr(pos, end - pos), lineno, error))
+            return false;
         pos = end + 1;
     }
-    if (!parser.finish(error)) return false;
+    if (!parser.finish(error))
+        return false;
     out = std::move(sc);
     return true;
 }
 
-bool load_scenario(const std::string& path, Scenario& out, std::string& error) {
+bool load_scenario(const std::string &path, Scenario &out, std::string &error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         error = path + ": cannot open: " + std::strerror(errno);
@@ -516,7 +574,8 @@ bool load_scenario(const std::string& path, Scenario& out, std::string& error) {
         return false;
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxScenarioFileBytes) {
-        error = path + ": " + std::to_string(st.st_size) + " bytes is too large for a scenario (at most " +
+        error = path + ": " + std::to_string(st.st_size) +
+                " bytes is too large for a scenario (at most " +
                 std::to_string(kMaxScenarioFileBytes) + ")";
         return false;
     }

@@ -19,14 +19,16 @@ namespace fs = std::filesystem;
 using sim::BackupDomain;
 using sim::BoardDir;
 
-std::string slurp(const std::string& path) {
+std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void spit(const std::string &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 // Everything about a file that a refused open() must not change.
 struct Snapshot {
@@ -36,18 +38,20 @@ struct Snapshot {
     std::string content;  // only for small files
 };
 
-Snapshot snap(const std::string& path) {
+Snapshot snap(const std::string &path) {
     Snapshot s;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return s;
+    if (::stat(path.c_str(), &st) != 0)
+        return s;
     s.exists = true;
     s.size = st.st_size;
     s.mtime = st.st_mtim;
-    if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024) s.content = slurp(path);
+    if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024)
+        s.content = slurp(path);
     return s;
 }
 
-void expect_same(const Snapshot& a, const Snapshot& b, const std::string& what) {
+void expect_same(const Snapshot &a, const Snapshot &b, const std::string &what) {
     EXPECT_EQ(a.exists, b.exists) << what;
     EXPECT_EQ(a.size, b.size) << what;
     EXPECT_EQ(a.mtime.tv_sec, b.mtime.tv_sec) << what;
@@ -56,7 +60,7 @@ void expect_same(const Snapshot& a, const Snapshot& b, const std::string& what) 
 }
 
 class BoardDirTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/board_dir_test_XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
@@ -67,7 +71,7 @@ protected:
         std::error_code ec;
         fs::remove_all(root_, ec);
     }
-    std::string file(const char* name) const { return dir_ + "/" + name; }
+    std::string file(const char *name) const { return dir_ + "/" + name; }
 
     // Creates a board directory and closes it again.
     void make_board() {
@@ -81,17 +85,18 @@ protected:
         return {snap(file(BoardDir::kMarkerFile)), snap(file(BoardDir::kNorFile)),
                 snap(file(BoardDir::kIntFlashFile)), snap(file(BoardDir::kBackupFile))};
     }
-    void expect_untouched(const std::vector<Snapshot>& before) const {
+    void expect_untouched(const std::vector<Snapshot> &before) const {
         const std::vector<Snapshot> after = snap_all();
-        for (std::size_t i = 0; i < before.size(); ++i) expect_same(before[i], after[i], "file " + std::to_string(i));
+        for (std::size_t i = 0; i < before.size(); ++i)
+            expect_same(before[i], after[i], "file " + std::to_string(i));
         // and nothing new appeared (no temporary files left behind)
         std::size_t n = 0;
-        for (const auto& e : fs::directory_iterator(dir_)) {
+        for (const auto &e : fs::directory_iterator(dir_)) {
             (void)e;
             ++n;
         }
         std::size_t existed = 0;
-        for (const Snapshot& s : before) existed += s.exists ? 1 : 0;
+        for (const Snapshot &s : before) existed += s.exists ? 1 : 0;
         EXPECT_EQ(n, existed);
     }
 
@@ -109,13 +114,15 @@ TEST_F(BoardDirTest, FirstUseCreatesAnErasedSparseBoard) {
     struct stat st {};
     ASSERT_EQ(::stat(file(BoardDir::kNorFile).c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::size_t>(st.st_size), BoardDir::kNorSize);
-    EXPECT_LT(static_cast<std::uint64_t>(st.st_blocks) * 512, 1024u * 1024) << "NOR image is not sparse";
+    EXPECT_LT(static_cast<std::uint64_t>(st.st_blocks) * 512, 1024u * 1024)
+        << "NOR image is not sparse";
     ASSERT_EQ(::stat(file(BoardDir::kIntFlashFile).c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::size_t>(st.st_size), BoardDir::kIntFlashSize);
 
     // Erased everywhere: sample the NOR through both accessors, the internal flash whole.
     std::vector<std::uint8_t> buf(4096, 0);
-    for (std::uint32_t addr : {0u, 4096u * 1000, static_cast<std::uint32_t>(BoardDir::kNorSize - 4096)}) {
+    for (std::uint32_t addr :
+         {0u, 4096u * 1000, static_cast<std::uint32_t>(BoardDir::kNorSize - 4096)}) {
         ASSERT_TRUE(b.nor_read(addr, buf.data(), buf.size()));
         for (std::uint8_t v : buf) ASSERT_EQ(v, 0xFF);
         EXPECT_EQ(b.nor_get(addr + 17), 0xFF);
@@ -240,16 +247,16 @@ TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
 
 TEST_F(BoardDirTest, WrongSizedImagesAreRefusedAndLeftUntouched) {
     struct Case {
-        const char* name;
+        const char *name;
         off_t size;
-        const char* expected;
+        const char *expected;
     } cases[] = {
         {BoardDir::kIntFlashFile, 1000, "262144"},
         {BoardDir::kIntFlashFile, 0, "262144"},
         {BoardDir::kNorFile, static_cast<off_t>(BoardDir::kNorSize + 1), "33554432"},
         {BoardDir::kNorFile, 4096, "33554432"},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         make_board();
         ASSERT_EQ(::truncate(file(c.name).c_str(), c.size), 0);
         // The backup file is missing too: a refused open must not create it.
@@ -277,7 +284,8 @@ TEST_F(BoardDirTest, FilesOfTheWrongKindAreRefused) {
     BoardDir b;
     std::string err;
     EXPECT_FALSE(b.open(dir_, err));
-    EXPECT_NE(err.find(file(BoardDir::kIntFlashFile) + ": is a directory"), std::string::npos) << err;
+    EXPECT_NE(err.find(file(BoardDir::kIntFlashFile) + ": is a directory"), std::string::npos)
+        << err;
     expect_untouched(before);
     fs::remove_all(dir_);
 
@@ -286,7 +294,8 @@ TEST_F(BoardDirTest, FilesOfTheWrongKindAreRefused) {
     ASSERT_EQ(std::remove(file(BoardDir::kBackupFile).c_str()), 0);
     ASSERT_EQ(::mkfifo(file(BoardDir::kBackupFile).c_str(), 0644), 0);
     EXPECT_FALSE(b.open(dir_, err));
-    EXPECT_NE(err.find(file(BoardDir::kBackupFile) + ": is not a regular file"), std::string::npos) << err;
+    EXPECT_NE(err.find(file(BoardDir::kBackupFile) + ": is not a regular file"), std::string::npos)
+        << err;
     fs::remove_all(dir_);
 
     // A dangling link where the NOR image belongs: not followed to create a file elsewhere.
@@ -376,15 +385,20 @@ TEST_F(BoardDirTest, CorruptBackupFileIsRefusedWithItsLine) {
     BoardDir b;
     std::string err;
     EXPECT_FALSE(b.open(dir_, err));
-    const std::size_t line = static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1;
-    EXPECT_EQ(err.rfind(file(BoardDir::kBackupFile) + ":" + std::to_string(line) + ": bkp7 must be", 0), 0u) << err;
+    const std::size_t line =
+        static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n')) + 1;
+    EXPECT_EQ(
+        err.rfind(file(BoardDir::kBackupFile) + ":" + std::to_string(line) + ": bkp7 must be", 0),
+        0u)
+        << err;
     EXPECT_NE(err.find("left untouched"), std::string::npos);
     expect_untouched(before);
 }
 
 TEST(BackupDomainText, RoundTripsEveryField) {
     BackupDomain s;
-    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i) s.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
+    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i)
+        s.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
     s.rtc_initialised = true;
     s.year = 99;
     s.month = 12;
@@ -400,25 +414,28 @@ TEST(BackupDomainText, RoundTripsEveryField) {
     s.saved_at_ns = 0xFFFFFFFFFFFFFFFFULL;
     BackupDomain back;
     std::string err;
-    ASSERT_TRUE(BoardDir::parse_backup_domain(BoardDir::format_backup_domain(s), "b", back, err)) << err;
+    ASSERT_TRUE(BoardDir::parse_backup_domain(BoardDir::format_backup_domain(s), "b", back, err))
+        << err;
     EXPECT_EQ(back, s);
 }
 
 TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
     const std::string good = BoardDir::format_backup_domain(BackupDomain{});
-    auto with = [&](const std::string& from, const std::string& to) {
+    auto with = [&](const std::string &from, const std::string &to) {
         std::string t = good;
         const std::size_t at = t.find(from);
         EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) t.replace(at, from.size(), to);
+        if (at != std::string::npos)
+            t.replace(at, from.size(), to);
         return t;
     };
     struct Case {
         std::string text;
-        const char* fragment;
+        const char *fragment;
     } cases[] = {
         {"", "empty"},
-        {with("kelda-backup-domain 1", "kelda-backup-domain 2"), "expected 'kelda-backup-domain 1' first"},
+        {with("kelda-backup-domain 1", "kelda-backup-domain 2"),
+         "expected 'kelda-backup-domain 1' first"},
         {with("bkp31 0x00000000\n", ""), "missing 'bkp31'"},
         {with("time 00:00:00\n", ""), "missing 'time'"},
         {good + "bkp3 0x00000001\n", "duplicate 'bkp3'"},
@@ -436,7 +453,7 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         {with("saved_at_ns 0", "saved_at_ns 18446744073709551616"), "saved_at_ns must be"},
         {with("hour_format 24", "hour_format 13"), "12 or 24"},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         BackupDomain out;
         out.bkp[0] = 99;
         std::string err;
@@ -449,7 +466,8 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
     std::string err;
     std::string crlf;
     for (char ch : "# note\n\n" + good) {
-        if (ch == '\n') crlf += '\r';
+        if (ch == '\n')
+            crlf += '\r';
         crlf += ch;
     }
     EXPECT_TRUE(BoardDir::parse_backup_domain(crlf, "b", out, err)) << err;

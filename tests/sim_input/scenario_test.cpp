@@ -15,16 +15,18 @@ namespace {
 using sim::Scenario;
 using sim::ScenarioEventKind;
 
-std::vector<std::uint8_t> B(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+std::vector<std::uint8_t> B(const std::string &s) {
+    return std::vector<std::uint8_t>(s.begin(), s.end());
+}
 
-Scenario parse_ok(const std::string& text) {
+Scenario parse_ok(const std::string &text) {
     Scenario sc;
     std::string err;
     EXPECT_TRUE(sim::parse_scenario(text, "t.scn", sc, err)) << err;
     return sc;
 }
 
-std::string parse_err(const std::string& text) {
+std::string parse_err(const std::string &text) {
     Scenario sc;
     std::string err;
     EXPECT_FALSE(sim::parse_scenario(text, "t.scn", sc, err)) << "accepted:\n" << text;
@@ -33,14 +35,14 @@ std::string parse_err(const std::string& text) {
 
 TEST(ScenarioTime, UnitsFractionsAndDefault) {
     struct Case {
-        const char* text;
+        const char *text;
         std::uint64_t ns;
     } cases[] = {
-        {"250", 250000000ULL},   {"250ms", 250000000ULL}, {"1.5s", 1500000000ULL}, {"20us", 20000ULL},
-        {"7ns", 7ULL},           {"0", 0ULL},             {"0.000001ms", 1ULL},    {"2.25ms", 2250000ULL},
-        {"31536000s", sim::kMaxScenarioLengthNs},
+        {"250", 250000000ULL}, {"250ms", 250000000ULL}, {"1.5s", 1500000000ULL},
+        {"20us", 20000ULL},    {"7ns", 7ULL},           {"0", 0ULL},
+        {"0.000001ms", 1ULL},  {"2.25ms", 2250000ULL},  {"31536000s", sim::kMaxScenarioLengthNs},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         std::uint64_t ns = 1234;
         std::string err;
         EXPECT_TRUE(sim::parse_scenario_time(c.text, ns, err)) << c.text << ": " << err;
@@ -49,11 +51,11 @@ TEST(ScenarioTime, UnitsFractionsAndDefault) {
 }
 
 TEST(ScenarioTime, RefusesMalformedTooFineAndTooLong) {
-    const char* bad[] = {"",     "ms",   "-5ms", "1.s",  ".5s",  "5 ms", "5sec", "5m",   "1e3",
-                         "0.5ns", "1.0000000001s", "31536000.000000001s", "31536001s",
+    const char *bad[] = {"", "ms", "-5ms", "1.s", ".5s", "5 ms", "5sec", "5m", "1e3", "0.5ns",
+                         "1.0000000001s", "31536000.000000001s", "31536001s",
                          // would wrap a 64-bit product if multiplied naively
                          "18446744073709551615s", "99999999999999999999999ms"};
-    for (const char* t : bad) {
+    for (const char *t : bad) {
         std::uint64_t ns = 0;
         std::string err;
         EXPECT_FALSE(sim::parse_scenario_time(t, ns, err)) << t << " gave " << ns;
@@ -62,8 +64,9 @@ TEST(ScenarioTime, RefusesMalformedTooFineAndTooLong) {
 }
 
 TEST(ScenarioTime, FormatReadsBackExactly) {
-    for (std::uint64_t ns : std::vector<std::uint64_t>{0ULL, 1ULL, 999ULL, 1000ULL, 1500000ULL, 1500000000ULL, 2000000000ULL,
-                             sim::kMaxScenarioLengthNs, 123456789ULL}) {
+    for (std::uint64_t ns :
+         std::vector<std::uint64_t>{0ULL, 1ULL, 999ULL, 1000ULL, 1500000ULL, 1500000000ULL,
+                                    2000000000ULL, sim::kMaxScenarioLengthNs, 123456789ULL}) {
         std::uint64_t back = ~0ULL;
         std::string err;
         const std::string text = sim::format_scenario_time(ns);
@@ -113,13 +116,13 @@ TEST(ScenarioParse, FullExampleWithEveryEventKind) {
 TEST(ScenarioParse, TimeOrderIsStableAndRelativeTimesFollowFileOrder) {
     const Scenario sc = parse_ok(
         "version 1\n"
-        "at 2s console \"b\"\n"    // line 2
-        "at 1s console \"a\"\n"    // line 3
-        "at 2s pin PA12 0\n"       // line 4, same instant as line 2: after it
+        "at 2s console \"b\"\n"      // line 2
+        "at 1s console \"a\"\n"      // line 3
+        "at 2s pin PA12 0\n"         // line 4, same instant as line 2: after it
         "at +500ms console \"c\"\n"  // 2.5 s: relative to line 4
-        "at 2s console \"d\"\n"    // line 6, same instant again
-        "at +0 pin PA12 1\n"       // line 7: 2 s, after line 6
-        "length 3s\n");            // length may come last
+        "at 2s console \"d\"\n"      // line 6, same instant again
+        "at +0 pin PA12 1\n"         // line 7: 2 s, after line 6
+        "length 3s\n");              // length may come last
     ASSERT_EQ(sc.events.size(), 6u);
     const std::uint32_t lines[] = {3, 2, 4, 6, 7, 5};
     const std::uint64_t times[] = {1000000000ULL, 2000000000ULL, 2000000000ULL,
@@ -146,19 +149,22 @@ TEST(ScenarioParse, EscapesAndQuotingDetails) {
 // Each bad input must be refused with the right line and a message that says why.
 TEST(ScenarioParse, RefusalsNameTheLine) {
     struct Case {
-        const char* text;
-        const char* expect;  // prefix "t.scn:<line>: " plus a fragment of the message
-        const char* fragment;
+        const char *text;
+        const char *expect;  // prefix "t.scn:<line>: " plus a fragment of the message
+        const char *fragment;
     } cases[] = {
         {"length 1s\nversion 1\n", "t.scn:1: ", "first directive must be 'version 1'"},
-        {"version 1\nversion 1\nlength 1s\n", "t.scn:2: ", "duplicate version line (first on line 1)"},
+        {"version 1\nversion 1\nlength 1s\n",
+         "t.scn:2: ", "duplicate version line (first on line 1)"},
         {"version 2\nlength 1s\n", "t.scn:1: ", "version 2 is not supported"},
         {"version one\n", "t.scn:1: ", "expected 'version 1'"},
-        {"version 1\nlength 1s\nlength 2s\n", "t.scn:3: ", "duplicate length line (first on line 2)"},
+        {"version 1\nlength 1s\nlength 2s\n",
+         "t.scn:3: ", "duplicate length line (first on line 2)"},
         {"version 1\nlength 0\n", "t.scn:2: ", "greater than zero"},
         {"version 1\nlength 366d\n", "t.scn:2: ", "unknown unit 'd'"},
         {"version 1\nlength 31536001s\n", "t.scn:2: ", "beyond the longest run"},
-        {"version 1\nlength 1s\n\nat 2s console \"x\"\n", "t.scn:4: ", "not before the end of the run"},
+        {"version 1\nlength 1s\n\nat 2s console \"x\"\n",
+         "t.scn:4: ", "not before the end of the run"},
         {"version 1\nlength 1s\nat 1s pin PA1 1\n", "t.scn:3: ", "not before the end of the run"},
         {"version 1\nlength 1s\nat 1 console \"\\q\"\n", "t.scn:3: ", "invalid escape '\\q'"},
         {"version 1\nlength 1s\nat 1 console \"\\x4\"\n", "t.scn:3: ", "exactly two hex digits"},
@@ -181,20 +187,23 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
         {"version 1\nlength 1s\nat 1 pin PA1 2\n", "t.scn:3: ", "pin level must be"},
         {"version 1\nlength 1s\nat 1 pin PA1\n", "t.scn:3: ", "expected 'at <time> pin"},
         {"version 1\nlength 1s\nat -1 pin PA1 1\n", "t.scn:3: ", "cannot be negative"},
-        {"version 1\nlength 1s\nat 1 battery 3.7V\n", "t.scn:3: ", "not part of scenario format version 1"},
-        {"version 1\nlength 1s\nat 1 power-cut\n", "t.scn:3: ", "not part of scenario format version 1"},
+        {"version 1\nlength 1s\nat 1 battery 3.7V\n",
+         "t.scn:3: ", "not part of scenario format version 1"},
+        {"version 1\nlength 1s\nat 1 power-cut\n",
+         "t.scn:3: ", "not part of scenario format version 1"},
         {"version 1\nmotion walk.csv\n", "t.scn:2: ", "not part of scenario format version 1"},
         {"version 1\nlenght 1s\n", "t.scn:2: ", "unknown directive 'lenght'"},
         {"version 1\nlength 1s\nat 1 keyboard \"x\"\n", "t.scn:3: ", "unknown event 'keyboard'"},
-        {"version 1\nlength 1s\n\"at\" 1 console \"x\"\n", "t.scn:3: ", "must start with a directive"},
+        {"version 1\nlength 1s\n\"at\" 1 console \"x\"\n",
+         "t.scn:3: ", "must start with a directive"},
         {"version 1\nlength 1s\nat 1 console ab\"c\"\n", "t.scn:3: ", "quote inside a word"},
         {"version 1\nlength 1s\nat 1 console \"a\"b\n", "t.scn:3: ", "followed by a blank"},
         {"version 1\nlength 1s\nat 1 console \"a\x01\"\n", "t.scn:3: ", "control character"},
         // Relative times add up; the sum may not pass the one-year bound.
-        {"version 1\nlength 31536000s\nat 30000000s pin PA1 1\nat +2000000s pin PA1 0\n", "t.scn:4: ",
-         "beyond the longest run"},
+        {"version 1\nlength 31536000s\nat 30000000s pin PA1 1\nat +2000000s pin PA1 0\n",
+         "t.scn:4: ", "beyond the longest run"},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         const std::string err = parse_err(c.text);
         EXPECT_EQ(err.rfind(c.expect, 0), 0u) << c.text << "\n-> " << err;
         EXPECT_NE(err.find(c.fragment), std::string::npos) << c.text << "\n-> " << err;
@@ -203,8 +212,10 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
 
 TEST(ScenarioParse, WholeFileRefusals) {
     EXPECT_EQ(parse_err(""), "t.scn: no 'version 1' line (the file has no directives)");
-    EXPECT_EQ(parse_err("# only a comment\n\n"), "t.scn: no 'version 1' line (the file has no directives)");
-    EXPECT_EQ(parse_err("version 1\nat 1 pin PA1 1\n"), "t.scn: no 'length' line (how long the run lasts)");
+    EXPECT_EQ(parse_err("# only a comment\n\n"),
+              "t.scn: no 'version 1' line (the file has no directives)");
+    EXPECT_EQ(parse_err("version 1\nat 1 pin PA1 1\n"),
+              "t.scn: no 'length' line (how long the run lasts)");
 }
 
 TEST(ScenarioParse, FailureLeavesOutputUntouched) {
@@ -217,17 +228,17 @@ TEST(ScenarioParse, FailureLeavesOutputUntouched) {
 }
 
 class ScenarioFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/scenario_test_XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
     }
     void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
+        for (const std::string &f : files_) std::remove(f.c_str());
         ::rmdir(dir_.c_str());
     }
-    std::string write(const std::string& name, const std::string& text) {
+    std::string write(const std::string &name, const std::string &text) {
         const std::string p = dir_ + "/" + name;
         std::ofstream(p, std::ios::binary) << text;
         files_.push_back(p);
@@ -265,13 +276,14 @@ TEST_F(ScenarioFile, RefusesOversizedFiles) {
 
 // Every bundled scenario must stay loadable by this reader.
 TEST(BundledScenarios, AllLoad) {
-    DIR* d = ::opendir(SCENARIO_DIR);
+    DIR *d = ::opendir(SCENARIO_DIR);
     ASSERT_NE(d, nullptr);
     int count = 0;
     bool have_demo = false;
-    while (const dirent* e = ::readdir(d)) {
+    while (const dirent *e = ::readdir(d)) {
         const std::string name = e->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".scn") != 0) continue;
+        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".scn") != 0)
+            continue;
         Scenario sc;
         std::string err;
         EXPECT_TRUE(sim::load_scenario(std::string(SCENARIO_DIR) + "/" + name, sc, err)) << err;
