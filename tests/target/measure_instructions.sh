@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Prints the instructions per FallDetectorWork call on the Cortex-M4F (mean and worst over every
+# synthetic stream), then where they go (software double operations, elementary functions).
+# QEMU runs with -icount shift=0, so its virtual clock advances exactly 1 ns per instruction and
+# the 25 MHz SysTick resolves 40 instructions. Uses the arm preset's build (build/arm) unless a
+# build directory is given.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build/arm}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset arm >/dev/null
+fi
+cmake --build "$build" --target target_measure_instructions target_profile_engine
+qemu=(qemu-system-arm -M mps2-an386 -cpu cortex-m4 -nographic -monitor none -serial none
+      -semihosting-config enable=on,target=native -icount shift=0)
+echo "== instructions per work call"
+timeout 300 "${qemu[@]}" -kernel "$build/tests/target/target_measure_instructions.elf" 2>&1
+echo "== profile (wrappers add their own instructions to the total)"
+timeout 300 "${qemu[@]}" -kernel "$build/tests/target/target_profile_engine.elf" 2>&1

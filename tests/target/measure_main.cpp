@@ -1,0 +1,88 @@
+// Instructions per FallDetectorWork call on the Cortex-M4F, over every synthetic stream.
+// Run only under `qemu-system-arm -icount shift=0` (see measure_instructions.sh); without it the
+// clock follows the host's time and the numbers mean nothing.
+#include "InstructionClock.h"
+#include "Semihost.h"
+#include "fall_replay/Observe.h"
+#include "fall_synth/Run.h"
+
+namespace {
+
+constexpr uint32_t kMaxSamples = 4096;
+FALL_DETECTOR_SENSOR_DATA g_samples[kMaxSamples];
+FALL_DETECTOR g_detector;
+FALL_DETECTOR_CFG g_cfg;
+
+void printField(const char *label, int64_t v) {
+    char buf[32];
+    *fall_replay::putInt(buf, v) = '\0';
+    target::print(label);
+    target::print(buf);
+}
+
+}  // namespace
+
+int main() {
+    target::InstructionClock clock;
+    printField("instructions per SysTick count: ", clock.instructionsPerTick());
+    printField("  measurement overhead (counts): ", clock.overheadTicks());
+    target::print("\n");
+    if (clock.instructionsPerTick() == 0) target::fail("SysTick does not advance");
+    // Check the calibration on a loop of known length.
+    {
+        const uint32_t a = clock.now();
+        target::spin(10000);
+        const uint32_t b = clock.now();
+        printField("check: a 20000-instruction loop measures ",
+                   clock.instructions(clock.elapsed(a, b)));
+        target::print("\n");
+    }
+
+    int64_t total = 0, calls = 0, worst = 0;
+    const char *worstStream = "";
+    uint32_t worstIndex = 0;
+    FallDetectorSetDefaultConfig(&g_cfg);
+    for (std::size_t k = 0; k < fall_synth::streamCount(); ++k) {
+        const fall_synth::StreamDef &def = fall_synth::stream(k);
+        fall_synth::Generator gen(def);
+        fall_synth::Sample s;
+        uint32_t n = 0;
+        while (n < kMaxSamples && gen.next(s)) g_samples[n++] = fall_synth::toEngine(s);
+        FallDetectorSet(&g_detector, &g_cfg);
+        int64_t sTotal = 0, sWorst = 0;
+        uint32_t sWorstIndex = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t a = clock.now();
+            FallDetectorWork(&g_detector, &g_samples[i]);
+            const uint32_t b = clock.now();
+            const int64_t ins = clock.instructions(clock.elapsed(a, b));
+            sTotal += ins;
+            if (ins > sWorst) {
+                sWorst = ins;
+                sWorstIndex = i;
+            }
+        }
+        target::print(def.name);
+        printField(": samples ", n);
+        printField("  mean ", sTotal / n);
+        printField("  worst ", sWorst);
+        printField(" (sample ", sWorstIndex);
+        target::print(")\n");
+        total += sTotal;
+        calls += n;
+        if (sWorst > worst) {
+            worst = sWorst;
+            worstStream = def.name;
+            worstIndex = sWorstIndex;
+        }
+    }
+    printField("ALL: calls ", calls);
+    printField("  mean ", total / calls);
+    printField("  worst ", worst);
+    target::print(" (");
+    target::print(worstStream);
+    printField(" sample ", worstIndex);
+    printField(")  resolution +-", clock.instructionsPerTick());
+    target::print(" instructions\n");
+    target::exitWith(0);
+}
