@@ -1,0 +1,184 @@
+#include "sim/board.h"
+
+#include <array>
+#include <cstdio>
+
+#include "sim/vectors.h"
+
+extern "C" std::uint32_t SystemCoreClock;
+
+namespace sim {
+
+namespace {
+Board* g_board = nullptr;
+constexpr std::uint32_t kMaskedWfiSpinLimit = 1000;
+}  // namespace
+
+Board& board() {
+    if (!g_board) {
+        std::fprintf(stderr, "sim: HAL called with no simulated board running\n");
+        std::abort();
+    }
+    return *g_board;
+}
+
+bool board_exists() { return g_board != nullptr; }
+
+class Board::RunEnd final : public EventSink {
+public:
+    explicit RunEnd(Board& b) : b_(b) {}
+    void on_event(Time, std::uint64_t tag) override {
+        if (tag == gen) b_.end_run(Ending::Completed, "");
+    }
+    std::uint64_t gen = 0;
+
+private:
+    Board& b_;
+};
+
+Board::Board() : level_(kIrqSlots), run_end_(std::make_unique<RunEnd>(*this)) {
+    if (g_board) {
+        std::fprintf(stderr, "sim: a second simulated board was created while one is running\n");
+        std::abort();
+    }
+    g_board = this;
+    stats_.fill(IrqStats{});
+}
+
+Board::~Board() {
+    models_.clear();
+    trace_.close();
+    g_board = nullptr;
+}
+
+std::uint32_t Board::core_hz() const { return SystemCoreClock ? SystemCoreClock : 1; }
+
+void Board::set_run_length(Time t) {
+    run_length_ = t;
+    ++run_end_->gen;
+    sched_.schedule(t, run_end_.get(), run_end_->gen);
+}
+
+void Board::set_level_source(int irq, std::function<bool()> asserted) {
+    level_[static_cast<std::size_t>(irq - kFirstIrq)] = std::move(asserted);
+}
+
+void Board::advance_to(Time t) {
+    for (;;) {
+        for (auto& w : watchers_) w();
+        if (sched_.next_time() > t) break;
+        sched_.run_next();
+        if (nvic_.any_pending()) dispatch();
+    }
+    if (t > sched_.now()) sched_.set_now(t);
+    if (nvic_.any_pending()) dispatch();
+}
+
+void Board::advance_to_next_event(const char* waiting_in) {
+    for (auto& w : watchers_) w();
+    if (sched_.empty()) halt(std::string("nothing can ever happen while waiting in ") + waiting_in);
+    sched_.run_next();
+    if (nvic_.any_pending()) dispatch();
+}
+
+void Board::core_cycle() {
+    // One clock of the core: 1e9 / f ns, the remainder carried so that N cycles take
+    // exactly N / f seconds.
+    std::uint64_t hz = core_hz();
+    nop_remainder_ += 1000000000u;
+    Time dt = nop_remainder_ / hz;
+    nop_remainder_ %= hz;
+    Time t = now() + dt;
+    for (auto& w : watchers_) w();
+    if (sched_.next_time() > t && !nvic_.any_pending()) {
+        sched_.set_now(t);  // the common case in spin loops: nothing due
+        return;
+    }
+    advance_to(t);
+}
+
+bool Board::wake_possible() const {
+    for (const auto& w : wakers_) {
+        if (!nvic_.enabled(w.irq) || !nvic_.would_preempt(w.irq)) continue;
+        if (!w.may_raise()) continue;
+        return true;
+    }
+    return false;
+}
+
+void Board::wait_for_interrupt() {
+    if (nvic_.next_to_take(true) != Nvic::kNone) {
+        // Already something to wake for: WFI falls straight through.
+        if (!nvic_.primask()) {
+            dispatch();
+            return;
+        }
+        if (++masked_wfi_spins_ >= kMaskedWfiSpinLimit)
+            halt("interrupts masked (PRIMASK) forever while waiting for a pending interrupt");
+        return;
+    }
+    masked_wfi_spins_ = 0;
+    const std::uint64_t taken_before = taken_;
+    for (;;) {
+        if (!wake_possible()) {
+            halt(nvic_.primask() ? "waiting for an interrupt with interrupts masked and nothing that can wake the core"
+                                 : "waiting for an interrupt with nothing that can raise one");
+        }
+        advance_to_next_event("WFI");
+        if (taken_ != taken_before || nvic_.next_to_take(true) != Nvic::kNone) return;
+    }
+}
+
+void Board::unmasked() {
+    masked_wfi_spins_ = 0;
+    take_interrupts();
+}
+
+void Board::dispatch() {
+    for (;;) {
+        const int irq = nvic_.next_to_take(false);
+        if (irq == Nvic::kNone) return;
+        ++taken_;
+        const Time entry = now();
+        nvic_.enter(irq);
+        const bool traced = trace_.enabled() && (irq != kSysTickIrq || trace_systick_);
+        if (traced) {
+            trace_.begin(entry, "irq_enter")
+                .field("irq", irq_name(irq))
+                .field("prio", nvic_.preempt_priority(irq))
+                .field("depth", static_cast<std::uint64_t>(nvic_.depth()))
+                .end();
+        }
+        vector_handler(irq)();
+        nvic_.leave(irq);
+        const Time dur = now() - entry;
+        if (traced) trace_.begin(now(), "irq_exit").field("irq", irq_name(irq)).field("dur_ns", dur).end();
+        IrqStats& s = stats_[static_cast<std::size_t>(irq - kFirstIrq)];
+        if (s.count == 0 || dur > s.worst_ns) {
+            s.worst_ns = dur;
+            s.worst_at = entry;
+        }
+        ++s.count;
+        const auto& lvl = level_[static_cast<std::size_t>(irq - kFirstIrq)];
+        if (lvl && lvl()) nvic_.set_pending(irq);
+    }
+}
+
+const char* Board::irq_name(int irq) { return vector_name(irq); }
+
+void Board::halt(const std::string& reason) {
+    trace_.begin(now(), "halt").field("reason", reason).end();
+    end_run(Ending::Halted, reason);
+}
+
+void Board::end_run(Ending ending, const std::string& reason) {
+    ended_ = true;
+    for (int s = 0; s < kIrqSlots; ++s) {
+        const IrqStats& st = stats_[static_cast<std::size_t>(s)];
+        if (st.count) summary_.set_irq(vector_name(s + kFirstIrq), st);
+    }
+    summary_.finish(now(), ending, reason);
+    std::longjmp(landing_, 1);
+}
+
+}  // namespace sim

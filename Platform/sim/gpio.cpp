@@ -1,0 +1,238 @@
+#include "sim/gpio.h"
+
+#include "sim/peripherals.h"
+#include "stm32l4xx_hal.h"
+
+namespace sim {
+
+namespace {
+
+constexpr int kPorts = 6;
+constexpr char kLetters[kPorts] = {'A', 'B', 'C', 'D', 'E', 'H'};
+
+struct PortState {
+    std::uint16_t driven = 0;  // pins an external signal drives
+    std::uint16_t drive = 0;   // the driven levels
+    std::uint16_t level = 0;   // last resolved levels (what was traced)
+};
+
+class GpioModel final : public Board::Model {
+public:
+    explicit GpioModel(Board& b) : b_(b) {
+        for (int i = 0; i < kPorts; ++i) state_[i].level = static_cast<std::uint16_t>(resolve(i));
+    }
+
+    static int index(const GPIO_TypeDef* p) {
+        if (p == &GPIOA_regs) return 0;
+        if (p == &GPIOB_regs) return 1;
+        if (p == &GPIOC_regs) return 2;
+        if (p == &GPIOD_regs) return 3;
+        if (p == &GPIOE_regs) return 4;
+        if (p == &GPIOH_regs) return 5;
+        return -1;
+    }
+    static GPIO_TypeDef* regs(int i) {
+        static GPIO_TypeDef* const all[kPorts] = {&GPIOA_regs, &GPIOB_regs, &GPIOC_regs,
+                                                  &GPIOD_regs, &GPIOE_regs, &GPIOH_regs};
+        return all[i];
+    }
+
+    std::uint32_t resolve(int i) const {
+        const GPIO_TypeDef* r = regs(i);
+        const PortState& s = state_[i];
+        const std::uint32_t moder = r->MODER, pupdr = r->PUPDR, odr = r->ODR, otyper = r->OTYPER;
+        std::uint32_t idr = 0;
+        for (unsigned pin = 0; pin < 16; ++pin) {
+            const std::uint32_t mode = (moder >> (2 * pin)) & 3u;
+            const std::uint32_t pull = (pupdr >> (2 * pin)) & 3u;
+            const std::uint32_t bit = 1u << pin;
+            std::uint32_t lvl;
+            const std::uint32_t outside = (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
+            if (mode == 3u) {
+                lvl = 0;
+            } else if (mode == 1u) {
+                const bool open_drain = (otyper & bit) != 0;
+                if (!open_drain) {
+                    lvl = (odr & bit) ? 1u : 0u;
+                } else {
+                    lvl = (odr & bit) ? outside : 0u;
+                }
+            } else {
+                lvl = outside;
+            }
+            idr |= lvl << pin;
+        }
+        return idr;
+    }
+
+    void refresh(int i, const char* cause) {
+        GPIO_TypeDef* r = regs(i);
+        const std::uint32_t idr = resolve(i);
+        r->IDR = idr;
+        PortState& s = state_[i];
+        const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
+        s.level = static_cast<std::uint16_t>(idr);
+        if (!changed || !b_.trace().enabled()) return;
+        for (unsigned pin = 0; pin < 16; ++pin) {
+            if (!(changed & (1u << pin))) continue;
+            char name[5] = {'P', kLetters[i], static_cast<char>(pin >= 10 ? '1' : '0' + pin), 0, 0};
+            if (pin >= 10) name[3] = static_cast<char>('0' + pin - 10);
+            b_.trace()
+                .begin(b_.now(), "pin")
+                .field("pin", name)
+                .field("level", (idr >> pin) & 1u)
+                .field("by", cause)
+                .end();
+        }
+    }
+
+    PortState state_[kPorts];
+
+private:
+    Board& b_;
+};
+
+GpioModel& model() { return board().model<GpioModel>(); }
+
+int letter_index(char letter) {
+    for (int i = 0; i < kPorts; ++i)
+        if (kLetters[i] == letter) return i;
+    return -1;
+}
+
+}  // namespace
+
+void install_gpio(Board& b) { b.model<GpioModel>(); }
+
+char gpio_port_letter(const GPIO_TypeDef* port) {
+    const int i = GpioModel::index(port);
+    return i < 0 ? 0 : kLetters[i];
+}
+
+GPIO_TypeDef* gpio_port(char letter) {
+    const int i = letter_index(letter);
+    return i < 0 ? nullptr : GpioModel::regs(i);
+}
+
+void gpio_refresh(GPIO_TypeDef* port, const char* cause) {
+    const int i = GpioModel::index(port);
+    if (i >= 0) model().refresh(i, cause);
+}
+
+void gpio_drive(char letter, unsigned pin, unsigned level) {
+    const int i = letter_index(letter);
+    if (i < 0 || pin > 15) return;
+    PortState& s = model().state_[i];
+    s.driven = static_cast<std::uint16_t>(s.driven | (1u << pin));
+    if (level) {
+        s.drive = static_cast<std::uint16_t>(s.drive | (1u << pin));
+    } else {
+        s.drive = static_cast<std::uint16_t>(s.drive & ~(1u << pin));
+    }
+    model().refresh(i, "scenario");
+}
+
+unsigned gpio_level(char letter, unsigned pin) {
+    const int i = letter_index(letter);
+    if (i < 0 || pin > 15) return 0;
+    return (GpioModel::regs(i)->IDR >> pin) & 1u;
+}
+
+void pin_drive(char port, unsigned pin, unsigned level) { gpio_drive(port, pin, level); }
+
+}  // namespace sim
+
+using sim::gpio_refresh;
+
+extern "C" {
+
+namespace {
+constexpr uint32_t kModeMask = 0x3u;
+constexpr uint32_t kOutputTypeBit = 0x10u;
+constexpr uint32_t kAnalogAdcControl = 0x8u;
+}  // namespace
+
+void HAL_GPIO_Init(GPIO_TypeDef* GPIOx, GPIO_InitTypeDef* GPIO_Init) {
+    const uint32_t mode = GPIO_Init->Mode & kModeMask;
+    for (uint32_t pin = 0; pin < 16; ++pin) {
+        if (!(GPIO_Init->Pin & (1u << pin))) continue;
+        if (mode == 1u || mode == 2u) {
+            GPIOx->OSPEEDR = (GPIOx->OSPEEDR & ~(3u << (2 * pin))) | ((GPIO_Init->Speed & 3u) << (2 * pin));
+            GPIOx->OTYPER = (GPIOx->OTYPER & ~(1u << pin)) | (((GPIO_Init->Mode & kOutputTypeBit) >> 4) << pin);
+        }
+        if (mode != 3u) {
+            GPIOx->PUPDR = (GPIOx->PUPDR & ~(3u << (2 * pin))) | ((GPIO_Init->Pull & 3u) << (2 * pin));
+        }
+        if (mode == 2u) {
+            volatile uint32_t& afr = GPIOx->AFR[pin >> 3];
+            afr = (afr & ~(0xFu << (4 * (pin & 7u)))) | ((GPIO_Init->Alternate & 0xFu) << (4 * (pin & 7u)));
+        }
+        GPIOx->MODER = (GPIOx->MODER & ~(3u << (2 * pin))) | (mode << (2 * pin));
+        (void)kAnalogAdcControl;  // the analog switch to the ADC has no effect on the level
+    }
+    sim::Board& b = sim::board();
+    if (b.trace().enabled()) {
+        static const char* const names[4] = {"input", "output", "alternate", "analog"};
+        static const char* const pulls[4] = {"none", "up", "down", "reserved"};
+        for (uint32_t pin = 0; pin < 16; ++pin) {
+            if (!(GPIO_Init->Pin & (1u << pin))) continue;
+            char name[5] = {'P', sim::gpio_port_letter(GPIOx), static_cast<char>(pin >= 10 ? '1' : '0' + pin), 0, 0};
+            if (pin >= 10) name[3] = static_cast<char>('0' + pin - 10);
+            b.trace()
+                .begin(b.now(), "pin_mode")
+                .field("pin", name)
+                .field("mode", names[mode])
+                .field("open_drain", static_cast<uint64_t>((GPIOx->OTYPER >> pin) & 1u))
+                .field("pull", pulls[(GPIOx->PUPDR >> (2 * pin)) & 3u])
+                .end();
+        }
+    }
+    gpio_refresh(GPIOx, "firmware");
+}
+
+void HAL_GPIO_DeInit(GPIO_TypeDef* GPIOx, uint32_t GPIO_Pin) {
+    for (uint32_t pin = 0; pin < 16; ++pin) {
+        if (!(GPIO_Pin & (1u << pin))) continue;
+        GPIOx->MODER |= 3u << (2 * pin);  // analog, the reset state
+        GPIOx->AFR[pin >> 3] &= ~(0xFu << (4 * (pin & 7u)));
+        GPIOx->OSPEEDR &= ~(3u << (2 * pin));
+        GPIOx->OTYPER &= ~(1u << pin);
+        GPIOx->PUPDR &= ~(3u << (2 * pin));
+    }
+    gpio_refresh(GPIOx, "firmware");
+}
+
+GPIO_PinState HAL_GPIO_ReadPin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+    return (GPIOx->IDR & GPIO_Pin) != 0u ? GPIO_PIN_SET : GPIO_PIN_RESET;
+}
+
+void HAL_GPIO_WritePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin, GPIO_PinState PinState) {
+    if (PinState != GPIO_PIN_RESET) {
+        GPIOx->ODR |= GPIO_Pin;
+    } else {
+        GPIOx->ODR &= ~static_cast<uint32_t>(GPIO_Pin);
+    }
+    gpio_refresh(GPIOx, "firmware");
+}
+
+void HAL_GPIO_TogglePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+    GPIOx->ODR ^= GPIO_Pin;
+    gpio_refresh(GPIOx, "firmware");
+}
+
+HAL_StatusTypeDef HAL_GPIO_LockPin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+    GPIOx->LCKR |= GPIO_Pin;  // the lock is recorded, not enforced
+    return HAL_OK;
+}
+
+// External interrupt lines are not modelled yet: nothing sets their pending bits.
+void HAL_GPIO_EXTI_IRQHandler(uint16_t GPIO_Pin) {
+    if (EXTI_regs.PR1 & GPIO_Pin) {
+        EXTI_regs.PR1 = EXTI_regs.PR1 & ~static_cast<uint32_t>(GPIO_Pin);
+        HAL_GPIO_EXTI_Callback(GPIO_Pin);
+    }
+}
+
+__weak void HAL_GPIO_EXTI_Callback(uint16_t GPIO_Pin) { (void)GPIO_Pin; }
+
+}  // extern "C"

@@ -1,0 +1,137 @@
+// The simulated board: clock, events, interrupt controller, trace, summary and the
+// run's ending. One board exists at a time (`sim::board()`); the HAL functions the
+// firmware calls reach it through that accessor, as firmware reaches the one chip.
+//
+// Firmware runs on the host thread. Interrupt handlers are called from inside the
+// operations that take time (delays, blocking transmits, WFI, NOP): every advance of
+// the clock delivers the events that fall due and then runs, nested, each pending
+// interrupt that beats the current execution priority. The end of a run (run length
+// reached, halt) unwinds back to the runner from wherever the firmware is.
+#pragma once
+
+#include <array>
+#include <csetjmp>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/nvic.h"
+#include "sim/scheduler.h"
+#include "sim/summary.h"
+#include "sim/trace.h"
+
+namespace sim {
+
+class Console;
+
+// Hooks a peripheral model registers with the board.
+struct WakeSource {
+    // True while the model may still make `irq` pending at some future time (a
+    // running timer, a reception with bytes on their way). WFI with no live source
+    // that could beat the execution priority is a halt.
+    std::function<bool()> may_raise;
+    int irq;
+};
+
+class Board {
+public:
+    Board();
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    Scheduler& sched() { return sched_; }
+    Nvic& nvic() { return nvic_; }
+    Trace& trace() { return trace_; }
+    Summary& summary() { return summary_; }
+    Time now() const { return sched_.now(); }
+
+    // Core clock in Hz (SystemCoreClock); NOP time and SysTick derive from it.
+    std::uint32_t core_hz() const;
+
+    // ---- time --------------------------------------------------------------
+    // Moves the clock to `t` (or leaves it if already later), delivering events and
+    // running interrupts on the way.
+    void advance_to(Time t);
+    void advance_by(Time dt) { advance_to(now() + dt); }
+    // Delivers the earliest event (and the interrupts it makes runnable). Halts when
+    // the queue is empty: nothing can ever change again.
+    void advance_to_next_event(const char* waiting_in);
+    // One core clock (NOP).
+    void core_cycle();
+    // Runs pending interrupts that beat the execution priority (after PRIMASK or
+    // priority changes, which take effect at once on the core).
+    void take_interrupts() {
+        if (nvic_.any_pending()) dispatch();
+    }
+    void wait_for_interrupt();
+    // PRIMASK cleared: what was held back runs now.
+    void unmasked();
+
+    // ---- interrupts --------------------------------------------------------
+    using Handler = void (*)();
+    // Level-sensitive sources re-pend their line when a handler returns with the
+    // request still asserted (DMA flags, timer update flag).
+    void set_level_source(int irq, std::function<bool()> asserted);
+    void add_wake_source(WakeSource w) { wakers_.push_back(std::move(w)); }
+    // Called by the register watchers so that direct register writes take effect.
+    void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
+    static const char* irq_name(int irq);
+    void trace_systick(bool on) { trace_systick_ = on; }
+
+    // ---- ending ------------------------------------------------------------
+    [[noreturn]] void halt(const std::string& reason);
+    [[noreturn]] void end_run(Ending ending, const std::string& reason);
+    void set_run_length(Time t);
+    Time run_length() const { return run_length_; }
+    // The runner's landing point; end_run jumps here.
+    std::jmp_buf& landing() { return landing_; }
+    bool ended() const { return ended_; }
+
+    // Everything not owned by the core (peripheral models) hangs off here and is torn
+    // down with the board.
+    struct Model {
+        virtual ~Model() = default;
+    };
+    template <typename T>
+    T& model() {
+        for (auto& m : models_) {
+            if (auto* p = dynamic_cast<T*>(m.get())) return *p;
+        }
+        models_.push_back(std::make_unique<T>(*this));
+        return static_cast<T&>(*models_.back());
+    }
+
+    Console* console = nullptr;
+
+private:
+    class RunEnd;
+    void dispatch();
+    bool wake_possible() const;
+
+    Scheduler sched_;
+    Nvic nvic_;
+    Trace trace_;
+    Summary summary_;
+    std::vector<std::function<bool()>> level_;  // by irq slot
+    std::vector<WakeSource> wakers_;
+    std::vector<std::function<void()>> watchers_;
+    std::vector<std::unique_ptr<Model>> models_;
+    std::unique_ptr<RunEnd> run_end_;
+    Time run_length_ = kNever;
+    std::uint64_t nop_remainder_ = 0;
+    std::uint32_t masked_wfi_spins_ = 0;
+    std::uint64_t taken_ = 0;
+    std::array<IrqStats, kIrqSlots> stats_;
+    bool trace_systick_ = false;
+    bool ended_ = false;
+    std::jmp_buf landing_;
+};
+
+// The board the firmware is running on. Valid only during a run.
+Board& board();
+bool board_exists();
+
+}  // namespace sim

@@ -1,0 +1,50 @@
+// Running a firmware on a fresh simulated board: used by the simulator executable
+// (whose main parses the command line) and, in-process, by tests that run small
+// firmware functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "sim/console.h"
+#include "sim/summary.h"
+
+namespace sim {
+
+class BoardDir;
+
+struct RunConfig {
+    Time length_ns = 1000000000;           // run length
+    std::vector<ScenarioEvent> events;     // timed inputs, sorted by time
+    std::string trace_path;                // trace to a file; empty: none
+    std::string* trace_capture = nullptr;  // or into a string
+    bool trace_systick = false;            // SysTick entries/exits in the trace (1000 per second)
+    ConsoleConfig console;
+    BoardDir* board_dir = nullptr;         // persistent state; may be null for unit tests
+};
+
+struct RunResult {
+    Ending ending = Ending::Completed;
+    std::string reason;
+    Time end_ns = 0;
+    Summary summary;
+    bool setup_failed = false;  // trace or stream could not be opened (reason says why)
+};
+
+// Firmware entry: the renamed `main` of an image, or a test function.
+using FirmwareEntry = void (*)();
+
+RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry);
+
+// Exit status of the simulator executable for a run's result.
+enum ExitStatus : int {
+    kExitCompleted = 0,     // run length reached (or the scenario cut the power)
+    kExitHalted = 1,        // the firmware halted or its main returned
+    kExitBadInput = 2,      // scenario, board directory or command line refused
+    kExitInternalError = 3  // the simulator itself failed
+};
+int exit_status(const RunResult& r);
+
+}  // namespace sim

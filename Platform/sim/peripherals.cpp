@@ -1,0 +1,23 @@
+#include "sim/peripherals.h"
+
+#include "sim/board.h"
+#include "sim/dma.h"
+#include "sim/gpio.h"
+#include "sim/systick.h"
+#include "sim/tim.h"
+#include "sim/uart.h"
+
+namespace sim {
+
+void reset_registers();
+
+void install_core_models(Board& b) {
+    reset_registers();
+    install_systick(b);
+    install_gpio(b);
+    install_dma(b);
+    install_timers(b);
+    install_uarts(b);
+}
+
+}  // namespace sim

@@ -1,0 +1,107 @@
+#include "sim/run.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include "sim/board.h"
+#include "sim/peripherals.h"
+
+namespace sim {
+
+namespace {
+
+// Replays the scenario's timed inputs against virtual time.
+class ScenarioFeed final : public EventSink {
+public:
+    ScenarioFeed(Board& b, const std::vector<ScenarioEvent>& events) : board_(b), events_(events) {
+        if (!events_.empty()) board_.sched().schedule(events_[0].at_ns, this, 0);
+    }
+    void on_event(Time, std::uint64_t index) override {
+        const ScenarioEvent& e = events_[index];
+        switch (e.kind) {
+            case ScenarioEventKind::ConsoleBytes:
+                serial_inject(SerialPort::Console, e.bytes.data(), e.bytes.size());
+                break;
+            case ScenarioEventKind::PhoneBytes:
+                serial_inject(SerialPort::Phone, e.bytes.data(), e.bytes.size());
+                break;
+            case ScenarioEventKind::PinLevel:
+                pin_drive(e.port, e.pin, e.level);
+                break;
+        }
+        if (index + 1 < events_.size()) board_.sched().schedule(events_[index + 1].at_ns, this, index + 1);
+    }
+
+private:
+    Board& board_;
+    const std::vector<ScenarioEvent>& events_;
+};
+
+// Kept out of run_firmware's frame so that nothing with a destructor lives between
+// setjmp and the longjmp that ends the run.
+void enter_firmware(Board& b, FirmwareEntry entry) {
+    entry();
+    b.end_run(Ending::MainReturned, "the firmware's main returned");
+}
+
+}  // namespace
+
+RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
+    RunResult result;
+    Board b;
+    Console console(b);
+    b.console = &console;
+    std::string error;
+    bool ok = true;
+    if (!cfg.trace_path.empty()) {
+        ok = b.trace().open_file(cfg.trace_path, error);
+    } else if (cfg.trace_capture) {
+        b.trace().open_string(cfg.trace_capture);
+    }
+    if (ok) ok = console.open(cfg.console, error);
+    if (!ok) {
+        result.setup_failed = true;
+        result.reason = error;
+        return result;
+    }
+    b.trace_systick(cfg.trace_systick);
+    install_core_models(b);
+    console.set_input_handler([](const std::uint8_t* p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
+    b.set_run_length(cfg.length_ns);
+    ScenarioFeed feed(b, cfg.events);
+    (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
+
+    if (setjmp(b.landing()) == 0) {
+        enter_firmware(b, entry);
+    }
+    const Summary& s = b.summary();
+    b.trace().begin(b.now(), "end").field("ended", ending_name(s.ending())).field("reason", s.reason()).end();
+    {
+        std::string line = "{\"t\":" + std::to_string(b.now()) + ",\"type\":\"summary\",\"summary\":" + s.json() + "}\n";
+        b.trace().flush();
+        b.trace().raw_line(line);
+    }
+    console.close();
+    b.trace().close();
+    result.ending = s.ending();
+    result.reason = s.reason();
+    result.end_ns = b.now();
+    result.summary = s;
+    return result;
+}
+
+int exit_status(const RunResult& r) {
+    if (r.setup_failed) return kExitBadInput;
+    switch (r.ending) {
+        case Ending::Completed:
+        case Ending::PowerCut:
+        case Ending::Reset:
+            return kExitCompleted;
+        case Ending::Halted:
+        case Ending::MainReturned:
+            return kExitHalted;
+    }
+    return kExitInternalError;
+}
+
+}  // namespace sim

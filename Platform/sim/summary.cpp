@@ -1,0 +1,113 @@
+#include "sim/summary.h"
+
+#include <cstdio>
+
+#include "sim/trace.h"
+
+namespace sim {
+
+const char* ending_name(Ending e) {
+    switch (e) {
+        case Ending::Completed: return "completed";
+        case Ending::Halted: return "halted";
+        case Ending::MainReturned: return "main returned";
+        case Ending::PowerCut: return "power cut";
+        case Ending::Reset: return "reset";
+    }
+    return "?";
+}
+
+std::string format_seconds(Time ns) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%llu.%09llu s", static_cast<unsigned long long>(ns / 1000000000u),
+                  static_cast<unsigned long long>(ns % 1000000000u));
+    return buf;
+}
+
+void Summary::record_irq(const std::string& name, Time entry, Time duration) {
+    IrqStats& s = irqs_[name];
+    ++s.count;
+    if (duration > s.worst_ns || s.count == 1) {
+        s.worst_ns = duration;
+        s.worst_at = entry;
+    }
+}
+
+void Summary::note(const std::string& key, const std::string& value) {
+    for (auto& kv : notes_) {
+        if (kv.first == key) {
+            kv.second = value;
+            return;
+        }
+    }
+    notes_.emplace_back(key, value);
+}
+
+void Summary::finish(Time end, Ending ending, const std::string& reason) {
+    end_ = end;
+    ending_ = ending;
+    reason_ = reason;
+}
+
+std::string Summary::text() const {
+    std::string out;
+    out += "=== simulation summary ===\n";
+    out += "run length:   " + format_seconds(end_) + "\n";
+    out += "ended:        " + std::string(ending_name(ending_));
+    if (!reason_.empty()) out += " (" + reason_ + ")";
+    out += "\n";
+    for (const auto& [name, p] : ports_) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%-13s tx %llu bytes, rx %llu bytes, lost %llu bytes\n",
+                      (name + ":").c_str(), static_cast<unsigned long long>(p.tx),
+                      static_cast<unsigned long long>(p.rx), static_cast<unsigned long long>(p.lost));
+        out += line;
+    }
+    for (const auto& [name, s] : irqs_) {
+        char line[200];
+        std::snprintf(line, sizeof line, "irq %-10s %llu runs, worst %llu ns (entered at %s)\n",
+                      name.c_str(), static_cast<unsigned long long>(s.count),
+                      static_cast<unsigned long long>(s.worst_ns), format_seconds(s.worst_at).c_str());
+        out += line;
+    }
+    for (const auto& [k, v] : notes_) out += k + ": " + v + "\n";
+    return out;
+}
+
+std::string Summary::json() const {
+    std::string out = "{\"run_length_ns\":" + std::to_string(end_) + ",\"ended\":\"" +
+                      ending_name(ending_) + "\",\"reason\":\"";
+    Trace::escape(out, reason_);
+    out += "\",\"ports\":{";
+    bool first = true;
+    for (const auto& [name, p] : ports_) {
+        if (!first) out += ",";
+        first = false;
+        out += "\"" + name + "\":{\"tx\":" + std::to_string(p.tx) + ",\"rx\":" + std::to_string(p.rx) +
+               ",\"lost\":" + std::to_string(p.lost) + "}";
+    }
+    out += "},\"irqs\":{";
+    first = true;
+    for (const auto& [name, s] : irqs_) {
+        if (!first) out += ",";
+        first = false;
+        out += "\"" + name + "\":{\"count\":" + std::to_string(s.count) +
+               ",\"worst_ns\":" + std::to_string(s.worst_ns) + ",\"worst_at\":" + std::to_string(s.worst_at) +
+               "}";
+    }
+    out += "},\"notes\":{";
+    first = true;
+    for (const auto& [k, v] : notes_) {
+        if (!first) out += ",";
+        first = false;
+        out += "\"";
+        Trace::escape(out, k);
+        out += "\":\"";
+        Trace::escape(out, v);
+        out += "\"";
+    }
+    out += "}}";
+    return out;
+}
+
+}  // namespace sim

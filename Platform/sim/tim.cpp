@@ -1,0 +1,332 @@
+#include "sim/tim.h"
+
+#include "stm32l4xx_hal.h"
+
+namespace sim {
+
+namespace {
+
+struct TimerInfo {
+    TIM_TypeDef* regs;
+    const char* name;
+    IRQn_Type irq;
+    std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
+};
+
+const TimerInfo kTimers[] = {
+    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu},  {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu},
+    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu},       {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu},
+    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu}, {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu},
+};
+constexpr int kTimerCount = 6;
+
+class TimerModel final : public Board::Model, public EventSink {
+public:
+    explicit TimerModel(Board& b) : b_(b) {}
+
+    struct Timer {
+        bool running = false;
+        Time anchor = 0;             // time at which the counter held `anchor_count`, on a prescaler edge
+        std::uint64_t anchor_count = 0;
+        std::uint32_t psc = 0;       // prescaler in effect
+        std::uint32_t arr = 0;       // auto-reload in effect
+        std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0;
+        std::uint32_t sr = 0;        // status flags as the hardware holds them
+        std::uint64_t gen = 0;
+        Time next_update = kNever;
+    };
+    Timer t_[kTimerCount];
+
+    static std::uint32_t timer_hz(const Board& b) { return b.core_hz(); }
+
+    // Time of counter tick `k` after the anchor.
+    Time tick_time(const Timer& t, std::uint64_t k) const {
+        return t.anchor + scaled_ceil(k * (static_cast<std::uint64_t>(t.psc) + 1u), 1000000000u, timer_hz(b_));
+    }
+
+    // Counter value now (counter ticks completed since the anchor).
+    std::uint64_t count_now(int i) const {
+        const Timer& t = t_[i];
+        const unsigned __int128 elapsed = static_cast<unsigned __int128>(b_.now() - t.anchor) * timer_hz(b_);
+        const std::uint64_t ticks =
+            static_cast<std::uint64_t>(elapsed / (static_cast<unsigned __int128>(t.psc + 1u) * 1000000000u));
+        return t.anchor_count + ticks;
+    }
+
+    void schedule(int i) {
+        Timer& t = t_[i];
+        ++t.gen;
+        if (!t.running) {
+            t.next_update = kNever;
+            return;
+        }
+        // Ticks until the counter passes ARR (running past the maximum first when
+        // it is already beyond ARR).
+        std::uint64_t ticks;
+        if (t.anchor_count <= t.arr) {
+            ticks = static_cast<std::uint64_t>(t.arr) - t.anchor_count + 1u;
+        } else {
+            ticks = (kTimers[i].counter_max + 1u - t.anchor_count) + static_cast<std::uint64_t>(t.arr) + 1u;
+        }
+        t.next_update = tick_time(t, ticks);
+        b_.sched().schedule(t.next_update, this, (t.gen << 3) | static_cast<std::uint64_t>(i));
+    }
+
+    // rc_w0 flags: the firmware clears a flag by writing 0 to it and ones have no
+    // effect, so whatever it stored is and-ed into the flags the hardware holds.
+    void sync_sr(int i) {
+        TIM_TypeDef* r = kTimers[i].regs;
+        Timer& t = t_[i];
+        const std::uint32_t sr = r->SR;
+        if (sr != t.sr) {
+            t.sr &= sr;
+            r->SR = t.sr;
+        }
+    }
+
+    void set_flag(int i, std::uint32_t f) {
+        sync_sr(i);
+        t_[i].sr |= f;
+        kTimers[i].regs->SR = t_[i].sr;
+        if (line(i)) b_.nvic().set_pending(kTimers[i].irq);
+    }
+
+    bool line(int i) {
+        sync_sr(i);
+        return (t_[i].sr & kTimers[i].regs->DIER & TIM_DIER_UIE) != 0;
+    }
+
+    // Picks up register writes made by the firmware directly (enable bit, interrupt
+    // enable, an immediate auto-reload change).
+    void watch() {
+        for (int i = 0; i < kTimerCount; ++i) {
+            TIM_TypeDef* r = kTimers[i].regs;
+            Timer& t = t_[i];
+            const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER;
+            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier && r->SR == t.sr) continue;
+            sync_sr(i);
+            const bool was = t.running;
+            const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
+            if (now_running && !was) {
+                // The counter resumes from where it stopped (0 after a reset or an
+                // update generation).
+                t.running = true;
+                t.anchor = b_.now();
+                if (!(cr1 & TIM_CR1_ARPE)) t.arr = arr;
+                schedule(i);
+            } else if (!now_running && was) {
+                t.anchor_count = count_now(i);
+                r->CNT = static_cast<std::uint32_t>(t.anchor_count);
+                t.running = false;
+                schedule(i);
+            } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
+                // Immediate auto-reload: re-anchor at the current count.
+                const std::uint64_t c = count_now(i);
+                t.anchor = tick_time(t, c - t.anchor_count);
+                t.anchor_count = c;
+                t.arr = arr;
+                schedule(i);
+            }
+            if ((dier & ~t.seen_dier) && line(i)) b_.nvic().set_pending(kTimers[i].irq);
+            t.seen_cr1 = cr1;
+            t.seen_arr = arr;
+            t.seen_dier = dier;
+        }
+    }
+
+    void on_event(Time when, std::uint64_t tag) override {
+        const int i = static_cast<int>(tag & 7u);
+        Timer& t = t_[i];
+        if ((tag >> 3) != (t.gen & ((~0ull) >> 3))) return;
+        TIM_TypeDef* r = kTimers[i].regs;
+        // Update event: the counter restarts from 0 with the preloaded values.
+        t.anchor = when;
+        t.anchor_count = 0;
+        t.psc = r->PSC & 0xFFFFu;
+        t.arr = r->ARR;
+        if (!(r->CR1 & TIM_CR1_UDIS)) set_flag(i, TIM_SR_UIF);
+        if (r->CR1 & TIM_CR1_OPM) {
+            r->CR1 &= ~TIM_CR1_CEN;
+            t.seen_cr1 = r->CR1;
+            t.running = false;
+        }
+        schedule(i);
+    }
+
+    // Software update (UG): reload prescaler and auto-reload, restart the counter.
+    void generate_update(int i, bool set_uif) {
+        TIM_TypeDef* r = kTimers[i].regs;
+        Timer& t = t_[i];
+        t.psc = r->PSC & 0xFFFFu;
+        t.arr = r->ARR;
+        t.anchor = b_.now();
+        t.anchor_count = 0;
+        if (set_uif) set_flag(i, TIM_SR_UIF);
+        if (t.running) schedule(i);
+    }
+
+    Board& b_;
+};
+
+TimerModel& model() { return board().model<TimerModel>(); }
+
+int timer_index(const TIM_TypeDef* r) {
+    for (int i = 0; i < kTimerCount; ++i)
+        if (kTimers[i].regs == r) return i;
+    return -1;
+}
+
+}  // namespace
+
+void install_timers(Board& b) {
+    TimerModel& m = b.model<TimerModel>();
+    for (int i = 0; i < kTimerCount; ++i) {
+        m.t_[i].seen_arr = kTimers[i].regs->ARR;
+        m.t_[i].arr = kTimers[i].regs->ARR;
+    }
+    b.add_watcher([&m] { m.watch(); });
+    // TIM1 and TIM16 share one line, so the level is the OR of both.
+    b.set_level_source(TIM1_UP_TIM16_IRQn, [&m] { return m.line(0) || m.line(5); });
+    b.set_level_source(TIM2_IRQn, [&m] { return m.line(1); });
+    b.set_level_source(TIM6_DAC_IRQn, [&m] { return m.line(2); });
+    b.set_level_source(TIM7_IRQn, [&m] { return m.line(3); });
+    b.set_level_source(TIM1_BRK_TIM15_IRQn, [&m] { return m.line(4); });
+    for (int i = 0; i < kTimerCount; ++i) {
+        b.add_wake_source(WakeSource{[&m, i] {
+                                         return m.t_[i].running &&
+                                                (kTimers[i].regs->DIER & TIM_DIER_UIE) != 0 &&
+                                                !(kTimers[i].regs->CR1 & TIM_CR1_UDIS);
+                                     },
+                                     kTimers[i].irq});
+    }
+}
+
+}  // namespace sim
+
+using sim::model;
+using sim::timer_index;
+
+extern "C" {
+
+HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
+    if (htim == nullptr) return HAL_ERROR;
+    const int i = timer_index(htim->Instance);
+    if (i < 0) return HAL_ERROR;
+    if (htim->State == HAL_TIM_STATE_RESET) {
+        htim->Lock = HAL_UNLOCKED;
+        HAL_TIM_Base_MspInit(htim);
+    }
+    htim->State = HAL_TIM_STATE_BUSY;
+    TIM_TypeDef* r = htim->Instance;
+    model().watch();  // settle anything written before
+    uint32_t cr1 = r->CR1;
+    cr1 &= ~(TIM_CR1_DIR | TIM_CR1_CMS | TIM_CR1_CKD | TIM_CR1_ARPE);
+    if (r != &TIM6_regs && r != &TIM7_regs) cr1 |= htim->Init.CounterMode | htim->Init.ClockDivision;
+    cr1 |= htim->Init.AutoReloadPreload;
+    r->CR1 = cr1;
+    r->ARR = htim->Init.Period;
+    r->PSC = htim->Init.Prescaler;
+    if (r == &TIM1_regs || r == &TIM15_regs || r == &TIM16_regs) r->RCR = htim->Init.RepetitionCounter;
+    model().watch();
+    // The update generated to load the prescaler sets the update flag, which the
+    // HAL clears again: the first period elapses a full period after the start.
+    model().generate_update(i, false);
+    for (auto& s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_READY;
+    for (auto& s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_READY;
+    htim->DMABurstState = HAL_DMA_BURST_STATE_READY;
+    htim->State = HAL_TIM_STATE_READY;
+    return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef* htim) {
+    htim->State = HAL_TIM_STATE_BUSY;
+    __HAL_TIM_DISABLE(htim);
+    HAL_TIM_Base_MspDeInit(htim);
+    for (auto& s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_RESET;
+    for (auto& s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_RESET;
+    htim->DMABurstState = HAL_DMA_BURST_STATE_RESET;
+    htim->State = HAL_TIM_STATE_RESET;
+    __HAL_UNLOCK(htim);
+    model().watch();
+    return HAL_OK;
+}
+
+__weak void HAL_TIM_Base_MspInit(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef* htim) { (void)htim; }
+
+HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef* htim) {
+    if (htim->State != HAL_TIM_STATE_READY) return HAL_ERROR;
+    htim->State = HAL_TIM_STATE_BUSY;
+    __HAL_TIM_ENABLE(htim);
+    model().watch();
+    return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef* htim) {
+    __HAL_TIM_DISABLE(htim);
+    htim->State = HAL_TIM_STATE_READY;
+    model().watch();
+    return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) {
+    if (htim->State != HAL_TIM_STATE_READY) return HAL_ERROR;
+    htim->State = HAL_TIM_STATE_BUSY;
+    __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
+    __HAL_TIM_ENABLE(htim);
+    model().watch();
+    sim::board().take_interrupts();
+    return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
+    __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
+    __HAL_TIM_DISABLE(htim);
+    htim->State = HAL_TIM_STATE_READY;
+    model().watch();
+    return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef* htim, uint32_t EventSource) {
+    const int i = timer_index(htim->Instance);
+    if (i < 0) return HAL_ERROR;
+    if (htim->State == HAL_TIM_STATE_BUSY) return HAL_BUSY;
+    if (EventSource & TIM_EGR_UG) {
+        model().watch();
+        model().generate_update(i, !(htim->Instance->CR1 & TIM_CR1_URS));
+        sim::board().take_interrupts();
+    }
+    return HAL_OK;
+}
+
+// As the vendor HAL for the update event; the capture/compare, break, trigger and
+// commutation flags are never raised by this board.
+void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
+    const int i = timer_index(htim->Instance);
+    if (i < 0) return;
+    model().sync_sr(i);
+    TIM_TypeDef* r = htim->Instance;
+    if ((r->SR & TIM_SR_UIF) && (r->DIER & TIM_DIER_UIE)) {
+        r->SR = r->SR & ~TIM_SR_UIF;
+        model().sync_sr(i);
+        HAL_TIM_PeriodElapsedCallback(htim);
+    }
+}
+
+__weak void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_PeriodElapsedHalfCpltCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_OC_DelayElapsedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_IC_CaptureCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_PWM_PulseFinishedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_TriggerCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_ErrorCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+
+HAL_TIM_StateTypeDef HAL_TIM_Base_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
+HAL_TIM_StateTypeDef HAL_TIM_OC_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
+HAL_TIM_StateTypeDef HAL_TIM_PWM_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
+HAL_TIM_ActiveChannel HAL_TIM_GetActiveChannel(const TIM_HandleTypeDef* htim) { return htim->Channel; }
+HAL_TIM_ChannelStateTypeDef HAL_TIM_GetChannelState(const TIM_HandleTypeDef* htim, uint32_t Channel) {
+    return htim->ChannelState[(Channel >> 2) % 6u];
+}
+
+}  // extern "C"
