@@ -4,8 +4,7 @@
 // without power lives in a directory on the host, so running again on the same
 // directory is a reset after power loss:
 //
-//   board.txt     marker and layout version; also the lock against two
-//                 simulators using the same board at once
+//   board.txt     marker and layout version
 //   nor.img       external NOR flash, 32 MiB, sparse, stored BIT-INVERTED so that
 //                 holes (never-written ranges) read as erased 0xFF
 //   intflash.bin  microcontroller internal flash, 256 KiB, stored as is,
@@ -14,7 +13,8 @@
 //                 whether the calendar was initialised, and the virtual time
 //                 of the save (text, versioned)
 //
-// Details in docs/board-directory.md.
+// While open, the directory itself is locked (flock) so that two simulators
+// cannot use the same board at once. Details in docs/board-directory.md.
 //
 // Both flash images are mapped MAP_SHARED: every byte a model stores is in the
 // file the moment it is stored, so ending the process at any instant (a power
@@ -46,7 +46,7 @@ struct BackupDomain {
     // Calendar counters in plain binary (not BCD).
     std::uint8_t year = 0;     // 0..99, years since 2000
     std::uint8_t month = 1;    // 1..12
-    std::uint8_t day = 1;      // 1..31
+    std::uint8_t day = 1;      // 1..31, and a day that exists in that month
     std::uint8_t weekday = 1;  // 1 (Monday) .. 7 (Sunday)
     std::uint8_t hours = 0;    // 0..23
     std::uint8_t minutes = 0;  // 0..59
