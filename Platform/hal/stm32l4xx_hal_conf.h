@@ -53,9 +53,16 @@ extern "C" {
 }
 #endif
 
+#include "stm32l4xx_hal_rcc.h"
 #include "stm32l4xx_hal_gpio.h"
 #include "stm32l4xx_hal_dma.h"
 #include "stm32l4xx_hal_cortex.h"
+#include "stm32l4xx_hal_adc.h"
+#include "stm32l4xx_hal_flash.h"
+#include "stm32l4xx_hal_i2c.h"
+#include "stm32l4xx_hal_pwr.h"
+#include "stm32l4xx_hal_qspi.h"
+#include "stm32l4xx_hal_rtc.h"
 #include "stm32l4xx_hal_tim.h"
 #include "stm32l4xx_hal_uart.h"
 

@@ -1,0 +1,109 @@
+/* HAL RCC extension: PLLSAI1 and the kernel clock selection of peripherals.
+ * Included by stm32l4xx_hal_rcc.h. */
+#ifndef STM32L4XX_HAL_RCC_EX_H
+#define STM32L4XX_HAL_RCC_EX_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct {
+  uint32_t PLLSAI1Source;   /* RCC_PLLSOURCE_x (shared input with the main PLL) */
+  uint32_t PLLSAI1M;        /* 1..8, shared divider with the main PLL */
+  uint32_t PLLSAI1N;        /* 8..86 */
+  uint32_t PLLSAI1P;        /* RCC_PLLP_DIV7 / DIV17 */
+  uint32_t PLLSAI1Q;        /* RCC_PLLQ_DIVn */
+  uint32_t PLLSAI1R;        /* RCC_PLLR_DIVn */
+  uint32_t PLLSAI1ClockOut; /* RCC_PLLSAI1_x, or-ed */
+} RCC_PLLSAI1InitTypeDef;
+
+typedef struct {
+  uint32_t PeriphClockSelection; /* RCC_PERIPHCLK_x, or-ed */
+  RCC_PLLSAI1InitTypeDef PLLSAI1;
+  uint32_t Usart1ClockSelection;
+  uint32_t Usart2ClockSelection;
+  uint32_t Usart3ClockSelection;
+  uint32_t Lpuart1ClockSelection;
+  uint32_t I2c1ClockSelection;
+  uint32_t I2c2ClockSelection;
+  uint32_t I2c3ClockSelection;
+  uint32_t Lptim1ClockSelection;
+  uint32_t Lptim2ClockSelection;
+  uint32_t Sai1ClockSelection;
+  uint32_t Sdmmc1ClockSelection;
+  uint32_t RngClockSelection;
+  uint32_t AdcClockSelection;
+  uint32_t Swpmi1ClockSelection;
+  uint32_t RTCClockSelection;
+} RCC_PeriphCLKInitTypeDef;
+
+#define RCC_PERIPHCLK_USART1  0x00000001U
+#define RCC_PERIPHCLK_USART2  0x00000002U
+#define RCC_PERIPHCLK_USART3  0x00000004U
+#define RCC_PERIPHCLK_LPUART1 0x00000020U
+#define RCC_PERIPHCLK_I2C1    0x00000040U
+#define RCC_PERIPHCLK_I2C2    0x00000080U
+#define RCC_PERIPHCLK_I2C3    0x00000100U
+#define RCC_PERIPHCLK_LPTIM1  0x00000200U
+#define RCC_PERIPHCLK_LPTIM2  0x00000400U
+#define RCC_PERIPHCLK_SAI1    0x00000800U
+#define RCC_PERIPHCLK_ADC     0x00004000U
+#define RCC_PERIPHCLK_SWPMI1  0x00008000U
+#define RCC_PERIPHCLK_RTC     0x00020000U
+#define RCC_PERIPHCLK_RNG     0x00040000U
+#define RCC_PERIPHCLK_SDMMC1  0x00080000U
+
+#define RCC_USART1CLKSOURCE_PCLK2  0x00000000U
+#define RCC_USART1CLKSOURCE_SYSCLK (0x1U << RCC_CCIPR_USART1SEL_Pos)
+#define RCC_USART1CLKSOURCE_HSI    (0x2U << RCC_CCIPR_USART1SEL_Pos)
+#define RCC_USART1CLKSOURCE_LSE    (0x3U << RCC_CCIPR_USART1SEL_Pos)
+#define RCC_USART2CLKSOURCE_PCLK1  0x00000000U
+#define RCC_USART2CLKSOURCE_SYSCLK (0x1U << RCC_CCIPR_USART2SEL_Pos)
+#define RCC_USART2CLKSOURCE_HSI    (0x2U << RCC_CCIPR_USART2SEL_Pos)
+#define RCC_USART2CLKSOURCE_LSE    (0x3U << RCC_CCIPR_USART2SEL_Pos)
+#define RCC_USART3CLKSOURCE_PCLK1  0x00000000U
+#define RCC_USART3CLKSOURCE_SYSCLK (0x1U << RCC_CCIPR_USART3SEL_Pos)
+#define RCC_USART3CLKSOURCE_HSI    (0x2U << RCC_CCIPR_USART3SEL_Pos)
+#define RCC_USART3CLKSOURCE_LSE    (0x3U << RCC_CCIPR_USART3SEL_Pos)
+#define RCC_I2C1CLKSOURCE_PCLK1    0x00000000U
+#define RCC_I2C1CLKSOURCE_SYSCLK   (0x1U << RCC_CCIPR_I2C1SEL_Pos)
+#define RCC_I2C1CLKSOURCE_HSI      (0x2U << RCC_CCIPR_I2C1SEL_Pos)
+#define RCC_I2C2CLKSOURCE_PCLK1    0x00000000U
+#define RCC_I2C2CLKSOURCE_SYSCLK   (0x1U << RCC_CCIPR_I2C2SEL_Pos)
+#define RCC_I2C2CLKSOURCE_HSI      (0x2U << RCC_CCIPR_I2C2SEL_Pos)
+#define RCC_I2C3CLKSOURCE_PCLK1    0x00000000U
+#define RCC_I2C3CLKSOURCE_SYSCLK   (0x1U << RCC_CCIPR_I2C3SEL_Pos)
+#define RCC_I2C3CLKSOURCE_HSI      (0x2U << RCC_CCIPR_I2C3SEL_Pos)
+#define RCC_ADCCLKSOURCE_NONE      0x00000000U
+#define RCC_ADCCLKSOURCE_PLLSAI1   (0x1U << RCC_CCIPR_ADCSEL_Pos)
+#define RCC_ADCCLKSOURCE_SYSCLK    (0x3U << RCC_CCIPR_ADCSEL_Pos)
+
+#define RCC_PLLSAI1_SAI1CLK  RCC_PLLSAI1CFGR_PLLSAI1PEN
+#define RCC_PLLSAI1_48M2CLK  RCC_PLLSAI1CFGR_PLLSAI1QEN
+#define RCC_PLLSAI1_ADC1CLK  RCC_PLLSAI1CFGR_PLLSAI1REN
+
+#define __HAL_RCC_PLLSAI1_ENABLE()  SET_BIT(RCC->CR, RCC_CR_PLLSAI1ON)
+#define __HAL_RCC_PLLSAI1_DISABLE() CLEAR_BIT(RCC->CR, RCC_CR_PLLSAI1ON)
+#define __HAL_RCC_PLLSAI1CLKOUT_ENABLE(__PLLSAI1CLOCKOUT__) SET_BIT(RCC->PLLSAI1CFGR, (__PLLSAI1CLOCKOUT__))
+#define __HAL_RCC_PLLSAI1CLKOUT_DISABLE(__PLLSAI1CLOCKOUT__) CLEAR_BIT(RCC->PLLSAI1CFGR, (__PLLSAI1CLOCKOUT__))
+#define __HAL_RCC_USART1_CONFIG(__SRC__) MODIFY_REG(RCC->CCIPR, RCC_CCIPR_USART1SEL, (__SRC__))
+#define __HAL_RCC_USART3_CONFIG(__SRC__) MODIFY_REG(RCC->CCIPR, RCC_CCIPR_USART3SEL, (__SRC__))
+#define __HAL_RCC_I2C1_CONFIG(__SRC__)   MODIFY_REG(RCC->CCIPR, RCC_CCIPR_I2C1SEL, (__SRC__))
+#define __HAL_RCC_ADC_CONFIG(__SRC__)    MODIFY_REG(RCC->CCIPR, RCC_CCIPR_ADCSEL, (__SRC__))
+#define __HAL_RCC_GET_ADC_SOURCE()       (READ_BIT(RCC->CCIPR, RCC_CCIPR_ADCSEL))
+
+HAL_StatusTypeDef HAL_RCCEx_PeriphCLKConfig(RCC_PeriphCLKInitTypeDef* PeriphClkInit);
+void HAL_RCCEx_GetPeriphCLKConfig(RCC_PeriphCLKInitTypeDef* PeriphClkInit);
+uint32_t HAL_RCCEx_GetPeriphCLKFreq(uint32_t PeriphClk);
+HAL_StatusTypeDef HAL_RCCEx_EnablePLLSAI1(RCC_PLLSAI1InitTypeDef* PLLSAI1Init);
+HAL_StatusTypeDef HAL_RCCEx_DisablePLLSAI1(void);
+void HAL_RCCEx_EnableLSECSS(void);
+void HAL_RCCEx_DisableLSECSS(void);
+void HAL_RCCEx_EnableMSIPLLMode(void);
+void HAL_RCCEx_DisableMSIPLLMode(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* STM32L4XX_HAL_RCC_EX_H */
