@@ -176,6 +176,10 @@ constexpr Segment kTumblingFall[] = {
     Seg(200),
 };
 
+// No stream gives type 9 (a phase of CONTINUE_COUNT + 18 confirming samples): with the
+// default configuration it needs 38 confirming samples, but the confirming count is the phase
+// counter, which stops growing at 30.
+
 #define STREAM(name, desc, type, seed, an, gn, segs) \
     {name, desc, type, seed, an, gn, segs, static_cast<uint16_t>(sizeof(segs) / sizeof(segs[0]))}
 
