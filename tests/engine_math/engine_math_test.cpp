@@ -282,6 +282,7 @@ TEST(EngineMath, AsinSaturatesJustOutsideTheDomain) {
     EXPECT_TRUE(same_bits(fdmath::asinf(-0.0f), -0.0f));
     EXPECT_EQ(fdmath::asinf(FLT_TRUE_MIN), FLT_TRUE_MIN);
     EXPECT_TRUE(std::isnan(fdmath::asinf(NAN)));
+    EXPECT_TRUE(std::isnan(fdmath::asinf(-INFINITY)));
     // An upright device: the roll expression 2(wy - xz) at exactly 1 truncates to 90 degrees.
     EXPECT_EQ(static_cast<int32_t>(static_cast<double>(fdmath::asinf(1.0f)) * 180.0 / 3.141592653589793), 90);
 }

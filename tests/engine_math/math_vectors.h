@@ -24,12 +24,12 @@ extern const uint32_t kVectorInputCounts[kVectorCount];
 // Fills out[kVectorAsinf .. kVectorAsin].
 void fdmath_vector_hashes(uint64_t out[kVectorCount]);
 
-constexpr uint64_t kExpectedHashAsinf = 0xC6519C3F312E7E4Eull;
-constexpr uint64_t kExpectedHashAtan2f = 0xA664DD0A4EF44B90ull;
-constexpr uint64_t kExpectedHashSin = 0x9348AB1E374D18A3ull;
-constexpr uint64_t kExpectedHashCos = 0x5F79094BEEBD7E8Aull;
-constexpr uint64_t kExpectedHashExp = 0x66943B6D970866F6ull;
-constexpr uint64_t kExpectedHashAsin = 0x22D52011CAFC1639ull;
+constexpr uint64_t kExpectedHashAsinf = 0x6F2CC1AD0C2BA7ACull;
+constexpr uint64_t kExpectedHashAtan2f = 0x5D35D103DBB4CE49ull;
+constexpr uint64_t kExpectedHashSin = 0xCA0976351E919BBFull;
+constexpr uint64_t kExpectedHashCos = 0x42475912B6C3BB3Dull;
+constexpr uint64_t kExpectedHashExp = 0x7D44591DE70A2685ull;
+constexpr uint64_t kExpectedHashAsin = 0x0D9B6BD392F7287Bull;
 
 constexpr uint64_t kExpectedVectorHashes[kVectorCount] = {
     kExpectedHashAsinf, kExpectedHashAtan2f, kExpectedHashSin,
