@@ -88,6 +88,9 @@ TEST(CsvReader, RefusesBadInputNamingFileAndLine) {
               "leading time column");
     EXPECT_EQ(errorOf("ax,ay,az,gx,gy,gz\ntime,ax,ay,az,gx,gy,gz\n"),
               "rec.csv:2: expected 6 values, found 7");
+    // A first sample with a stray letter is a bad sample, not a header to skip.
+    EXPECT_EQ(errorOf("1e3,0,0,0,0,0\n"), "rec.csv:1: value '1e3' for ax is not an integer");
+    EXPECT_EQ(errorOf("ax,ay,az,gx,gy,\n"), "rec.csv:1: value 'ax' for ax is not an integer");
 }
 
 TEST(CsvReader, EmptyInputHasNoSamples) {

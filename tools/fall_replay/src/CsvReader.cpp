@@ -45,11 +45,15 @@ bool parseInt(const std::string &s, int64_t &v) {
     return true;
 }
 
-bool hasLetter(const std::string &s) {
-    for (unsigned char c : s) {
-        if (std::isalpha(c)) return true;
+// A header names its columns: every field starts with a letter or '_'. A line such as
+// "1e3,0,..." is a malformed sample, not a header, and must not be skipped silently.
+bool isHeader(const std::vector<std::string> &fields) {
+    for (const std::string &f : fields) {
+        if (f.empty()) return false;
+        const unsigned char c = static_cast<unsigned char>(f[0]);
+        if (!std::isalpha(c) && c != '_') return false;
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -72,7 +76,7 @@ bool CsvReader::next(CsvSample &out) {
         if (text.empty() || text[0] == '#') continue;
 
         std::vector<std::string> f = split(text);
-        if (!seenContent && hasLetter(text)) {
+        if (!seenContent && isHeader(f)) {
             seenContent = true;
             if (f.size() != 6 && f.size() != 7) {
                 fail("header names " + std::to_string(f.size()) +

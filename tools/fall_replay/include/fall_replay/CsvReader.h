@@ -1,7 +1,7 @@
 #pragma once
 // Reader of recorded sample CSV files: six raw int16 columns ax,ay,az,gx,gy,gz, optionally led
 // by a time column in milliseconds. '#' starts a comment line; blank lines are skipped; a first
-// non-comment line containing letters is a header; CR LF and LF line ends are both accepted.
+// non-comment line of names (each starting with a letter) is a header; CR LF and LF line ends are both accepted.
 #include <cstdint>
 #include <istream>
 #include <stdexcept>
