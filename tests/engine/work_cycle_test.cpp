@@ -85,13 +85,13 @@ TEST(WorkCycle, MagnitudesTruncateAfterScaling) {
 }
 
 TEST(WorkCycle, GyroConversionRoundsOnceFromDouble) {
-  int differing = 0;
+  int differing = 0;  // counts where a float division would differ
   for (int c = -32768; c <= 32767; ++c) {
     const float once = static_cast<float>(static_cast<double>(c) / 65.536);
     ASSERT_EQ(FallDetectorGyroToDps(static_cast<int16_t>(c)), once) << c;
-    if (static_cast<float>(c) / 65.536f != once) ++differing;
+    differing += static_cast<float>(c) / 65.536f != once;
   }
-  EXPECT_GT(differing, 0);  // a float division would not do
+  EXPECT_GT(differing, 0);
 }
 
 TEST(WorkCycle, OneGStreamSettlesStanding) {
