@@ -99,9 +99,10 @@ void two_prod(double a, double b, double& p, double& e) {
 double sum_rn(double a, double b) {
     const double s = a + b;
     const int ea = static_cast<int>((bits_of(a) >> 52) & 0x7FF);
-    const int eb = static_cast<int>((bits_of(b) >> 52) & 0x7FF);
+    int eb = static_cast<int>((bits_of(b) >> 52) & 0x7FF);
     const int es = static_cast<int>((bits_of(s) >> 52) & 0x7FF);
-    if (eb == 0 || ea - eb != 33 || es == ea) return s;
+    if (eb == 0) eb = 1;  // subnormals share the smallest normal exponent
+    if (ea == 0x7FF || ea - eb != 33 || es == ea) return s;
     const double b_hi = from_bits(bits_of(b) & 0xFFFFFFFF00000000ull);
     const double b_lo = b - b_hi;  // exact
     return (a + b_hi) + b_lo;
