@@ -125,6 +125,13 @@ TEST(EngineMath, SinCosWithinOneUlpOverWideSweeps) {
         both(s_near, c_near, x);
         both(s_near, c_near, std::nextafter(x, 0.0));
     }
+    // Just above 2^-15, where x - x^3/6 drops a binade with exponents 33 apart: the guarded
+    // final sum takes its split path here, on the host too.
+    Sweep s_guard{"sin just above 2^-15"}, c_guard{"cos around 2^-16"};
+    for (int i = 0; i < 50000; ++i) {
+        both(s_guard, c_guard, from_bits(bits(0x1p-15) + (rng.next() >> 44)));
+        both(s_guard, c_guard, from_bits(bits(0x1p-16) + (rng.next() >> 12)));
+    }
     // The double closest to a multiple of pi/2 (r about 2^-61 * x) and its neighbours.
     const double hardest = std::ldexp(6381956970095103.0, 797);
     both(s_near, c_near, hardest);
@@ -132,7 +139,7 @@ TEST(EngineMath, SinCosWithinOneUlpOverWideSweeps) {
     both(s_near, c_near, std::nextafter(hardest, INFINITY));
 
     for (const Sweep* s : {&s_small, &c_small, &s_mid, &c_mid, &s_wide, &c_wide, &s_huge, &c_huge,
-                           &s_near, &c_near}) {
+                           &s_near, &c_near, &s_guard, &c_guard}) {
         s->report();
         EXPECT_LE(s->max_err, 1.0L) << s->name << " at x=" << static_cast<double>(s->worst_x);
     }
@@ -148,7 +155,13 @@ TEST(EngineMath, ExpWithinOneUlpIncludingSubnormalResults) {
     for (int i = 0; i < 300000; ++i) one(all, rng.uniform(-745.2, 709.8));
     for (int i = 0; i < 100000; ++i) one(tiny_result, rng.uniform(-745.2, -708.3));
     for (int i = 0; i < 50000; ++i) one(near0, rng.log_uniform(-80, -21));
-    for (const Sweep* s : {&gain, &unit, &all, &tiny_result, &near0}) {
+    // Close to k ln2: 1 + r and the ln2 tail are 33 binades apart and cross 1.
+    Sweep guard{"exp near k ln2"};
+    for (int i = 0; i < 100000; ++i) {
+        const double x = from_bits(bits((1 + i % 40) * 0.6931471805599453) + (rng.next() >> 40) - (1u << 23));
+        one(guard, (i & 1) ? -x : x);
+    }
+    for (const Sweep* s : {&gain, &unit, &all, &tiny_result, &near0, &guard}) {
         s->report();
         EXPECT_LE(s->max_err, 1.0L) << s->name << " at x=" << static_cast<double>(s->worst_x);
     }
