@@ -91,8 +91,8 @@ void two_prod(double a, double b, double& p, double& e) {
 
 // a + b rounded to nearest for |a| > |b|, also on the Cortex-M4F. Its software double
 // addition (libgcc of arm-none-eabi GCC 12.2) drops the guard bit when the exponents differ
-// by exactly 33 and the sum falls into the next lower binade, so 1 - 2^-33 * 1.5 can come
-// out one ulp low. In that case the top 21 bits of b are added first, which is exact
+// by exactly 33 and the sum falls into the next lower binade (1 - y, 2^-33 <= y < 2^-32,
+// comes out one ulp low about half the time). In that case the top 21 bits of b are added first, which is exact
 // (the sum is a multiple of half an ulp of a, and now needs that bit), and the rest with
 // a single rounding where the exponents are far apart. The final sums of the functions go
 // through here; sums that are exact or only feed small corrections do not need to.
@@ -166,7 +166,7 @@ constexpr uint32_t kTwoOverPi[40] = {
     0x1F8D5D08, 0x56033046, 0xFC7B6BAB, 0xF0CFBC20, 0x9AF4361D,
 };
 
-// 64 bits of the 320-bit little-endian number p, starting at bit pos (pos <= 256).
+// 64 bits of the 320-bit little-endian number p, starting at bit pos (pos < 256).
 uint64_t bits64_at(const uint32_t* p, int pos) {
     const int w = pos / 32;
     const int s = pos % 32;
@@ -188,7 +188,7 @@ int leading_zeros64(uint64_t v) {
 // returns n mod 4. ax = m * 2^e exactly with a 53-bit integer m; the product of m with a
 // 256-bit window of 2/pi, taken from the bit that can still reach the last two integer
 // bits, gives ax * 2/pi mod 4 with 126 fraction bits (Payne and Hanek). Exact enough for
-// every double, including the closest ones to multiples of pi/2 (r about 2^-61 * ax).
+// every double, including the closest ones to multiples of pi/2 (r down to about 2^-61).
 int reduce_pio2(double ax, double& rh, double& rl) {
     const uint64_t b = bits_of(ax);
     const uint64_t m = (b & 0x000FFFFFFFFFFFFFull) | 0x0010000000000000ull;
