@@ -230,7 +230,9 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef* htim);
  * initialised, or already started) answers HAL_ERROR. */
 HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim);
 /* Disables the update interrupt and stops the counter; harmless on a timer that
- * never ran. */
+ * never ran. A handle that was never initialised (Instance not set) is left
+ * alone and the call answers HAL_OK: the firmware stops timers it never set up
+ * on its terminal paths, and the vendor HAL would write through a null pointer. */
 HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim);
 
 /* Output compare */
