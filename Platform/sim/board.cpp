@@ -37,6 +37,8 @@ private:
 };
 
 Board::Board() : level_(kIrqSlots), run_end_(std::make_unique<RunEnd>(*this)) {
+    static std::uint64_t boards_created = 0;
+    serial_ = ++boards_created;
     if (g_board) {
         std::fprintf(stderr, "sim: a second simulated board was created while one is running\n");
         std::abort();
@@ -64,10 +66,10 @@ void Board::set_level_source(int irq, std::function<bool()> asserted) {
 }
 
 void Board::advance_to(Time t) {
+    run_watchers();
     for (;;) {
-        for (auto& w : watchers_) w();
         if (sched_.next_time() > t) break;
-        sched_.run_next();
+        deliver_due_events();
         if (nvic_.any_pending()) dispatch();
     }
     if (t > sched_.now()) sched_.set_now(t);
@@ -75,10 +77,20 @@ void Board::advance_to(Time t) {
 }
 
 void Board::advance_to_next_event(const char* waiting_in) {
-    for (auto& w : watchers_) w();
+    run_watchers();
     if (sched_.empty()) halt(std::string("nothing can ever happen while waiting in ") + waiting_in);
-    sched_.run_next();
+    deliver_due_events();
     if (nvic_.any_pending()) dispatch();
+}
+
+// Everything that happens at one instant happens before any interrupt is taken:
+// exceptions that become pending together are then arbitrated by priority, as on
+// the core, not by the order in which their sources were scheduled.
+void Board::deliver_due_events() {
+    const Time at = sched_.next_time();
+    do {
+        sched_.run_next();
+    } while (sched_.next_time() == at);
 }
 
 void Board::core_cycle() {
@@ -89,7 +101,7 @@ void Board::core_cycle() {
     Time dt = nop_remainder_ / hz;
     nop_remainder_ %= hz;
     Time t = now() + dt;
-    for (auto& w : watchers_) w();
+    run_watchers();
     if (sched_.next_time() > t && !nvic_.any_pending()) {
         sched_.set_now(t);  // the common case in spin loops: nothing due
         return;
@@ -150,6 +162,7 @@ void Board::dispatch() {
                 .end();
         }
         vector_handler(irq)();
+        run_watchers();
         nvic_.leave(irq);
         const Time dur = now() - entry;
         if (traced) trace_.begin(now(), "irq_exit").field("irq", irq_name(irq)).field("dur_ns", dur).end();

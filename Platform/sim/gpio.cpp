@@ -19,7 +19,11 @@ struct PortState {
 class GpioModel final : public Board::Model {
 public:
     explicit GpioModel(Board& b) : b_(b) {
-        for (int i = 0; i < kPorts; ++i) state_[i].level = static_cast<std::uint16_t>(resolve(i));
+        for (int i = 0; i < kPorts; ++i) {
+            const std::uint32_t idr = resolve(i);
+            regs(i)->IDR = idr;
+            state_[i].level = static_cast<std::uint16_t>(idr);
+        }
     }
 
     static int index(const GPIO_TypeDef* p) {

@@ -85,3 +85,15 @@ uint32_t HAL_GetUIDw1(void) { return UID_regs.W[1]; }
 uint32_t HAL_GetUIDw2(void) { return UID_regs.W[2]; }
 
 }  // extern "C"
+
+namespace sim {
+
+// A fresh board starts from power-on values of the HAL's own globals too.
+void reset_hal_globals() {
+    uwTick = 0;
+    uwTickPrio = (1UL << __NVIC_PRIO_BITS);
+    uwTickFreq = HAL_TICK_FREQ_DEFAULT;
+    SystemCoreClock = 48000000u;
+}
+
+}  // namespace sim

@@ -15,8 +15,8 @@ Nvic::Nvic() {
     std::memset(active_, 0, sizeof active_);
     // Core exceptions that cannot be disabled at the controller; SysTick is gated by
     // its own TICKINT bit, PendSV by software only.
-    enabled_[slot(kSysTickIrq)] = true;
-    enabled_[slot(kPendSVIrq)] = true;
+    put(enabled_, slot(kSysTickIrq), true);
+    put(enabled_, slot(kPendSVIrq), true);
 }
 
 void Nvic::set_priority_register(int irq, std::uint8_t value) {
@@ -45,21 +45,19 @@ std::uint32_t Nvic::preempt_priority(int irq) const {
     return (prio_[slot(irq)] >> (8 - kImplementedBits)) >> sub_bits;
 }
 
-void Nvic::enable(int irq) { enabled_[slot(irq)] = true; }
-void Nvic::disable(int irq) { enabled_[slot(irq)] = false; }
+void Nvic::enable(int irq) { put(enabled_, slot(irq), true); }
+void Nvic::disable(int irq) { put(enabled_, slot(irq), false); }
 
 void Nvic::set_pending(int irq) {
-    bool& p = pending_[slot(irq)];
-    if (!p) {
-        p = true;
+    if (!bit(pending_, slot(irq))) {
+        put(pending_, slot(irq), true);
         ++pending_count_;
     }
 }
 
 void Nvic::clear_pending(int irq) {
-    bool& p = pending_[slot(irq)];
-    if (p) {
-        p = false;
+    if (bit(pending_, slot(irq))) {
+        put(pending_, slot(irq), false);
         --pending_count_;
     }
 }
@@ -79,11 +77,15 @@ int Nvic::next_to_take(bool ignore_primask) const {
     std::uint32_t exec = execution_priority();
     int best = kNone;
     std::uint32_t best_prio = 0x1FF;
-    for (int s = 0; s < kIrqSlots; ++s) {
-        if (!pending_[s] || !enabled_[s] || active_[s]) continue;
-        if (prio_[s] < best_prio) {  // strict: equal full priority keeps the lower number
-            best_prio = prio_[s];
-            best = s + kFirstIrq;
+    for (int w = 0; w < kWords; ++w) {
+        std::uint64_t ready = pending_[w] & enabled_[w] & ~active_[w];
+        while (ready) {
+            const int s = w * 64 + __builtin_ctzll(ready);
+            ready &= ready - 1;
+            if (prio_[s] < best_prio) {  // strict: equal full priority keeps the lower number
+                best_prio = prio_[s];
+                best = s + kFirstIrq;
+            }
         }
     }
     if (best == kNone) return kNone;
@@ -93,7 +95,7 @@ int Nvic::next_to_take(bool ignore_primask) const {
 
 void Nvic::enter(int irq) {
     clear_pending(irq);
-    active_[slot(irq)] = true;
+    put(active_, slot(irq), true);
     // The running priority is the lowest group priority among the active handlers;
     // a nested handler always has a lower group value than the one it pre-empted.
     stack_[depth_] = irq;
@@ -102,7 +104,7 @@ void Nvic::enter(int irq) {
 }
 
 void Nvic::leave(int irq) {
-    active_[slot(irq)] = false;
+    put(active_, slot(irq), false);
     --depth_;
 }
 

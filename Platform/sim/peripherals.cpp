@@ -10,9 +10,11 @@
 namespace sim {
 
 void reset_registers();
+void reset_hal_globals();
 
 void install_core_models(Board& b) {
     reset_registers();
+    reset_hal_globals();
     install_systick(b);
     install_gpio(b);
     install_dma(b);

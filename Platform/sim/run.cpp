@@ -14,10 +14,16 @@ namespace {
 class ScenarioFeed final : public EventSink {
 public:
     ScenarioFeed(Board& b, const std::vector<ScenarioEvent>& events) : board_(b), events_(events) {
+        for (const auto& e : events_) {
+            if (e.kind == ScenarioEventKind::PhoneBytes) ++board_.scenario_serial_pending[0];
+            if (e.kind == ScenarioEventKind::ConsoleBytes) ++board_.scenario_serial_pending[1];
+        }
         if (!events_.empty()) board_.sched().schedule(events_[0].at_ns, this, 0);
     }
     void on_event(Time, std::uint64_t index) override {
         const ScenarioEvent& e = events_[index];
+        if (e.kind == ScenarioEventKind::PhoneBytes) --board_.scenario_serial_pending[0];
+        if (e.kind == ScenarioEventKind::ConsoleBytes) --board_.scenario_serial_pending[1];
         switch (e.kind) {
             case ScenarioEventKind::ConsoleBytes:
                 serial_inject(SerialPort::Console, e.bytes.data(), e.bytes.size());

@@ -26,7 +26,11 @@ public:
 
     struct Timer {
         bool running = false;
-        Time anchor = 0;             // time at which the counter held `anchor_count`, on a prescaler edge
+        // The counter held `anchor_count` exactly `anchor_cycles` timer clocks after
+        // `base`, on a prescaler edge. Event times are computed from `base`, so
+        // periods that are not whole nanoseconds never accumulate rounding.
+        Time base = 0;
+        std::uint64_t anchor_cycles = 0;
         std::uint64_t anchor_count = 0;
         std::uint32_t psc = 0;       // prescaler in effect
         std::uint32_t arr = 0;       // auto-reload in effect
@@ -34,23 +38,34 @@ public:
         std::uint32_t sr = 0;        // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
+        std::uint64_t pending_ticks = 0;  // counter ticks from the anchor to the next update
     };
     Timer t_[kTimerCount];
 
     static std::uint32_t timer_hz(const Board& b) { return b.core_hz(); }
 
+    // Timer clocks of `k` counter ticks.
+    static std::uint64_t cycles(const Timer& t, std::uint64_t k) { return k * (static_cast<std::uint64_t>(t.psc) + 1u); }
+
     // Time of counter tick `k` after the anchor.
     Time tick_time(const Timer& t, std::uint64_t k) const {
-        return t.anchor + scaled_ceil(k * (static_cast<std::uint64_t>(t.psc) + 1u), 1000000000u, timer_hz(b_));
+        return t.base + scaled_ceil(t.anchor_cycles + cycles(t, k), 1000000000u, timer_hz(b_));
     }
 
     // Counter value now (counter ticks completed since the anchor).
     std::uint64_t count_now(int i) const {
         const Timer& t = t_[i];
-        const unsigned __int128 elapsed = static_cast<unsigned __int128>(b_.now() - t.anchor) * timer_hz(b_);
-        const std::uint64_t ticks =
-            static_cast<std::uint64_t>(elapsed / (static_cast<unsigned __int128>(t.psc + 1u) * 1000000000u));
-        return t.anchor_count + ticks;
+        const unsigned __int128 elapsed_cycles =
+            static_cast<unsigned __int128>(b_.now() - t.base) * timer_hz(b_) / 1000000000u;
+        const std::uint64_t since_anchor =
+            elapsed_cycles > t.anchor_cycles ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles : 0u;
+        return t.anchor_count + since_anchor / (static_cast<std::uint64_t>(t.psc) + 1u);
+    }
+
+    // Counting restarts from the present instant.
+    void rebase(Timer& t) {
+        t.base = b_.now();
+        t.anchor_cycles = 0;
     }
 
     void schedule(int i) {
@@ -68,6 +83,7 @@ public:
         } else {
             ticks = (kTimers[i].counter_max + 1u - t.anchor_count) + static_cast<std::uint64_t>(t.arr) + 1u;
         }
+        t.pending_ticks = ticks;
         t.next_update = tick_time(t, ticks);
         b_.sched().schedule(t.next_update, this, (t.gen << 3) | static_cast<std::uint64_t>(i));
     }
@@ -111,7 +127,7 @@ public:
                 // The counter resumes from where it stopped (0 after a reset or an
                 // update generation).
                 t.running = true;
-                t.anchor = b_.now();
+                rebase(t);
                 if (!(cr1 & TIM_CR1_ARPE)) t.arr = arr;
                 schedule(i);
             } else if (!now_running && was) {
@@ -122,7 +138,7 @@ public:
             } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
                 // Immediate auto-reload: re-anchor at the current count.
                 const std::uint64_t c = count_now(i);
-                t.anchor = tick_time(t, c - t.anchor_count);
+                t.anchor_cycles += cycles(t, c - t.anchor_count);
                 t.anchor_count = c;
                 t.arr = arr;
                 schedule(i);
@@ -139,8 +155,9 @@ public:
         Timer& t = t_[i];
         if ((tag >> 3) != (t.gen & ((~0ull) >> 3))) return;
         TIM_TypeDef* r = kTimers[i].regs;
+        (void)when;
         // Update event: the counter restarts from 0 with the preloaded values.
-        t.anchor = when;
+        t.anchor_cycles += cycles(t, t.pending_ticks);
         t.anchor_count = 0;
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
@@ -159,7 +176,7 @@ public:
         Timer& t = t_[i];
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
-        t.anchor = b_.now();
+        rebase(t);
         t.anchor_count = 0;
         if (set_uif) set_flag(i, TIM_SR_UIF);
         if (t.running) schedule(i);

@@ -107,7 +107,8 @@ public:
     }
 
     bool rx_may_raise(int i) const {
-        const bool more = !ports_[i].rx_queue.empty() || (i == 2 && b_.console && b_.console->interactive());
+        const bool more = !ports_[i].rx_queue.empty() || (i == 0 && b_.scenario_serial_pending[0] != 0) ||
+                          (i == 2 && (b_.scenario_serial_pending[1] != 0 || (b_.console && b_.console->interactive())));
         return more && dma_rx_ready(kPorts[i].rx_channel, kUartDmaRequest);
     }
 

@@ -76,8 +76,13 @@ public:
     // request still asserted (DMA flags, timer update flag).
     void set_level_source(int irq, std::function<bool()> asserted);
     void add_wake_source(WakeSource w) { wakers_.push_back(std::move(w)); }
-    // Called by the register watchers so that direct register writes take effect.
+    // Register watchers make direct register writes take effect: they run whenever
+    // firmware code may have run since the last look (before time advances and after
+    // each handler).
     void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
+    void run_watchers() {
+        for (auto& w : watchers_) w();
+    }
     static const char* irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
 
@@ -95,20 +100,35 @@ public:
     struct Model {
         virtual ~Model() = default;
     };
+    // The board's one model of type T, created on first use. The lookup is cached
+    // per type and board, since HAL calls reach their model on every call.
     template <typename T>
     T& model() {
+        static std::uint64_t cached_serial = 0;
+        static T* cached = nullptr;
+        if (cached_serial == serial_) return *cached;
+        T* found = nullptr;
         for (auto& m : models_) {
-            if (auto* p = dynamic_cast<T*>(m.get())) return *p;
+            if (auto* p = dynamic_cast<T*>(m.get())) found = p;
         }
-        models_.push_back(std::make_unique<T>(*this));
-        return static_cast<T&>(*models_.back());
+        if (!found) {
+            models_.push_back(std::make_unique<T>(*this));
+            found = static_cast<T*>(models_.back().get());
+        }
+        cached_serial = serial_;
+        cached = found;
+        return *found;
     }
 
     Console* console = nullptr;
+    // Serial input events of the scenario not yet delivered (phone link, console):
+    // a reception waiting for them can still wake the core.
+    std::uint32_t scenario_serial_pending[2] = {0, 0};
 
 private:
     class RunEnd;
     void dispatch();
+    void deliver_due_events();
     bool wake_possible() const;
 
     Scheduler sched_;
@@ -120,6 +140,7 @@ private:
     std::vector<std::function<void()>> watchers_;
     std::vector<std::unique_ptr<Model>> models_;
     std::unique_ptr<RunEnd> run_end_;
+    std::uint64_t serial_;  // distinguishes boards created one after another
     Time run_length_ = kNever;
     std::uint64_t nop_remainder_ = 0;
     std::uint32_t masked_wfi_spins_ = 0;

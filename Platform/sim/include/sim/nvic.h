@@ -37,11 +37,11 @@ public:
 
     void enable(int irq);
     void disable(int irq);
-    bool enabled(int irq) const { return enabled_[slot(irq)]; }
+    bool enabled(int irq) const { return bit(enabled_, slot(irq)); }
     void set_pending(int irq);
     void clear_pending(int irq);
-    bool pending(int irq) const { return pending_[slot(irq)]; }
-    bool active(int irq) const { return active_[slot(irq)]; }
+    bool pending(int irq) const { return bit(pending_, slot(irq)); }
+    bool active(int irq) const { return bit(active_, slot(irq)); }
     bool any_pending() const { return pending_count_ != 0; }
 
     // BASEPRI (register value, 0 = off) raises the execution priority like an
@@ -74,10 +74,17 @@ private:
     static int slot(int irq) { return irq - kFirstIrq; }
     std::uint32_t group_of(std::uint8_t reg) const;
 
+    static constexpr int kWords = (kIrqSlots + 63) / 64;
+    static bool bit(const std::uint64_t* w, int s) { return (w[s >> 6] >> (s & 63)) & 1u; }
+    static void put(std::uint64_t* w, int s, bool v) {
+        const std::uint64_t m = std::uint64_t{1} << (s & 63);
+        w[s >> 6] = v ? (w[s >> 6] | m) : (w[s >> 6] & ~m);
+    }
+
     std::uint8_t prio_[kIrqSlots];
-    bool enabled_[kIrqSlots];
-    bool pending_[kIrqSlots];
-    bool active_[kIrqSlots];
+    std::uint64_t enabled_[kWords];
+    std::uint64_t pending_[kWords];
+    std::uint64_t active_[kWords];
     int pending_count_ = 0;
     std::uint32_t prigroup_ = 0;
     bool primask_ = false;

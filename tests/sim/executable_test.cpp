@@ -1,0 +1,135 @@
+// The demo firmware's simulator executable run as a program: determinism, exit
+// statuses and refusal of bad input without touching the board directory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+fs::path scratch(const std::string& name) {
+    fs::path d = fs::path(SIM_TEST_TMP) / name;
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+}
+
+struct Exec {
+    int status;
+    std::string out, err;
+};
+
+Exec run_demo(const std::string& args, const fs::path& dir) {
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    const std::string cmd = std::string(DEMO_FW_EXE) + " " + args + " >" + out.string() + " 2>" + err.string();
+    const int raw = std::system(cmd.c_str());
+    Exec e{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    return e;
+}
+
+// Every file under `dir` with its size, modification time and content.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        struct stat st {};
+        ::stat(e.path().c_str(), &st);
+        std::string v = std::to_string(st.st_size) + "@" + std::to_string(st.st_mtim.tv_sec) + "." +
+                        std::to_string(st.st_mtim.tv_nsec);
+        if (e.is_regular_file() && st.st_size < (1 << 20)) v += ":" + slurp(e.path());
+        m[fs::relative(e.path(), dir).string()] = v;
+    }
+    return m;
+}
+
+TEST(Executable, SameScenarioTwiceGivesByteIdenticalTraces) {
+    const fs::path d = scratch("determinism");
+    const std::string scn = std::string(SCENARIO_DIR) + "/demo.scn";
+    const Exec a = run_demo("--board " + (d / "board").string() + " --scenario " + scn + " --trace " +
+                                (d / "a.jsonl").string() + " --phone-out " + (d / "phone.txt").string(),
+                            d);
+    const Exec b = run_demo("--board " + (d / "board").string() + " --scenario " + scn + " --trace " +
+                                (d / "b.jsonl").string(),
+                            d);
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    const std::string ta = slurp(d / "a.jsonl"), tb = slurp(d / "b.jsonl");
+    EXPECT_GT(ta.size(), 10000u);
+    EXPECT_EQ(ta, tb);
+    EXPECT_EQ(a.out, b.out);
+    // The console shows the banner, the uptime lines and the echo of what was typed.
+    EXPECT_NE(a.out.find("demo firmware\r\n"), std::string::npos);
+    EXPECT_NE(a.out.find("uptime 00003 s\r\n"), std::string::npos);
+    EXPECT_NE(a.out.find("show "), std::string::npos);  // the echo, interleaved with an uptime line
+    EXPECT_NE(a.out.find("rtc\r"), std::string::npos);
+    EXPECT_NE(a.err.find("ended:        completed"), std::string::npos) << a.err;
+    EXPECT_NE(a.err.find("irq TIM7"), std::string::npos);
+    EXPECT_TRUE(fs::exists(d / "phone.txt"));
+}
+
+TEST(Executable, MalformedScenarioIsRefusedWithItsLineAndTheBoardIsUntouched) {
+    const fs::path d = scratch("bad-scenario");
+    const std::string board = (d / "board").string();
+    const std::string good = std::string(SCENARIO_DIR) + "/demo.scn";
+    ASSERT_EQ(run_demo("--board " + board + " --scenario " + good, d).status, 0);
+    const auto before = snapshot(d / "board");
+    ASSERT_FALSE(before.empty());
+
+    {
+        std::ofstream bad(d / "bad.scn");
+        bad << "version 1\nlength 2s\nat 100ms console \"ok\"\nat 200ms frobnicate 3\n";
+    }
+    const Exec e = run_demo("--board " + board + " --scenario " + (d / "bad.scn").string(), d);
+    EXPECT_EQ(e.status, 2);
+    EXPECT_NE(e.err.find("bad.scn:4:"), std::string::npos) << e.err;
+    EXPECT_EQ(snapshot(d / "board"), before);
+
+    // A board directory that does not exist yet is not created for a bad scenario.
+    const Exec f = run_demo("--board " + (d / "fresh").string() + " --scenario " + (d / "bad.scn").string(), d);
+    EXPECT_EQ(f.status, 2);
+    EXPECT_FALSE(fs::exists(d / "fresh"));
+}
+
+TEST(Executable, BadCommandLinesAndBoardDirectoriesAreBadInput) {
+    const fs::path d = scratch("bad-args");
+    const std::string scn = std::string(SCENARIO_DIR) + "/demo.scn";
+    EXPECT_EQ(run_demo("--scenario " + scn, d).status, 2);  // no board
+    EXPECT_EQ(run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --pace -1", d).status, 2);
+    EXPECT_EQ(run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --console tty", d).status, 2);
+    // A non-empty directory that is not a board directory is refused.
+    fs::create_directories(d / "notaboard");
+    std::ofstream(d / "notaboard" / "precious.txt") << "keep me";
+    const Exec e = run_demo("--board " + (d / "notaboard").string() + " --scenario " + scn, d);
+    EXPECT_EQ(e.status, 2);
+    EXPECT_EQ(slurp(d / "notaboard" / "precious.txt"), "keep me");
+    const Exec h = run_demo("--help", d);
+    EXPECT_EQ(h.status, 0);
+    EXPECT_NE(h.out.find("--scenario FILE"), std::string::npos);
+}
+
+TEST(Executable, RunEndsAtTheScenarioLength) {
+    const fs::path d = scratch("short");
+    {
+        std::ofstream s(d / "short.scn");
+        s << "version 1\nlength 5ms\n";
+    }
+    const Exec e = run_demo("--board " + (d / "b").string() + " --scenario " + (d / "short.scn").string(), d);
+    EXPECT_EQ(e.status, 0) << e.err;
+    EXPECT_NE(e.err.find("run length:   0.005000000 s"), std::string::npos) << e.err;
+}
+
+}  // namespace

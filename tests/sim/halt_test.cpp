@@ -1,0 +1,132 @@
+// How runs end: halt detection with its reason, main returning, and the run length
+// reached from deep inside nested firmware code.
+#include <gtest/gtest.h>
+
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+using fixture::run;
+
+namespace {
+
+TEST(Halt, WaitingWithInterruptsMaskedForeverHalts) {
+    auto r = run(
+        [] {
+            HAL_Init();
+            __disable_irq();
+            for (;;) __WFI();
+        },
+        1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("masked"), std::string::npos) << r.result.reason;
+    // The system tick became pending at 1 ms and could never run: the halt is
+    // detected then, not at the end of the run.
+    EXPECT_EQ(r.result.end_ns, 1000000u);
+    EXPECT_EQ(sim::exit_status(r.result), sim::kExitHalted);
+    EXPECT_EQ(fixture::records(r.trace, "halt").size(), 1u);
+}
+
+TEST(Halt, WaitingWithNothingThatCanRaiseAnInterruptHalts) {
+    auto r = run(
+        [] {
+            // No tick, no timers, no reception: nothing can ever wake the core.
+            __WFI();
+        },
+        1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("nothing"), std::string::npos) << r.result.reason;
+    EXPECT_EQ(r.result.end_ns, 0u);
+}
+
+TEST(Halt, ReceptionWithBytesOnTheWayKeepsTheCoreWaiting) {
+    static uint8_t byte;
+    bool woke = false;
+    auto r = run(
+        [&] {
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
+                               DMA_CIRCULAR);
+            HAL_UART_Receive_DMA(&fixture::huart3, &byte, 1);
+            __WFI();  // the scenario's byte will wake it
+            woke = true;
+            __WFI();  // no more bytes: halt
+        },
+        1000000000, {fixture::console_bytes(5000000, "k")});
+    EXPECT_TRUE(woke);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_EQ(r.result.end_ns, 5000000u + 86806u);
+}
+
+TEST(Halt, UnhandledInterruptSpinsInTheDefaultHandler) {
+    auto r = run(
+        [] {
+            HAL_NVIC_SetPriority(USART2_IRQn, 3, 0);
+            HAL_NVIC_EnableIRQ(USART2_IRQn);
+            HAL_NVIC_SetPendingIRQ(USART2_IRQn);
+            fixture::idle();
+        },
+        1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("USART2"), std::string::npos) << r.result.reason;
+}
+
+TEST(Halt, DelayInsideAHandlerThatMasksTheTickHalts) {
+    auto r = run(
+        [] {
+            HAL_Init();
+            HAL_NVIC_SetPriority(EXTI0_IRQn, 0, 0);  // equal to SysTick: the tick cannot nest
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+            fixture::hooks.exti0 = [] { HAL_Delay(10); };
+            HAL_Delay(3);
+            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
+            fixture::idle();
+        },
+        1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("HAL_Delay"), std::string::npos) << r.result.reason;
+    EXPECT_EQ(r.result.end_ns, 4000000u);
+}
+
+TEST(Halt, ReturningFromMainEndsTheRun) {
+    auto r = run([] { HAL_Init(); }, 1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);
+    EXPECT_EQ(sim::exit_status(r.result), sim::kExitHalted);
+}
+
+TEST(RunEnd, RunLengthEndsTheRunFromInsideNestedHandlers) {
+    int entered = 0;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim7 = [&] {
+                ++entered;
+                for (;;) HAL_Delay(1000);  // never returns: the run length must still end the run
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        2500000000u);
+    EXPECT_EQ(entered, 1);
+    EXPECT_EQ(r.result.ending, sim::Ending::Completed);
+    EXPECT_EQ(r.result.end_ns, 2500000000u);
+    EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
+    // The trace closes with the end record and the summary.
+    const auto end = fixture::records(r.trace, "end");
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(fixture::field(end[0], "t"), 2500000000);
+    EXPECT_EQ(fixture::records(r.trace, "summary").size(), 1u);
+    // The run covers [0, length): the tick due at exactly 2.5 s does not run.
+    EXPECT_EQ(r.result.summary.irqs().at("SysTick").count, 2499u);
+}
+
+TEST(RunEnd, SecondRunStartsFromPowerOnState) {
+    uint32_t tick_at_start = 1;
+    run([] {
+        HAL_Init();
+        HAL_Delay(50);
+    }, 1000000000);
+    run([&] { tick_at_start = HAL_GetTick(); }, 1000000);
+    EXPECT_EQ(tick_at_start, 0u);
+}
+
+}  // namespace

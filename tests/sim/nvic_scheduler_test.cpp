@@ -1,0 +1,114 @@
+// The interrupt controller's arbitration and the event queue, as plain objects.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "sim/nvic.h"
+#include "sim/scheduler.h"
+
+namespace {
+
+TEST(Nvic, PendingInterruptRunsOnlyWhenItBeatsTheExecutionPriority) {
+    sim::Nvic n;
+    n.set_priority_grouping(3);  // 4 bits of pre-emption
+    n.set_priority(7, 2, 0);
+    n.set_priority(13, 10, 0);
+    n.enable(7);
+    n.enable(13);
+    n.set_pending(13);
+    EXPECT_EQ(n.next_to_take(false), 13);  // thread mode: anything goes
+    n.enter(13);
+    n.set_pending(7);
+    EXPECT_EQ(n.next_to_take(false), 7);  // 2 beats 10
+    n.enter(7);
+    n.set_pending(13);
+    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // 10 does not beat 2 (and 13 is active)
+    n.leave(7);
+    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // still active at 10: no re-entry
+    n.leave(13);
+    EXPECT_EQ(n.next_to_take(false), 13);
+}
+
+TEST(Nvic, LowestPriorityNumberThenLowestIrqNumberWins) {
+    sim::Nvic n;
+    n.set_priority_grouping(3);
+    for (int irq : {20, 21, 22}) n.enable(irq);
+    n.set_priority(20, 5, 0);
+    n.set_priority(21, 3, 0);
+    n.set_priority(22, 3, 0);
+    n.set_pending(22);
+    n.set_pending(20);
+    n.set_pending(21);
+    EXPECT_EQ(n.next_to_take(false), 21);
+    n.clear_pending(21);
+    EXPECT_EQ(n.next_to_take(false), 22);
+    // Disabled lines stay pending but are never taken.
+    n.disable(22);
+    EXPECT_EQ(n.next_to_take(false), 20);
+    EXPECT_TRUE(n.pending(22));
+}
+
+TEST(Nvic, SubPriorityOrdersButDoesNotPreempt) {
+    sim::Nvic n;
+    n.set_priority_grouping(5);  // 2 bits group, 2 bits sub
+    n.set_priority(30, 1, 3);
+    n.set_priority(31, 1, 0);
+    n.enable(30);
+    n.enable(31);
+    n.set_pending(30);
+    n.enter(30);
+    n.set_pending(31);
+    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // same group: no pre-emption
+    n.leave(30);
+    EXPECT_EQ(n.next_to_take(false), 31);
+    EXPECT_EQ(n.preempt_priority(31), 1u);
+}
+
+TEST(Nvic, PrimaskBlocksTakingButNotWaking_BasepriRaisesTheFloor) {
+    sim::Nvic n;
+    n.set_priority_grouping(3);
+    n.set_priority(sim::kSysTickIrq, 0, 0);
+    n.set_priority(40, 6, 0);
+    n.enable(40);
+    n.set_primask(true);
+    n.set_pending(sim::kSysTickIrq);
+    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);
+    EXPECT_EQ(n.next_to_take(true), sim::kSysTickIrq);
+    n.set_primask(false);
+    n.clear_pending(sim::kSysTickIrq);
+    n.set_basepri(6 << 4);
+    n.set_pending(40);
+    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // 6 does not beat BASEPRI 6
+    n.set_basepri(7 << 4);
+    EXPECT_EQ(n.next_to_take(false), 40);
+}
+
+struct Recorder : sim::EventSink {
+    std::vector<std::pair<sim::Time, std::uint64_t>> seen;
+    void on_event(sim::Time t, std::uint64_t tag) override { seen.emplace_back(t, tag); }
+};
+
+TEST(Scheduler, EventsComeInTimeOrderAndEqualTimesInInsertionOrder) {
+    sim::Scheduler s;
+    Recorder r;
+    s.schedule(50, &r, 1);
+    s.schedule(10, &r, 2);
+    s.schedule(50, &r, 3);
+    s.schedule(10, &r, 4);
+    s.schedule(30, &r, 5);
+    while (!s.empty()) s.run_next();
+    const std::vector<std::pair<sim::Time, std::uint64_t>> expected = {{10, 2}, {10, 4}, {30, 5}, {50, 1}, {50, 3}};
+    EXPECT_EQ(r.seen, expected);
+    EXPECT_EQ(s.now(), 50u);
+}
+
+TEST(Scheduler, ScaledCeilIsExactAndDoesNotOverflow) {
+    EXPECT_EQ(sim::scaled_ceil(20, 1000000000u, 2u * 115200u), 86806u);           // one 8N1 byte
+    EXPECT_EQ(sim::scaled_ceil(2000, 1000000000u, 2u * 115200u), 8680556u);       // 100 bytes
+    EXPECT_EQ(sim::scaled_ceil(48000, 1000000000u, 48000000u), 1000000u);         // whole result stays exact
+    EXPECT_EQ(sim::scaled_ceil(1, 1000000000u, 48000000u), 21u);                  // rounded up
+    const std::uint64_t year_of_ticks = 365ull * 24 * 3600 * 1000;               // 1 ms ticks for a year
+    EXPECT_EQ(sim::scaled_ceil(year_of_ticks * 48000u, 1000000000u, 48000000u), year_of_ticks * 1000000u);
+}
+
+}  // namespace

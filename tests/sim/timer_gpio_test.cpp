@@ -1,0 +1,174 @@
+// Basic timer periods and auto-reload semantics; pin levels from modes, pulls,
+// outputs and scenario drive.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+using fixture::run;
+
+namespace {
+
+std::vector<sim::Time> tim7_times(std::function<void(std::vector<sim::Time>&)> on_tick, uint32_t psc, uint32_t arr,
+                                  bool preload, sim::Time length) {
+    std::vector<sim::Time> at;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim7 = [&] {
+                at.push_back(sim::board().now());
+                if (on_tick) on_tick(at);
+            };
+            fixture::init_tim(fixture::htim7, TIM7, psc, arr, TIM7_IRQn, 2, preload);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        length);
+    return at;
+}
+
+TEST(Timer, PeriodIsPrescalerTimesReloadOverTheTimerClock) {
+    // (47 + 1) (9999 + 1) / 48 MHz = 10 ms; the first period starts at the start.
+    const auto at = tim7_times(nullptr, 47, 9999, true, 35000000);
+    const std::vector<sim::Time> expected = {10000000, 20000000, 30000000};
+    EXPECT_EQ(at, expected);
+    // An uneven period: (2 + 1) (6 + 1) / 48 MHz = 437.5 ns. Each update is
+    // rounded up on its own from the exact start, so rounding never accumulates.
+    const auto fine = tim7_times(nullptr, 2, 6, true, 2000);
+    const std::vector<sim::Time> fine_expected = {438, 875, 1313, 1750};
+    EXPECT_EQ(fine, fine_expected);
+}
+
+TEST(Timer, PreloadedReloadValueAppliesFromTheNextPeriod) {
+    const auto at = tim7_times(
+        [](std::vector<sim::Time>& times) {
+            if (times.size() == 1) __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
+        },
+        47, 9999, true, 30000000);
+    // Written during the period that began at 10 ms: that period keeps its 10 ms,
+    // the new value applies from the update at 20 ms.
+    const std::vector<sim::Time> expected = {10000000, 20000000, 25000000};
+    EXPECT_EQ(at, expected);
+}
+
+TEST(Timer, ImmediateReloadChangeActsOnTheRunningPeriod) {
+    std::vector<sim::Time> at;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim7 = [&] { at.push_back(sim::board().now()); };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2, false);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            HAL_Delay(2);  // counter at 3000 after 3 ms
+            __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 3999);  // still ahead: update at 4 ms
+            HAL_Delay(5);  // 9 ms: updates at 4 and 8 ms, counter at 1000
+            __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 999);  // behind: run to 65535 and wrap first
+            fixture::idle();
+        },
+        80000000);
+    ASSERT_GE(at.size(), 4u);
+    EXPECT_EQ(at[0], 4000000u);
+    EXPECT_EQ(at[1], 8000000u);
+    EXPECT_EQ(at[2], 9000000u + 65536000u);
+    EXPECT_EQ(at[3] - at[2], 1000000u);
+}
+
+TEST(Timer, StopHaltsUpdatesAndStartResumesTheCount) {
+    std::vector<sim::Time> at;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim6 = [&] { at.push_back(sim::board().now()); };
+            fixture::init_tim(fixture::htim6, TIM6, 47, 999, TIM6_DAC_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim6);
+            HAL_Delay(2);  // 3 ms: updates at 1, 2, 3 ms; counter at 0 after the third
+            for (int i = 0; i < 24000; ++i) __NOP();  // half a period more
+            HAL_TIM_Base_Stop_IT(&fixture::htim6);
+            HAL_Delay(9);  // stopped until 13 ms
+            HAL_TIM_Base_Start_IT(&fixture::htim6);  // the remaining half period, then every 1 ms
+            fixture::idle();
+        },
+        16000000);
+    ASSERT_GE(at.size(), 5u);
+    EXPECT_EQ(at[2], 3000000u);
+    EXPECT_EQ(at[3], 13500000u);
+    EXPECT_EQ(at[4] - at[3], 1000000u);
+}
+
+TEST(Gpio, UndrivenInputsFollowTheirPullAndScenarioDrivesWin) {
+    std::vector<int> seen;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            GPIO_InitTypeDef in = {};
+            in.Pin = GPIO_PIN_12;
+            in.Mode = GPIO_MODE_INPUT;
+            in.Pull = GPIO_PULLUP;
+            HAL_GPIO_Init(GPIOA, &in);  // PA12 pulled up
+            in.Pin = GPIO_PIN_4;
+            in.Pull = GPIO_NOPULL;
+            HAL_GPIO_Init(GPIOA, &in);  // PA4 floating
+            in.Pin = GPIO_PIN_12;
+            in.Pull = GPIO_PULLDOWN;
+            HAL_GPIO_Init(GPIOB, &in);  // PB12 pulled down
+            auto sample = [&] {
+                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_12));
+                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_4));
+                seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_12));
+            };
+            sample();
+            HAL_Delay(2);  // the scenario drives PA12 low and PA4, PB12 high at 1 ms
+            sample();
+            fixture::idle();
+        },
+        5000000,
+        {fixture::pin(1000000, 'A', 12, 0), fixture::pin(1000000, 'A', 4, 1), fixture::pin(1000000, 'B', 12, 1)});
+    const std::vector<int> expected = {1, 0, 0, 0, 1, 1};
+    EXPECT_EQ(seen, expected);
+    const auto pins = fixture::records(r.trace, "pin");
+    // PA12 rises when its pull-up is configured, then three scenario changes.
+    ASSERT_EQ(pins.size(), 4u);
+    EXPECT_NE(pins[0].find("\"pin\":\"PA12\",\"level\":1,\"by\":\"firmware\""), std::string::npos);
+    EXPECT_NE(pins[1].find("\"pin\":\"PA12\",\"level\":0,\"by\":\"scenario\""), std::string::npos);
+    EXPECT_EQ(fixture::field(pins[1], "t"), 1000000);
+}
+
+TEST(Gpio, OutputsDriveTheirPinsAndEveryChangeIsTraced) {
+    std::vector<int> seen;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            HAL_GPIO_WritePin(GPIOA, GPIO_PIN_10, GPIO_PIN_RESET);
+            GPIO_InitTypeDef out = {};
+            out.Pin = GPIO_PIN_10;
+            out.Mode = GPIO_MODE_OUTPUT_PP;
+            out.Pull = GPIO_PULLDOWN;
+            HAL_GPIO_Init(GPIOA, &out);
+            out.Pin = GPIO_PIN_5;
+            out.Mode = GPIO_MODE_OUTPUT_OD;
+            out.Pull = GPIO_PULLUP;
+            HAL_GPIO_Init(GPIOB, &out);  // open drain with the output bit 0: pulled low
+            seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_5));
+            HAL_GPIO_WritePin(GPIOB, GPIO_PIN_5, GPIO_PIN_SET);  // released: the pull-up wins
+            seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_5));
+            for (int i = 0; i < 3; ++i) {
+                HAL_GPIO_TogglePin(GPIOA, GPIO_PIN_10);
+                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_10));
+                HAL_Delay(0);
+            }
+            HAL_GPIO_DeInit(GPIOA, GPIO_PIN_10);  // back to analog: reads 0
+            seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_10));
+            fixture::idle();
+        },
+        10000000, {fixture::pin(0, 'A', 10, 1)});  // driving an output does not change it
+    const std::vector<int> expected = {0, 1, 1, 0, 1, 0};
+    EXPECT_EQ(seen, expected);
+    int pa10_changes = 0;
+    for (const auto& p : fixture::records(r.trace, "pin"))
+        if (p.find("\"PA10\"") != std::string::npos) ++pa10_changes;
+    EXPECT_EQ(pa10_changes, 4);  // three toggles and the de-initialisation
+}
+
+}  // namespace

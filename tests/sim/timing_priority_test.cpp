@@ -1,0 +1,194 @@
+// Virtual time and interrupt nesting, observed from firmware running on the board.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+using fixture::run;
+
+namespace {
+
+const uint8_t kHundred[100] = {};
+
+// 100 bytes at 115200 8N1 are 100 x 10 / 115200 s = 8 680 555.6 ns; the board
+// rounds the end of each byte up to the next nanosecond from the start of the
+// transmission, so the transmit takes 8 680 556 ns.
+TEST(Timing, BlockingTransmitTakesTenBitTimesPerByte) {
+    sim::Time before = 0, after = 0;
+    HAL_StatusTypeDef status = HAL_ERROR;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
+                               DMA_CIRCULAR);
+            before = sim::board().now();
+            status = HAL_UART_Transmit(&fixture::huart3, kHundred, 100, 1000);
+            after = sim::board().now();
+            fixture::idle();
+        },
+        20000000);
+    EXPECT_EQ(status, HAL_OK);
+    EXPECT_EQ(after - before, 8680556u);
+    EXPECT_EQ(r.console.size(), 100u);
+    const auto tx = fixture::records(r.trace, "uart_tx");
+    ASSERT_EQ(tx.size(), 100u);
+    // Byte k ends at ceil(k x 86805.55 ns) after the start: no drift.
+    EXPECT_EQ(static_cast<sim::Time>(fixture::field(tx[0], "t")) - before, 86806u);
+    EXPECT_EQ(static_cast<sim::Time>(fixture::field(tx[9], "t")) - before, 868056u);
+    EXPECT_EQ(r.result.summary.ports().at("USART3").tx, 100u);
+}
+
+TEST(Timing, DelayWaitsOneTickMoreThanAskedAndNopTakesOneCoreClock) {
+    sim::Time t0 = 0, t1 = 0, t2 = 0;
+    run(
+        [&] {
+            HAL_Init();
+            HAL_Delay(1);  // the first tick counts; at least 1 full ms passes
+            t0 = sim::board().now();
+            HAL_Delay(5);
+            t1 = sim::board().now();
+            for (int i = 0; i < 48000; ++i) __NOP();
+            t2 = sim::board().now();
+            fixture::idle();
+        },
+        100000000);
+    EXPECT_EQ(t0, 2000000u);       // ticks at 1 and 2 ms: two ticks counted
+    EXPECT_EQ(t1 - t0, 6000000u);  // 5 + 1 ticks
+    EXPECT_EQ(t2 - t1, 1000000u);  // 48 000 clocks at 48 MHz
+}
+
+// The tick of the device: a priority-2 timer interrupt that transmits. SysTick
+// (priority 0) keeps counting inside it; a priority-10 interrupt that becomes
+// pending meanwhile runs only after the timer interrupt has returned.
+TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
+    std::vector<std::string> order;
+    uint32_t ticks_before = 0, ticks_after = 0;
+    sim::Time low_ran_at = 0, tick_end = 0;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
+                               DMA_CIRCULAR);
+            HAL_NVIC_SetPriority(EXTI0_IRQn, 10, 0);
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+            fixture::hooks.exti0 = [&] {
+                order.push_back("low");
+                low_ran_at = sim::board().now();
+            };
+            fixture::hooks.tim7 = [&] {
+                if (!order.empty()) return;
+                order.push_back("tick begin");
+                HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);  // pended at priority 10: must wait
+                ticks_before = HAL_GetTick();
+                HAL_UART_Transmit(&fixture::huart3, kHundred, 100, 1000);
+                ticks_after = HAL_GetTick();
+                order.push_back("tick end");
+                tick_end = sim::board().now();
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        30000000);
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order[0], "tick begin");
+    EXPECT_EQ(order[1], "tick end");
+    EXPECT_EQ(order[2], "low");
+    EXPECT_EQ(low_ran_at, tick_end);
+    // 8.68 ms of transmit starting at 10 ms: ticks 11 to 18 happen inside it.
+    EXPECT_EQ(ticks_after - ticks_before, 8u);
+    // The trace shows SysTick entered at depth 2, inside TIM7.
+    bool nested = false;
+    for (const auto& rec : fixture::records(r.trace, "irq_enter"))
+        if (rec.find("\"SysTick\"") != std::string::npos && fixture::field(rec, "depth") == 2) nested = true;
+    EXPECT_TRUE(nested);
+    EXPECT_GE(r.result.summary.irqs().at("TIM7").worst_ns, 8680556u);
+}
+
+TEST(Priorities, ConsoleReceiveInterruptWaitsForTheTick) {
+    // A console byte completes at 10.5 ms, in the middle of a tick that transmits
+    // from 10 ms to 18.7 ms; its DMA interrupt (priority 10) runs at the tick's end.
+    sim::Time rx_at = 0, tick_end = 0;
+    uint8_t buf[1];
+    run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
+                               DMA_CIRCULAR);
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef*) {
+                if (!rx_at) rx_at = sim::board().now();
+            };
+            fixture::hooks.tim7 = [&] {
+                if (tick_end) return;
+                HAL_UART_Transmit(&fixture::huart3, kHundred, 100, 1000);
+                tick_end = sim::board().now();
+            };
+            HAL_UART_Receive_DMA(&fixture::huart3, buf, 1);
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        30000000, {fixture::console_bytes(10413194, "x")});
+    EXPECT_EQ(buf[0], 'x');
+    EXPECT_GT(tick_end, 10500000u);
+    EXPECT_EQ(rx_at, tick_end);
+}
+
+TEST(Priorities, PrimaskHoldsInterruptsUntilEnabled) {
+    std::vector<sim::Time> ran;
+    run(
+        [&] {
+            HAL_Init();
+            HAL_NVIC_SetPriority(EXTI0_IRQn, 5, 0);
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+            fixture::hooks.exti0 = [&] { ran.push_back(sim::board().now()); };
+            __disable_irq();
+            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
+            for (int i = 0; i < 480; ++i) __NOP();  // 10 us, masked
+            const uint32_t ticks = HAL_GetTick();
+            EXPECT_TRUE(ran.empty());
+            EXPECT_EQ(ticks, 0u);
+            __enable_irq();  // runs at once
+            EXPECT_EQ(ran.size(), 1u);
+            fixture::idle();
+        },
+        1000000);
+    ASSERT_EQ(ran.size(), 1u);
+    EXPECT_EQ(ran[0], 10000u);
+}
+
+TEST(Priorities, EqualPriorityDoesNotPreemptAndLowerNumberGoesFirst) {
+    std::vector<std::string> order;
+    run(
+        [&] {
+            HAL_Init();
+            HAL_NVIC_SetPriority(EXTI0_IRQn, 4, 0);
+            HAL_NVIC_SetPriority(EXTI1_IRQn, 4, 0);
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+            HAL_NVIC_EnableIRQ(EXTI1_IRQn);
+            fixture::hooks.exti1 = [&] {
+                order.push_back("exti1 begin");
+                HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);  // same priority: waits
+                order.push_back("exti1 end");
+            };
+            fixture::hooks.exti0 = [&] { order.push_back("exti0"); };
+            HAL_NVIC_SetPendingIRQ(EXTI1_IRQn);
+            // Both pending at once: the lower number (EXTI0) is taken first.
+            __disable_irq();
+            HAL_NVIC_SetPendingIRQ(EXTI1_IRQn);
+            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
+            order.push_back("unmask");
+            __enable_irq();
+            fixture::idle();
+        },
+        1000000);
+    const std::vector<std::string> expected = {"exti1 begin", "exti1 end", "exti0", "unmask",
+                                               "exti0",       "exti1 begin", "exti1 end", "exti0"};
+    EXPECT_EQ(order, expected);
+}
+
+}  // namespace
