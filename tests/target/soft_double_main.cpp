@@ -1,5 +1,7 @@
-// Correct rounding of the target's software double-precision arithmetic, which the engine's
-// attitude update and elementary functions rely on for host-identical results. Operands
+// Correct rounding of the target's software double-precision arithmetic as linked into the
+// test programs (the C library's routines plus the correction wrapped around its addition),
+// which the engine's attitude update and elementary functions rely on for host-identical
+// results. Operands
 // sweep every exponent gap from 1 to 60 around 1.0; the expected hashes are those of IEEE 754
 // arithmetic (x86-64 SSE2, round to nearest even), written down by the host. A case found
 // misrounded under QEMU is checked on its own so that a failure names it.
