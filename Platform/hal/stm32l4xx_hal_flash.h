@@ -146,14 +146,17 @@ extern FLASH_ProcessTypeDef pFlash;
   ((((__FLAG__) & FLASH_FLAG_ECCR_ERRORS) != 0U)                                       \
        ? (READ_BIT(FLASH->ECCR, (__FLAG__)) == (__FLAG__))                             \
        : (READ_BIT(FLASH->SR, (__FLAG__)) == (__FLAG__)))
-/* Status flags clear by writing 1 (ECC flags in ECCR, the others in SR). */
+/* Status flags clear by writing 1 (ECC flags in ECCR, the others in SR). The write
+ * is a read-modify-write, so every SR flag that reads as set is cleared together
+ * with the named ones: the firmware clears the flags before an erase and relies on
+ * no stale error flag being left to fail it. */
 #define __HAL_FLASH_CLEAR_FLAG(__FLAG__)                                                \
   do {                                                                                  \
     if (((__FLAG__) & FLASH_FLAG_ECCR_ERRORS) != 0U) {                                  \
       SET_BIT(FLASH->ECCR, ((__FLAG__) & FLASH_FLAG_ECCR_ERRORS));                      \
     }                                                                                   \
     if (((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)) != 0U) {                               \
-      WRITE_REG(FLASH->SR, ((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)));                   \
+      SET_BIT(FLASH->SR, ((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)));                     \
     }                                                                                   \
   } while (0)
 

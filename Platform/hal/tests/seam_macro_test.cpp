@@ -179,6 +179,10 @@ TEST(SeamFlash, ClearFlagWritesStatusBitsToSrAndEccBitsToEccr) {
   __HAL_FLASH_CLEAR_FLAG(FLASH_FLAG_EOP | FLASH_FLAG_WRPERR | FLASH_FLAG_PGAERR);
   EXPECT_EQ(FLASH->SR, 0x31U);  // bits 0, 4 and 5
   EXPECT_EQ(FLASH->ECCR, 0U);
+  // A flag already set is written back as 1 too, which clears it on the chip.
+  FLASH->SR = FLASH_SR_PROGERR;
+  __HAL_FLASH_CLEAR_FLAG(FLASH_FLAG_EOP | FLASH_FLAG_WRPERR | FLASH_FLAG_PGAERR);
+  EXPECT_EQ(FLASH->SR, 0x31U | FLASH_SR_PROGERR);
   clear(FLASH_regs);
   __HAL_FLASH_CLEAR_FLAG(FLASH_FLAG_ECCD);
   EXPECT_EQ(FLASH->SR, 0U);
