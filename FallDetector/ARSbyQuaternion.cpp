@@ -11,24 +11,34 @@ namespace {
 // detector is zeroed byte by byte before InitARS runs, so a quaternion handed out
 // earlier cannot be found through the record itself. Instead the storage is keyed by
 // the address of the estimator object: initialising the same object again (a detector
-// set up again for a new stream) reuses its slot, and the firmware, which sets up its
-// one detector once at start-up, never touches the heap. Only a host program that sets
-// up more estimators at distinct addresses than there are slots falls back to one heap
-// allocation per initialisation, which is never released (a few dozen bytes each).
-constexpr int kAttitudeSlots = 2;
-alignas(Quaternion) unsigned char g_attitudeStorage[kAttitudeSlots][sizeof(Quaternion)];
-const ARSOBJ* g_attitudeOwner[kAttitudeSlots];
+// set up again for a new stream) reuses its storage, so setting up again never leaks.
+// The first estimators take fixed storage, so the firmware, which sets up its one
+// detector once at start-up, never touches the heap. A host program that sets up more
+// estimators at distinct addresses gets one heap block for each new address, kept for
+// the life of the program (there is no operation that ends a detector).
+struct AttitudeSlot {
+  const ARSOBJ* owner;
+  AttitudeSlot* next;
+  alignas(Quaternion) unsigned char storage[sizeof(Quaternion)];
+};
+constexpr int kFixedAttitudeSlots = 2;
+AttitudeSlot g_fixedAttitudeSlots[kFixedAttitudeSlots];
+int g_fixedAttitudeSlotsUsed = 0;
+AttitudeSlot* g_attitudeSlots = nullptr;
 
 Quaternion* AttitudeStorageFor(const ARSOBJ* ars) {
-  for (int i = 0; i < kAttitudeSlots; ++i)
-    if (g_attitudeOwner[i] == ars) return reinterpret_cast<Quaternion*>(g_attitudeStorage[i]);
-  for (int i = 0; i < kAttitudeSlots; ++i) {
-    if (g_attitudeOwner[i] == nullptr) {
-      g_attitudeOwner[i] = ars;
-      return reinterpret_cast<Quaternion*>(g_attitudeStorage[i]);
-    }
+  AttitudeSlot* slot = g_attitudeSlots;
+  while (slot != nullptr && slot->owner != ars) slot = slot->next;
+  if (slot == nullptr) {
+    slot = (g_fixedAttitudeSlotsUsed < kFixedAttitudeSlots)
+               ? &g_fixedAttitudeSlots[g_fixedAttitudeSlotsUsed++]
+               : new (std::nothrow) AttitudeSlot;
+    if (slot == nullptr) return nullptr;
+    slot->owner = ars;
+    slot->next = g_attitudeSlots;
+    g_attitudeSlots = slot;
   }
-  return static_cast<Quaternion*>(::operator new(sizeof(Quaternion), std::nothrow));
+  return reinterpret_cast<Quaternion*>(slot->storage);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ int InitARS(ARSOBJ* ars);
 // axis; counts the call up to maxCount.
 void GyroAverage(ARSOBJ* ars, double avg[3], const double rate[3], int maxCount, double threshold);
 // One attitude step: rate in degrees per second, acc in g, dt in seconds. The adjustment
-// is not read. Returns the rotation matrix of the new attitude.
+// is not read. Returns the rotation matrix of the new attitude in fixed storage, so the
+// per-sample path never allocates (the detector itself discards it).
 Matrix3 ARS(ARSOBJ* ars, const double rate[3], const double acc[3], const double adjustment[3],
             double dt);

@@ -37,12 +37,15 @@ TEST(Attitude, StoragePerEstimatorIsReusedOnReinit) {
   ASSERT_EQ(InitARS(&a), 0);
   EXPECT_EQ(a._Q, first);
   EXPECT_EQ(a._Q->w(), 1.0);
-  // More estimators than the fixed storage still get storage of their own.
+  // More estimators than the fixed storage still get storage of their own, and keep it.
   for (int i = 0; i < 6; ++i) {
     ASSERT_EQ(InitARS(&many[i]), 0);
     EXPECT_NE(many[i]._Q, a._Q);
     for (int j = 0; j < i; ++j) EXPECT_NE(many[i]._Q, many[j]._Q);
   }
+  Quaternion* last = many[5]._Q;
+  ASSERT_EQ(InitARS(&many[5]), 0);
+  EXPECT_EQ(many[5]._Q, last);
 }
 
 double AngleToDown(const Quaternion& q, const double acc[3]) {
