@@ -77,8 +77,8 @@ extern "C" int FallDetectorSet(FALL_DETECTOR* d, FALL_DETECTOR_CFG* cfg) {
   // The averaging window starts full of 1 g samples, and the average says so.
   d->wFallSum = static_cast<uint16_t>(cfg->CONTINUE_COUNT * kOneG);
   d->fall_avg = cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
-  // Non-zero only when no attitude storage could be had; the detector then runs
-  // without attitude (angles stay 0).
+  // Non-zero only when no attitude storage could be had; the detector then runs with
+  // the angles of a level attitude (roll 0, pitch -90) instead of crashing.
   return rc;
 }
 
