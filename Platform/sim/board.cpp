@@ -74,6 +74,7 @@ void Board::advance_to(Time t) {
     }
     if (t > sched_.now()) sched_.set_now(t);
     if (nvic_.any_pending()) dispatch();
+    run_settlers();
 }
 
 void Board::advance_to_next_event(const char* waiting_in) {
@@ -81,6 +82,7 @@ void Board::advance_to_next_event(const char* waiting_in) {
     if (sched_.empty()) halt(std::string("nothing can ever happen while waiting in ") + waiting_in);
     deliver_due_events();
     if (nvic_.any_pending()) dispatch();
+    run_settlers();
 }
 
 // Everything that happens at one instant happens before any interrupt is taken:
@@ -104,6 +106,7 @@ void Board::core_cycle() {
     run_watchers();
     if (sched_.next_time() > t && !nvic_.any_pending()) {
         sched_.set_now(t);  // the common case in spin loops: nothing due
+        run_settlers();
         return;
     }
     advance_to(t);
@@ -161,6 +164,7 @@ void Board::dispatch() {
                 .field("depth", static_cast<std::uint64_t>(nvic_.depth()))
                 .end();
         }
+        run_settlers();
         vector_handler(irq)();
         run_watchers();
         nvic_.leave(irq);

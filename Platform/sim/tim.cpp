@@ -34,7 +34,7 @@ public:
         std::uint64_t anchor_count = 0;
         std::uint32_t psc = 0;       // prescaler in effect
         std::uint32_t arr = 0;       // auto-reload in effect
-        std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0;
+        std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
         std::uint32_t sr = 0;        // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
@@ -118,9 +118,18 @@ public:
         for (int i = 0; i < kTimerCount; ++i) {
             TIM_TypeDef* r = kTimers[i].regs;
             Timer& t = t_[i];
-            const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER;
-            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier && r->SR == t.sr) continue;
+            const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
+            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier && cnt == t.seen_cnt &&
+                r->SR == t.sr)
+                continue;
             sync_sr(i);
+            if (cnt != t.seen_cnt) {
+                // The firmware wrote the counter: counting goes on from that value.
+                t.anchor_count = cnt & kTimers[i].counter_max;
+                t.seen_cnt = cnt;
+                rebase(t);
+                if (t.running) schedule(i);
+            }
             const bool was = t.running;
             const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
             if (now_running && !was) {
@@ -133,6 +142,7 @@ public:
             } else if (!now_running && was) {
                 t.anchor_count = count_now(i);
                 r->CNT = static_cast<std::uint32_t>(t.anchor_count);
+                t.seen_cnt = r->CNT;
                 t.running = false;
                 schedule(i);
             } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
@@ -170,6 +180,17 @@ public:
         schedule(i);
     }
 
+    // After time has moved: the counters of running timers show the present count.
+    void settle() {
+        for (int i = 0; i < kTimerCount; ++i) {
+            Timer& t = t_[i];
+            if (!t.running) continue;
+            const auto cnt = static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
+            kTimers[i].regs->CNT = cnt;
+            t.seen_cnt = cnt;
+        }
+    }
+
     // Software update (UG): reload prescaler and auto-reload, restart the counter.
     void generate_update(int i, bool set_uif) {
         TIM_TypeDef* r = kTimers[i].regs;
@@ -178,6 +199,8 @@ public:
         t.arr = r->ARR;
         rebase(t);
         t.anchor_count = 0;
+        r->CNT = 0;
+        t.seen_cnt = 0;
         if (set_uif) set_flag(i, TIM_SR_UIF);
         if (t.running) schedule(i);
     }
@@ -202,6 +225,7 @@ void install_timers(Board& b) {
         m.t_[i].arr = kTimers[i].regs->ARR;
     }
     b.add_watcher([&m] { m.watch(); });
+    b.add_settler([&m] { m.settle(); });
     // TIM1 and TIM16 share one line, so the level is the OR of both.
     b.set_level_source(TIM1_UP_TIM16_IRQn, [&m] { return m.line(0) || m.line(5); });
     b.set_level_source(TIM2_IRQn, [&m] { return m.line(1); });
@@ -226,12 +250,21 @@ using sim::timer_index;
 extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
+    return sim::tim_init(htim, HAL_TIM_Base_MspInit);
+}
+
+}  // extern "C"
+
+namespace sim {
+
+// Time-base set-up shared by the base, output-compare and PWM initialisations.
+HAL_StatusTypeDef tim_init(TIM_HandleTypeDef* htim, void (*msp)(TIM_HandleTypeDef*)) {
     if (htim == nullptr) return HAL_ERROR;
     const int i = timer_index(htim->Instance);
     if (i < 0) return HAL_ERROR;
     if (htim->State == HAL_TIM_STATE_RESET) {
         htim->Lock = HAL_UNLOCKED;
-        HAL_TIM_Base_MspInit(htim);
+        msp(htim);
     }
     htim->State = HAL_TIM_STATE_BUSY;
     TIM_TypeDef* r = htim->Instance;
@@ -255,7 +288,14 @@ HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
     return HAL_OK;
 }
 
+void tim_sync() { model().watch(); }
+
+}  // namespace sim
+
+extern "C" {
+
 HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef* htim) {
+    if (timer_index(htim->Instance) < 0) return HAL_OK;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
     HAL_TIM_Base_MspDeInit(htim);
@@ -272,14 +312,18 @@ __weak void HAL_TIM_Base_MspInit(TIM_HandleTypeDef* htim) { (void)htim; }
 __weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef* htim) { (void)htim; }
 
 HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef* htim) {
-    if (htim->State != HAL_TIM_STATE_READY) return HAL_ERROR;
+    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0) return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE(htim);
     model().watch();
     return HAL_OK;
 }
 
+// Stopping a handle whose instance was never set (a timer never initialised)
+// writes nothing: the firmware stops TIM6 on its terminal paths without ever
+// having set it up.
 HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef* htim) {
+    if (timer_index(htim->Instance) < 0) return HAL_OK;
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
     model().watch();
@@ -287,7 +331,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef* htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) {
-    if (htim->State != HAL_TIM_STATE_READY) return HAL_ERROR;
+    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0) return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_ENABLE(htim);
@@ -297,6 +341,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
+    if (timer_index(htim->Instance) < 0) return HAL_OK;
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;

@@ -172,3 +172,71 @@ TEST(Gpio, OutputsDriveTheirPinsAndEveryChangeIsTraced) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Timer, CounterShowsThePresentCountAndWritesMoveTheNextUpdate) {
+    std::vector<uint32_t> counts;
+    std::vector<sim::Time> at;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim7 = [&] { at.push_back(sim::board().now()); };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            for (int i = 0; i < 4800; ++i) __NOP();  // 100 us
+            counts.push_back(static_cast<uint32_t>(__HAL_TIM_GET_COUNTER(&fixture::htim7)));
+            HAL_Delay(3);  // 4 ms
+            counts.push_back(static_cast<uint32_t>(__HAL_TIM_GET_COUNTER(&fixture::htim7)));
+            __HAL_TIM_SET_COUNTER(&fixture::htim7, 9000);  // 1 ms left in this period
+            fixture::idle();
+        },
+        16000000);
+    const std::vector<uint32_t> expected_counts = {100, 4000};
+    EXPECT_EQ(counts, expected_counts);
+    // Counter set to 9000 at 4 ms: it passes 9999 at 5 ms, then a full period.
+    const std::vector<sim::Time> expected_at = {5000000, 15000000};
+    EXPECT_EQ(at, expected_at);
+}
+
+TEST(Timer, PwmOutputStartAndStopAreTracedWithPeriodAndHighTime) {
+    TIM_HandleTypeDef htim2 = {};
+    auto r = run(
+        [&] {
+            HAL_Init();
+            htim2.Instance = TIM2;
+            htim2.Init.Prescaler = 47;
+            htim2.Init.Period = 999;
+            HAL_TIM_PWM_Init(&htim2);
+            TIM_OC_InitTypeDef oc = {};
+            oc.OCMode = TIM_OCMODE_PWM1;
+            oc.Pulse = 499;
+            oc.OCPolarity = TIM_OCPOLARITY_HIGH;
+            HAL_TIM_PWM_ConfigChannel(&htim2, &oc, TIM_CHANNEL_1);
+            HAL_Delay(1);
+            EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_OK);
+            EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_ERROR);  // already running
+            HAL_Delay(99);
+            HAL_TIM_PWM_Stop(&htim2, TIM_CHANNEL_1);
+            fixture::idle();
+        },
+        200000000);
+    const auto pwm = fixture::records(r.trace, "pwm");
+    ASSERT_EQ(pwm.size(), 2u);
+    EXPECT_EQ(fixture::field(pwm[0], "t"), 2000000);
+    EXPECT_EQ(fixture::field(pwm[0], "period_ns"), 1000000);
+    EXPECT_EQ(fixture::field(pwm[0], "high_ns"), 499000);
+    EXPECT_NE(pwm[0].find("\"on\":true"), std::string::npos);
+    EXPECT_EQ(fixture::field(pwm[1], "t"), 102000000);
+    EXPECT_NE(pwm[1].find("\"on\":false"), std::string::npos);
+    EXPECT_EQ(TIM2->CR1 & TIM_CR1_CEN, 0u);
+}
+
+TEST(Timer, StoppingAHandleThatWasNeverSetUpWritesNothing) {
+    TIM_HandleTypeDef never = {};
+    HAL_StatusTypeDef status = HAL_ERROR;
+    run([&] { status = HAL_TIM_Base_Stop_IT(&never); }, 1000);
+    EXPECT_EQ(status, HAL_OK);
+}
+
+}  // namespace

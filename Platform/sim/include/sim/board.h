@@ -83,6 +83,12 @@ public:
     void run_watchers() {
         for (auto& w : watchers_) w();
     }
+    // Settlers update registers that change with time (timer counters) once the
+    // clock has moved, before firmware code runs again.
+    void add_settler(std::function<void()> s) { settlers_.push_back(std::move(s)); }
+    void run_settlers() {
+        for (auto& s : settlers_) s();
+    }
     static const char* irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
 
@@ -138,6 +144,7 @@ private:
     std::vector<std::function<bool()>> level_;  // by irq slot
     std::vector<WakeSource> wakers_;
     std::vector<std::function<void()>> watchers_;
+    std::vector<std::function<void()>> settlers_;
     std::vector<std::unique_ptr<Model>> models_;
     std::unique_ptr<RunEnd> run_end_;
     std::uint64_t serial_;  // distinguishes boards created one after another
