@@ -15,7 +15,9 @@ set(ARM_CPU_FLAGS "-mcpu=cortex-m4 -mthumb -mfpu=fpv4-sp-d16 -mfloat-abi=hard")
 set(CMAKE_C_FLAGS_INIT "${ARM_CPU_FLAGS} -ffunction-sections -fdata-sections --specs=nano.specs")
 set(CMAKE_CXX_FLAGS_INIT "${ARM_CPU_FLAGS} -ffunction-sections -fdata-sections --specs=nano.specs -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-use-cxa-atexit")
 set(CMAKE_ASM_FLAGS_INIT "${ARM_CPU_FLAGS}")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "${ARM_CPU_FLAGS} --specs=nano.specs -Wl,--gc-sections")
+# nano.specs comes with the compile flags, which take part in linking too; naming it here
+# again would make the driver refuse a second specs file (rdimon.specs, nosys.specs).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--gc-sections")
 
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
