@@ -1,6 +1,7 @@
 #include "sim/console.h"
 
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +36,14 @@ bool Console::open(const ConsoleConfig& cfg, std::string& error) {
         }
         const char* name = ptsname(pty_fd_);
         pty_path_ = name ? name : "";
+        // Raw line discipline from the start: a cooked terminal would echo the
+        // console output back as typed input (and turn LF into CR LF) before any
+        // serial program has set the line up.
+        termios tio{};
+        if (tcgetattr(pty_fd_, &tio) == 0) {
+            cfmakeraw(&tio);
+            tcsetattr(pty_fd_, TCSANOW, &tio);
+        }
         int flags = fcntl(pty_fd_, F_GETFL);
         fcntl(pty_fd_, F_SETFL, flags | O_NONBLOCK);
         std::fprintf(stderr, "console on %s\n", pty_path_.c_str());

@@ -1,8 +1,14 @@
 // The demo firmware's simulator executable run as a program: determinism, exit
 // statuses and refusal of bad input without touching the board directory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <cstdlib>
 #include <filesystem>
@@ -130,6 +136,64 @@ TEST(Executable, RunEndsAtTheScenarioLength) {
     const Exec e = run_demo("--board " + (d / "b").string() + " --scenario " + (d / "short.scn").string(), d);
     EXPECT_EQ(e.status, 0) << e.err;
     EXPECT_NE(e.err.find("run length:   0.005000000 s"), std::string::npos) << e.err;
+}
+
+// The console on a pseudo-terminal, paced to real time: what is typed there is
+// received by the firmware (the demo echoes it) and its output comes back.
+TEST(Executable, ConsoleOnAPseudoTerminalTakesTypedBytesAndShowsOutput) {
+    const fs::path d = scratch("pty");
+    {
+        std::ofstream s(d / "pty.scn");
+        s << "version 1\nlength 2500ms\n";
+    }
+    int err_pipe[2];
+    ASSERT_EQ(pipe(err_pipe), 0);
+    const std::string board = (d / "b").string(), scn = (d / "pty.scn").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(err_pipe[1], 2);
+        close(err_pipe[0]);
+        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(), "--console", "pty",
+              "--pace", "1", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(err_pipe[1]);
+    // First line on stderr: "console on /dev/pts/N".
+    std::string first;
+    char c;
+    while (read(err_pipe[0], &c, 1) == 1 && c != '\n') first += c;
+    ASSERT_EQ(first.rfind("console on ", 0), 0u) << first;
+    const std::string path = first.substr(11);
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << path;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    std::string seen;
+    auto read_until = [&](const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline && seen.find(text) == std::string::npos) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                char buf[256];
+                const ssize_t n = read(fd, buf, sizeof buf);
+                if (n <= 0) break;
+                seen.append(buf, static_cast<std::size_t>(n));
+            }
+        }
+    };
+    // Typed once the firmware is surely up (bytes before its reception starts are
+    // lost): after its first uptime line, one second into the run.
+    read_until("uptime 00001 s\r\n");
+    ASSERT_EQ(write(fd, "hi\r", 3), 3);
+    read_until("uptime 00002 s");
+    close(fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(err_pipe[0]);
+    EXPECT_NE(seen.find("uptime 00001 s\r\nhi\r"), std::string::npos) << seen;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
