@@ -188,6 +188,11 @@ void Board::halt(const std::string& reason) {
     end_run(Ending::Halted, reason);
 }
 
+void Board::fault(const std::string& what) {
+    trace_.begin(now(), "fault").field("what", what).end();
+    halt("fault: " + what + " (the chip would spin in its fault handler)");
+}
+
 void Board::end_run(Ending ending, const std::string& reason) {
     ended_ = true;
     for (int s = 0; s < kIrqSlots; ++s) {
@@ -195,7 +200,7 @@ void Board::end_run(Ending ending, const std::string& reason) {
         if (st.count) summary_.set_irq(vector_name(s + kFirstIrq), st);
     }
     summary_.finish(now(), ending, reason);
-    std::longjmp(landing_, 1);
+    siglongjmp(landing_, 1);
 }
 
 }  // namespace sim

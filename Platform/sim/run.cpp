@@ -1,7 +1,11 @@
 #include "sim/run.h"
 
-#include <csetjmp>
+#include <setjmp.h>
+#include <signal.h>
+
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "sim/board.h"
 #include "sim/peripherals.h"
@@ -43,6 +47,50 @@ private:
     const std::vector<ScenarioEvent>& events_;
 };
 
+// Firmware faults arrive as signals; they end the run like the chip's spinning
+// fault handlers would, with the summary and the trace intact. The handler runs
+// on its own stack so that a stack overflow is caught too.
+const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+
+void on_fault(int sig) {
+    const char* what = sig == SIGSEGV   ? "invalid memory access"
+                       : sig == SIGBUS  ? "bus error"
+                       : sig == SIGFPE  ? "arithmetic trap (integer division by zero)"
+                                        : "illegal instruction";
+    if (!board_exists()) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    board().fault(what);
+}
+
+class FaultGuard {
+public:
+    FaultGuard() : stack_(1u << 16) {
+        stack_t ss{};
+        ss.ss_sp = stack_.data();
+        ss.ss_size = stack_.size();
+        sigaltstack(&ss, &old_stack_);
+        struct sigaction sa {};
+        sa.sa_handler = on_fault;
+        sa.sa_flags = SA_ONSTACK | SA_NODEFER;
+        sigemptyset(&sa.sa_mask);
+        for (std::size_t i = 0; i < 4; ++i) sigaction(kFaultSignals[i], &sa, &old_[i]);
+    }
+    ~FaultGuard() {
+        for (std::size_t i = 0; i < 4; ++i) sigaction(kFaultSignals[i], &old_[i], nullptr);
+        sigaltstack(&old_stack_, nullptr);
+    }
+    FaultGuard(const FaultGuard&) = delete;
+    FaultGuard& operator=(const FaultGuard&) = delete;
+
+private:
+    std::vector<char> stack_;
+    stack_t old_stack_{};
+    struct sigaction old_[4];
+};
+
 // Kept out of run_firmware's frame so that nothing with a destructor lives between
 // setjmp and the longjmp that ends the run.
 void enter_firmware(Board& b, FirmwareEntry entry) {
@@ -77,7 +125,8 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     ScenarioFeed feed(b, cfg.events);
     (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
 
-    if (setjmp(b.landing()) == 0) {
+    FaultGuard guard;
+    if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);
     }
     const Summary& s = b.summary();

@@ -86,6 +86,26 @@ TEST(Halt, DelayInsideAHandlerThatMasksTheTickHalts) {
     EXPECT_EQ(r.result.end_ns, 4000000u);
 }
 
+TEST(Halt, FirmwareFaultEndsTheRunWithTraceAndSummary) {
+    auto r = run(
+        [] {
+            HAL_Init();
+            HAL_Delay(4);
+            volatile uint32_t* nowhere = nullptr;
+            *nowhere = 1;  // the chip would take a hard fault
+        },
+        1000000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("invalid memory access"), std::string::npos) << r.result.reason;
+    EXPECT_EQ(r.result.end_ns, 5000000u);
+    const auto faults = fixture::records(r.trace, "fault");
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(fixture::field(faults[0], "t"), 5000000);
+    // The board is usable again afterwards: the fault handling was torn down.
+    auto again = run([] { HAL_Init(); }, 1000);
+    EXPECT_EQ(again.result.ending, sim::Ending::MainReturned);
+}
+
 TEST(Halt, ReturningFromMainEndsTheRun) {
     auto r = run([] { HAL_Init(); }, 1000000000);
     EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);

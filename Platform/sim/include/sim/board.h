@@ -10,7 +10,7 @@
 #pragma once
 
 #include <array>
-#include <csetjmp>
+#include <setjmp.h>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -97,8 +97,12 @@ public:
     [[noreturn]] void end_run(Ending ending, const std::string& reason);
     void set_run_length(Time t);
     Time run_length() const { return run_length_; }
-    // The runner's landing point; end_run jumps here.
-    std::jmp_buf& landing() { return landing_; }
+    // The runner's landing point; end_run jumps here (with the signal mask saved,
+    // since a fault ends the run from a signal handler).
+    sigjmp_buf& landing() { return landing_; }
+    // A fault of the firmware (invalid memory access, trap): traced, and the board
+    // halts as the chip does in its spinning fault handler.
+    [[noreturn]] void fault(const std::string& what);
     bool ended() const { return ended_; }
 
     // Everything not owned by the core (peripheral models) hangs off here and is torn
@@ -155,7 +159,7 @@ private:
     std::array<IrqStats, kIrqSlots> stats_;
     bool trace_systick_ = false;
     bool ended_ = false;
-    std::jmp_buf landing_;
+    sigjmp_buf landing_;
 };
 
 // The board the firmware is running on. Valid only during a run.
