@@ -116,6 +116,21 @@ double horner(const double (&c)[N], double z) {
     return acc;
 }
 
+// The same with only the first n coefficients, 1 <= n <= N.
+template <int N>
+double horner_first(const double (&c)[N], int n, double z) {
+    double acc = c[n - 1];
+    for (int i = n - 2; i >= 0; --i) acc = c[i] + z * acc;
+    return acc;
+}
+
+// Binary exponent e of a finite nonzero |x|, 2^e <= |x| < 2^(e+1) (subnormals give -1023).
+// The polynomials below take as many terms as the size of their argument needs: the first
+// term left out stays below 2^-64 of the result, a sixtieth of the rounding that follows, so
+// short and full evaluations round the same but for the rarest ties. On the device every
+// term is a software multiplication and addition, and the engine's arguments are mostly tiny.
+int binade(double x) { return static_cast<int>((bits_of(x) >> 52) & 0x7FF) - 1023; }
+
 constexpr double kPiO2Hi = 1.5707963267948966;
 constexpr double kPiO2Lo = 6.123233995736766e-17;
 constexpr double kPi = 3.141592653589793;
@@ -124,24 +139,52 @@ constexpr double k3PiO4 = 2.356194490192345;
 
 // ---------------------------------------------------------------- sine and cosine
 
-// sin(h + l) for |h| <= pi/4, |l| <= ulp(h): h + h^3 * S(h^2) + l * (1 - h^2 / 2).
-// S is the Taylor series of (sin(h) - h) / h^3, cut where the next term is below
-// 2^-60 of the result at pi/4.
+// Terms of the sine series S (below) that |h| < 2^(e+1) needs.
+int sin_terms(int e) {
+    if (e <= -16) return 1;
+    if (e <= -10) return 2;
+    if (e <= -7) return 3;
+    if (e <= -5) return 4;
+    if (e <= -2) return e + 9;  // 5, 6, 7
+    return 8;
+}
+
+// sin(h + l) for 0 < |h| <= pi/4, |l| <= ulp(h): h + h^3 * S(h^2) + l * (1 - h^2 / 2).
+// S is the Taylor series of (sin(h) - h) / h^3, all of it (next term below 2^-63 of the
+// result at pi/4) for the largest h. l is zero unless the argument was reduced.
 double sin_kernel(double h, double l) {
     const double z = h * h;
     constexpr double kS[] = {-0.16666666666666666,   0.008333333333333333,
                              -0.0001984126984126984, 2.7557319223985893e-06,
                              -2.505210838544172e-08, 1.6059043836821613e-10,
                              -7.647163731819816e-13, 2.8114572543455206e-15};
-    const double s = horner(kS, z);
+    const double s = horner_first(kS, sin_terms(binade(h)), z);
+    if (l == 0.0) return sum_rn(h, h * z * s);
     return sum_rn(h, h * z * s + (l - 0.5 * z * l));
 }
 
-// cos(h + l) for |h| <= pi/4: 1 - h^2/2 + h^4 * C(h^2) - h * l, with h^2/2 kept exact
-// because 1 - h^2/2 is where the rounding would otherwise cost a quarter ulp.
+// Terms of the cosine series C (below) that |h| < 2^(e+1) needs.
+int cos_terms(int e) {
+    if (e <= -11) return 1;
+    if (e <= -8) return 2;
+    if (e <= -6) return 3;
+    if (e <= -4) return 4;
+    if (e == -3) return 5;
+    if (e == -2) return 7;
+    return 8;
+}
+
+// cos(h + l) for 0 < |h| <= pi/4: 1 - h^2/2 + h^4 * C(h^2) - h * l. For |h| >= 2^-5, h^2/2
+// is kept exact, because 1 - h^2/2 is where the rounding would otherwise cost a quarter ulp;
+// below, the rounding of h^2 is under 2^-64 of the result and the product needs no tail.
 double cos_kernel(double h, double l) {
-    double zh, zl;
-    two_prod(h, h, zh, zl);
+    const int eh = binade(h);
+    double zh, zl = 0.0;
+    if (eh >= -5) {
+        two_prod(h, h, zh, zl);
+    } else {
+        zh = h * h;
+    }
     const double hz = 0.5 * zh;
     const double w = 1.0 - hz;
     const double e = (1.0 - w) - hz;
@@ -150,8 +193,11 @@ double cos_kernel(double h, double l) {
                              2.48015873015873e-05,   -2.755731922398589e-07,
                              2.08767569878681e-09,   -1.1470745597729725e-11,
                              4.779477332387385e-14,  -1.5619206968586225e-16};
-    const double c = horner(kC, z);
-    return w + (e + ((z * z * c - 0.5 * zl) - h * l));
+    const double c = horner_first(kC, cos_terms(eh), z);
+    double t = z * z * c;
+    if (eh >= -5) t = t - 0.5 * zl;
+    if (l != 0.0) t = t - h * l;
+    return w + (e + t);
 }
 
 // Bits of 2/pi after the binary point, most significant first.
@@ -266,15 +312,37 @@ int reduce_pio2(double ax, double& rh, double& rl) {
 // ---------------------------------------------------------------- arcsine kernel
 
 // asin(s) - s = s * z * R(z) for z = s^2 <= 1/4; R is a degree-12 Chebyshev fit with a
-// relative error of 1.2e-16, and the term is at most 4.6% of the result.
+// relative error of 1.2e-16, and the term is at most 4.6% of the result. For |s| < 2^-4
+// the Taylor series of R, as far as the size of s needs, is cheaper and as accurate.
 double asin_tail(double s, double z) {
     constexpr double kR[] = {0.16666666666666669,  0.07499999999998433,  0.04464285714635543,
                              0.030381944138531247, 0.02237217294214989,  0.017352392720869973,
                              0.013971212973552933, 0.011479177415184906, 0.01032281435018578,
                              0.005457506718640358, 0.01740087944269402,  -0.014851887071247204,
                              0.028757851367421566};
-    const double r = horner(kR, z);
-    return s * z * r;
+    // (2k)! / (4^k (k!)^2 (2k + 1)) for k = 1..7
+    constexpr double kT[] = {0.16666666666666666,  0.075,
+                             0.044642857142857144, 0.030381944444444444,
+                             0.022372159090909092, 0.017352764423076924,
+                             0.01396484375};
+    const int e = binade(s);
+    int n;
+    if (e <= -17) {
+        n = 1;
+    } else if (e <= -11) {
+        n = 2;
+    } else if (e <= -9) {
+        n = 3;
+    } else if (e <= -7) {
+        n = 4;
+    } else if (e == -6) {
+        n = 5;
+    } else if (e == -5) {
+        n = 7;
+    } else {
+        return s * z * horner(kR, z);
+    }
+    return s * z * horner_first(kT, n, z);
 }
 
 // ---------------------------------------------------------------- arctangent kernel
@@ -341,6 +409,22 @@ double cos(double x) {
     }
 }
 
+namespace {
+
+// Terms of the exponential series (below) that |r| < 2^(e+1) needs.
+int exp_terms(int e) {
+    if (e <= -22) return 1;
+    if (e <= -16) return 2;
+    if (e <= -13) return 3;
+    if (e <= -11) return 4;
+    if (e <= -9) return 5;
+    if (e <= -4) return e + 14;  // 6 .. 10
+    if (e == -3) return 12;
+    return 13;
+}
+
+}  // namespace
+
 // exp(x) = 2^k * exp(r), x = k ln2 + r, |r| <= ln2/2 (Cody and Waite): ln2 is split into a
 // 32-bit head, whose product with k is exact, and a tail. exp(r) = 1 + r + r^2 * P(r), P
 // the Taylor series of (e^r - 1 - r) / r^2 to r^12 (truncation below 2^-60 relative).
@@ -352,9 +436,10 @@ double exp(double x) {
     const double kLn2Hi = 0.6931471803691238;
     const double kLn2Lo = 1.9082149292705877e-10;
     const int k = static_cast<int>(x * kInvLn2 + (x < 0.0 ? -0.5 : 0.5));
-    const double rh = x - k * kLn2Hi;  // exact
-    const double rl = -(k * kLn2Lo);
-    const double r = rh + rl;
+    // With k = 0 (|x| < ln2/2, the engine's usual case) these are rh = x, rl = -0, r = x.
+    const double rh = k == 0 ? x : x - k * kLn2Hi;  // exact
+    const double rl = k == 0 ? -0.0 : -(k * kLn2Lo);
+    const double r = k == 0 ? x : rh + rl;
     constexpr double kE[] = {0.5,
                              0.16666666666666666,
                              0.041666666666666664,
@@ -368,14 +453,14 @@ double exp(double x) {
                              2.08767569878681e-09,
                              1.6059043836821613e-10,
                              1.1470745597729725e-11};
-    const double p = r * r * horner(kE, r);
+    const double p = r * r * horner_first(kE, exp_terms(binade(r)), r);
     double s, e;
     fast_two_sum(1.0, rh, s, e);  // 1 + rh exactly, so the largest rounding happens once
     const double y = sum_rn(s, e + (rl + p));
     // Scale by 2^k; results in the subnormal range are rounded once, by the last product.
     if (k > 1023) return y * 2.0 * pow2(k - 1);
     if (k < -1021) return y * pow2(k + 1000) * pow2(-1000);
-    return y * pow2(k);
+    return k == 0 ? y : y * pow2(k);
 }
 
 // asin(x) = x + x^3 R(x^2) for |x| <= 1/2; above, asin(x) = pi/2 - 2 asin(s) with
@@ -392,6 +477,7 @@ double asin(double x) {
     const bool negative = sign_bit(x);
     if (ax == from_bits(kInfBits)) return from_bits(kQuietNaNBits);
     if (ax >= 1.0) return with_sign_of(kPiO2Hi, negative);
+    if (ax < 7.450580596923828e-09) return x;  // 2^-27: x^3/6 is below a quarter ulp
     if (ax <= 0.5) return x + asin_tail(x, x * x);  // odd term by term
     const double z = (1.0 - ax) * 0.5;              // exact
     const double sh = std::sqrt(z);
