@@ -11,7 +11,7 @@ namespace sim {
 
 namespace {
 Board* g_board = nullptr;
-constexpr std::uint32_t kMaskedWfiSpinLimit = 1000;
+constexpr std::uint32_t kMaskedWfiSpinLimit = 1000000;
 }  // namespace
 
 Board& board() {
@@ -128,8 +128,13 @@ void Board::wait_for_interrupt() {
             dispatch();
             return;
         }
+        // Masked: WFI falls through without taking it. A loop around it may be
+        // polling something, so the instruction takes a clock; a loop that keeps
+        // coming back with the interrupt still pending and still masked for a
+        // million rounds is not going anywhere.
         if (++masked_wfi_spins_ >= kMaskedWfiSpinLimit)
             halt("interrupts masked (PRIMASK) forever while waiting for a pending interrupt");
+        core_cycle();
         return;
     }
     masked_wfi_spins_ = 0;

@@ -44,6 +44,16 @@ public:
                load_ != 0;
     }
 
+    // The current value counts down from LOAD once per clock; firmware that times
+    // short intervals with it sees it move.
+    void settle() {
+        if (!(ctrl_ & SysTick_CTRL_ENABLE_Msk) || load_ == 0) return;
+        const std::uint64_t period = static_cast<std::uint64_t>(load_) + 1u;
+        const auto elapsed = static_cast<std::uint64_t>(static_cast<unsigned __int128>(b_.now() - anchor_) * hz_ /
+                                                        1000000000u);
+        SysTick_regs.VAL = static_cast<std::uint32_t>((period - elapsed % period) % period);
+    }
+
     void on_event(Time, std::uint64_t tag) override {
         if (tag != gen_) return;
         ++wraps_;
@@ -74,6 +84,7 @@ private:
 void install_systick(Board& b) {
     SysTickModel& m = b.model<SysTickModel>();
     b.add_watcher([&m] { m.check(); });
+    b.add_settler([&m] { m.settle(); });
     b.add_wake_source(WakeSource{[&m] { return m.may_raise(); }, kSysTickIrq});
 }
 

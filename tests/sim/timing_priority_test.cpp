@@ -44,6 +44,7 @@ TEST(Timing, BlockingTransmitTakesTenBitTimesPerByte) {
 
 TEST(Timing, DelayWaitsOneTickMoreThanAskedAndNopTakesOneCoreClock) {
     sim::Time t0 = 0, t1 = 0, t2 = 0;
+    uint32_t systick_val = 0;
     run(
         [&] {
             HAL_Init();
@@ -53,9 +54,12 @@ TEST(Timing, DelayWaitsOneTickMoreThanAskedAndNopTakesOneCoreClock) {
             t1 = sim::board().now();
             for (int i = 0; i < 48000; ++i) __NOP();
             t2 = sim::board().now();
+            for (int i = 0; i < 12000; ++i) __NOP();  // a quarter into the next tick period
+            systick_val = SysTick->VAL;
             fixture::idle();
         },
         100000000);
+    EXPECT_EQ(systick_val, 48000u - 12000u);
     EXPECT_EQ(t0, 2000000u);       // ticks at 1 and 2 ms: two ticks counted
     EXPECT_EQ(t1 - t0, 6000000u);  // 5 + 1 ticks
     EXPECT_EQ(t2 - t1, 1000000u);  // 48 000 clocks at 48 MHz
