@@ -180,4 +180,41 @@ TEST(UartDma, TransmitFromAnotherContextWhileThePortIsBusyIsRefused) {
     EXPECT_EQ(r.console, "0123456789012345678901234567890123456789");
 }
 
+TEST(UartDma, TransmitOnAPortNotYetSetUpIsRefusedAndTakesNoTime) {
+    // A failure message printed before the console port is initialised is lost.
+    HAL_StatusTypeDef status = HAL_OK;
+    sim::Time after = 1;
+    auto r = run(
+        [&] {
+            static const uint8_t msg[] = "System failure";
+            status = HAL_UART_Transmit(&fixture::huart3, msg, 14, 1000);
+            after = sim::board().now();
+        },
+        1000000);
+    EXPECT_EQ(status, HAL_BUSY);
+    EXPECT_EQ(after, 0u);
+    EXPECT_TRUE(r.console.empty());
+}
+
+TEST(UartDma, FrameLengthFollowsWordLengthParityAndStopBits) {
+    // 8 data bits with even parity (9-bit word) and 2 stop bits: 12 bit times.
+    sim::Time took = 0;
+    run(
+        [&] {
+            fixture::huart3.Instance = USART3;
+            fixture::huart3.Init.BaudRate = 9600;
+            fixture::huart3.Init.WordLength = UART_WORDLENGTH_9B;
+            fixture::huart3.Init.Parity = UART_PARITY_EVEN;
+            fixture::huart3.Init.StopBits = UART_STOPBITS_2;
+            fixture::huart3.Init.Mode = UART_MODE_TX_RX;
+            ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
+            static const uint8_t three[3] = {1, 2, 3};
+            const sim::Time t0 = sim::board().now();
+            HAL_UART_Transmit(&fixture::huart3, three, 3, 1000);
+            took = sim::board().now() - t0;
+        },
+        100000000);
+    EXPECT_EQ(took, sim::scaled_ceil(3 * 12, 1000000000u, 9600u));
+}
+
 }  // namespace
