@@ -55,7 +55,16 @@ constexpr uint64_t kInfBits = 0x7FF0000000000000ull;
 // One NaN for every invalid operation, so that host and target agree on it too.
 constexpr uint64_t kQuietNaNBits = 0x7FF8000000000000ull;
 
-bool is_nan(double x) { return (bits_of(x) & kAbsMask) > kInfBits; }
+// Comparisons of magnitudes are made on the bit patterns (ordered like the values for
+// non-negative doubles): on the device each double comparison is a library call.
+constexpr uint64_t kTwoPowMinus27Bits = 0x3E40000000000000ull;  // 7.450580596923828e-09
+constexpr uint64_t kPiO4Bits = 0x3FE921FB54442D18ull;          // 0.7853981633974483
+constexpr uint64_t kOneBits = 0x3FF0000000000000ull;
+constexpr uint64_t kHalfBits = 0x3FE0000000000000ull;
+
+uint64_t abs_bits(double x) { return bits_of(x) & kAbsMask; }
+bool is_nan(double x) { return abs_bits(x) > kInfBits; }
+bool is_zero(double x) { return abs_bits(x) == 0; }
 bool sign_bit(double x) { return (bits_of(x) & kSignMask) != 0; }
 double abs_of(double x) { return from_bits(bits_of(x) & kAbsMask); }
 double with_sign_of(double magnitude, bool negative) {
@@ -159,7 +168,7 @@ double sin_kernel(double h, double l) {
                              -2.505210838544172e-08, 1.6059043836821613e-10,
                              -7.647163731819816e-13, 2.8114572543455206e-15};
     const double s = horner_first(kS, sin_terms(binade(h)), z);
-    if (l == 0.0) return sum_rn(h, h * z * s);
+    if (is_zero(l)) return sum_rn(h, h * z * s);
     return sum_rn(h, h * z * s + (l - 0.5 * z * l));
 }
 
@@ -196,7 +205,7 @@ double cos_kernel(double h, double l) {
     const double c = horner_first(kC, cos_terms(eh), z);
     double t = z * z * c;
     if (eh >= -5) t = t - 0.5 * zl;
-    if (l != 0.0) t = t - h * l;
+    if (!is_zero(l)) t = t - h * l;
     return w + (e + t);
 }
 
@@ -347,10 +356,24 @@ double asin_tail(double s, double z) {
 
 // ---------------------------------------------------------------- arctangent kernel
 
-// atan(t) for 0 <= t <= 1: atan(t) = atan(c) + atan(u), c = k/8 nearest to t,
-// u = (t - c) / (1 + t c), |u| <= 1/16, with the Taylor series of atan(u) to u^13
-// (truncation below 2^-60 relative). About 2^-52 accurate: far beyond what a float needs.
-double atan01(double t) {
+// Terms of the arctangent series (below) that |u| < 2^(e+1) needs.
+int atan_terms(int e) {
+    if (e <= -17) return 1;
+    if (e <= -12) return 2;
+    if (e <= -9) return 3;
+    if (e == -8) return 4;
+    if (e == -7) return 5;
+    return 6;
+}
+
+// atan(n / d) for floats 0 <= n <= d, d > 0 (d may be inf): atan(n/d) = atan(c) + atan(u),
+// c = k/8 nearest to n/d, u = (n - c d) / (d + c n), |u| <= 1/16 (and a hair), with the
+// Taylor series of atan(u) to u^13 (truncation below 2^-59 relative). n - c d and d + c n are
+// exact in double (c has 4 bits, the floats 24, and for k > 0 n and d are within 5 binades),
+// so u is one correctly rounded division. k comes from the hardware float quotient: any k
+// near n/d serves, and the float division is the same IEEE operation on host and device.
+// About 2^-52 accurate: far beyond what a float needs.
+double atan_ratio(float nf, float df) {
     constexpr double kAtanK8[9] = {0.0,
                                    0.12435499454676144,
                                    0.24497866312686414,
@@ -360,13 +383,21 @@ double atan01(double t) {
                                    0.6435011087932844,
                                    0.7188299996216245,
                                    0.7853981633974483};
-    const int k = static_cast<int>(t * 8.0 + 0.5);
-    const double c = k * 0.125;
-    const double u = (t - c) / (1.0 + t * c);
+    const int k = static_cast<int>(nf / df * 8.0f + 0.5f);
+    const double n = nf;
+    const double d = df;
+    double u;
+    if (k == 0) {
+        u = n / d;  // d = inf gives 0
+    } else {
+        const double c = k * 0.125;
+        u = (n - c * d) / (d + c * n);
+    }
+    if (is_zero(u)) return kAtanK8[k];  // n/d is k/8 exactly (or 0)
     const double v = u * u;
     constexpr double kA[] = {-0.3333333333333333, 0.2, -0.14285714285714285, 0.1111111111111111,
                              -0.09090909090909091, 0.07692307692307693};
-    const double p = v * horner(kA, v);
+    const double p = v * horner_first(kA, atan_terms(binade(u)), v);
     return kAtanK8[k] + sum_rn(u, u * p);  // k/8 values are far from powers of two
 }
 
@@ -376,12 +407,13 @@ double atan01(double t) {
 
 double sin(double x) {
     const double ax = abs_of(x);
+    const uint64_t ab = abs_bits(x);
     const bool negative = sign_bit(x);
-    if (!(ax < from_bits(kInfBits))) {  // inf or NaN
+    if (ab >= kInfBits) {  // inf or NaN
         return is_nan(x) ? x : from_bits(kQuietNaNBits);
     }
-    if (ax < 7.450580596923828e-09) return x;  // 2^-27: x^3/6 is below half an ulp
-    if (ax <= kPiO4) return with_sign_of(sin_kernel(ax, 0.0), negative);
+    if (ab < kTwoPowMinus27Bits) return x;  // x^3/6 is below half an ulp
+    if (ab <= kPiO4Bits) return with_sign_of(sin_kernel(ax, 0.0), negative);
     double rh, rl;
     double y;
     switch (reduce_pio2(ax, rh, rl)) {
@@ -395,11 +427,12 @@ double sin(double x) {
 
 double cos(double x) {
     const double ax = abs_of(x);
-    if (!(ax < from_bits(kInfBits))) {
+    const uint64_t ab = abs_bits(x);
+    if (ab >= kInfBits) {
         return is_nan(x) ? x : from_bits(kQuietNaNBits);
     }
-    if (ax < 7.450580596923828e-09) return 1.0;  // x^2/2 below half an ulp of 1
-    if (ax <= kPiO4) return cos_kernel(ax, 0.0);
+    if (ab < kTwoPowMinus27Bits) return 1.0;  // x^2/2 below half an ulp of 1
+    if (ab <= kPiO4Bits) return cos_kernel(ax, 0.0);
     double rh, rl;
     switch (reduce_pio2(ax, rh, rl)) {
         case 0: return cos_kernel(rh, rl);
@@ -430,12 +463,16 @@ int exp_terms(int e) {
 // the Taylor series of (e^r - 1 - r) / r^2 to r^12 (truncation below 2^-60 relative).
 double exp(double x) {
     if (is_nan(x)) return x;
-    if (x > 709.8) return from_bits(kInfBits);  // beyond ln(DBL_MAX) = 709.78...
-    if (x < -745.2) return 0.0;                 // below ln(2^-1075): rounds to zero
+    const bool negative = sign_bit(x);
+    const uint64_t ab = abs_bits(x);
+    if (!negative && ab > 0x40862E6666666666ull) {  // 709.8, beyond ln(DBL_MAX) = 709.78...
+        return from_bits(kInfBits);
+    }
+    if (negative && ab > 0x408749999999999Aull) return 0.0;  // -745.2, below ln(2^-1075)
     const double kInvLn2 = 1.4426950408889634;
     const double kLn2Hi = 0.6931471803691238;
     const double kLn2Lo = 1.9082149292705877e-10;
-    const int k = static_cast<int>(x * kInvLn2 + (x < 0.0 ? -0.5 : 0.5));
+    const int k = static_cast<int>(x * kInvLn2 + (negative && ab != 0 ? -0.5 : 0.5));
     // With k = 0 (|x| < ln2/2, the engine's usual case) these are rh = x, rl = -0, r = x.
     const double rh = k == 0 ? x : x - k * kLn2Hi;  // exact
     const double rl = k == 0 ? -0.0 : -(k * kLn2Lo);
@@ -474,11 +511,12 @@ double exp(double x) {
 double asin(double x) {
     if (is_nan(x)) return x;
     const double ax = abs_of(x);
+    const uint64_t ab = abs_bits(x);
     const bool negative = sign_bit(x);
-    if (ax == from_bits(kInfBits)) return from_bits(kQuietNaNBits);
-    if (ax >= 1.0) return with_sign_of(kPiO2Hi, negative);
-    if (ax < 7.450580596923828e-09) return x;  // 2^-27: x^3/6 is below a quarter ulp
-    if (ax <= 0.5) return x + asin_tail(x, x * x);  // odd term by term
+    if (ab == kInfBits) return from_bits(kQuietNaNBits);
+    if (ab >= kOneBits) return with_sign_of(kPiO2Hi, negative);
+    if (ab < kTwoPowMinus27Bits) return x;  // x^3/6 is below a quarter ulp
+    if (ab <= kHalfBits) return x + asin_tail(x, x * x);  // odd term by term
     const double z = (1.0 - ax) * 0.5;              // exact
     const double sh = std::sqrt(z);
     double sq, sq_err;
@@ -506,19 +544,20 @@ float atan2f(float y, float x) {
     }
     const bool y_negative = (yb & 0x80000000u) != 0;
     const bool x_negative = (xb & 0x80000000u) != 0;
-    const double ay = abs_of(static_cast<double>(y));
-    const double ax = abs_of(static_cast<double>(x));
-    const double inf = from_bits(kInfBits);
+    const uint32_t ayb = yb & 0x7FFFFFFFu;
+    const uint32_t axb = xb & 0x7FFFFFFFu;
     double a;
-    if (ay == inf && ax == inf) {
+    if (ayb == 0x7F800000u && axb == 0x7F800000u) {
         a = x_negative ? k3PiO4 : kPiO4;
-    } else if (ay == 0.0) {
+    } else if (ayb == 0) {
         a = x_negative ? kPi : 0.0;
     } else {
-        if (ay <= ax) {
-            a = atan01(ay / ax);  // ax = inf gives 0
+        const float ay = float_from_bits(ayb);
+        const float ax = float_from_bits(axb);
+        if (ayb <= axb) {  // float magnitudes order like their bit patterns
+            a = atan_ratio(ay, ax);
         } else {
-            a = kPiO2Hi - atan01(ax / ay);
+            a = kPiO2Hi - atan_ratio(ax, ay);
         }
         if (x_negative) a = kPi - a;
     }
