@@ -3,6 +3,7 @@
 #include "sim/board.h"
 #include "sim/dma.h"
 #include "sim/gpio.h"
+#include "sim/rcc.h"
 #include "sim/systick.h"
 #include "sim/tim.h"
 #include "sim/uart.h"
@@ -15,6 +16,7 @@ void reset_hal_globals();
 void install_core_models(Board& b) {
     reset_registers();
     reset_hal_globals();
+    rcc_reset_registers();
     install_systick(b);
     install_gpio(b);
     install_dma(b);

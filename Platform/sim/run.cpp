@@ -151,6 +151,7 @@ int exit_status(const RunResult& r) {
         case Ending::Completed:
         case Ending::PowerCut:
         case Ending::Reset:
+        case Ending::Standby:
             return kExitCompleted;
         case Ending::Halted:
         case Ending::MainReturned:

@@ -13,6 +13,7 @@ const char* ending_name(Ending e) {
         case Ending::MainReturned: return "main returned";
         case Ending::PowerCut: return "power cut";
         case Ending::Reset: return "reset";
+        case Ending::Standby: return "standby";
     }
     return "?";
 }

@@ -1,5 +1,6 @@
 #include "sim/tim.h"
 
+#include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -11,12 +12,13 @@ struct TimerInfo {
     const char* name;
     IRQn_Type irq;
     std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
+    int apb;                    // bus whose timer clock drives it
 };
 
 const TimerInfo kTimers[] = {
-    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu},  {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu},
-    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu},       {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu},
-    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu}, {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu},
+    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1},
+    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1},         {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1},
+    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2}, {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
 };
 constexpr int kTimerCount = 6;
 
@@ -30,6 +32,7 @@ public:
         // `base`, on a prescaler edge. Event times are computed from `base`, so
         // periods that are not whole nanoseconds never accumulate rounding.
         Time base = 0;
+        std::uint32_t hz = 48000000;  // timer clock since `base` (a clock change applies from the next start)
         std::uint64_t anchor_cycles = 0;
         std::uint64_t anchor_count = 0;
         std::uint32_t psc = 0;       // prescaler in effect
@@ -42,21 +45,19 @@ public:
     };
     Timer t_[kTimerCount];
 
-    static std::uint32_t timer_hz(const Board& b) { return b.core_hz(); }
-
     // Timer clocks of `k` counter ticks.
     static std::uint64_t cycles(const Timer& t, std::uint64_t k) { return k * (static_cast<std::uint64_t>(t.psc) + 1u); }
 
     // Time of counter tick `k` after the anchor.
     Time tick_time(const Timer& t, std::uint64_t k) const {
-        return t.base + scaled_ceil(t.anchor_cycles + cycles(t, k), 1000000000u, timer_hz(b_));
+        return t.base + scaled_ceil(t.anchor_cycles + cycles(t, k), 1000000000u, t.hz);
     }
 
     // Counter value now (counter ticks completed since the anchor).
     std::uint64_t count_now(int i) const {
         const Timer& t = t_[i];
         const unsigned __int128 elapsed_cycles =
-            static_cast<unsigned __int128>(b_.now() - t.base) * timer_hz(b_) / 1000000000u;
+            static_cast<unsigned __int128>(b_.now() - t.base) * t.hz / 1000000000u;
         const std::uint64_t since_anchor =
             elapsed_cycles > t.anchor_cycles ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles : 0u;
         return t.anchor_count + since_anchor / (static_cast<std::uint64_t>(t.psc) + 1u);
@@ -66,6 +67,8 @@ public:
     void rebase(Timer& t) {
         t.base = b_.now();
         t.anchor_cycles = 0;
+        const std::uint32_t hz = rcc_timer_hz(kTimers[&t - t_].apb);
+        t.hz = hz ? hz : 1u;
     }
 
     void schedule(int i) {

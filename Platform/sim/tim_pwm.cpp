@@ -3,6 +3,7 @@
 // is not simulated pin by pin: each start and stop of a PWM output is traced with
 // its period and high time, which is what the buzzer needs to be observed.
 #include "sim/board.h"
+#include "sim/rcc.h"
 #include "sim/tim.h"
 #include "stm32l4xx_hal.h"
 
@@ -47,7 +48,8 @@ void trace_output(TIM_HandleTypeDef* htim, uint32_t idx, bool on) {
     sim::Board& b = sim::board();
     if (!b.trace().enabled()) return;
     TIM_TypeDef* r = htim->Instance;
-    const uint64_t hz = b.core_hz();
+    const bool apb2 = r == TIM1 || r == TIM15 || r == TIM16;
+    const uint64_t hz = sim::rcc_timer_hz(apb2 ? 2 : 1);
     const uint64_t psc = (r->PSC & 0xFFFFu) + 1u;
     const uint64_t period_ticks = static_cast<uint64_t>(r->ARR) + 1u;
     uint64_t high_ticks = ccr(r, idx);

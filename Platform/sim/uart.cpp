@@ -218,8 +218,12 @@ HAL_StatusTypeDef HAL_UART_Init(UART_HandleTypeDef* huart) {
     r->CR1 &= ~USART_CR1_UE;
     const UART_InitTypeDef& init = huart->Init;
     if (init.BaudRate == 0u) return HAL_ERROR;
-    // Baud rate register as the HAL computes it from the 48 MHz peripheral clock.
-    const uint32_t pclk = SystemCoreClock;
+    // Baud rate register as the HAL computes it from the port's kernel clock.
+    const uint32_t pclk =
+        HAL_RCCEx_GetPeriphCLKFreq(huart->Instance == USART1   ? RCC_PERIPHCLK_USART1
+                                   : huart->Instance == USART2 ? RCC_PERIPHCLK_USART2
+                                                               : RCC_PERIPHCLK_USART3);
+    if (pclk == 0u) return HAL_ERROR;
     uint32_t brr;
     if (init.OverSampling == UART_OVERSAMPLING_8) {
         const uint32_t div = (2u * pclk + init.BaudRate / 2u) / init.BaudRate;

@@ -18,6 +18,7 @@ enum class Ending {
     MainReturned,  // the firmware's main returned (the chip would fall into a loop)
     PowerCut,      // a power cut in the scenario ended the run
     Reset,         // the firmware asked for a system reset (ends this power cycle)
+    Standby,       // the firmware entered standby or shutdown (ends this power cycle)
 };
 
 const char* ending_name(Ending e);
