@@ -16,7 +16,31 @@ namespace {
 uint8_t console_rx_byte;
 constexpr uint32_t kTicksPerSecond = 100;
 
+// 48 MHz from the 8 MHz crystal through the PLL (M 1, N 12, R 2), all buses undivided.
+void clock_init() {
+    RCC_OscInitTypeDef osc = {};
+    osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
+    osc.HSEState = RCC_HSE_ON;
+    osc.PLL.PLLState = RCC_PLL_ON;
+    osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
+    osc.PLL.PLLM = 1;
+    osc.PLL.PLLN = 12;
+    osc.PLL.PLLP = RCC_PLLP_DIV7;
+    osc.PLL.PLLQ = RCC_PLLQ_DIV2;
+    osc.PLL.PLLR = RCC_PLLR_DIV2;
+    if (HAL_RCC_OscConfig(&osc) != HAL_OK) demo_error();
+    RCC_ClkInitTypeDef clk = {};
+    clk.ClockType = RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
+    clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
+    clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
+    clk.APB1CLKDivider = RCC_HCLK_DIV1;
+    clk.APB2CLKDivider = RCC_HCLK_DIV1;
+    if (HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2) != HAL_OK) demo_error();
+}
+
 void gpio_init() {
+    __HAL_RCC_GPIOA_CLK_ENABLE();
+    __HAL_RCC_GPIOB_CLK_ENABLE();
     HAL_GPIO_WritePin(GPIOA, LED_STATUS_Pin | LED_HEARTBEAT_Pin, GPIO_PIN_RESET);
     GPIO_InitTypeDef init = {};
     init.Pin = LED_STATUS_Pin | LED_HEARTBEAT_Pin;
@@ -41,6 +65,7 @@ void uart_init() {
 }
 
 void timer_init() {
+    __HAL_RCC_TIM7_CLK_ENABLE();
     htim7.Instance = TIM7;
     htim7.Init.Prescaler = 47;  // 48 MHz / 48 = 1 MHz
     htim7.Init.CounterMode = TIM_COUNTERMODE_UP;
@@ -90,7 +115,9 @@ extern "C" void HAL_UART_RxCpltCallback(UART_HandleTypeDef* huart) {
 
 int main(void) {
     HAL_Init();
+    clock_init();
     gpio_init();
+    __HAL_RCC_DMA1_CLK_ENABLE();
     HAL_NVIC_SetPriority(DMA1_Channel3_IRQn, 10, 0);
     HAL_NVIC_EnableIRQ(DMA1_Channel3_IRQn);
     uart_init();

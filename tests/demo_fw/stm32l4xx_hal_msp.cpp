@@ -3,6 +3,7 @@
 
 extern "C" void HAL_UART_MspInit(UART_HandleTypeDef* huart) {
     if (huart->Instance != USART3) return;
+    __HAL_RCC_USART3_CLK_ENABLE();
     GPIO_InitTypeDef init = {};
     init.Pin = CONSOLE_TX_Pin | CONSOLE_RX_Pin;
     init.Mode = GPIO_MODE_AF_PP;
