@@ -25,15 +25,6 @@ std::string format_seconds(Time ns) {
     return buf;
 }
 
-void Summary::record_irq(const std::string& name, Time entry, Time duration) {
-    IrqStats& s = irqs_[name];
-    ++s.count;
-    if (duration > s.worst_ns || s.count == 1) {
-        s.worst_ns = duration;
-        s.worst_at = entry;
-    }
-}
-
 void Summary::note(const std::string& key, const std::string& value) {
     for (auto& kv : notes_) {
         if (kv.first == key) {

@@ -37,7 +37,6 @@ struct PortStats {
 
 class Summary {
 public:
-    void record_irq(const std::string& name, Time entry, Time duration);
     void set_irq(const std::string& name, const IrqStats& s) { irqs_[name] = s; }
     PortStats& port(const std::string& name) { return ports_[name]; }
 
