@@ -89,6 +89,7 @@ void Board::advance_to_next_event(const char* waiting_in) {
 // exceptions that become pending together are then arbitrated by priority, as on
 // the core, not by the order in which their sources were scheduled.
 void Board::deliver_due_events() {
+    if (stop_flag_ && *stop_flag_) end_run(Ending::Interrupted, "stopped by a signal");
     const Time at = sched_.next_time();
     do {
         sched_.run_next();

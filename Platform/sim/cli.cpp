@@ -25,7 +25,8 @@ std::string cli_usage(const std::string& program) {
            "  --pace FACTOR       keep virtual time at most FACTOR x wall-clock time\n"
            "  --help              this text\n"
            "\n"
-           "Exit status: 0 run completed, 1 firmware halted, 2 bad input, 3 internal error.\n";
+           "Exit status: 0 run completed, 1 firmware halted, 2 bad input, 3 internal error,\n"
+           "4 stopped by SIGINT/SIGTERM (summary and trace still written).\n";
 }
 
 bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::string& error) {

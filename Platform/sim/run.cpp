@@ -65,6 +65,33 @@ void on_fault(int sig) {
     board().fault(what);
 }
 
+// A stop request (Ctrl-C at the terminal, a kill) ends the run at the next event
+// instead of killing the process, so the summary and the trace are still written.
+volatile sig_atomic_t g_stop_requested = 0;
+void on_stop(int) { g_stop_requested = 1; }
+
+class StopGuard {
+public:
+    StopGuard() {
+        g_stop_requested = 0;
+        struct sigaction sa {};
+        sa.sa_handler = on_stop;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &old_int_);
+        sigaction(SIGTERM, &sa, &old_term_);
+    }
+    ~StopGuard() {
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+    }
+    StopGuard(const StopGuard&) = delete;
+    StopGuard& operator=(const StopGuard&) = delete;
+
+private:
+    struct sigaction old_int_ {};
+    struct sigaction old_term_ {};
+};
+
 class FaultGuard {
 public:
     FaultGuard() : stack_(1u << 16) {
@@ -126,6 +153,8 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
 
     FaultGuard guard;
+    StopGuard stop_guard;
+    b.set_stop_flag(&g_stop_requested);
     if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);
     }
@@ -156,6 +185,8 @@ int exit_status(const RunResult& r) {
         case Ending::Halted:
         case Ending::MainReturned:
             return kExitHalted;
+        case Ending::Interrupted:
+            return kExitInterrupted;
     }
     return kExitInternalError;
 }

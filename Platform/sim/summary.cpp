@@ -14,6 +14,7 @@ const char* ending_name(Ending e) {
         case Ending::PowerCut: return "power cut";
         case Ending::Reset: return "reset";
         case Ending::Standby: return "standby";
+        case Ending::Interrupted: return "interrupted";
     }
     return "?";
 }

@@ -196,4 +196,33 @@ TEST(Executable, ConsoleOnAPseudoTerminalTakesTypedBytesAndShowsOutput) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+TEST(Executable, InterruptedRunStillWritesSummaryAndTrace) {
+    const fs::path d = scratch("interrupted");
+    {
+        std::ofstream s(d / "long.scn");
+        s << "version 1\nlength 600s\n";
+    }
+    const std::string board = (d / "b").string(), scn = (d / "long.scn").string(), trace = (d / "t.jsonl").string(),
+                      err = (d / "err.txt").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(), "--trace", trace.c_str(),
+              "--pace", "1", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    usleep(400000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+    EXPECT_NE(slurp(err).find("ended:        interrupted"), std::string::npos) << slurp(err);
+    const std::string t = slurp(trace);
+    EXPECT_NE(t.find("\"type\":\"summary\""), std::string::npos);
+}
+
 }  // namespace

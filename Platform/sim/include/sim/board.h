@@ -95,6 +95,9 @@ public:
     // ---- ending ------------------------------------------------------------
     [[noreturn]] void halt(const std::string& reason);
     [[noreturn]] void end_run(Ending ending, const std::string& reason);
+    // A flag set asynchronously (by a signal handler) to end the run early; looked at
+    // before every event.
+    void set_stop_flag(const volatile int* flag) { stop_flag_ = flag; }
     void set_run_length(Time t);
     Time run_length() const { return run_length_; }
     // The runner's landing point; end_run jumps here (with the signal mask saved,
@@ -159,6 +162,7 @@ private:
     std::array<IrqStats, kIrqSlots> stats_;
     bool trace_systick_ = false;
     bool ended_ = false;
+    const volatile int* stop_flag_ = nullptr;
     sigjmp_buf landing_;
 };
 

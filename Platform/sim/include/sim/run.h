@@ -43,7 +43,8 @@ enum ExitStatus : int {
     kExitCompleted = 0,     // run length reached (or the scenario cut the power)
     kExitHalted = 1,        // the firmware halted or its main returned
     kExitBadInput = 2,      // scenario, board directory or command line refused
-    kExitInternalError = 3  // the simulator itself failed
+    kExitInternalError = 3,  // the simulator itself failed
+    kExitInterrupted = 4     // stopped by SIGINT or SIGTERM; summary and trace are complete
 };
 int exit_status(const RunResult& r);
 

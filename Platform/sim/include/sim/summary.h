@@ -19,6 +19,7 @@ enum class Ending {
     PowerCut,      // a power cut in the scenario ended the run
     Reset,         // the firmware asked for a system reset (ends this power cycle)
     Standby,       // the firmware entered standby or shutdown (ends this power cycle)
+    Interrupted,   // the simulator was asked to stop (SIGINT, SIGTERM) before the end
 };
 
 const char* ending_name(Ending e);
