@@ -10,11 +10,11 @@ extern "C" std::uint32_t SystemCoreClock;
 namespace sim {
 
 namespace {
-Board* g_board = nullptr;
+Board *g_board = nullptr;
 constexpr std::uint32_t kMaskedWfiSpinLimit = 1000000;
 }  // namespace
 
-Board& board() {
+Board &board() {
     if (!g_board) {
         std::fprintf(stderr, "sim: HAL called with no simulated board running\n");
         std::abort();
@@ -22,18 +22,21 @@ Board& board() {
     return *g_board;
 }
 
-bool board_exists() { return g_board != nullptr; }
+bool board_exists() {
+    return g_board != nullptr;
+}
 
 class Board::RunEnd final : public EventSink {
-public:
-    explicit RunEnd(Board& b) : b_(b) {}
+  public:
+    explicit RunEnd(Board &b) : b_(b) {}
     void on_event(Time, std::uint64_t tag) override {
-        if (tag == gen) b_.end_run(Ending::Completed, "");
+        if (tag == gen)
+            b_.end_run(Ending::Completed, "");
     }
     std::uint64_t gen = 0;
 
-private:
-    Board& b_;
+  private:
+    Board &b_;
 };
 
 Board::Board() : level_(kIrqSlots), run_end_(std::make_unique<RunEnd>(*this)) {
@@ -53,7 +56,9 @@ Board::~Board() {
     g_board = nullptr;
 }
 
-std::uint32_t Board::core_hz() const { return SystemCoreClock ? SystemCoreClock : 1; }
+std::uint32_t Board::core_hz() const {
+    return SystemCoreClock ? SystemCoreClock : 1;
+}
 
 void Board::set_run_length(Time t) {
     run_length_ = t;
@@ -68,20 +73,26 @@ void Board::set_level_source(int irq, std::function<bool()> asserted) {
 void Board::advance_to(Time t) {
     run_watchers();
     for (;;) {
-        if (sched_.next_time() > t) break;
+        if (sched_.next_time() > t)
+            break;
         deliver_due_events();
-        if (nvic_.any_pending()) dispatch();
+        if (nvic_.any_pending())
+            dispatch();
     }
-    if (t > sched_.now()) sched_.set_now(t);
-    if (nvic_.any_pending()) dispatch();
+    if (t > sched_.now())
+        sched_.set_now(t);
+    if (nvic_.any_pending())
+        dispatch();
     run_settlers();
 }
 
-void Board::advance_to_next_event(const char* waiting_in) {
+void Board::advance_to_next_event(const char *waiting_in) {
     run_watchers();
-    if (sched_.empty()) halt(std::string("nothing can ever happen while waiting in ") + waiting_in);
+    if (sched_.empty())
+        halt(std::string("nothing can ever happen while waiting in ") + waiting_in);
     deliver_due_events();
-    if (nvic_.any_pending()) dispatch();
+    if (nvic_.any_pending())
+        dispatch();
     run_settlers();
 }
 
@@ -89,7 +100,8 @@ void Board::advance_to_next_event(const char* waiting_in) {
 // exceptions that become pending together are then arbitrated by priority, as on
 // the core, not by the order in which their sources were scheduled.
 void Board::deliver_due_events() {
-    if (stop_flag_ && *stop_flag_) end_run(Ending::Interrupted, "stopped by a signal");
+    if (stop_flag_ && *stop_flag_)
+        end_run(Ending::Interrupted, "stopped by a signal");
     const Time at = sched_.next_time();
     do {
         sched_.run_next();
@@ -114,9 +126,11 @@ void Board::core_cycle() {
 }
 
 bool Board::wake_possible() const {
-    for (const auto& w : wakers_) {
-        if (!nvic_.enabled(w.irq) || !nvic_.would_preempt(w.irq)) continue;
-        if (!w.may_raise()) continue;
+    for (const auto &w : wakers_) {
+        if (!nvic_.enabled(w.irq) || !nvic_.would_preempt(w.irq))
+            continue;
+        if (!w.may_raise())
+            continue;
         return true;
     }
     return false;
@@ -142,11 +156,13 @@ void Board::wait_for_interrupt() {
     const std::uint64_t taken_before = taken_;
     for (;;) {
         if (!wake_possible()) {
-            halt(nvic_.primask() ? "waiting for an interrupt with interrupts masked and nothing that can wake the core"
+            halt(nvic_.primask() ? "waiting for an interrupt with interrupts masked and nothing "
+                                   "that can wake the core"
                                  : "waiting for an interrupt with nothing that can raise one");
         }
         advance_to_next_event("WFI");
-        if (taken_ != taken_before || nvic_.next_to_take(true) != Nvic::kNone) return;
+        if (taken_ != taken_before || nvic_.next_to_take(true) != Nvic::kNone)
+            return;
     }
 }
 
@@ -158,7 +174,8 @@ void Board::unmasked() {
 void Board::dispatch() {
     for (;;) {
         const int irq = nvic_.next_to_take(false);
-        if (irq == Nvic::kNone) return;
+        if (irq == Nvic::kNone)
+            return;
         ++taken_;
         const Time entry = now();
         nvic_.enter(irq);
@@ -175,35 +192,40 @@ void Board::dispatch() {
         run_watchers();
         nvic_.leave(irq);
         const Time dur = now() - entry;
-        if (traced) trace_.begin(now(), "irq_exit").field("irq", irq_name(irq)).field("dur_ns", dur).end();
-        IrqStats& s = stats_[static_cast<std::size_t>(irq - kFirstIrq)];
+        if (traced)
+            trace_.begin(now(), "irq_exit").field("irq", irq_name(irq)).field("dur_ns", dur).end();
+        IrqStats &s = stats_[static_cast<std::size_t>(irq - kFirstIrq)];
         if (s.count == 0 || dur > s.worst_ns) {
             s.worst_ns = dur;
             s.worst_at = entry;
         }
         ++s.count;
-        const auto& lvl = level_[static_cast<std::size_t>(irq - kFirstIrq)];
-        if (lvl && lvl()) nvic_.set_pending(irq);
+        const auto &lvl = level_[static_cast<std::size_t>(irq - kFirstIrq)];
+        if (lvl && lvl())
+            nvic_.set_pending(irq);
     }
 }
 
-const char* Board::irq_name(int irq) { return vector_name(irq); }
+const char *Board::irq_name(int irq) {
+    return vector_name(irq);
+}
 
-void Board::halt(const std::string& reason) {
+void Board::halt(const std::string &reason) {
     trace_.begin(now(), "halt").field("reason", reason).end();
     end_run(Ending::Halted, reason);
 }
 
-void Board::fault(const std::string& what) {
+void Board::fault(const std::string &what) {
     trace_.begin(now(), "fault").field("what", what).end();
     halt("fault: " + what + " (the chip would spin in its fault handler)");
 }
 
-void Board::end_run(Ending ending, const std::string& reason) {
+void Board::end_run(Ending ending, const std::string &reason) {
     ended_ = true;
     for (int s = 0; s < kIrqSlots; ++s) {
-        const IrqStats& st = stats_[static_cast<std::size_t>(s)];
-        if (st.count) summary_.set_irq(vector_name(s + kFirstIrq), st);
+        const IrqStats &st = stats_[static_cast<std::size_t>(s)];
+        if (st.count)
+            summary_.set_irq(vector_name(s + kFirstIrq), st);
     }
     summary_.finish(now(), ending, reason);
     siglongjmp(landing_, 1);

@@ -10,7 +10,7 @@
 
 namespace sim {
 
-std::string cli_usage(const std::string& program) {
+std::string cli_usage(const std::string &program) {
     return "usage: " + program +
            " --board DIR --scenario FILE [options]\n"
            "\n"
@@ -29,11 +29,11 @@ std::string cli_usage(const std::string& program) {
            "4 stopped by SIGINT/SIGTERM (summary and trace still written).\n";
 }
 
-bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::string& error) {
+bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::string &error) {
     CliOptions o;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& dst) {
+        const std::string &a = args[i];
+        auto value = [&](std::string &dst) {
             if (i + 1 >= args.size()) {
                 error = "option " + a + " needs a value";
                 return false;
@@ -44,18 +44,23 @@ bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::strin
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--board") {
-            if (!value(o.board_dir)) return false;
+            if (!value(o.board_dir))
+                return false;
         } else if (a == "--scenario") {
-            if (!value(o.scenario)) return false;
+            if (!value(o.scenario))
+                return false;
         } else if (a == "--phone-out") {
-            if (!value(o.phone_out)) return false;
+            if (!value(o.phone_out))
+                return false;
         } else if (a == "--trace") {
-            if (!value(o.trace)) return false;
+            if (!value(o.trace))
+                return false;
         } else if (a == "--trace-systick") {
             o.trace_systick = true;
         } else if (a == "--console") {
             std::string m;
-            if (!value(m)) return false;
+            if (!value(m))
+                return false;
             if (m == "stdout") {
                 o.console = ConsoleMode::Stdout;
             } else if (m == "pty") {
@@ -68,8 +73,9 @@ bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::strin
             }
         } else if (a == "--pace") {
             std::string v;
-            if (!value(v)) return false;
-            char* end = nullptr;
+            if (!value(v))
+                return false;
+            char *end = nullptr;
             const double f = std::strtod(v.c_str(), &end);
             if (v.empty() || *end != '\0' || !std::isfinite(f) || f <= 0.0) {
                 error = "--pace takes a positive number, not '" + v + "'";
@@ -95,13 +101,14 @@ bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::strin
     return true;
 }
 
-int sim_main(int argc, char** argv, void (*firmware)()) {
+int sim_main(int argc, char **argv, void (*firmware)()) {
     const std::string program = argc > 0 ? argv[0] : "sim";
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     CliOptions opt;
     std::string error;
     if (!parse_cli(args, opt, error)) {
-        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), error.c_str(), cli_usage(program).c_str());
+        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), error.c_str(),
+                     cli_usage(program).c_str());
         return kExitBadInput;
     }
     if (opt.help) {

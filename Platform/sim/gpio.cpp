@@ -17,8 +17,8 @@ struct PortState {
 };
 
 class GpioModel final : public Board::Model {
-public:
-    explicit GpioModel(Board& b) : b_(b) {
+  public:
+    explicit GpioModel(Board &b) : b_(b) {
         for (int i = 0; i < kPorts; ++i) {
             const std::uint32_t idr = resolve(i);
             regs(i)->IDR = idr;
@@ -26,24 +26,30 @@ public:
         }
     }
 
-    static int index(const GPIO_TypeDef* p) {
-        if (p == &GPIOA_regs) return 0;
-        if (p == &GPIOB_regs) return 1;
-        if (p == &GPIOC_regs) return 2;
-        if (p == &GPIOD_regs) return 3;
-        if (p == &GPIOE_regs) return 4;
-        if (p == &GPIOH_regs) return 5;
+    static int index(const GPIO_TypeDef *p) {
+        if (p == &GPIOA_regs)
+            return 0;
+        if (p == &GPIOB_regs)
+            return 1;
+        if (p == &GPIOC_regs)
+            return 2;
+        if (p == &GPIOD_regs)
+            return 3;
+        if (p == &GPIOE_regs)
+            return 4;
+        if (p == &GPIOH_regs)
+            return 5;
         return -1;
     }
-    static GPIO_TypeDef* regs(int i) {
-        static GPIO_TypeDef* const all[kPorts] = {&GPIOA_regs, &GPIOB_regs, &GPIOC_regs,
+    static GPIO_TypeDef *regs(int i) {
+        static GPIO_TypeDef *const all[kPorts] = {&GPIOA_regs, &GPIOB_regs, &GPIOC_regs,
                                                   &GPIOD_regs, &GPIOE_regs, &GPIOH_regs};
         return all[i];
     }
 
     std::uint32_t resolve(int i) const {
-        const GPIO_TypeDef* r = regs(i);
-        const PortState& s = state_[i];
+        const GPIO_TypeDef *r = regs(i);
+        const PortState &s = state_[i];
         const std::uint32_t moder = r->MODER, pupdr = r->PUPDR, odr = r->ODR, otyper = r->OTYPER;
         std::uint32_t idr = 0;
         for (unsigned pin = 0; pin < 16; ++pin) {
@@ -51,7 +57,8 @@ public:
             const std::uint32_t pull = (pupdr >> (2 * pin)) & 3u;
             const std::uint32_t bit = 1u << pin;
             std::uint32_t lvl;
-            const std::uint32_t outside = (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
+            const std::uint32_t outside =
+                (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
             if (mode == 3u) {
                 lvl = 0;
             } else if (mode == 1u) {
@@ -69,18 +76,21 @@ public:
         return idr;
     }
 
-    void refresh(int i, const char* cause) {
-        GPIO_TypeDef* r = regs(i);
+    void refresh(int i, const char *cause) {
+        GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
-        PortState& s = state_[i];
+        PortState &s = state_[i];
         const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
         s.level = static_cast<std::uint16_t>(idr);
-        if (!changed || !b_.trace().enabled()) return;
+        if (!changed || !b_.trace().enabled())
+            return;
         for (unsigned pin = 0; pin < 16; ++pin) {
-            if (!(changed & (1u << pin))) continue;
+            if (!(changed & (1u << pin)))
+                continue;
             char name[5] = {'P', kLetters[i], static_cast<char>(pin >= 10 ? '1' : '0' + pin), 0, 0};
-            if (pin >= 10) name[3] = static_cast<char>('0' + pin - 10);
+            if (pin >= 10)
+                name[3] = static_cast<char>('0' + pin - 10);
             b_.trace()
                 .begin(b_.now(), "pin")
                 .field("pin", name)
@@ -92,41 +102,48 @@ public:
 
     PortState state_[kPorts];
 
-private:
-    Board& b_;
+  private:
+    Board &b_;
 };
 
-GpioModel& model() { return board().model<GpioModel>(); }
+GpioModel &model() {
+    return board().model<GpioModel>();
+}
 
 int letter_index(char letter) {
     for (int i = 0; i < kPorts; ++i)
-        if (kLetters[i] == letter) return i;
+        if (kLetters[i] == letter)
+            return i;
     return -1;
 }
 
 }  // namespace
 
-void install_gpio(Board& b) { b.model<GpioModel>(); }
+void install_gpio(Board &b) {
+    b.model<GpioModel>();
+}
 
-char gpio_port_letter(const GPIO_TypeDef* port) {
+char gpio_port_letter(const GPIO_TypeDef *port) {
     const int i = GpioModel::index(port);
     return i < 0 ? 0 : kLetters[i];
 }
 
-GPIO_TypeDef* gpio_port(char letter) {
+GPIO_TypeDef *gpio_port(char letter) {
     const int i = letter_index(letter);
     return i < 0 ? nullptr : GpioModel::regs(i);
 }
 
-void gpio_refresh(GPIO_TypeDef* port, const char* cause) {
+void gpio_refresh(GPIO_TypeDef *port, const char *cause) {
     const int i = GpioModel::index(port);
-    if (i >= 0) model().refresh(i, cause);
+    if (i >= 0)
+        model().refresh(i, cause);
 }
 
 void gpio_drive(char letter, unsigned pin, unsigned level) {
     const int i = letter_index(letter);
-    if (i < 0 || pin > 15) return;
-    PortState& s = model().state_[i];
+    if (i < 0 || pin > 15)
+        return;
+    PortState &s = model().state_[i];
     s.driven = static_cast<std::uint16_t>(s.driven | (1u << pin));
     if (level) {
         s.drive = static_cast<std::uint16_t>(s.drive | (1u << pin));
@@ -138,11 +155,14 @@ void gpio_drive(char letter, unsigned pin, unsigned level) {
 
 unsigned gpio_level(char letter, unsigned pin) {
     const int i = letter_index(letter);
-    if (i < 0 || pin > 15) return 0;
+    if (i < 0 || pin > 15)
+        return 0;
     return (GpioModel::regs(i)->IDR >> pin) & 1u;
 }
 
-void pin_drive(char port, unsigned pin, unsigned level) { gpio_drive(port, pin, level); }
+void pin_drive(char port, unsigned pin, unsigned level) {
+    gpio_drive(port, pin, level);
+}
 
 }  // namespace sim
 
@@ -156,32 +176,40 @@ constexpr uint32_t kOutputTypeBit = 0x10u;
 constexpr uint32_t kAnalogAdcControl = 0x8u;
 }  // namespace
 
-void HAL_GPIO_Init(GPIO_TypeDef* GPIOx, GPIO_InitTypeDef* GPIO_Init) {
+void HAL_GPIO_Init(GPIO_TypeDef *GPIOx, GPIO_InitTypeDef *GPIO_Init) {
     const uint32_t mode = GPIO_Init->Mode & kModeMask;
     for (uint32_t pin = 0; pin < 16; ++pin) {
-        if (!(GPIO_Init->Pin & (1u << pin))) continue;
+        if (!(GPIO_Init->Pin & (1u << pin)))
+            continue;
         if (mode == 1u || mode == 2u) {
-            GPIOx->OSPEEDR = (GPIOx->OSPEEDR & ~(3u << (2 * pin))) | ((GPIO_Init->Speed & 3u) << (2 * pin));
-            GPIOx->OTYPER = (GPIOx->OTYPER & ~(1u << pin)) | (((GPIO_Init->Mode & kOutputTypeBit) >> 4) << pin);
+            GPIOx->OSPEEDR =
+                (GPIOx->OSPEEDR & ~(3u << (2 * pin))) | ((GPIO_Init->Speed & 3u) << (2 * pin));
+            GPIOx->OTYPER =
+                (GPIOx->OTYPER & ~(1u << pin)) | (((GPIO_Init->Mode & kOutputTypeBit) >> 4) << pin);
         }
         if (mode != 3u) {
-            GPIOx->PUPDR = (GPIOx->PUPDR & ~(3u << (2 * pin))) | ((GPIO_Init->Pull & 3u) << (2 * pin));
+            GPIOx->PUPDR =
+                (GPIOx->PUPDR & ~(3u << (2 * pin))) | ((GPIO_Init->Pull & 3u) << (2 * pin));
         }
         if (mode == 2u) {
-            volatile uint32_t& afr = GPIOx->AFR[pin >> 3];
-            afr = (afr & ~(0xFu << (4 * (pin & 7u)))) | ((GPIO_Init->Alternate & 0xFu) << (4 * (pin & 7u)));
+            volatile uint32_t &afr = GPIOx->AFR[pin >> 3];
+            afr = (afr & ~(0xFu << (4 * (pin & 7u)))) |
+                  ((GPIO_Init->Alternate & 0xFu) << (4 * (pin & 7u)));
         }
         GPIOx->MODER = (GPIOx->MODER & ~(3u << (2 * pin))) | (mode << (2 * pin));
         (void)kAnalogAdcControl;  // the analog switch to the ADC has no effect on the level
     }
-    sim::Board& b = sim::board();
+    sim::Board &b = sim::board();
     if (b.trace().enabled()) {
-        static const char* const names[4] = {"input", "output", "alternate", "analog"};
-        static const char* const pulls[4] = {"none", "up", "down", "reserved"};
+        static const char *const names[4] = {"input", "output", "alternate", "analog"};
+        static const char *const pulls[4] = {"none", "up", "down", "reserved"};
         for (uint32_t pin = 0; pin < 16; ++pin) {
-            if (!(GPIO_Init->Pin & (1u << pin))) continue;
-            char name[5] = {'P', sim::gpio_port_letter(GPIOx), static_cast<char>(pin >= 10 ? '1' : '0' + pin), 0, 0};
-            if (pin >= 10) name[3] = static_cast<char>('0' + pin - 10);
+            if (!(GPIO_Init->Pin & (1u << pin)))
+                continue;
+            char name[5] = {'P', sim::gpio_port_letter(GPIOx),
+                            static_cast<char>(pin >= 10 ? '1' : '0' + pin), 0, 0};
+            if (pin >= 10)
+                name[3] = static_cast<char>('0' + pin - 10);
             b.trace()
                 .begin(b.now(), "pin_mode")
                 .field("pin", name)
@@ -194,9 +222,10 @@ void HAL_GPIO_Init(GPIO_TypeDef* GPIOx, GPIO_InitTypeDef* GPIO_Init) {
     gpio_refresh(GPIOx, "firmware");
 }
 
-void HAL_GPIO_DeInit(GPIO_TypeDef* GPIOx, uint32_t GPIO_Pin) {
+void HAL_GPIO_DeInit(GPIO_TypeDef *GPIOx, uint32_t GPIO_Pin) {
     for (uint32_t pin = 0; pin < 16; ++pin) {
-        if (!(GPIO_Pin & (1u << pin))) continue;
+        if (!(GPIO_Pin & (1u << pin)))
+            continue;
         GPIOx->MODER |= 3u << (2 * pin);  // analog, the reset state
         GPIOx->AFR[pin >> 3] &= ~(0xFu << (4 * (pin & 7u)));
         GPIOx->OSPEEDR &= ~(3u << (2 * pin));
@@ -206,11 +235,11 @@ void HAL_GPIO_DeInit(GPIO_TypeDef* GPIOx, uint32_t GPIO_Pin) {
     gpio_refresh(GPIOx, "firmware");
 }
 
-GPIO_PinState HAL_GPIO_ReadPin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+GPIO_PinState HAL_GPIO_ReadPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
     return (GPIOx->IDR & GPIO_Pin) != 0u ? GPIO_PIN_SET : GPIO_PIN_RESET;
 }
 
-void HAL_GPIO_WritePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin, GPIO_PinState PinState) {
+void HAL_GPIO_WritePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin, GPIO_PinState PinState) {
     if (PinState != GPIO_PIN_RESET) {
         GPIOx->ODR |= GPIO_Pin;
     } else {
@@ -219,12 +248,12 @@ void HAL_GPIO_WritePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin, GPIO_PinState Pin
     gpio_refresh(GPIOx, "firmware");
 }
 
-void HAL_GPIO_TogglePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+void HAL_GPIO_TogglePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
     GPIOx->ODR ^= GPIO_Pin;
     gpio_refresh(GPIOx, "firmware");
 }
 
-HAL_StatusTypeDef HAL_GPIO_LockPin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin) {
+HAL_StatusTypeDef HAL_GPIO_LockPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
     GPIOx->LCKR |= GPIO_Pin;  // the lock is recorded, not enforced
     return HAL_OK;
 }
@@ -237,6 +266,8 @@ void HAL_GPIO_EXTI_IRQHandler(uint16_t GPIO_Pin) {
     }
 }
 
-__weak void HAL_GPIO_EXTI_Callback(uint16_t GPIO_Pin) { (void)GPIO_Pin; }
+__weak void HAL_GPIO_EXTI_Callback(uint16_t GPIO_Pin) {
+    (void)GPIO_Pin;
+}
 
 }  // extern "C"

@@ -12,7 +12,8 @@ HAL_TickFreqTypeDef uwTickFreq = HAL_TICK_FREQ_DEFAULT;
 
 HAL_StatusTypeDef HAL_Init(void) {
     HAL_NVIC_SetPriorityGrouping(NVIC_PRIORITYGROUP_4);
-    if (HAL_InitTick(TICK_INT_PRIORITY) != HAL_OK) return HAL_ERROR;
+    if (HAL_InitTick(TICK_INT_PRIORITY) != HAL_OK)
+        return HAL_ERROR;
     HAL_MspInit();
     return HAL_OK;
 }
@@ -26,50 +27,71 @@ __weak void HAL_MspInit(void) {}
 __weak void HAL_MspDeInit(void) {}
 
 __weak HAL_StatusTypeDef HAL_InitTick(uint32_t TickPriority) {
-    if (uwTickFreq == 0u) return HAL_ERROR;
-    if (HAL_SYSTICK_Config(SystemCoreClock / (1000u / static_cast<uint32_t>(uwTickFreq))) != 0u) return HAL_ERROR;
-    if (TickPriority >= (1UL << __NVIC_PRIO_BITS)) return HAL_ERROR;
+    if (uwTickFreq == 0u)
+        return HAL_ERROR;
+    if (HAL_SYSTICK_Config(SystemCoreClock / (1000u / static_cast<uint32_t>(uwTickFreq))) != 0u)
+        return HAL_ERROR;
+    if (TickPriority >= (1UL << __NVIC_PRIO_BITS))
+        return HAL_ERROR;
     HAL_NVIC_SetPriority(SysTick_IRQn, TickPriority, 0u);
     uwTickPrio = TickPriority;
     return HAL_OK;
 }
 
-__weak void HAL_IncTick(void) { uwTick = uwTick + static_cast<uint32_t>(uwTickFreq); }
+__weak void HAL_IncTick(void) {
+    uwTick = uwTick + static_cast<uint32_t>(uwTickFreq);
+}
 
-__weak uint32_t HAL_GetTick(void) { return uwTick; }
+__weak uint32_t HAL_GetTick(void) {
+    return uwTick;
+}
 
-uint32_t HAL_GetTickPrio(void) { return uwTickPrio; }
+uint32_t HAL_GetTickPrio(void) {
+    return uwTickPrio;
+}
 
 HAL_StatusTypeDef HAL_SetTickFreq(HAL_TickFreqTypeDef Freq) {
-    if (uwTickFreq == Freq) return HAL_OK;
+    if (uwTickFreq == Freq)
+        return HAL_OK;
     HAL_TickFreqTypeDef prev = uwTickFreq;
     uwTickFreq = Freq;
     HAL_StatusTypeDef status = HAL_InitTick(uwTickPrio);
-    if (status != HAL_OK) uwTickFreq = prev;
+    if (status != HAL_OK)
+        uwTickFreq = prev;
     return status;
 }
 
-HAL_TickFreqTypeDef HAL_GetTickFreq(void) { return uwTickFreq; }
+HAL_TickFreqTypeDef HAL_GetTickFreq(void) {
+    return uwTickFreq;
+}
 
-__weak void HAL_SuspendTick(void) { SysTick_regs.CTRL &= ~SysTick_CTRL_TICKINT_Msk; }
-__weak void HAL_ResumeTick(void) { SysTick_regs.CTRL |= SysTick_CTRL_TICKINT_Msk; }
+__weak void HAL_SuspendTick(void) {
+    SysTick_regs.CTRL &= ~SysTick_CTRL_TICKINT_Msk;
+}
+__weak void HAL_ResumeTick(void) {
+    SysTick_regs.CTRL |= SysTick_CTRL_TICKINT_Msk;
+}
 
 // Waits until at least Delay + 1 ticks have been counted, as the vendor HAL does
 // (the first tick may come at once). Time passes from event to event; interrupts
 // that beat the caller's priority run meanwhile.
 __weak void HAL_Delay(uint32_t Delay) {
-    sim::Board& b = sim::board();
+    sim::Board &b = sim::board();
     const uint32_t tickstart = HAL_GetTick();
     uint32_t wait = Delay;
-    if (wait < HAL_MAX_DELAY) wait += static_cast<uint32_t>(uwTickFreq);
+    if (wait < HAL_MAX_DELAY)
+        wait += static_cast<uint32_t>(uwTickFreq);
     while ((HAL_GetTick() - tickstart) < wait) {
-        sim::Nvic& n = b.nvic();
-        const bool tick_can_run = (SysTick_regs.CTRL & (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk)) ==
-                                      (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk) &&
-                                  !n.primask() && n.would_preempt(SysTick_IRQn);
+        sim::Nvic &n = b.nvic();
+        const bool tick_can_run =
+            (SysTick_regs.CTRL & (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk)) ==
+                (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk) &&
+            !n.primask() && n.would_preempt(SysTick_IRQn);
         if (!tick_can_run)
-            b.halt("HAL_Delay can never end: the system tick cannot interrupt here (stopped, masked, or not of "
-                   "higher priority than the running handler)");
+            b.halt(
+                "HAL_Delay can never end: the system tick cannot interrupt here (stopped, masked, "
+                "or not of "
+                "higher priority than the running handler)");
         b.advance_to_next_event("HAL_Delay");
     }
 }
@@ -78,11 +100,21 @@ uint32_t HAL_GetHalVersion(void) {
     return (__STM32L4xx_HAL_VERSION_MAIN << 24) | (__STM32L4xx_HAL_VERSION_SUB1 << 16) |
            (__STM32L4xx_HAL_VERSION_SUB2 << 8) | __STM32L4xx_HAL_VERSION_RC;
 }
-uint32_t HAL_GetREVID(void) { return DBGMCU_regs.IDCODE >> 16; }
-uint32_t HAL_GetDEVID(void) { return DBGMCU_regs.IDCODE & 0x0FFFu; }
-uint32_t HAL_GetUIDw0(void) { return UID_regs.W[0]; }
-uint32_t HAL_GetUIDw1(void) { return UID_regs.W[1]; }
-uint32_t HAL_GetUIDw2(void) { return UID_regs.W[2]; }
+uint32_t HAL_GetREVID(void) {
+    return DBGMCU_regs.IDCODE >> 16;
+}
+uint32_t HAL_GetDEVID(void) {
+    return DBGMCU_regs.IDCODE & 0x0FFFu;
+}
+uint32_t HAL_GetUIDw0(void) {
+    return UID_regs.W[0];
+}
+uint32_t HAL_GetUIDw1(void) {
+    return UID_regs.W[1];
+}
+uint32_t HAL_GetUIDw2(void) {
+    return UID_regs.W[2];
+}
 
 }  // extern "C"
 

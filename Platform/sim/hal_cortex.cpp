@@ -3,27 +3,48 @@
 
 extern "C" {
 
-void HAL_NVIC_SetPriorityGrouping(uint32_t PriorityGroup) { NVIC_SetPriorityGrouping(PriorityGroup); }
-
-void HAL_NVIC_SetPriority(IRQn_Type IRQn, uint32_t PreemptPriority, uint32_t SubPriority) {
-    NVIC_SetPriority(IRQn, NVIC_EncodePriority(NVIC_GetPriorityGrouping(), PreemptPriority, SubPriority));
+void HAL_NVIC_SetPriorityGrouping(uint32_t PriorityGroup) {
+    NVIC_SetPriorityGrouping(PriorityGroup);
 }
 
-void HAL_NVIC_EnableIRQ(IRQn_Type IRQn) { NVIC_EnableIRQ(IRQn); }
-void HAL_NVIC_DisableIRQ(IRQn_Type IRQn) { NVIC_DisableIRQ(IRQn); }
-void HAL_NVIC_SystemReset(void) { NVIC_SystemReset(); }
-uint32_t HAL_SYSTICK_Config(uint32_t TicksNumb) { return SysTick_Config(TicksNumb); }
-uint32_t HAL_NVIC_GetPriorityGrouping(void) { return NVIC_GetPriorityGrouping(); }
+void HAL_NVIC_SetPriority(IRQn_Type IRQn, uint32_t PreemptPriority, uint32_t SubPriority) {
+    NVIC_SetPriority(IRQn,
+                     NVIC_EncodePriority(NVIC_GetPriorityGrouping(), PreemptPriority, SubPriority));
+}
 
-void HAL_NVIC_GetPriority(IRQn_Type IRQn, uint32_t PriorityGroup, uint32_t* pPreemptPriority,
-                          uint32_t* pSubPriority) {
+void HAL_NVIC_EnableIRQ(IRQn_Type IRQn) {
+    NVIC_EnableIRQ(IRQn);
+}
+void HAL_NVIC_DisableIRQ(IRQn_Type IRQn) {
+    NVIC_DisableIRQ(IRQn);
+}
+void HAL_NVIC_SystemReset(void) {
+    NVIC_SystemReset();
+}
+uint32_t HAL_SYSTICK_Config(uint32_t TicksNumb) {
+    return SysTick_Config(TicksNumb);
+}
+uint32_t HAL_NVIC_GetPriorityGrouping(void) {
+    return NVIC_GetPriorityGrouping();
+}
+
+void HAL_NVIC_GetPriority(IRQn_Type IRQn, uint32_t PriorityGroup, uint32_t *pPreemptPriority,
+                          uint32_t *pSubPriority) {
     NVIC_DecodePriority(NVIC_GetPriority(IRQn), PriorityGroup, pPreemptPriority, pSubPriority);
 }
 
-uint32_t HAL_NVIC_GetPendingIRQ(IRQn_Type IRQn) { return NVIC_GetPendingIRQ(IRQn); }
-void HAL_NVIC_SetPendingIRQ(IRQn_Type IRQn) { NVIC_SetPendingIRQ(IRQn); }
-void HAL_NVIC_ClearPendingIRQ(IRQn_Type IRQn) { NVIC_ClearPendingIRQ(IRQn); }
-uint32_t HAL_NVIC_GetActive(IRQn_Type IRQn) { return NVIC_GetActive(IRQn); }
+uint32_t HAL_NVIC_GetPendingIRQ(IRQn_Type IRQn) {
+    return NVIC_GetPendingIRQ(IRQn);
+}
+void HAL_NVIC_SetPendingIRQ(IRQn_Type IRQn) {
+    NVIC_SetPendingIRQ(IRQn);
+}
+void HAL_NVIC_ClearPendingIRQ(IRQn_Type IRQn) {
+    NVIC_ClearPendingIRQ(IRQn);
+}
+uint32_t HAL_NVIC_GetActive(IRQn_Type IRQn) {
+    return NVIC_GetActive(IRQn);
+}
 
 void HAL_SYSTICK_CLKSourceConfig(uint32_t CLKSource) {
     if (CLKSource == SYSTICK_CLKSOURCE_HCLK) {
@@ -33,7 +54,9 @@ void HAL_SYSTICK_CLKSourceConfig(uint32_t CLKSource) {
     }
 }
 
-void HAL_SYSTICK_IRQHandler(void) { HAL_SYSTICK_Callback(); }
+void HAL_SYSTICK_IRQHandler(void) {
+    HAL_SYSTICK_Callback();
+}
 __weak void HAL_SYSTICK_Callback(void) {}
 
 }  // extern "C"

@@ -28,8 +28,8 @@ void Nvic::set_priority(int irq, std::uint32_t preempt, std::uint32_t sub) {
     std::uint32_t g = prigroup_;
     std::uint32_t preempt_bits = (7 - g) > kImplementedBits ? kImplementedBits : 7 - g;
     std::uint32_t sub_bits = (g + kImplementedBits) < 7 ? 0 : g - 7 + kImplementedBits;
-    std::uint32_t enc = ((preempt & ((1u << preempt_bits) - 1)) << sub_bits) |
-                        (sub & ((1u << sub_bits) - 1));
+    std::uint32_t enc =
+        ((preempt & ((1u << preempt_bits) - 1)) << sub_bits) | (sub & ((1u << sub_bits) - 1));
     set_priority_register(irq, static_cast<std::uint8_t>(enc << (8 - kImplementedBits)));
 }
 
@@ -45,8 +45,12 @@ std::uint32_t Nvic::preempt_priority(int irq) const {
     return (prio_[slot(irq)] >> (8 - kImplementedBits)) >> sub_bits;
 }
 
-void Nvic::enable(int irq) { put(enabled_, slot(irq), true); }
-void Nvic::disable(int irq) { put(enabled_, slot(irq), false); }
+void Nvic::enable(int irq) {
+    put(enabled_, slot(irq), true);
+}
+void Nvic::disable(int irq) {
+    put(enabled_, slot(irq), false);
+}
 
 void Nvic::set_pending(int irq) {
     if (!bit(pending_, slot(irq))) {
@@ -66,14 +70,17 @@ std::uint32_t Nvic::execution_priority() const {
     std::uint32_t p = depth_ == 0 ? kNoPriority : stack_prio_[depth_ - 1];
     if (basepri_ != 0) {
         std::uint32_t b = group_of(basepri_);
-        if (b < p) p = b;
+        if (b < p)
+            p = b;
     }
     return p;
 }
 
 int Nvic::next_to_take(bool ignore_primask) const {
-    if (pending_count_ == 0) return kNone;
-    if (primask_ && !ignore_primask) return kNone;
+    if (pending_count_ == 0)
+        return kNone;
+    if (primask_ && !ignore_primask)
+        return kNone;
     std::uint32_t exec = execution_priority();
     int best = kNone;
     std::uint32_t best_prio = 0x1FF;
@@ -88,8 +95,10 @@ int Nvic::next_to_take(bool ignore_primask) const {
             }
         }
     }
-    if (best == kNone) return kNone;
-    if (group_of(static_cast<std::uint8_t>(best_prio)) >= exec) return kNone;
+    if (best == kNone)
+        return kNone;
+    if (group_of(static_cast<std::uint8_t>(best_prio)) >= exec)
+        return kNone;
     return best;
 }
 

@@ -13,7 +13,7 @@ namespace sim {
 void reset_registers();
 void reset_hal_globals();
 
-void install_core_models(Board& b) {
+void install_core_models(Board &b) {
     reset_registers();
     reset_hal_globals();
     rcc_reset_registers();

@@ -10,21 +10,29 @@
 
 namespace {
 
-volatile uint32_t* pull_register(uint32_t gpio, bool up) {
+volatile uint32_t *pull_register(uint32_t gpio, bool up) {
     switch (gpio) {
-        case PWR_GPIO_A: return up ? &PWR_regs.PUCRA : &PWR_regs.PDCRA;
-        case PWR_GPIO_B: return up ? &PWR_regs.PUCRB : &PWR_regs.PDCRB;
-        case PWR_GPIO_C: return up ? &PWR_regs.PUCRC : &PWR_regs.PDCRC;
-        case PWR_GPIO_D: return up ? &PWR_regs.PUCRD : &PWR_regs.PDCRD;
-        case PWR_GPIO_E: return up ? &PWR_regs.PUCRE : &PWR_regs.PDCRE;
-        case PWR_GPIO_H: return up ? &PWR_regs.PUCRH : &PWR_regs.PDCRH;
-        default: return nullptr;
+        case PWR_GPIO_A:
+            return up ? &PWR_regs.PUCRA : &PWR_regs.PDCRA;
+        case PWR_GPIO_B:
+            return up ? &PWR_regs.PUCRB : &PWR_regs.PDCRB;
+        case PWR_GPIO_C:
+            return up ? &PWR_regs.PUCRC : &PWR_regs.PDCRC;
+        case PWR_GPIO_D:
+            return up ? &PWR_regs.PUCRD : &PWR_regs.PDCRD;
+        case PWR_GPIO_E:
+            return up ? &PWR_regs.PUCRE : &PWR_regs.PDCRE;
+        case PWR_GPIO_H:
+            return up ? &PWR_regs.PUCRH : &PWR_regs.PDCRH;
+        default:
+            return nullptr;
     }
 }
 
 HAL_StatusTypeDef set_pull(uint32_t gpio, uint32_t bits, bool up, bool on) {
-    volatile uint32_t* r = pull_register(gpio, up);
-    if (r == nullptr) return HAL_ERROR;
+    volatile uint32_t *r = pull_register(gpio, up);
+    if (r == nullptr)
+        return HAL_ERROR;
     if (on) {
         *r |= bits & 0xFFFFu;
     } else {
@@ -33,8 +41,8 @@ HAL_StatusTypeDef set_pull(uint32_t gpio, uint32_t bits, bool up, bool on) {
     return HAL_OK;
 }
 
-[[noreturn]] void power_cycle_ends(const char* mode) {
-    sim::Board& b = sim::board();
+[[noreturn]] void power_cycle_ends(const char *mode) {
+    sim::Board &b = sim::board();
     b.trace().begin(b.now(), "low_power").field("mode", mode).end();
     b.end_run(sim::Ending::Standby, std::string("the firmware entered ") + mode + " mode");
 }
@@ -50,25 +58,36 @@ void HAL_PWR_DeInit(void) {
     PWR_regs.CR4 = 0;
 }
 
-void HAL_PWR_EnableBkUpAccess(void) { PWR_regs.CR1 |= PWR_CR1_DBP; }
-void HAL_PWR_DisableBkUpAccess(void) { PWR_regs.CR1 &= ~PWR_CR1_DBP; }
+void HAL_PWR_EnableBkUpAccess(void) {
+    PWR_regs.CR1 |= PWR_CR1_DBP;
+}
+void HAL_PWR_DisableBkUpAccess(void) {
+    PWR_regs.CR1 &= ~PWR_CR1_DBP;
+}
 
-HAL_StatusTypeDef HAL_PWR_ConfigPVD(PWR_PVDTypeDef* sConfigPVD) {
+HAL_StatusTypeDef HAL_PWR_ConfigPVD(PWR_PVDTypeDef *sConfigPVD) {
     PWR_regs.CR2 = (PWR_regs.CR2 & ~PWR_CR2_PLS) | (sConfigPVD->PVDLevel & PWR_CR2_PLS);
     return HAL_OK;
 }
 // The supply never drops on this board: the detector never fires.
-void HAL_PWR_EnablePVD(void) { PWR_regs.CR2 |= PWR_CR2_PVDE; }
-void HAL_PWR_DisablePVD(void) { PWR_regs.CR2 &= ~PWR_CR2_PVDE; }
+void HAL_PWR_EnablePVD(void) {
+    PWR_regs.CR2 |= PWR_CR2_PVDE;
+}
+void HAL_PWR_DisablePVD(void) {
+    PWR_regs.CR2 &= ~PWR_CR2_PVDE;
+}
 __weak void HAL_PWR_PVDCallback(void) {}
 
 void HAL_PWR_EnableWakeUpPin(uint32_t WakeUpPinPolarity) {
     // Low bits: the pins to enable; the same bits shifted up: those active low.
     const uint32_t pins = WakeUpPinPolarity & PWR_CR3_EWUP;
-    PWR_regs.CR4 = (PWR_regs.CR4 & ~pins) | ((WakeUpPinPolarity >> PWR_WUP_POLARITY_SHIFT) & PWR_CR3_EWUP);
+    PWR_regs.CR4 =
+        (PWR_regs.CR4 & ~pins) | ((WakeUpPinPolarity >> PWR_WUP_POLARITY_SHIFT) & PWR_CR3_EWUP);
     PWR_regs.CR3 |= WakeUpPinPolarity & PWR_CR3_EWUP;
 }
-void HAL_PWR_DisableWakeUpPin(uint32_t WakeUpPinx) { PWR_regs.CR3 &= ~(WakeUpPinx & PWR_CR3_EWUP); }
+void HAL_PWR_DisableWakeUpPin(uint32_t WakeUpPinx) {
+    PWR_regs.CR3 &= ~(WakeUpPinx & PWR_CR3_EWUP);
+}
 
 void HAL_PWR_EnterSLEEPMode(uint32_t Regulator, uint8_t SLEEPEntry) {
     (void)Regulator;
@@ -92,28 +111,47 @@ void HAL_PWR_EnterSTANDBYMode(void) {
     power_cycle_ends("standby");
 }
 
-void HAL_PWR_EnableSleepOnExit(void) { SCB_regs.SCR |= SCB_SCR_SLEEPONEXIT_Msk; }
-void HAL_PWR_DisableSleepOnExit(void) { SCB_regs.SCR &= ~SCB_SCR_SLEEPONEXIT_Msk; }
-void HAL_PWR_EnableSEVOnPend(void) { SCB_regs.SCR |= SCB_SCR_SEVONPEND_Msk; }
-void HAL_PWR_DisableSEVOnPend(void) { SCB_regs.SCR &= ~SCB_SCR_SEVONPEND_Msk; }
+void HAL_PWR_EnableSleepOnExit(void) {
+    SCB_regs.SCR |= SCB_SCR_SLEEPONEXIT_Msk;
+}
+void HAL_PWR_DisableSleepOnExit(void) {
+    SCB_regs.SCR &= ~SCB_SCR_SLEEPONEXIT_Msk;
+}
+void HAL_PWR_EnableSEVOnPend(void) {
+    SCB_regs.SCR |= SCB_SCR_SEVONPEND_Msk;
+}
+void HAL_PWR_DisableSEVOnPend(void) {
+    SCB_regs.SCR &= ~SCB_SCR_SEVONPEND_Msk;
+}
 
-uint32_t HAL_PWREx_GetVoltageRange(void) { return PWR_regs.CR1 & PWR_CR1_VOS; }
+uint32_t HAL_PWREx_GetVoltageRange(void) {
+    return PWR_regs.CR1 & PWR_CR1_VOS;
+}
 
 HAL_StatusTypeDef HAL_PWREx_ControlVoltageScaling(uint32_t VoltageScaling) {
-    if (VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE1 && VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE2)
+    if (VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE1 &&
+        VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE2)
         return HAL_ERROR;
     // Range 2 allows at most 26 MHz.
-    if (VoltageScaling == PWR_REGULATOR_VOLTAGE_SCALE2 && SystemCoreClock > 26000000u) return HAL_ERROR;
+    if (VoltageScaling == PWR_REGULATOR_VOLTAGE_SCALE2 && SystemCoreClock > 26000000u)
+        return HAL_ERROR;
     PWR_regs.CR1 = (PWR_regs.CR1 & ~PWR_CR1_VOS) | VoltageScaling;
     return HAL_OK;
 }
 
 void HAL_PWREx_EnableBatteryCharging(uint32_t ResistorSelection) {
-    PWR_regs.CR4 = (PWR_regs.CR4 & ~PWR_CR4_VBRS) | (ResistorSelection & PWR_CR4_VBRS) | PWR_CR4_VBE;
+    PWR_regs.CR4 =
+        (PWR_regs.CR4 & ~PWR_CR4_VBRS) | (ResistorSelection & PWR_CR4_VBRS) | PWR_CR4_VBE;
 }
-void HAL_PWREx_DisableBatteryCharging(void) { PWR_regs.CR4 &= ~PWR_CR4_VBE; }
-void HAL_PWREx_EnableInternalWakeUpLine(void) { PWR_regs.CR3 |= PWR_CR3_EIWUL; }
-void HAL_PWREx_DisableInternalWakeUpLine(void) { PWR_regs.CR3 &= ~PWR_CR3_EIWUL; }
+void HAL_PWREx_DisableBatteryCharging(void) {
+    PWR_regs.CR4 &= ~PWR_CR4_VBE;
+}
+void HAL_PWREx_EnableInternalWakeUpLine(void) {
+    PWR_regs.CR3 |= PWR_CR3_EIWUL;
+}
+void HAL_PWREx_DisableInternalWakeUpLine(void) {
+    PWR_regs.CR3 &= ~PWR_CR3_EIWUL;
+}
 
 HAL_StatusTypeDef HAL_PWREx_EnableGPIOPullUp(uint32_t GPIO, uint32_t GPIONumber) {
     return set_pull(GPIO, GPIONumber, true, true);
@@ -127,10 +165,18 @@ HAL_StatusTypeDef HAL_PWREx_EnableGPIOPullDown(uint32_t GPIO, uint32_t GPIONumbe
 HAL_StatusTypeDef HAL_PWREx_DisableGPIOPullDown(uint32_t GPIO, uint32_t GPIONumber) {
     return set_pull(GPIO, GPIONumber, false, false);
 }
-void HAL_PWREx_EnablePullUpPullDownConfig(void) { PWR_regs.CR3 |= PWR_CR3_APC; }
-void HAL_PWREx_DisablePullUpPullDownConfig(void) { PWR_regs.CR3 &= ~PWR_CR3_APC; }
-void HAL_PWREx_EnableSRAM2ContentRetention(void) { PWR_regs.CR3 |= PWR_CR3_RRS; }
-void HAL_PWREx_DisableSRAM2ContentRetention(void) { PWR_regs.CR3 &= ~PWR_CR3_RRS; }
+void HAL_PWREx_EnablePullUpPullDownConfig(void) {
+    PWR_regs.CR3 |= PWR_CR3_APC;
+}
+void HAL_PWREx_DisablePullUpPullDownConfig(void) {
+    PWR_regs.CR3 &= ~PWR_CR3_APC;
+}
+void HAL_PWREx_EnableSRAM2ContentRetention(void) {
+    PWR_regs.CR3 |= PWR_CR3_RRS;
+}
+void HAL_PWREx_DisableSRAM2ContentRetention(void) {
+    PWR_regs.CR3 &= ~PWR_CR3_RRS;
+}
 
 // Low-power run only lowers the regulator's capability; the board's timing does not
 // depend on it.
@@ -143,9 +189,15 @@ HAL_StatusTypeDef HAL_PWREx_DisableLowPowerRunMode(void) {
     return HAL_OK;
 }
 
-void HAL_PWREx_EnterSTOP0Mode(uint8_t STOPEntry) { HAL_PWR_EnterSTOPMode(0u, STOPEntry); }
-void HAL_PWREx_EnterSTOP1Mode(uint8_t STOPEntry) { HAL_PWR_EnterSTOPMode(0u, STOPEntry); }
-void HAL_PWREx_EnterSTOP2Mode(uint8_t STOPEntry) { HAL_PWR_EnterSTOPMode(0u, STOPEntry); }
+void HAL_PWREx_EnterSTOP0Mode(uint8_t STOPEntry) {
+    HAL_PWR_EnterSTOPMode(0u, STOPEntry);
+}
+void HAL_PWREx_EnterSTOP1Mode(uint8_t STOPEntry) {
+    HAL_PWR_EnterSTOPMode(0u, STOPEntry);
+}
+void HAL_PWREx_EnterSTOP2Mode(uint8_t STOPEntry) {
+    HAL_PWR_EnterSTOPMode(0u, STOPEntry);
+}
 
 void HAL_PWREx_EnterSHUTDOWNMode(void) {
     PWR_regs.CR1 = (PWR_regs.CR1 & ~PWR_CR1_LPMS) | PWR_CR1_LPMS_SHUTDOWN;

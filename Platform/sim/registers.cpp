@@ -12,7 +12,7 @@
 namespace sim {
 
 void reset_registers() {
-#define PERIPH(type, name, address) std::memset(const_cast<type*>(&name##_regs), 0, sizeof(type));
+#define PERIPH(type, name, address) std::memset(const_cast<type *>(&name##_regs), 0, sizeof(type));
 #include "stm32l431xx_instances.def"
 #undef PERIPH
     // GPIO reset state: analog mode everywhere except the debug pins (PA13, PA14,

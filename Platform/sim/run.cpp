@@ -16,18 +16,23 @@ namespace {
 
 // Replays the scenario's timed inputs against virtual time.
 class ScenarioFeed final : public EventSink {
-public:
-    ScenarioFeed(Board& b, const std::vector<ScenarioEvent>& events) : board_(b), events_(events) {
-        for (const auto& e : events_) {
-            if (e.kind == ScenarioEventKind::PhoneBytes) ++board_.scenario_serial_pending[0];
-            if (e.kind == ScenarioEventKind::ConsoleBytes) ++board_.scenario_serial_pending[1];
+  public:
+    ScenarioFeed(Board &b, const std::vector<ScenarioEvent> &events) : board_(b), events_(events) {
+        for (const auto &e : events_) {
+            if (e.kind == ScenarioEventKind::PhoneBytes)
+                ++board_.scenario_serial_pending[0];
+            if (e.kind == ScenarioEventKind::ConsoleBytes)
+                ++board_.scenario_serial_pending[1];
         }
-        if (!events_.empty()) board_.sched().schedule(events_[0].at_ns, this, 0);
+        if (!events_.empty())
+            board_.sched().schedule(events_[0].at_ns, this, 0);
     }
     void on_event(Time, std::uint64_t index) override {
-        const ScenarioEvent& e = events_[index];
-        if (e.kind == ScenarioEventKind::PhoneBytes) --board_.scenario_serial_pending[0];
-        if (e.kind == ScenarioEventKind::ConsoleBytes) --board_.scenario_serial_pending[1];
+        const ScenarioEvent &e = events_[index];
+        if (e.kind == ScenarioEventKind::PhoneBytes)
+            --board_.scenario_serial_pending[0];
+        if (e.kind == ScenarioEventKind::ConsoleBytes)
+            --board_.scenario_serial_pending[1];
         switch (e.kind) {
             case ScenarioEventKind::ConsoleBytes:
                 serial_inject(SerialPort::Console, e.bytes.data(), e.bytes.size());
@@ -39,12 +44,13 @@ public:
                 pin_drive(e.port, e.pin, e.level);
                 break;
         }
-        if (index + 1 < events_.size()) board_.sched().schedule(events_[index + 1].at_ns, this, index + 1);
+        if (index + 1 < events_.size())
+            board_.sched().schedule(events_[index + 1].at_ns, this, index + 1);
     }
 
-private:
-    Board& board_;
-    const std::vector<ScenarioEvent>& events_;
+  private:
+    Board &board_;
+    const std::vector<ScenarioEvent> &events_;
 };
 
 // Firmware faults arrive as signals; they end the run like the chip's spinning
@@ -53,10 +59,10 @@ private:
 const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
 void on_fault(int sig) {
-    const char* what = sig == SIGSEGV   ? "invalid memory access"
-                       : sig == SIGBUS  ? "bus error"
-                       : sig == SIGFPE  ? "arithmetic trap (integer division by zero)"
-                                        : "illegal instruction";
+    const char *what = sig == SIGSEGV  ? "invalid memory access"
+                       : sig == SIGBUS ? "bus error"
+                       : sig == SIGFPE ? "arithmetic trap (integer division by zero)"
+                                       : "illegal instruction";
     if (!board_exists()) {
         signal(sig, SIG_DFL);
         raise(sig);
@@ -68,10 +74,12 @@ void on_fault(int sig) {
 // A stop request (Ctrl-C at the terminal, a kill) ends the run at the next event
 // instead of killing the process, so the summary and the trace are still written.
 volatile sig_atomic_t g_stop_requested = 0;
-void on_stop(int) { g_stop_requested = 1; }
+void on_stop(int) {
+    g_stop_requested = 1;
+}
 
 class StopGuard {
-public:
+  public:
     StopGuard() {
         g_stop_requested = 0;
         struct sigaction sa {};
@@ -84,16 +92,16 @@ public:
         sigaction(SIGINT, &old_int_, nullptr);
         sigaction(SIGTERM, &old_term_, nullptr);
     }
-    StopGuard(const StopGuard&) = delete;
-    StopGuard& operator=(const StopGuard&) = delete;
+    StopGuard(const StopGuard &) = delete;
+    StopGuard &operator=(const StopGuard &) = delete;
 
-private:
+  private:
     struct sigaction old_int_ {};
     struct sigaction old_term_ {};
 };
 
 class FaultGuard {
-public:
+  public:
     FaultGuard() : stack_(1u << 16) {
         stack_t ss{};
         ss.ss_sp = stack_.data();
@@ -109,10 +117,10 @@ public:
         for (std::size_t i = 0; i < 4; ++i) sigaction(kFaultSignals[i], &old_[i], nullptr);
         sigaltstack(&old_stack_, nullptr);
     }
-    FaultGuard(const FaultGuard&) = delete;
-    FaultGuard& operator=(const FaultGuard&) = delete;
+    FaultGuard(const FaultGuard &) = delete;
+    FaultGuard &operator=(const FaultGuard &) = delete;
 
-private:
+  private:
     std::vector<char> stack_;
     stack_t old_stack_{};
     struct sigaction old_[4];
@@ -120,14 +128,14 @@ private:
 
 // Kept out of run_firmware's frame so that nothing with a destructor lives between
 // setjmp and the longjmp that ends the run.
-void enter_firmware(Board& b, FirmwareEntry entry) {
+void enter_firmware(Board &b, FirmwareEntry entry) {
     entry();
     b.end_run(Ending::MainReturned, "the firmware's main returned");
 }
 
 }  // namespace
 
-RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
+RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     RunResult result;
     Board b;
     Console console(b);
@@ -139,7 +147,8 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     } else if (cfg.trace_capture) {
         b.trace().open_string(cfg.trace_capture);
     }
-    if (ok) ok = console.open(cfg.console, error);
+    if (ok)
+        ok = console.open(cfg.console, error);
     if (!ok) {
         result.setup_failed = true;
         result.reason = error;
@@ -147,7 +156,8 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     }
     b.trace_systick(cfg.trace_systick);
     install_core_models(b);
-    console.set_input_handler([](const std::uint8_t* p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
+    console.set_input_handler(
+        [](const std::uint8_t *p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
     b.set_run_length(cfg.length_ns);
     ScenarioFeed feed(b, cfg.events);
     (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
@@ -158,10 +168,15 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);
     }
-    const Summary& s = b.summary();
-    b.trace().begin(b.now(), "end").field("ended", ending_name(s.ending())).field("reason", s.reason()).end();
+    const Summary &s = b.summary();
+    b.trace()
+        .begin(b.now(), "end")
+        .field("ended", ending_name(s.ending()))
+        .field("reason", s.reason())
+        .end();
     {
-        std::string line = "{\"t\":" + std::to_string(b.now()) + ",\"type\":\"summary\",\"summary\":" + s.json() + "}\n";
+        std::string line = "{\"t\":" + std::to_string(b.now()) +
+                           ",\"type\":\"summary\",\"summary\":" + s.json() + "}\n";
         b.trace().flush();
         b.trace().raw_line(line);
     }
@@ -174,8 +189,9 @@ RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry) {
     return result;
 }
 
-int exit_status(const RunResult& r) {
-    if (r.setup_failed) return kExitBadInput;
+int exit_status(const RunResult &r) {
+    if (r.setup_failed)
+        return kExitBadInput;
     switch (r.ending) {
         case Ending::Completed:
         case Ending::PowerCut:

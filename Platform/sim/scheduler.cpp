@@ -4,7 +4,7 @@
 
 namespace sim {
 
-void Scheduler::schedule(Time when, EventSink* sink, std::uint64_t tag) {
+void Scheduler::schedule(Time when, EventSink *sink, std::uint64_t tag) {
     heap_.push_back(Entry{when, seq_++, sink, tag});
     std::push_heap(heap_.begin(), heap_.end(), later);
 }
@@ -13,7 +13,8 @@ void Scheduler::run_next() {
     std::pop_heap(heap_.begin(), heap_.end(), later);
     Entry e = heap_.back();
     heap_.pop_back();
-    if (e.when > now_) now_ = e.when;
+    if (e.when > now_)
+        now_ = e.when;
     e.sink->on_event(e.when, e.tag);
 }
 

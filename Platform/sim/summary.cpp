@@ -6,28 +6,36 @@
 
 namespace sim {
 
-const char* ending_name(Ending e) {
+const char *ending_name(Ending e) {
     switch (e) {
-        case Ending::Completed: return "completed";
-        case Ending::Halted: return "halted";
-        case Ending::MainReturned: return "main returned";
-        case Ending::PowerCut: return "power cut";
-        case Ending::Reset: return "reset";
-        case Ending::Standby: return "standby";
-        case Ending::Interrupted: return "interrupted";
+        case Ending::Completed:
+            return "completed";
+        case Ending::Halted:
+            return "halted";
+        case Ending::MainReturned:
+            return "main returned";
+        case Ending::PowerCut:
+            return "power cut";
+        case Ending::Reset:
+            return "reset";
+        case Ending::Standby:
+            return "standby";
+        case Ending::Interrupted:
+            return "interrupted";
     }
     return "?";
 }
 
 std::string format_seconds(Time ns) {
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%llu.%09llu s", static_cast<unsigned long long>(ns / 1000000000u),
+    std::snprintf(buf, sizeof buf, "%llu.%09llu s",
+                  static_cast<unsigned long long>(ns / 1000000000u),
                   static_cast<unsigned long long>(ns % 1000000000u));
     return buf;
 }
 
-void Summary::note(const std::string& key, const std::string& value) {
-    for (auto& kv : notes_) {
+void Summary::note(const std::string &key, const std::string &value) {
+    for (auto &kv : notes_) {
         if (kv.first == key) {
             kv.second = value;
             return;
@@ -36,7 +44,7 @@ void Summary::note(const std::string& key, const std::string& value) {
     notes_.emplace_back(key, value);
 }
 
-void Summary::finish(Time end, Ending ending, const std::string& reason) {
+void Summary::finish(Time end, Ending ending, const std::string &reason) {
     end_ = end;
     ending_ = ending;
     reason_ = reason;
@@ -47,23 +55,26 @@ std::string Summary::text() const {
     out += "=== simulation summary ===\n";
     out += "run length:   " + format_seconds(end_) + "\n";
     out += "ended:        " + std::string(ending_name(ending_));
-    if (!reason_.empty()) out += " (" + reason_ + ")";
+    if (!reason_.empty())
+        out += " (" + reason_ + ")";
     out += "\n";
-    for (const auto& [name, p] : ports_) {
+    for (const auto &[name, p] : ports_) {
         char line[160];
         std::snprintf(line, sizeof line, "%-13s tx %llu bytes, rx %llu bytes, lost %llu bytes\n",
                       (name + ":").c_str(), static_cast<unsigned long long>(p.tx),
-                      static_cast<unsigned long long>(p.rx), static_cast<unsigned long long>(p.lost));
+                      static_cast<unsigned long long>(p.rx),
+                      static_cast<unsigned long long>(p.lost));
         out += line;
     }
-    for (const auto& [name, s] : irqs_) {
+    for (const auto &[name, s] : irqs_) {
         char line[200];
         std::snprintf(line, sizeof line, "irq %-10s %llu runs, worst %llu ns (entered at %s)\n",
                       name.c_str(), static_cast<unsigned long long>(s.count),
-                      static_cast<unsigned long long>(s.worst_ns), format_seconds(s.worst_at).c_str());
+                      static_cast<unsigned long long>(s.worst_ns),
+                      format_seconds(s.worst_at).c_str());
         out += line;
     }
-    for (const auto& [k, v] : notes_) out += k + ": " + v + "\n";
+    for (const auto &[k, v] : notes_) out += k + ": " + v + "\n";
     return out;
 }
 
@@ -73,25 +84,28 @@ std::string Summary::json() const {
     Trace::escape(out, reason_);
     out += "\",\"ports\":{";
     bool first = true;
-    for (const auto& [name, p] : ports_) {
-        if (!first) out += ",";
+    for (const auto &[name, p] : ports_) {
+        if (!first)
+            out += ",";
         first = false;
-        out += "\"" + name + "\":{\"tx\":" + std::to_string(p.tx) + ",\"rx\":" + std::to_string(p.rx) +
-               ",\"lost\":" + std::to_string(p.lost) + "}";
+        out += "\"" + name + "\":{\"tx\":" + std::to_string(p.tx) +
+               ",\"rx\":" + std::to_string(p.rx) + ",\"lost\":" + std::to_string(p.lost) + "}";
     }
     out += "},\"irqs\":{";
     first = true;
-    for (const auto& [name, s] : irqs_) {
-        if (!first) out += ",";
+    for (const auto &[name, s] : irqs_) {
+        if (!first)
+            out += ",";
         first = false;
         out += "\"" + name + "\":{\"count\":" + std::to_string(s.count) +
-               ",\"worst_ns\":" + std::to_string(s.worst_ns) + ",\"worst_at\":" + std::to_string(s.worst_at) +
-               "}";
+               ",\"worst_ns\":" + std::to_string(s.worst_ns) +
+               ",\"worst_at\":" + std::to_string(s.worst_at) + "}";
     }
     out += "},\"notes\":{";
     first = true;
-    for (const auto& [k, v] : notes_) {
-        if (!first) out += ",";
+    for (const auto &[k, v] : notes_) {
+        if (!first)
+            out += ",";
         first = false;
         out += "\"";
         Trace::escape(out, k);

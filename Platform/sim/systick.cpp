@@ -7,18 +7,21 @@ namespace sim {
 namespace {
 
 class SysTickModel final : public Board::Model, public EventSink {
-public:
-    explicit SysTickModel(Board& b) : b_(b) {}
+  public:
+    explicit SysTickModel(Board &b) : b_(b) {}
 
     // Called from the register watcher on every clock advance: cheap comparison,
     // reschedule only on change.
     void check() {
-        const std::uint32_t ctrl = SysTick_regs.CTRL & (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk |
-                                                         SysTick_CTRL_CLKSOURCE_Msk);
+        const std::uint32_t ctrl =
+            SysTick_regs.CTRL &
+            (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk | SysTick_CTRL_CLKSOURCE_Msk);
         const std::uint32_t load = SysTick_regs.LOAD & SysTick_LOAD_RELOAD_Msk;
         // Counts the core clock, or the core clock / 8 without CLKSOURCE.
-        const std::uint32_t hz = (ctrl & SysTick_CTRL_CLKSOURCE_Msk) ? b_.core_hz() : b_.core_hz() / 8u;
-        if (ctrl == ctrl_ && load == load_ && hz == hz_) return;
+        const std::uint32_t hz =
+            (ctrl & SysTick_CTRL_CLKSOURCE_Msk) ? b_.core_hz() : b_.core_hz() / 8u;
+        if (ctrl == ctrl_ && load == load_ && hz == hz_)
+            return;
         const bool was_running = (ctrl_ & SysTick_CTRL_ENABLE_Msk) != 0;
         const bool running = (ctrl & SysTick_CTRL_ENABLE_Msk) != 0;
         const bool restart = !was_running || load != load_ || hz != hz_;
@@ -47,30 +50,35 @@ public:
     // The current value counts down from LOAD once per clock; firmware that times
     // short intervals with it sees it move.
     void settle() {
-        if (!(ctrl_ & SysTick_CTRL_ENABLE_Msk) || load_ == 0) return;
+        if (!(ctrl_ & SysTick_CTRL_ENABLE_Msk) || load_ == 0)
+            return;
         const std::uint64_t period = static_cast<std::uint64_t>(load_) + 1u;
-        const auto elapsed = static_cast<std::uint64_t>(static_cast<unsigned __int128>(b_.now() - anchor_) * hz_ /
-                                                        1000000000u);
+        const auto elapsed = static_cast<std::uint64_t>(
+            static_cast<unsigned __int128>(b_.now() - anchor_) * hz_ / 1000000000u);
         SysTick_regs.VAL = static_cast<std::uint32_t>((period - elapsed % period) % period);
     }
 
     void on_event(Time, std::uint64_t tag) override {
-        if (tag != gen_) return;
+        if (tag != gen_)
+            return;
         ++wraps_;
         SysTick_regs.CTRL |= SysTick_CTRL_COUNTFLAG_Msk;
-        if (ctrl_ & SysTick_CTRL_TICKINT_Msk) b_.nvic().set_pending(kSysTickIrq);
+        if (ctrl_ & SysTick_CTRL_TICKINT_Msk)
+            b_.nvic().set_pending(kSysTickIrq);
         schedule_next();
     }
 
-private:
+  private:
     void schedule_next() {
         // Wrap k happens after k * (LOAD + 1) core clocks, computed from the anchor
         // so that a period that is not a whole number of nanoseconds never drifts.
-        const Time at = anchor_ + scaled_ceil((wraps_ + 1) * (static_cast<std::uint64_t>(load_) + 1u), 1000000000u, hz_);
+        const Time at =
+            anchor_ +
+            scaled_ceil((wraps_ + 1) * (static_cast<std::uint64_t>(load_) + 1u), 1000000000u, hz_);
         b_.sched().schedule(at, this, gen_);
     }
 
-    Board& b_;
+    Board &b_;
     std::uint32_t ctrl_ = 0;
     std::uint32_t load_ = 0;
     std::uint32_t hz_ = 0;
@@ -81,13 +89,15 @@ private:
 
 }  // namespace
 
-void install_systick(Board& b) {
-    SysTickModel& m = b.model<SysTickModel>();
+void install_systick(Board &b) {
+    SysTickModel &m = b.model<SysTickModel>();
     b.add_watcher([&m] { m.check(); });
     b.add_settler([&m] { m.settle(); });
     b.add_wake_source(WakeSource{[&m] { return m.may_raise(); }, kSysTickIrq});
 }
 
-void systick_sync(Board& b) { b.model<SysTickModel>().check(); }
+void systick_sync(Board &b) {
+    b.model<SysTickModel>().check();
+}
 
 }  // namespace sim

@@ -8,23 +8,26 @@ namespace sim {
 namespace {
 
 struct TimerInfo {
-    TIM_TypeDef* regs;
-    const char* name;
+    TIM_TypeDef *regs;
+    const char *name;
     IRQn_Type irq;
     std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
     int apb;                    // bus whose timer clock drives it
 };
 
 const TimerInfo kTimers[] = {
-    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1},
-    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1},         {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1},
-    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2}, {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
+    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
+    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1},
+    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1},
+    {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1},
+    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2},
+    {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
 };
 constexpr int kTimerCount = 6;
 
 class TimerModel final : public Board::Model, public EventSink {
-public:
-    explicit TimerModel(Board& b) : b_(b) {}
+  public:
+    explicit TimerModel(Board &b) : b_(b) {}
 
     struct Timer {
         bool running = false;
@@ -32,13 +35,14 @@ public:
         // `base`, on a prescaler edge. Event times are computed from `base`, so
         // periods that are not whole nanoseconds never accumulate rounding.
         Time base = 0;
-        std::uint32_t hz = 48000000;  // timer clock since `base` (a clock change applies from the next start)
+        std::uint32_t hz =
+            48000000;  // timer clock since `base` (a clock change applies from the next start)
         std::uint64_t anchor_cycles = 0;
         std::uint64_t anchor_count = 0;
-        std::uint32_t psc = 0;       // prescaler in effect
-        std::uint32_t arr = 0;       // auto-reload in effect
+        std::uint32_t psc = 0;  // prescaler in effect
+        std::uint32_t arr = 0;  // auto-reload in effect
         std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
-        std::uint32_t sr = 0;        // status flags as the hardware holds them
+        std::uint32_t sr = 0;  // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
         std::uint64_t pending_ticks = 0;  // counter ticks from the anchor to the next update
@@ -46,25 +50,29 @@ public:
     Timer t_[kTimerCount];
 
     // Timer clocks of `k` counter ticks.
-    static std::uint64_t cycles(const Timer& t, std::uint64_t k) { return k * (static_cast<std::uint64_t>(t.psc) + 1u); }
+    static std::uint64_t cycles(const Timer &t, std::uint64_t k) {
+        return k * (static_cast<std::uint64_t>(t.psc) + 1u);
+    }
 
     // Time of counter tick `k` after the anchor.
-    Time tick_time(const Timer& t, std::uint64_t k) const {
+    Time tick_time(const Timer &t, std::uint64_t k) const {
         return t.base + scaled_ceil(t.anchor_cycles + cycles(t, k), 1000000000u, t.hz);
     }
 
     // Counter value now (counter ticks completed since the anchor).
     std::uint64_t count_now(int i) const {
-        const Timer& t = t_[i];
+        const Timer &t = t_[i];
         const unsigned __int128 elapsed_cycles =
             static_cast<unsigned __int128>(b_.now() - t.base) * t.hz / 1000000000u;
         const std::uint64_t since_anchor =
-            elapsed_cycles > t.anchor_cycles ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles : 0u;
+            elapsed_cycles > t.anchor_cycles
+                ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles
+                : 0u;
         return t.anchor_count + since_anchor / (static_cast<std::uint64_t>(t.psc) + 1u);
     }
 
     // Counting restarts from the present instant.
-    void rebase(Timer& t) {
+    void rebase(Timer &t) {
         t.base = b_.now();
         t.anchor_cycles = 0;
         const std::uint32_t hz = rcc_timer_hz(kTimers[&t - t_].apb);
@@ -72,7 +80,7 @@ public:
     }
 
     void schedule(int i) {
-        Timer& t = t_[i];
+        Timer &t = t_[i];
         ++t.gen;
         if (!t.running) {
             t.next_update = kNever;
@@ -84,7 +92,8 @@ public:
         if (t.anchor_count <= t.arr) {
             ticks = static_cast<std::uint64_t>(t.arr) - t.anchor_count + 1u;
         } else {
-            ticks = (kTimers[i].counter_max + 1u - t.anchor_count) + static_cast<std::uint64_t>(t.arr) + 1u;
+            ticks = (kTimers[i].counter_max + 1u - t.anchor_count) +
+                    static_cast<std::uint64_t>(t.arr) + 1u;
         }
         t.pending_ticks = ticks;
         t.next_update = tick_time(t, ticks);
@@ -94,8 +103,8 @@ public:
     // rc_w0 flags: the firmware clears a flag by writing 0 to it and ones have no
     // effect, so whatever it stored is and-ed into the flags the hardware holds.
     void sync_sr(int i) {
-        TIM_TypeDef* r = kTimers[i].regs;
-        Timer& t = t_[i];
+        TIM_TypeDef *r = kTimers[i].regs;
+        Timer &t = t_[i];
         const std::uint32_t sr = r->SR;
         if (sr != t.sr) {
             t.sr &= sr;
@@ -107,7 +116,8 @@ public:
         sync_sr(i);
         t_[i].sr |= f;
         kTimers[i].regs->SR = t_[i].sr;
-        if (line(i)) b_.nvic().set_pending(kTimers[i].irq);
+        if (line(i))
+            b_.nvic().set_pending(kTimers[i].irq);
     }
 
     bool line(int i) {
@@ -119,11 +129,11 @@ public:
     // enable, an immediate auto-reload change).
     void watch() {
         for (int i = 0; i < kTimerCount; ++i) {
-            TIM_TypeDef* r = kTimers[i].regs;
-            Timer& t = t_[i];
+            TIM_TypeDef *r = kTimers[i].regs;
+            Timer &t = t_[i];
             const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
-            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier && cnt == t.seen_cnt &&
-                r->SR == t.sr)
+            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier &&
+                cnt == t.seen_cnt && r->SR == t.sr)
                 continue;
             sync_sr(i);
             if (cnt != t.seen_cnt) {
@@ -131,7 +141,8 @@ public:
                 t.anchor_count = cnt & kTimers[i].counter_max;
                 t.seen_cnt = cnt;
                 rebase(t);
-                if (t.running) schedule(i);
+                if (t.running)
+                    schedule(i);
             }
             const bool was = t.running;
             const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
@@ -140,7 +151,8 @@ public:
                 // update generation).
                 t.running = true;
                 rebase(t);
-                if (!(cr1 & TIM_CR1_ARPE)) t.arr = arr;
+                if (!(cr1 & TIM_CR1_ARPE))
+                    t.arr = arr;
                 schedule(i);
             } else if (!now_running && was) {
                 t.anchor_count = count_now(i);
@@ -156,7 +168,8 @@ public:
                 t.arr = arr;
                 schedule(i);
             }
-            if ((dier & ~t.seen_dier) && line(i)) b_.nvic().set_pending(kTimers[i].irq);
+            if ((dier & ~t.seen_dier) && line(i))
+                b_.nvic().set_pending(kTimers[i].irq);
             t.seen_cr1 = cr1;
             t.seen_arr = arr;
             t.seen_dier = dier;
@@ -165,16 +178,18 @@ public:
 
     void on_event(Time when, std::uint64_t tag) override {
         const int i = static_cast<int>(tag & 7u);
-        Timer& t = t_[i];
-        if ((tag >> 3) != (t.gen & ((~0ull) >> 3))) return;
-        TIM_TypeDef* r = kTimers[i].regs;
+        Timer &t = t_[i];
+        if ((tag >> 3) != (t.gen & ((~0ull) >> 3)))
+            return;
+        TIM_TypeDef *r = kTimers[i].regs;
         (void)when;
         // Update event: the counter restarts from 0 with the preloaded values.
         t.anchor_cycles += cycles(t, t.pending_ticks);
         t.anchor_count = 0;
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
-        if (!(r->CR1 & TIM_CR1_UDIS)) set_flag(i, TIM_SR_UIF);
+        if (!(r->CR1 & TIM_CR1_UDIS))
+            set_flag(i, TIM_SR_UIF);
         if (r->CR1 & TIM_CR1_OPM) {
             r->CR1 &= ~TIM_CR1_CEN;
             t.seen_cr1 = r->CR1;
@@ -186,9 +201,11 @@ public:
     // After time has moved: the counters of running timers show the present count.
     void settle() {
         for (int i = 0; i < kTimerCount; ++i) {
-            Timer& t = t_[i];
-            if (!t.running) continue;
-            const auto cnt = static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
+            Timer &t = t_[i];
+            if (!t.running)
+                continue;
+            const auto cnt =
+                static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
             kTimers[i].regs->CNT = cnt;
             t.seen_cnt = cnt;
         }
@@ -196,33 +213,38 @@ public:
 
     // Software update (UG): reload prescaler and auto-reload, restart the counter.
     void generate_update(int i, bool set_uif) {
-        TIM_TypeDef* r = kTimers[i].regs;
-        Timer& t = t_[i];
+        TIM_TypeDef *r = kTimers[i].regs;
+        Timer &t = t_[i];
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
         rebase(t);
         t.anchor_count = 0;
         r->CNT = 0;
         t.seen_cnt = 0;
-        if (set_uif) set_flag(i, TIM_SR_UIF);
-        if (t.running) schedule(i);
+        if (set_uif)
+            set_flag(i, TIM_SR_UIF);
+        if (t.running)
+            schedule(i);
     }
 
-    Board& b_;
+    Board &b_;
 };
 
-TimerModel& model() { return board().model<TimerModel>(); }
+TimerModel &model() {
+    return board().model<TimerModel>();
+}
 
-int timer_index(const TIM_TypeDef* r) {
+int timer_index(const TIM_TypeDef *r) {
     for (int i = 0; i < kTimerCount; ++i)
-        if (kTimers[i].regs == r) return i;
+        if (kTimers[i].regs == r)
+            return i;
     return -1;
 }
 
 }  // namespace
 
-void install_timers(Board& b) {
-    TimerModel& m = b.model<TimerModel>();
+void install_timers(Board &b) {
+    TimerModel &m = b.model<TimerModel>();
     for (int i = 0; i < kTimerCount; ++i) {
         m.t_[i].seen_arr = kTimers[i].regs->ARR;
         m.t_[i].arr = kTimers[i].regs->ARR;
@@ -252,7 +274,7 @@ using sim::timer_index;
 
 extern "C" {
 
-HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
+HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef *htim) {
     return sim::tim_init(htim, HAL_TIM_Base_MspInit);
 }
 
@@ -261,49 +283,56 @@ HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
 namespace sim {
 
 // Time-base set-up shared by the base, output-compare and PWM initialisations.
-HAL_StatusTypeDef tim_init(TIM_HandleTypeDef* htim, void (*msp)(TIM_HandleTypeDef*)) {
-    if (htim == nullptr) return HAL_ERROR;
+HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDef *)) {
+    if (htim == nullptr)
+        return HAL_ERROR;
     const int i = timer_index(htim->Instance);
-    if (i < 0) return HAL_ERROR;
+    if (i < 0)
+        return HAL_ERROR;
     if (htim->State == HAL_TIM_STATE_RESET) {
         htim->Lock = HAL_UNLOCKED;
         msp(htim);
     }
     htim->State = HAL_TIM_STATE_BUSY;
-    TIM_TypeDef* r = htim->Instance;
+    TIM_TypeDef *r = htim->Instance;
     model().watch();  // settle anything written before
     uint32_t cr1 = r->CR1;
     cr1 &= ~(TIM_CR1_DIR | TIM_CR1_CMS | TIM_CR1_CKD | TIM_CR1_ARPE);
-    if (r != &TIM6_regs && r != &TIM7_regs) cr1 |= htim->Init.CounterMode | htim->Init.ClockDivision;
+    if (r != &TIM6_regs && r != &TIM7_regs)
+        cr1 |= htim->Init.CounterMode | htim->Init.ClockDivision;
     cr1 |= htim->Init.AutoReloadPreload;
     r->CR1 = cr1;
     r->ARR = htim->Init.Period;
     r->PSC = htim->Init.Prescaler;
-    if (r == &TIM1_regs || r == &TIM15_regs || r == &TIM16_regs) r->RCR = htim->Init.RepetitionCounter;
+    if (r == &TIM1_regs || r == &TIM15_regs || r == &TIM16_regs)
+        r->RCR = htim->Init.RepetitionCounter;
     model().watch();
     // The update generated to load the prescaler sets the update flag, which the
     // HAL clears again: the first period elapses a full period after the start.
     model().generate_update(i, false);
-    for (auto& s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_READY;
-    for (auto& s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_READY;
+    for (auto &s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_READY;
+    for (auto &s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_READY;
     htim->DMABurstState = HAL_DMA_BURST_STATE_READY;
     htim->State = HAL_TIM_STATE_READY;
     return HAL_OK;
 }
 
-void tim_sync() { model().watch(); }
+void tim_sync() {
+    model().watch();
+}
 
 }  // namespace sim
 
 extern "C" {
 
-HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef* htim) {
-    if (timer_index(htim->Instance) < 0) return HAL_OK;
+HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef *htim) {
+    if (timer_index(htim->Instance) < 0)
+        return HAL_OK;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
     HAL_TIM_Base_MspDeInit(htim);
-    for (auto& s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_RESET;
-    for (auto& s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_RESET;
+    for (auto &s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_RESET;
+    for (auto &s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_RESET;
     htim->DMABurstState = HAL_DMA_BURST_STATE_RESET;
     htim->State = HAL_TIM_STATE_RESET;
     __HAL_UNLOCK(htim);
@@ -311,11 +340,16 @@ HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef* htim) {
     return HAL_OK;
 }
 
-__weak void HAL_TIM_Base_MspInit(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_Base_MspInit(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
 
-HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef* htim) {
-    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0) return HAL_ERROR;
+HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
+    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
+        return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE(htim);
     model().watch();
@@ -325,16 +359,18 @@ HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef* htim) {
 // Stopping a handle whose instance was never set (a timer never initialised)
 // writes nothing: the firmware stops TIM6 on its terminal paths without ever
 // having set it up.
-HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef* htim) {
-    if (timer_index(htim->Instance) < 0) return HAL_OK;
+HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
+    if (timer_index(htim->Instance) < 0)
+        return HAL_OK;
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
     model().watch();
     return HAL_OK;
 }
 
-HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) {
-    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0) return HAL_ERROR;
+HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
+    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
+        return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_ENABLE(htim);
@@ -343,8 +379,9 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) {
     return HAL_OK;
 }
 
-HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
-    if (timer_index(htim->Instance) < 0) return HAL_OK;
+HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
+    if (timer_index(htim->Instance) < 0)
+        return HAL_OK;
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
@@ -352,10 +389,12 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
     return HAL_OK;
 }
 
-HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef* htim, uint32_t EventSource) {
+HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventSource) {
     const int i = timer_index(htim->Instance);
-    if (i < 0) return HAL_ERROR;
-    if (htim->State == HAL_TIM_STATE_BUSY) return HAL_BUSY;
+    if (i < 0)
+        return HAL_ERROR;
+    if (htim->State == HAL_TIM_STATE_BUSY)
+        return HAL_BUSY;
     if (EventSource & TIM_EGR_UG) {
         model().watch();
         model().generate_update(i, !(htim->Instance->CR1 & TIM_CR1_URS));
@@ -366,11 +405,12 @@ HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef* htim, uint32_t EventS
 
 // As the vendor HAL for the update event; the capture/compare, break, trigger and
 // commutation flags are never raised by this board.
-void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
+void HAL_TIM_IRQHandler(TIM_HandleTypeDef *htim) {
     const int i = timer_index(htim->Instance);
-    if (i < 0) return;
+    if (i < 0)
+        return;
     model().sync_sr(i);
-    TIM_TypeDef* r = htim->Instance;
+    TIM_TypeDef *r = htim->Instance;
     if ((r->SR & TIM_SR_UIF) && (r->DIER & TIM_DIER_UIE)) {
         r->SR = r->SR & ~TIM_SR_UIF;
         model().sync_sr(i);
@@ -378,19 +418,42 @@ void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
     }
 }
 
-__weak void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_PeriodElapsedHalfCpltCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_OC_DelayElapsedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_IC_CaptureCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_PWM_PulseFinishedCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_TriggerCallback(TIM_HandleTypeDef* htim) { (void)htim; }
-__weak void HAL_TIM_ErrorCallback(TIM_HandleTypeDef* htim) { (void)htim; }
+__weak void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_PeriodElapsedHalfCpltCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_OC_DelayElapsedCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_IC_CaptureCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_PWM_PulseFinishedCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_TriggerCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
+__weak void HAL_TIM_ErrorCallback(TIM_HandleTypeDef *htim) {
+    (void)htim;
+}
 
-HAL_TIM_StateTypeDef HAL_TIM_Base_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
-HAL_TIM_StateTypeDef HAL_TIM_OC_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
-HAL_TIM_StateTypeDef HAL_TIM_PWM_GetState(const TIM_HandleTypeDef* htim) { return htim->State; }
-HAL_TIM_ActiveChannel HAL_TIM_GetActiveChannel(const TIM_HandleTypeDef* htim) { return htim->Channel; }
-HAL_TIM_ChannelStateTypeDef HAL_TIM_GetChannelState(const TIM_HandleTypeDef* htim, uint32_t Channel) {
+HAL_TIM_StateTypeDef HAL_TIM_Base_GetState(const TIM_HandleTypeDef *htim) {
+    return htim->State;
+}
+HAL_TIM_StateTypeDef HAL_TIM_OC_GetState(const TIM_HandleTypeDef *htim) {
+    return htim->State;
+}
+HAL_TIM_StateTypeDef HAL_TIM_PWM_GetState(const TIM_HandleTypeDef *htim) {
+    return htim->State;
+}
+HAL_TIM_ActiveChannel HAL_TIM_GetActiveChannel(const TIM_HandleTypeDef *htim) {
+    return htim->Channel;
+}
+HAL_TIM_ChannelStateTypeDef HAL_TIM_GetChannelState(const TIM_HandleTypeDef *htim,
+                                                    uint32_t Channel) {
     return htim->ChannelState[(Channel >> 2) % 6u];
 }
 

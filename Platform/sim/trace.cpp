@@ -10,9 +10,11 @@ namespace {
 constexpr std::size_t kSpillAt = 1u << 18;
 }
 
-Trace::~Trace() { close(); }
+Trace::~Trace() {
+    close();
+}
 
-bool Trace::open_file(const std::string& path, std::string& error) {
+bool Trace::open_file(const std::string &path, std::string &error) {
     close();
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_) {
@@ -23,32 +25,41 @@ bool Trace::open_file(const std::string& path, std::string& error) {
     return true;
 }
 
-void Trace::open_string(std::string* sink) {
+void Trace::open_string(std::string *sink) {
     close();
     str_ = sink;
 }
 
 void Trace::close() {
     flush();
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
     file_ = nullptr;
     str_ = nullptr;
 }
 
 void Trace::spill() {
-    if (buf_.empty()) return;
-    if (file_) std::fwrite(buf_.data(), 1, buf_.size(), file_);
-    if (str_) str_->append(buf_);
+    if (buf_.empty())
+        return;
+    if (file_)
+        std::fwrite(buf_.data(), 1, buf_.size(), file_);
+    if (str_)
+        str_->append(buf_);
     buf_.clear();
 }
 
 void Trace::flush() {
     spill();
-    if (file_) std::fflush(file_);
+    if (file_)
+        std::fflush(file_);
 }
 
-void Trace::raw(std::string_view s) { buf_.append(s.data(), s.size()); }
-void Trace::raw(char c) { buf_.push_back(c); }
+void Trace::raw(std::string_view s) {
+    buf_.append(s.data(), s.size());
+}
+void Trace::raw(char c) {
+    buf_.push_back(c);
+}
 
 void Trace::key(std::string_view k) {
     raw(",\"");
@@ -56,7 +67,7 @@ void Trace::key(std::string_view k) {
     raw("\":");
 }
 
-Trace& Trace::begin(Time t, std::string_view type) {
+Trace &Trace::begin(Time t, std::string_view type) {
     char num[24];
     auto r = std::to_chars(num, num + sizeof num, t);
     raw("{\"t\":");
@@ -67,7 +78,7 @@ Trace& Trace::begin(Time t, std::string_view type) {
     return *this;
 }
 
-Trace& Trace::field(std::string_view k, std::uint64_t value) {
+Trace &Trace::field(std::string_view k, std::uint64_t value) {
     char num[24];
     auto r = std::to_chars(num, num + sizeof num, value);
     key(k);
@@ -75,7 +86,7 @@ Trace& Trace::field(std::string_view k, std::uint64_t value) {
     return *this;
 }
 
-Trace& Trace::field_signed(std::string_view k, std::int64_t value) {
+Trace &Trace::field_signed(std::string_view k, std::int64_t value) {
     char num[24];
     auto r = std::to_chars(num, num + sizeof num, value);
     key(k);
@@ -83,7 +94,7 @@ Trace& Trace::field_signed(std::string_view k, std::int64_t value) {
     return *this;
 }
 
-Trace& Trace::field(std::string_view k, std::string_view text) {
+Trace &Trace::field(std::string_view k, std::string_view text) {
     key(k);
     raw('"');
     escape(buf_, text);
@@ -91,7 +102,7 @@ Trace& Trace::field(std::string_view k, std::string_view text) {
     return *this;
 }
 
-Trace& Trace::field_bool(std::string_view k, bool value) {
+Trace &Trace::field_bool(std::string_view k, bool value) {
     key(k);
     raw(value ? "true" : "false");
     return *this;
@@ -99,18 +110,29 @@ Trace& Trace::field_bool(std::string_view k, bool value) {
 
 void Trace::end() {
     raw("}\n");
-    if (buf_.size() >= kSpillAt) spill();
+    if (buf_.size() >= kSpillAt)
+        spill();
 }
 
-void Trace::escape(std::string& out, std::string_view text) {
+void Trace::escape(std::string &out, std::string_view text) {
     static const char hex[] = "0123456789abcdef";
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c >= 0x7F) {
                     out += "\\u00";

@@ -88,15 +88,20 @@
     X(82, CRS)
 
 namespace {
-[[noreturn]] void default_handler(const char* name) {
-    sim::board().halt(std::string("interrupt ") + name + " taken with no handler (default handler spins forever)");
+[[noreturn]] void default_handler(const char *name) {
+    sim::board().halt(std::string("interrupt ") + name +
+                      " taken with no handler (default handler spins forever)");
 }
 }  // namespace
 
-#define SIM_DEFINE_CORE(num, name) \
-    extern "C" __attribute__((weak)) void name##_Handler(void) { default_handler(#name); }
-#define SIM_DEFINE_DEVICE(num, name) \
-    extern "C" __attribute__((weak)) void name##_IRQHandler(void) { default_handler(#name); }
+#define SIM_DEFINE_CORE(num, name)                               \
+    extern "C" __attribute__((weak)) void name##_Handler(void) { \
+        default_handler(#name);                                  \
+    }
+#define SIM_DEFINE_DEVICE(num, name)                                \
+    extern "C" __attribute__((weak)) void name##_IRQHandler(void) { \
+        default_handler(#name);                                     \
+    }
 SIM_CORE_VECTORS(SIM_DEFINE_CORE)
 SIM_DEVICE_VECTORS(SIM_DEFINE_DEVICE)
 
@@ -105,15 +110,15 @@ namespace sim {
 namespace {
 struct Vector {
     VectorHandler handler = nullptr;
-    const char* name = nullptr;
+    const char *name = nullptr;
 };
 
 struct Table {
     Vector v[kIrqSlots];
     char unnamed[kIrqSlots][12];
     Table() {
-#define SIM_FILL_CORE(num, name) v[(num) - kFirstIrq] = Vector{&name##_Handler, #name};
-#define SIM_FILL_DEVICE(num, name) v[(num) - kFirstIrq] = Vector{&name##_IRQHandler, #name};
+#define SIM_FILL_CORE(num, name) v[(num)-kFirstIrq] = Vector{&name##_Handler, #name};
+#define SIM_FILL_DEVICE(num, name) v[(num)-kFirstIrq] = Vector{&name##_IRQHandler, #name};
         SIM_CORE_VECTORS(SIM_FILL_CORE)
         SIM_DEVICE_VECTORS(SIM_FILL_DEVICE)
         for (int s = 0; s < kIrqSlots; ++s) {
@@ -125,12 +130,14 @@ struct Table {
     }
 };
 
-const Table& table() {
+const Table &table() {
     static const Table t;
     return t;
 }
 
-[[noreturn]] void reserved_vector() { board().halt("a reserved interrupt vector was taken"); }
+[[noreturn]] void reserved_vector() {
+    board().halt("a reserved interrupt vector was taken");
+}
 }  // namespace
 
 VectorHandler vector_handler(int irq) {
@@ -138,6 +145,8 @@ VectorHandler vector_handler(int irq) {
     return h ? h : &reserved_vector;
 }
 
-const char* vector_name(int irq) { return table().v[irq - kFirstIrq].name; }
+const char *vector_name(int irq) {
+    return table().v[irq - kFirstIrq].name;
+}
 
 }  // namespace sim

@@ -28,14 +28,17 @@ void clock_init() {
     osc.PLL.PLLP = RCC_PLLP_DIV7;
     osc.PLL.PLLQ = RCC_PLLQ_DIV2;
     osc.PLL.PLLR = RCC_PLLR_DIV2;
-    if (HAL_RCC_OscConfig(&osc) != HAL_OK) demo_error();
+    if (HAL_RCC_OscConfig(&osc) != HAL_OK)
+        demo_error();
     RCC_ClkInitTypeDef clk = {};
-    clk.ClockType = RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
+    clk.ClockType =
+        RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
     clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
     clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
     clk.APB1CLKDivider = RCC_HCLK_DIV1;
     clk.APB2CLKDivider = RCC_HCLK_DIV1;
-    if (HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2) != HAL_OK) demo_error();
+    if (HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2) != HAL_OK)
+        demo_error();
 }
 
 void gpio_init() {
@@ -61,7 +64,8 @@ void uart_init() {
     huart3.Init.OverSampling = UART_OVERSAMPLING_8;
     huart3.Init.OneBitSampling = UART_ONE_BIT_SAMPLE_DISABLE;
     huart3.AdvancedInit.AdvFeatureInit = UART_ADVFEATURE_NO_INIT;
-    if (HAL_UART_Init(&huart3) != HAL_OK) demo_error();
+    if (HAL_UART_Init(&huart3) != HAL_OK)
+        demo_error();
 }
 
 void timer_init() {
@@ -71,18 +75,20 @@ void timer_init() {
     htim7.Init.CounterMode = TIM_COUNTERMODE_UP;
     htim7.Init.Period = 9999;  // 10 ms
     htim7.Init.AutoReloadPreload = TIM_AUTORELOAD_PRELOAD_ENABLE;
-    if (HAL_TIM_Base_Init(&htim7) != HAL_OK) demo_error();
+    if (HAL_TIM_Base_Init(&htim7) != HAL_OK)
+        demo_error();
     HAL_NVIC_SetPriority(TIM7_IRQn, 2, 0);
     HAL_NVIC_EnableIRQ(TIM7_IRQn);
 }
 
-void send(const char* text, uint16_t length) {
-    (void)HAL_UART_Transmit(&huart3, reinterpret_cast<const uint8_t*>(text), length, 100);
+void send(const char *text, uint16_t length) {
+    (void)HAL_UART_Transmit(&huart3, reinterpret_cast<const uint8_t *>(text), length, 100);
 }
 
 // "uptime 00042 s\r\n": exactly 16 bytes.
 void print_uptime(uint32_t seconds) {
-    char line[16] = {'u', 'p', 't', 'i', 'm', 'e', ' ', '0', '0', '0', '0', '0', ' ', 's', '\r', '\n'};
+    char line[16] = {'u', 'p', 't', 'i', 'm', 'e', ' ',  '0',
+                     '0', '0', '0', '0', ' ', 's', '\r', '\n'};
     for (int i = 11; i >= 7; --i) {
         line[i] = static_cast<char>('0' + seconds % 10u);
         seconds /= 10u;
@@ -99,16 +105,19 @@ void demo_error(void) {
     }
 }
 
-extern "C" void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef* htim) {
-    if (htim->Instance != TIM7) return;
+extern "C" void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
+    if (htim->Instance != TIM7)
+        return;
     const uint32_t now = demo_ticks + 1u;
     demo_ticks = now;
     HAL_GPIO_TogglePin(LED_HEARTBEAT_GPIO_Port, LED_HEARTBEAT_Pin);
-    if (now % kTicksPerSecond == 0u) print_uptime(now / kTicksPerSecond);
+    if (now % kTicksPerSecond == 0u)
+        print_uptime(now / kTicksPerSecond);
 }
 
-extern "C" void HAL_UART_RxCpltCallback(UART_HandleTypeDef* huart) {
-    if (huart->Instance != USART3) return;
+extern "C" void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
+    if (huart->Instance != USART3)
+        return;
     const uint8_t byte = console_rx_byte;
     (void)HAL_UART_Transmit(&huart3, &byte, 1, 100);
 }
@@ -124,8 +133,10 @@ int main(void) {
     timer_init();
     HAL_GPIO_WritePin(LED_STATUS_GPIO_Port, LED_STATUS_Pin, GPIO_PIN_SET);
     send("demo firmware\r\n", 15);
-    if (HAL_UART_Receive_DMA(&huart3, &console_rx_byte, 1) != HAL_OK) demo_error();
-    if (HAL_TIM_Base_Start_IT(&htim7) != HAL_OK) demo_error();
+    if (HAL_UART_Receive_DMA(&huart3, &console_rx_byte, 1) != HAL_OK)
+        demo_error();
+    if (HAL_TIM_Base_Start_IT(&htim7) != HAL_OK)
+        demo_error();
     for (;;) {
         __WFI();
     }

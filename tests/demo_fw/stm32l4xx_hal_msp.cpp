@@ -1,8 +1,9 @@
 // Demo firmware: pin and DMA set-up of the console port, called by HAL_UART_Init.
 #include "main.h"
 
-extern "C" void HAL_UART_MspInit(UART_HandleTypeDef* huart) {
-    if (huart->Instance != USART3) return;
+extern "C" void HAL_UART_MspInit(UART_HandleTypeDef *huart) {
+    if (huart->Instance != USART3)
+        return;
     __HAL_RCC_USART3_CLK_ENABLE();
     GPIO_InitTypeDef init = {};
     init.Pin = CONSOLE_TX_Pin | CONSOLE_RX_Pin;
@@ -21,6 +22,7 @@ extern "C" void HAL_UART_MspInit(UART_HandleTypeDef* huart) {
     hdma_usart3_rx.Init.MemDataAlignment = DMA_MDATAALIGN_BYTE;
     hdma_usart3_rx.Init.Mode = DMA_CIRCULAR;
     hdma_usart3_rx.Init.Priority = DMA_PRIORITY_LOW;
-    if (HAL_DMA_Init(&hdma_usart3_rx) != HAL_OK) demo_error();
+    if (HAL_DMA_Init(&hdma_usart3_rx) != HAL_OK)
+        demo_error();
     __HAL_LINKDMA(huart, hdmarx, hdma_usart3_rx);
 }

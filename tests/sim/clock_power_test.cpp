@@ -26,9 +26,11 @@ HAL_StatusTypeDef board_clocks(uint32_t ahb_div, uint32_t apb1_div) {
     osc.PLL.PLLP = RCC_PLLP_DIV7;
     osc.PLL.PLLQ = RCC_PLLQ_DIV2;
     osc.PLL.PLLR = RCC_PLLR_DIV2;
-    if (HAL_RCC_OscConfig(&osc) != HAL_OK) return HAL_ERROR;
+    if (HAL_RCC_OscConfig(&osc) != HAL_OK)
+        return HAL_ERROR;
     RCC_ClkInitTypeDef clk = {};
-    clk.ClockType = RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
+    clk.ClockType =
+        RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
     clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
     clk.AHBCLKDivider = ahb_div;
     clk.APB1CLKDivider = apb1_div;
@@ -104,7 +106,8 @@ TEST(Clock, DividersReachTheTickTheTimersAndTheCore) {
 }
 
 TEST(Clock, RefusesWhatTheChipCannotDo) {
-    HAL_StatusTypeDef pll_without_input = HAL_OK, switch_to_dead_pll = HAL_OK, stop_feeding_hse = HAL_OK;
+    HAL_StatusTypeDef pll_without_input = HAL_OK, switch_to_dead_pll = HAL_OK,
+                      stop_feeding_hse = HAL_OK;
     uint32_t still = 0;
     run(
         [&] {

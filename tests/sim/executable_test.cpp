@@ -21,14 +21,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
+std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-fs::path scratch(const std::string& name) {
+fs::path scratch(const std::string &name) {
     fs::path d = fs::path(SIM_TEST_TMP) / name;
     fs::remove_all(d);
     fs::create_directories(d);
@@ -40,23 +40,25 @@ struct Exec {
     std::string out, err;
 };
 
-Exec run_demo(const std::string& args, const fs::path& dir) {
+Exec run_demo(const std::string &args, const fs::path &dir) {
     const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const std::string cmd = std::string(DEMO_FW_EXE) + " " + args + " >" + out.string() + " 2>" + err.string();
+    const std::string cmd =
+        std::string(DEMO_FW_EXE) + " " + args + " >" + out.string() + " 2>" + err.string();
     const int raw = std::system(cmd.c_str());
     Exec e{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     return e;
 }
 
 // Every file under `dir` with its size, modification time and content.
-std::map<std::string, std::string> snapshot(const fs::path& dir) {
+std::map<std::string, std::string> snapshot(const fs::path &dir) {
     std::map<std::string, std::string> m;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    for (const auto &e : fs::recursive_directory_iterator(dir)) {
         struct stat st {};
         ::stat(e.path().c_str(), &st);
         std::string v = std::to_string(st.st_size) + "@" + std::to_string(st.st_mtim.tv_sec) + "." +
                         std::to_string(st.st_mtim.tv_nsec);
-        if (e.is_regular_file() && st.st_size < (1 << 20)) v += ":" + slurp(e.path());
+        if (e.is_regular_file() && st.st_size < (1 << 20))
+            v += ":" + slurp(e.path());
         m[fs::relative(e.path(), dir).string()] = v;
     }
     return m;
@@ -65,11 +67,12 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
 TEST(Executable, SameScenarioTwiceGivesByteIdenticalTraces) {
     const fs::path d = scratch("determinism");
     const std::string scn = std::string(SCENARIO_DIR) + "/demo.scn";
-    const Exec a = run_demo("--board " + (d / "board").string() + " --scenario " + scn + " --trace " +
-                                (d / "a.jsonl").string() + " --phone-out " + (d / "phone.txt").string(),
-                            d);
-    const Exec b = run_demo("--board " + (d / "board").string() + " --scenario " + scn + " --trace " +
-                                (d / "b.jsonl").string(),
+    const Exec a =
+        run_demo("--board " + (d / "board").string() + " --scenario " + scn + " --trace " +
+                     (d / "a.jsonl").string() + " --phone-out " + (d / "phone.txt").string(),
+                 d);
+    const Exec b = run_demo("--board " + (d / "board").string() + " --scenario " + scn +
+                                " --trace " + (d / "b.jsonl").string(),
                             d);
     ASSERT_EQ(a.status, 0) << a.err;
     ASSERT_EQ(b.status, 0) << b.err;
@@ -105,7 +108,8 @@ TEST(Executable, MalformedScenarioIsRefusedWithItsLineAndTheBoardIsUntouched) {
     EXPECT_EQ(snapshot(d / "board"), before);
 
     // A board directory that does not exist yet is not created for a bad scenario.
-    const Exec f = run_demo("--board " + (d / "fresh").string() + " --scenario " + (d / "bad.scn").string(), d);
+    const Exec f = run_demo(
+        "--board " + (d / "fresh").string() + " --scenario " + (d / "bad.scn").string(), d);
     EXPECT_EQ(f.status, 2);
     EXPECT_FALSE(fs::exists(d / "fresh"));
 }
@@ -114,8 +118,12 @@ TEST(Executable, BadCommandLinesAndBoardDirectoriesAreBadInput) {
     const fs::path d = scratch("bad-args");
     const std::string scn = std::string(SCENARIO_DIR) + "/demo.scn";
     EXPECT_EQ(run_demo("--scenario " + scn, d).status, 2);  // no board
-    EXPECT_EQ(run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --pace -1", d).status, 2);
-    EXPECT_EQ(run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --console tty", d).status, 2);
+    EXPECT_EQ(
+        run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --pace -1", d).status,
+        2);
+    EXPECT_EQ(run_demo("--board " + (d / "b").string() + " --scenario " + scn + " --console tty", d)
+                  .status,
+              2);
     // A non-empty directory that is not a board directory is refused.
     fs::create_directories(d / "notaboard");
     std::ofstream(d / "notaboard" / "precious.txt") << "keep me";
@@ -133,7 +141,8 @@ TEST(Executable, RunEndsAtTheScenarioLength) {
         std::ofstream s(d / "short.scn");
         s << "version 1\nlength 5ms\n";
     }
-    const Exec e = run_demo("--board " + (d / "b").string() + " --scenario " + (d / "short.scn").string(), d);
+    const Exec e =
+        run_demo("--board " + (d / "b").string() + " --scenario " + (d / "short.scn").string(), d);
     EXPECT_EQ(e.status, 0) << e.err;
     EXPECT_NE(e.err.find("run length:   0.005000000 s"), std::string::npos) << e.err;
 }
@@ -153,8 +162,8 @@ TEST(Executable, ConsoleOnAPseudoTerminalTakesTypedBytesAndShowsOutput) {
     if (pid == 0) {
         dup2(err_pipe[1], 2);
         close(err_pipe[0]);
-        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(), "--console", "pty",
-              "--pace", "1", static_cast<char*>(nullptr));
+        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(),
+              "--console", "pty", "--pace", "1", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(err_pipe[1]);
@@ -171,14 +180,16 @@ TEST(Executable, ConsoleOnAPseudoTerminalTakesTypedBytesAndShowsOutput) {
     cfmakeraw(&tio);
     tcsetattr(fd, TCSANOW, &tio);
     std::string seen;
-    auto read_until = [&](const std::string& text) {
+    auto read_until = [&](const std::string &text) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline && seen.find(text) == std::string::npos) {
+        while (std::chrono::steady_clock::now() < deadline &&
+               seen.find(text) == std::string::npos) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 100) > 0) {
                 char buf[256];
                 const ssize_t n = read(fd, buf, sizeof buf);
-                if (n <= 0) break;
+                if (n <= 0)
+                    break;
                 seen.append(buf, static_cast<std::size_t>(n));
             }
         }
@@ -202,16 +213,16 @@ TEST(Executable, InterruptedRunStillWritesSummaryAndTrace) {
         std::ofstream s(d / "long.scn");
         s << "version 1\nlength 600s\n";
     }
-    const std::string board = (d / "b").string(), scn = (d / "long.scn").string(), trace = (d / "t.jsonl").string(),
-                      err = (d / "err.txt").string();
+    const std::string board = (d / "b").string(), scn = (d / "long.scn").string(),
+                      trace = (d / "t.jsonl").string(), err = (d / "err.txt").string();
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, 2);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
-        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(), "--trace", trace.c_str(),
-              "--pace", "1", static_cast<char*>(nullptr));
+        execl(DEMO_FW_EXE, DEMO_FW_EXE, "--board", board.c_str(), "--scenario", scn.c_str(),
+              "--trace", trace.c_str(), "--pace", "1", static_cast<char *>(nullptr));
         _exit(127);
     }
     usleep(400000);

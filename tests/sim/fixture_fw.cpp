@@ -11,10 +11,13 @@ TIM_HandleTypeDef htim6, htim7;
 
 namespace {
 std::function<void()> g_firmware;
-void trampoline() { g_firmware(); }
+void trampoline() {
+    g_firmware();
+}
 }  // namespace
 
-Run run(std::function<void()> firmware, sim::Time length_ns, std::vector<sim::ScenarioEvent> events) {
+Run run(std::function<void()> firmware, sim::Time length_ns,
+        std::vector<sim::ScenarioEvent> events) {
     hooks = Hooks{};
     huart1 = UART_HandleTypeDef{};
     huart3 = UART_HandleTypeDef{};
@@ -37,7 +40,7 @@ Run run(std::function<void()> firmware, sim::Time length_ns, std::vector<sim::Sc
     return r;
 }
 
-sim::ScenarioEvent console_bytes(sim::Time at, const std::string& bytes) {
+sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes) {
     sim::ScenarioEvent e;
     e.at_ns = at;
     e.kind = sim::ScenarioEventKind::ConsoleBytes;
@@ -45,7 +48,7 @@ sim::ScenarioEvent console_bytes(sim::Time at, const std::string& bytes) {
     return e;
 }
 
-sim::ScenarioEvent phone_bytes(sim::Time at, const std::string& bytes) {
+sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes) {
     sim::ScenarioEvent e = console_bytes(at, bytes);
     e.kind = sim::ScenarioEventKind::PhoneBytes;
     return e;
@@ -61,8 +64,9 @@ sim::ScenarioEvent pin(sim::Time at, char port, unsigned pin_number, unsigned le
     return e;
 }
 
-void init_uart(UART_HandleTypeDef& h, USART_TypeDef* instance, DMA_HandleTypeDef& dma, DMA_Channel_TypeDef* channel,
-               IRQn_Type dma_irq, uint32_t dma_priority, uint32_t mode) {
+void init_uart(UART_HandleTypeDef &h, USART_TypeDef *instance, DMA_HandleTypeDef &dma,
+               DMA_Channel_TypeDef *channel, IRQn_Type dma_irq, uint32_t dma_priority,
+               uint32_t mode) {
     dma.Instance = channel;
     dma.Init.Request = DMA_REQUEST_2;
     dma.Init.Direction = DMA_PERIPH_TO_MEMORY;
@@ -87,13 +91,14 @@ void init_uart(UART_HandleTypeDef& h, USART_TypeDef* instance, DMA_HandleTypeDef
     HAL_NVIC_EnableIRQ(dma_irq);
 }
 
-void init_tim(TIM_HandleTypeDef& h, TIM_TypeDef* instance, uint32_t psc, uint32_t arr, IRQn_Type irq,
-              uint32_t priority, bool preload) {
+void init_tim(TIM_HandleTypeDef &h, TIM_TypeDef *instance, uint32_t psc, uint32_t arr,
+              IRQn_Type irq, uint32_t priority, bool preload) {
     h.Instance = instance;
     h.Init.Prescaler = psc;
     h.Init.CounterMode = TIM_COUNTERMODE_UP;
     h.Init.Period = arr;
-    h.Init.AutoReloadPreload = preload ? TIM_AUTORELOAD_PRELOAD_ENABLE : TIM_AUTORELOAD_PRELOAD_DISABLE;
+    h.Init.AutoReloadPreload =
+        preload ? TIM_AUTORELOAD_PRELOAD_ENABLE : TIM_AUTORELOAD_PRELOAD_DISABLE;
     HAL_TIM_Base_Init(&h);
     HAL_NVIC_SetPriority(irq, priority, 0);
     HAL_NVIC_EnableIRQ(irq);
@@ -103,24 +108,27 @@ void idle() {
     for (;;) __WFI();
 }
 
-std::vector<std::string> records(const std::string& trace, const std::string& type) {
+std::vector<std::string> records(const std::string &trace, const std::string &type) {
     std::vector<std::string> out;
     const std::string needle = "\"type\":\"" + type + "\"";
     std::size_t pos = 0;
     while (pos < trace.size()) {
         std::size_t end = trace.find('\n', pos);
-        if (end == std::string::npos) end = trace.size();
+        if (end == std::string::npos)
+            end = trace.size();
         const std::string line = trace.substr(pos, end - pos);
-        if (line.find(needle) != std::string::npos) out.push_back(line);
+        if (line.find(needle) != std::string::npos)
+            out.push_back(line);
         pos = end + 1;
     }
     return out;
 }
 
-long long field(const std::string& record, const std::string& key) {
+long long field(const std::string &record, const std::string &key) {
     const std::string needle = "\"" + key + "\":";
     const std::size_t p = record.find(needle);
-    if (p == std::string::npos) return -1;
+    if (p == std::string::npos)
+        return -1;
     return std::strtoll(record.c_str() + p + needle.size(), nullptr, 10);
 }
 
@@ -130,27 +138,43 @@ using fixture::hooks;
 
 extern "C" {
 
-void SysTick_Handler(void) { HAL_IncTick(); }
-void TIM6_DAC_IRQHandler(void) { HAL_TIM_IRQHandler(&fixture::htim6); }
-void TIM7_IRQHandler(void) { HAL_TIM_IRQHandler(&fixture::htim7); }
-void DMA1_Channel3_IRQHandler(void) { HAL_DMA_IRQHandler(&fixture::hdma_rx3); }
-void DMA1_Channel5_IRQHandler(void) { HAL_DMA_IRQHandler(&fixture::hdma_rx1); }
+void SysTick_Handler(void) {
+    HAL_IncTick();
+}
+void TIM6_DAC_IRQHandler(void) {
+    HAL_TIM_IRQHandler(&fixture::htim6);
+}
+void TIM7_IRQHandler(void) {
+    HAL_TIM_IRQHandler(&fixture::htim7);
+}
+void DMA1_Channel3_IRQHandler(void) {
+    HAL_DMA_IRQHandler(&fixture::hdma_rx3);
+}
+void DMA1_Channel5_IRQHandler(void) {
+    HAL_DMA_IRQHandler(&fixture::hdma_rx1);
+}
 void EXTI0_IRQHandler(void) {
-    if (hooks.exti0) hooks.exti0();
+    if (hooks.exti0)
+        hooks.exti0();
 }
 void EXTI1_IRQHandler(void) {
-    if (hooks.exti1) hooks.exti1();
+    if (hooks.exti1)
+        hooks.exti1();
 }
 
-void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef* htim) {
-    if (htim->Instance == TIM7 && hooks.tim7) hooks.tim7();
-    if (htim->Instance == TIM6 && hooks.tim6) hooks.tim6();
+void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
+    if (htim->Instance == TIM7 && hooks.tim7)
+        hooks.tim7();
+    if (htim->Instance == TIM6 && hooks.tim6)
+        hooks.tim6();
 }
-void HAL_UART_RxCpltCallback(UART_HandleTypeDef* huart) {
-    if (hooks.rx_cplt) hooks.rx_cplt(huart);
+void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
+    if (hooks.rx_cplt)
+        hooks.rx_cplt(huart);
 }
-void HAL_UART_RxHalfCpltCallback(UART_HandleTypeDef* huart) {
-    if (hooks.rx_half) hooks.rx_half(huart);
+void HAL_UART_RxHalfCpltCallback(UART_HandleTypeDef *huart) {
+    if (hooks.rx_half)
+        hooks.rx_half(huart);
 }
 
 }  // extern "C"

@@ -15,12 +15,12 @@ namespace fixture {
 // Hooks called by the handlers and callbacks defined in fixture_fw.cpp; cleared
 // before every run.
 struct Hooks {
-    std::function<void()> tim7;                             // HAL_TIM_PeriodElapsedCallback for TIM7
-    std::function<void()> tim6;                             // ... for TIM6
-    std::function<void(UART_HandleTypeDef*)> rx_cplt;       // HAL_UART_RxCpltCallback
-    std::function<void(UART_HandleTypeDef*)> rx_half;       // HAL_UART_RxHalfCpltCallback
-    std::function<void()> exti0;                            // EXTI0_IRQHandler
-    std::function<void()> exti1;                            // EXTI1_IRQHandler
+    std::function<void()> tim7;                         // HAL_TIM_PeriodElapsedCallback for TIM7
+    std::function<void()> tim6;                         // ... for TIM6
+    std::function<void(UART_HandleTypeDef *)> rx_cplt;  // HAL_UART_RxCpltCallback
+    std::function<void(UART_HandleTypeDef *)> rx_half;  // HAL_UART_RxHalfCpltCallback
+    std::function<void()> exti0;                        // EXTI0_IRQHandler
+    std::function<void()> exti1;                        // EXTI1_IRQHandler
 };
 extern Hooks hooks;
 
@@ -39,21 +39,22 @@ struct Run {
 Run run(std::function<void()> firmware, sim::Time length_ns,
         std::vector<sim::ScenarioEvent> events = {});
 
-sim::ScenarioEvent console_bytes(sim::Time at, const std::string& bytes);
-sim::ScenarioEvent phone_bytes(sim::Time at, const std::string& bytes);
+sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes);
+sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes);
 sim::ScenarioEvent pin(sim::Time at, char port, unsigned pin, unsigned level);
 
 // Firmware building blocks, as a firmware would write them.
-void init_uart(UART_HandleTypeDef& h, USART_TypeDef* instance, DMA_HandleTypeDef& dma,
-               DMA_Channel_TypeDef* channel, IRQn_Type dma_irq, uint32_t dma_priority, uint32_t mode);
-void init_tim(TIM_HandleTypeDef& h, TIM_TypeDef* instance, uint32_t psc, uint32_t arr, IRQn_Type irq,
-              uint32_t priority, bool preload = true);
+void init_uart(UART_HandleTypeDef &h, USART_TypeDef *instance, DMA_HandleTypeDef &dma,
+               DMA_Channel_TypeDef *channel, IRQn_Type dma_irq, uint32_t dma_priority,
+               uint32_t mode);
+void init_tim(TIM_HandleTypeDef &h, TIM_TypeDef *instance, uint32_t psc, uint32_t arr,
+              IRQn_Type irq, uint32_t priority, bool preload = true);
 // Sleeps until the run ends.
 [[noreturn]] void idle();
 
 // Trace lines whose "type" is `type`.
-std::vector<std::string> records(const std::string& trace, const std::string& type);
+std::vector<std::string> records(const std::string &trace, const std::string &type);
 // Integer field of a JSON-lines record.
-long long field(const std::string& record, const std::string& key);
+long long field(const std::string &record, const std::string &key);
 
 }  // namespace fixture

@@ -45,8 +45,8 @@ TEST(Halt, ReceptionWithBytesOnTheWayKeepsTheCoreWaiting) {
     bool woke = false;
     auto r = run(
         [&] {
-            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
-                               DMA_CIRCULAR);
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
             HAL_UART_Receive_DMA(&fixture::huart3, &byte, 1);
             __WFI();  // the scenario's byte will wake it
             woke = true;
@@ -93,7 +93,7 @@ TEST(Halt, FirmwareFaultEndsTheRunWithTraceAndSummary) {
         [] {
             HAL_Init();
             HAL_Delay(4);
-            volatile uint32_t* nowhere = nullptr;
+            volatile uint32_t *nowhere = nullptr;
             *nowhere = 1;  // the chip would take a hard fault
         },
         1000000000);
@@ -143,10 +143,12 @@ TEST(RunEnd, RunLengthEndsTheRunFromInsideNestedHandlers) {
 
 TEST(RunEnd, SecondRunStartsFromPowerOnState) {
     uint32_t tick_at_start = 1;
-    run([] {
-        HAL_Init();
-        HAL_Delay(50);
-    }, 1000000000);
+    run(
+        [] {
+            HAL_Init();
+            HAL_Delay(50);
+        },
+        1000000000);
     run([&] { tick_at_start = HAL_GetTick(); }, 1000000);
     EXPECT_EQ(tick_at_start, 0u);
 }

@@ -97,18 +97,21 @@ TEST(Scheduler, EventsComeInTimeOrderAndEqualTimesInInsertionOrder) {
     s.schedule(10, &r, 4);
     s.schedule(30, &r, 5);
     while (!s.empty()) s.run_next();
-    const std::vector<std::pair<sim::Time, std::uint64_t>> expected = {{10, 2}, {10, 4}, {30, 5}, {50, 1}, {50, 3}};
+    const std::vector<std::pair<sim::Time, std::uint64_t>> expected = {
+        {10, 2}, {10, 4}, {30, 5}, {50, 1}, {50, 3}};
     EXPECT_EQ(r.seen, expected);
     EXPECT_EQ(s.now(), 50u);
 }
 
 TEST(Scheduler, ScaledCeilIsExactAndDoesNotOverflow) {
-    EXPECT_EQ(sim::scaled_ceil(20, 1000000000u, 2u * 115200u), 86806u);           // one 8N1 byte
-    EXPECT_EQ(sim::scaled_ceil(2000, 1000000000u, 2u * 115200u), 8680556u);       // 100 bytes
-    EXPECT_EQ(sim::scaled_ceil(48000, 1000000000u, 48000000u), 1000000u);         // whole result stays exact
-    EXPECT_EQ(sim::scaled_ceil(1, 1000000000u, 48000000u), 21u);                  // rounded up
-    const std::uint64_t year_of_ticks = 365ull * 24 * 3600 * 1000;               // 1 ms ticks for a year
-    EXPECT_EQ(sim::scaled_ceil(year_of_ticks * 48000u, 1000000000u, 48000000u), year_of_ticks * 1000000u);
+    EXPECT_EQ(sim::scaled_ceil(20, 1000000000u, 2u * 115200u), 86806u);      // one 8N1 byte
+    EXPECT_EQ(sim::scaled_ceil(2000, 1000000000u, 2u * 115200u), 8680556u);  // 100 bytes
+    EXPECT_EQ(sim::scaled_ceil(48000, 1000000000u, 48000000u),
+              1000000u);                                            // whole result stays exact
+    EXPECT_EQ(sim::scaled_ceil(1, 1000000000u, 48000000u), 21u);    // rounded up
+    const std::uint64_t year_of_ticks = 365ull * 24 * 3600 * 1000;  // 1 ms ticks for a year
+    EXPECT_EQ(sim::scaled_ceil(year_of_ticks * 48000u, 1000000000u, 48000000u),
+              year_of_ticks * 1000000u);
 }
 
 }  // namespace

@@ -11,15 +11,16 @@ using fixture::run;
 
 namespace {
 
-std::vector<sim::Time> tim7_times(std::function<void(std::vector<sim::Time>&)> on_tick, uint32_t psc, uint32_t arr,
-                                  bool preload, sim::Time length) {
+std::vector<sim::Time> tim7_times(std::function<void(std::vector<sim::Time> &)> on_tick,
+                                  uint32_t psc, uint32_t arr, bool preload, sim::Time length) {
     std::vector<sim::Time> at;
     run(
         [&] {
             HAL_Init();
             fixture::hooks.tim7 = [&] {
                 at.push_back(sim::board().now());
-                if (on_tick) on_tick(at);
+                if (on_tick)
+                    on_tick(at);
             };
             fixture::init_tim(fixture::htim7, TIM7, psc, arr, TIM7_IRQn, 2, preload);
             HAL_TIM_Base_Start_IT(&fixture::htim7);
@@ -43,8 +44,9 @@ TEST(Timer, PeriodIsPrescalerTimesReloadOverTheTimerClock) {
 
 TEST(Timer, PreloadedReloadValueAppliesFromTheNextPeriod) {
     const auto at = tim7_times(
-        [](std::vector<sim::Time>& times) {
-            if (times.size() == 1) __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
+        [](std::vector<sim::Time> &times) {
+            if (times.size() == 1)
+                __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
         },
         47, 9999, true, 30000000);
     // Written during the period that began at 10 ms: that period keeps its 10 ms,
@@ -61,7 +63,7 @@ TEST(Timer, ImmediateReloadChangeActsOnTheRunningPeriod) {
             fixture::hooks.tim7 = [&] { at.push_back(sim::board().now()); };
             fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2, false);
             HAL_TIM_Base_Start_IT(&fixture::htim7);
-            HAL_Delay(2);  // counter at 3000 after 3 ms
+            HAL_Delay(2);                                     // counter at 3000 after 3 ms
             __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 3999);  // still ahead: update at 4 ms
             HAL_Delay(5);  // 9 ms: updates at 4 and 8 ms, counter at 1000
             __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 999);  // behind: run to 65535 and wrap first
@@ -86,7 +88,7 @@ TEST(Timer, StopHaltsUpdatesAndStartResumesTheCount) {
             HAL_Delay(2);  // 3 ms: updates at 1, 2, 3 ms; counter at 0 after the third
             for (int i = 0; i < 24000; ++i) __NOP();  // half a period more
             HAL_TIM_Base_Stop_IT(&fixture::htim6);
-            HAL_Delay(9);  // stopped until 13 ms
+            HAL_Delay(9);                            // stopped until 13 ms
             HAL_TIM_Base_Start_IT(&fixture::htim6);  // the remaining half period, then every 1 ms
             fixture::idle();
         },
@@ -124,7 +126,8 @@ TEST(Gpio, UndrivenInputsFollowTheirPullAndScenarioDrivesWin) {
             fixture::idle();
         },
         5000000,
-        {fixture::pin(1000000, 'A', 12, 0), fixture::pin(1000000, 'A', 4, 1), fixture::pin(1000000, 'B', 12, 1)});
+        {fixture::pin(1000000, 'A', 12, 0), fixture::pin(1000000, 'A', 4, 1),
+         fixture::pin(1000000, 'B', 12, 1)});
     const std::vector<int> expected = {1, 0, 0, 0, 1, 1};
     EXPECT_EQ(seen, expected);
     const auto pins = fixture::records(r.trace, "pin");
@@ -166,8 +169,9 @@ TEST(Gpio, OutputsDriveTheirPinsAndEveryChangeIsTraced) {
     const std::vector<int> expected = {0, 1, 1, 0, 1, 0};
     EXPECT_EQ(seen, expected);
     int pa10_changes = 0;
-    for (const auto& p : fixture::records(r.trace, "pin"))
-        if (p.find("\"PA10\"") != std::string::npos) ++pa10_changes;
+    for (const auto &p : fixture::records(r.trace, "pin"))
+        if (p.find("\"PA10\"") != std::string::npos)
+            ++pa10_changes;
     EXPECT_EQ(pa10_changes, 4);  // three toggles and the de-initialisation
 }
 

@@ -23,8 +23,8 @@ TEST(Timing, BlockingTransmitTakesTenBitTimesPerByte) {
     auto r = run(
         [&] {
             HAL_Init();
-            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
-                               DMA_CIRCULAR);
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
             before = sim::board().now();
             status = HAL_UART_Transmit(&fixture::huart3, kHundred, 100, 1000);
             after = sim::board().now();
@@ -75,8 +75,8 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
     auto r = run(
         [&] {
             HAL_Init();
-            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
-                               DMA_CIRCULAR);
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
             HAL_NVIC_SetPriority(EXTI0_IRQn, 10, 0);
             HAL_NVIC_EnableIRQ(EXTI0_IRQn);
             fixture::hooks.exti0 = [&] {
@@ -84,7 +84,8 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
                 low_ran_at = sim::board().now();
             };
             fixture::hooks.tim7 = [&] {
-                if (!order.empty()) return;
+                if (!order.empty())
+                    return;
                 order.push_back("tick begin");
                 HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);  // pended at priority 10: must wait
                 ticks_before = HAL_GetTick();
@@ -107,8 +108,9 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
     EXPECT_EQ(ticks_after - ticks_before, 8u);
     // The trace shows SysTick entered at depth 2, inside TIM7.
     bool nested = false;
-    for (const auto& rec : fixture::records(r.trace, "irq_enter"))
-        if (rec.find("\"SysTick\"") != std::string::npos && fixture::field(rec, "depth") == 2) nested = true;
+    for (const auto &rec : fixture::records(r.trace, "irq_enter"))
+        if (rec.find("\"SysTick\"") != std::string::npos && fixture::field(rec, "depth") == 2)
+            nested = true;
     EXPECT_TRUE(nested);
     EXPECT_GE(r.result.summary.irqs().at("TIM7").worst_ns, 8680556u);
 }
@@ -121,13 +123,15 @@ TEST(Priorities, ConsoleReceiveInterruptWaitsForTheTick) {
     run(
         [&] {
             HAL_Init();
-            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
-                               DMA_CIRCULAR);
-            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef*) {
-                if (!rx_at) rx_at = sim::board().now();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *) {
+                if (!rx_at)
+                    rx_at = sim::board().now();
             };
             fixture::hooks.tim7 = [&] {
-                if (tick_end) return;
+                if (tick_end)
+                    return;
                 HAL_UART_Transmit(&fixture::huart3, kHundred, 100, 1000);
                 tick_end = sim::board().now();
             };
@@ -190,7 +194,7 @@ TEST(Priorities, EqualPriorityDoesNotPreemptAndLowerNumberGoesFirst) {
             fixture::idle();
         },
         1000000);
-    const std::vector<std::string> expected = {"exti1 begin", "exti1 end", "exti0", "unmask",
+    const std::vector<std::string> expected = {"exti1 begin", "exti1 end",   "exti0",     "unmask",
                                                "exti0",       "exti1 begin", "exti1 end", "exti0"};
     EXPECT_EQ(order, expected);
 }

@@ -11,7 +11,6 @@ using fixture::run;
 
 namespace {
 
-
 struct Event {
     char kind;  // 'H' half, 'C' complete
     uint32_t cndtr;
@@ -20,7 +19,8 @@ struct Event {
 
 void start_board_uart3(uint32_t mode) {
     HAL_Init();
-    fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10, mode);
+    fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                       DMA1_Channel3_IRQn, 10, mode);
 }
 
 TEST(UartDma, CircularReceptionCallsHalfAndCompleteAtTheRightCountsAndWraps) {
@@ -31,10 +31,11 @@ TEST(UartDma, CircularReceptionCallsHalfAndCompleteAtTheRightCountsAndWraps) {
         [&] {
             start_board_uart3(DMA_CIRCULAR);
             auto note = [&](char k) {
-                events.push_back({k, __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
+                events.push_back(
+                    {k, __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
             };
-            fixture::hooks.rx_half = [&, note](UART_HandleTypeDef*) { note('H'); };
-            fixture::hooks.rx_cplt = [&, note](UART_HandleTypeDef*) { note('C'); };
+            fixture::hooks.rx_half = [&, note](UART_HandleTypeDef *) { note('H'); };
+            fixture::hooks.rx_cplt = [&, note](UART_HandleTypeDef *) { note('C'); };
             EXPECT_EQ(HAL_UART_Receive_DMA(&fixture::huart3, buf, 4), HAL_OK);
             again = HAL_UART_Receive_DMA(&fixture::huart3, buf, 4);
             fixture::idle();
@@ -49,7 +50,7 @@ TEST(UartDma, CircularReceptionCallsHalfAndCompleteAtTheRightCountsAndWraps) {
     EXPECT_EQ(events[1].kind, 'C');
     EXPECT_EQ(events[1].cndtr, 4u);  // reloaded: circular
     EXPECT_EQ(events[2].kind, 'H');
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "efcd");
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 4), "efcd");
     EXPECT_EQ(fixture::huart3.RxState, HAL_UART_STATE_BUSY_RX);
     EXPECT_EQ(r.result.summary.ports().at("USART3").rx, 6u);
 }
@@ -60,11 +61,13 @@ TEST(UartDma, NormalModeStopsWhenFullAndLaterBytesAreLost) {
     auto r = run(
         [&] {
             start_board_uart3(DMA_NORMAL);
-            fixture::hooks.rx_half = [&](UART_HandleTypeDef*) {
-                events.push_back({'H', __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
+            fixture::hooks.rx_half = [&](UART_HandleTypeDef *) {
+                events.push_back(
+                    {'H', __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
             };
-            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef* h) {
-                events.push_back({'C', __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *h) {
+                events.push_back(
+                    {'C', __HAL_DMA_GET_COUNTER(&fixture::hdma_rx3), sim::board().now()});
                 EXPECT_EQ(h->RxState, HAL_UART_STATE_READY);
             };
             HAL_UART_Receive_DMA(&fixture::huart3, buf, 3);
@@ -76,7 +79,7 @@ TEST(UartDma, NormalModeStopsWhenFullAndLaterBytesAreLost) {
     EXPECT_EQ(events[0].cndtr, 1u);
     EXPECT_EQ(events[1].kind, 'C');
     EXPECT_EQ(events[1].cndtr, 0u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "xyz");
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 3), "xyz");
     EXPECT_EQ(r.result.summary.ports().at("USART3").rx, 3u);
     EXPECT_EQ(r.result.summary.ports().at("USART3").lost, 2u);
     const auto lost = fixture::records(r.trace, "uart_rx_lost");
@@ -93,8 +96,8 @@ TEST(UartDma, OneByteCircularBufferGivesHalfThenCompleteForEveryByte) {
     auto r = run(
         [&] {
             start_board_uart3(DMA_CIRCULAR);
-            fixture::hooks.rx_half = [&](UART_HandleTypeDef*) { kinds += 'H'; };
-            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef*) {
+            fixture::hooks.rx_half = [&](UART_HandleTypeDef *) { kinds += 'H'; };
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *) {
                 kinds += 'C';
                 got += static_cast<char>(byte);
                 // The firmware re-arms after every byte; the running circular
@@ -117,7 +120,7 @@ TEST(UartDma, BytesBeforeReceptionStartsAreLostAndStopEndsReception) {
     auto r = run(
         [&] {
             start_board_uart3(DMA_CIRCULAR);
-            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef*) { ++completes; };
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *) { ++completes; };
             HAL_Delay(2);  // "ab" arrives meanwhile: nobody listens
             HAL_UART_Receive_DMA(&fixture::huart3, buf, 2);
             HAL_Delay(2);  // "cd" received
@@ -133,8 +136,8 @@ TEST(UartDma, BytesBeforeReceptionStartsAreLostAndStopEndsReception) {
          fixture::console_bytes(6500000, "ef"), fixture::console_bytes(12000000, "gh")});
     EXPECT_EQ(restart, HAL_OK);
     EXPECT_EQ(completes, 2);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 2), "cd");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf + 4), 2), "gh");
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 2), "cd");
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf + 4), 2), "gh");
     EXPECT_EQ(r.result.summary.ports().at("USART3").lost, 4u);
 }
 
@@ -144,10 +147,11 @@ TEST(UartDma, PhoneLinkPairsArriveOnUsart1AtPriorityZero) {
     run(
         [&] {
             HAL_Init();
-            fixture::init_uart(fixture::huart1, USART1, fixture::hdma_rx1, DMA1_Channel5, DMA1_Channel5_IRQn, 0,
-                               DMA_CIRCULAR);
-            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef* h) {
-                if (h->Instance == USART1) pairs.emplace_back(reinterpret_cast<char*>(pair), 2);
+            fixture::init_uart(fixture::huart1, USART1, fixture::hdma_rx1, DMA1_Channel5,
+                               DMA1_Channel5_IRQn, 0, DMA_CIRCULAR);
+            fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *h) {
+                if (h->Instance == USART1)
+                    pairs.emplace_back(reinterpret_cast<char *>(pair), 2);
             };
             HAL_UART_Receive_DMA(&fixture::huart1, pair, 2);
             const uint8_t msg[] = "Q=0;1;\n";

@@ -9,13 +9,15 @@
 int firmware_main();
 
 namespace {
-void run_image() { (void)firmware_main(); }
+void run_image() {
+    (void)firmware_main();
+}
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     try {
         return sim::sim_main(argc, argv, &run_image);
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "simulator internal error: %s\n", e.what());
     } catch (...) {
         std::fprintf(stderr, "simulator internal error\n");

@@ -18,9 +18,11 @@ int firmware_main();
 
 namespace {
 
-void run_image() { (void)firmware_main(); }
+void run_image() {
+    (void)firmware_main();
+}
 
-double measure(double virtual_s, const std::string& trace, sim::RunResult& result) {
+double measure(double virtual_s, const std::string &trace, sim::RunResult &result) {
     sim::RunConfig cfg;
     cfg.length_ns = static_cast<sim::Time>(virtual_s * 1e9);
     cfg.trace_path = trace;
@@ -33,7 +35,7 @@ double measure(double virtual_s, const std::string& trace, sim::RunResult& resul
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     const double virtual_s = argc > 1 ? std::atof(argv[1]) : 600.0;
     const std::string trace = argc > 2 ? argv[2] : "/tmp/sim_speed_trace.jsonl";
     if (!(virtual_s > 0.0)) {
@@ -57,7 +59,9 @@ int main(int argc, char** argv) {
             std::_Exit(0);
         }
         int status = 0;
-        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0)
+            ++failures;
     }
     return failures == 0 ? 0 : 1;
 }

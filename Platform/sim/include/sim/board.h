@@ -36,16 +36,16 @@ struct WakeSource {
 };
 
 class Board {
-public:
+  public:
     Board();
     ~Board();
-    Board(const Board&) = delete;
-    Board& operator=(const Board&) = delete;
+    Board(const Board &) = delete;
+    Board &operator=(const Board &) = delete;
 
-    Scheduler& sched() { return sched_; }
-    Nvic& nvic() { return nvic_; }
-    Trace& trace() { return trace_; }
-    Summary& summary() { return summary_; }
+    Scheduler &sched() { return sched_; }
+    Nvic &nvic() { return nvic_; }
+    Trace &trace() { return trace_; }
+    Summary &summary() { return summary_; }
     Time now() const { return sched_.now(); }
 
     // Core clock in Hz (SystemCoreClock); NOP time and SysTick derive from it.
@@ -58,13 +58,14 @@ public:
     void advance_by(Time dt) { advance_to(now() + dt); }
     // Delivers the earliest event (and the interrupts it makes runnable). Halts when
     // the queue is empty: nothing can ever change again.
-    void advance_to_next_event(const char* waiting_in);
+    void advance_to_next_event(const char *waiting_in);
     // One core clock (NOP).
     void core_cycle();
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
     void take_interrupts() {
-        if (nvic_.any_pending()) dispatch();
+        if (nvic_.any_pending())
+            dispatch();
     }
     void wait_for_interrupt();
     // PRIMASK cleared: what was held back runs now.
@@ -81,31 +82,31 @@ public:
     // each handler).
     void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
     void run_watchers() {
-        for (auto& w : watchers_) w();
+        for (auto &w : watchers_) w();
     }
     // Settlers update registers that change with time (timer counters) once the
     // clock has moved, before firmware code runs again.
     void add_settler(std::function<void()> s) { settlers_.push_back(std::move(s)); }
     void run_settlers() {
-        for (auto& s : settlers_) s();
+        for (auto &s : settlers_) s();
     }
-    static const char* irq_name(int irq);
+    static const char *irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
 
     // ---- ending ------------------------------------------------------------
-    [[noreturn]] void halt(const std::string& reason);
-    [[noreturn]] void end_run(Ending ending, const std::string& reason);
+    [[noreturn]] void halt(const std::string &reason);
+    [[noreturn]] void end_run(Ending ending, const std::string &reason);
     // A flag set asynchronously (by a signal handler) to end the run early; looked at
     // before every event.
-    void set_stop_flag(const volatile int* flag) { stop_flag_ = flag; }
+    void set_stop_flag(const volatile int *flag) { stop_flag_ = flag; }
     void set_run_length(Time t);
     Time run_length() const { return run_length_; }
     // The runner's landing point; end_run jumps here (with the signal mask saved,
     // since a fault ends the run from a signal handler).
-    sigjmp_buf& landing() { return landing_; }
+    sigjmp_buf &landing() { return landing_; }
     // A fault of the firmware (invalid memory access, trap): traced, and the board
     // halts as the chip does in its spinning fault handler.
-    [[noreturn]] void fault(const std::string& what);
+    [[noreturn]] void fault(const std::string &what);
     bool ended() const { return ended_; }
 
     // Everything not owned by the core (peripheral models) hangs off here and is torn
@@ -116,29 +117,31 @@ public:
     // The board's one model of type T, created on first use. The lookup is cached
     // per type and board, since HAL calls reach their model on every call.
     template <typename T>
-    T& model() {
+    T &model() {
         static std::uint64_t cached_serial = 0;
-        static T* cached = nullptr;
-        if (cached_serial == serial_) return *cached;
-        T* found = nullptr;
-        for (auto& m : models_) {
-            if (auto* p = dynamic_cast<T*>(m.get())) found = p;
+        static T *cached = nullptr;
+        if (cached_serial == serial_)
+            return *cached;
+        T *found = nullptr;
+        for (auto &m : models_) {
+            if (auto *p = dynamic_cast<T *>(m.get()))
+                found = p;
         }
         if (!found) {
             models_.push_back(std::make_unique<T>(*this));
-            found = static_cast<T*>(models_.back().get());
+            found = static_cast<T *>(models_.back().get());
         }
         cached_serial = serial_;
         cached = found;
         return *found;
     }
 
-    Console* console = nullptr;
+    Console *console = nullptr;
     // Serial input events of the scenario not yet delivered (phone link, console):
     // a reception waiting for them can still wake the core.
     std::uint32_t scenario_serial_pending[2] = {0, 0};
 
-private:
+  private:
     class RunEnd;
     void dispatch();
     void deliver_due_events();
@@ -162,12 +165,12 @@ private:
     std::array<IrqStats, kIrqSlots> stats_;
     bool trace_systick_ = false;
     bool ended_ = false;
-    const volatile int* stop_flag_ = nullptr;
+    const volatile int *stop_flag_ = nullptr;
     sigjmp_buf landing_;
 };
 
 // The board the firmware is running on. Valid only during a run.
-Board& board();
+Board &board();
 bool board_exists();
 
 }  // namespace sim

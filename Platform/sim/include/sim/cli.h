@@ -20,11 +20,11 @@ struct CliOptions {
 };
 
 // False with a message for anything unknown, missing or malformed.
-bool parse_cli(const std::vector<std::string>& args, CliOptions& out, std::string& error);
-std::string cli_usage(const std::string& program);
+bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::string &error);
+std::string cli_usage(const std::string &program);
 
 // The whole executable: parse, load the scenario, open the board directory, run,
 // print the summary; returns the exit status.
-int sim_main(int argc, char** argv, void (*firmware)());
+int sim_main(int argc, char **argv, void (*firmware)());
 
 }  // namespace sim

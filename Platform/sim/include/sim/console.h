@@ -21,20 +21,20 @@ enum class ConsoleMode { Stdout, Pty, Capture, Discard };
 
 struct ConsoleConfig {
     ConsoleMode mode = ConsoleMode::Stdout;
-    std::string* console_capture = nullptr;  // ConsoleMode::Capture
+    std::string *console_capture = nullptr;  // ConsoleMode::Capture
     std::string phone_path;                  // file for phone-link output; empty: none
-    std::string* phone_capture = nullptr;    // phone-link output into a string (tests)
+    std::string *phone_capture = nullptr;    // phone-link output into a string (tests)
     double pace = 0.0;                       // 0: as fast as possible; else virtual <= wall x pace
 };
 
 class Console final : public EventSink {
-public:
-    explicit Console(Board& b) : board_(b) {}
+  public:
+    explicit Console(Board &b) : board_(b) {}
     ~Console();
 
     // Opens the streams; prints the pty's path on stderr. False with a message on
     // failure.
-    bool open(const ConsoleConfig& cfg, std::string& error);
+    bool open(const ConsoleConfig &cfg, std::string &error);
     void close();
 
     void console_out(std::uint8_t byte);
@@ -42,23 +42,25 @@ public:
     void flush();
 
     // Receives what is typed into the pty (the console receive line).
-    void set_input_handler(std::function<void(const std::uint8_t*, std::size_t)> h) { input_ = std::move(h); }
+    void set_input_handler(std::function<void(const std::uint8_t *, std::size_t)> h) {
+        input_ = std::move(h);
+    }
     bool interactive() const { return pty_fd_ >= 0; }
-    const std::string& pty_path() const { return pty_path_; }
+    const std::string &pty_path() const { return pty_path_; }
 
     void on_event(Time when, std::uint64_t tag) override;
 
-private:
+  private:
     void pace_to(Time virtual_now);
     void poll_pty();
 
-    Board& board_;
+    Board &board_;
     ConsoleConfig cfg_;
-    std::FILE* phone_file_ = nullptr;
+    std::FILE *phone_file_ = nullptr;
     int pty_fd_ = -1;
     std::string pty_path_;
     std::string out_buf_;
-    std::function<void(const std::uint8_t*, std::size_t)> input_;
+    std::function<void(const std::uint8_t *, std::size_t)> input_;
     std::chrono::steady_clock::time_point wall_start_;
     bool periodic_ = false;
 };

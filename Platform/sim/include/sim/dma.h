@@ -12,13 +12,12 @@
 
 #include "sim/board.h"
 
-
 namespace sim {
 
-void install_dma(Board& b);
+void install_dma(Board &b);
 
 // Starts a channel (1..7) from the HAL with full host pointers.
-void dma_start(int channel, volatile void* periph, void* memory, std::uint32_t count);
+void dma_start(int channel, volatile void *periph, void *memory, std::uint32_t count);
 
 // A peripheral asks channel `channel` to take `byte` with request line `request`
 // (the CSELR selection the peripheral is wired to). False when the channel is not
@@ -29,7 +28,7 @@ bool dma_request_rx(int channel, std::uint32_t request, std::uint8_t byte);
 // Whether a channel is enabled and still has room (so a byte could be taken).
 bool dma_rx_ready(int channel, std::uint32_t request);
 
-int dma_channel_number(const void* channel_regs);  // 1..7, 0 if not a DMA1 channel
+int dma_channel_number(const void *channel_regs);  // 1..7, 0 if not a DMA1 channel
 
 }  // namespace sim
 
@@ -38,6 +37,7 @@ int dma_channel_number(const void* channel_regs);  // 1..7, 0 if not a DMA1 chan
 namespace sim {
 
 // The vendor's HAL_DMA_Start_IT, with host pointers (used by the UART functions).
-HAL_StatusTypeDef dma_start_it(DMA_HandleTypeDef* hdma, volatile void* periph, void* memory, std::uint32_t count);
+HAL_StatusTypeDef dma_start_it(DMA_HandleTypeDef *hdma, volatile void *periph, void *memory,
+                               std::uint32_t count);
 
 }  // namespace sim

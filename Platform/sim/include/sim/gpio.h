@@ -15,13 +15,13 @@
 
 namespace sim {
 
-void install_gpio(Board& b);
+void install_gpio(Board &b);
 // Port letter of a register block, or 0 for anything else.
-char gpio_port_letter(const GPIO_TypeDef* port);
-GPIO_TypeDef* gpio_port(char letter);
+char gpio_port_letter(const GPIO_TypeDef *port);
+GPIO_TypeDef *gpio_port(char letter);
 // Recomputes the port's input register after a mode, output or drive change and
 // traces the pins whose level changed.
-void gpio_refresh(GPIO_TypeDef* port, const char* cause);
+void gpio_refresh(GPIO_TypeDef *port, const char *cause);
 // Level the scenario drives onto a pin (the pin stays driven for the rest of the run).
 void gpio_drive(char letter, unsigned pin, unsigned level);
 // Resolved level of a pin, as IDR shows it.

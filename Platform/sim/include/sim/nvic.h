@@ -12,14 +12,14 @@
 
 namespace sim {
 
-constexpr int kFirstIrq = -16;  // exception numbers from -16 (core) ...
+constexpr int kFirstIrq = -16;      // exception numbers from -16 (core) ...
 constexpr int kIrqSlots = 16 + 96;  // ... to 95 (device)
 constexpr int kSysTickIrq = -1;
 constexpr int kPendSVIrq = -2;
 constexpr std::uint32_t kNoPriority = 0x100;  // above every real priority: thread mode
 
 class Nvic {
-public:
+  public:
     Nvic();
 
     static bool valid(int irq) { return irq >= kFirstIrq && irq < kFirstIrq + kIrqSlots; }
@@ -70,13 +70,13 @@ public:
     int depth() const { return depth_; }
     int active_at(int level) const { return stack_[level]; }
 
-private:
+  private:
     static int slot(int irq) { return irq - kFirstIrq; }
     std::uint32_t group_of(std::uint8_t reg) const;
 
     static constexpr int kWords = (kIrqSlots + 63) / 64;
-    static bool bit(const std::uint64_t* w, int s) { return (w[s >> 6] >> (s & 63)) & 1u; }
-    static void put(std::uint64_t* w, int s, bool v) {
+    static bool bit(const std::uint64_t *w, int s) { return (w[s >> 6] >> (s & 63)) & 1u; }
+    static void put(std::uint64_t *w, int s, bool v) {
         const std::uint64_t m = std::uint64_t{1} << (s & 63);
         w[s >> 6] = v ? (w[s >> 6] | m) : (w[s >> 6] & ~m);
     }

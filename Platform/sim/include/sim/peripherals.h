@@ -13,7 +13,7 @@ enum class SerialPort { Phone, Console };  // USART1, USART3
 
 // Bytes put on a port's receive line at the current time; they arrive one by one at
 // the port's line rate, after any bytes still on their way.
-void serial_inject(SerialPort port, const std::uint8_t* bytes, std::size_t n);
+void serial_inject(SerialPort port, const std::uint8_t *bytes, std::size_t n);
 
 // An external signal drives an input pin (port 'A', 'B', 'C' or 'H').
 void pin_drive(char port, unsigned pin, unsigned level);
@@ -21,6 +21,6 @@ void pin_drive(char port, unsigned pin, unsigned level);
 // Creates the models of the core peripherals on a fresh board (SysTick, GPIO,
 // basic timers, UARTs with DMA) and resets the register objects to their reset
 // values.
-void install_core_models(Board& b);
+void install_core_models(Board &b);
 
 }  // namespace sim

@@ -19,10 +19,10 @@ struct RunConfig {
     Time length_ns = 1000000000;           // run length
     std::vector<ScenarioEvent> events;     // timed inputs, sorted by time
     std::string trace_path;                // trace to a file; empty: none
-    std::string* trace_capture = nullptr;  // or into a string
+    std::string *trace_capture = nullptr;  // or into a string
     bool trace_systick = false;            // SysTick entries/exits in the trace (1000 per second)
     ConsoleConfig console;
-    BoardDir* board_dir = nullptr;         // persistent state; may be null for unit tests
+    BoardDir *board_dir = nullptr;  // persistent state; may be null for unit tests
 };
 
 struct RunResult {
@@ -36,16 +36,16 @@ struct RunResult {
 // Firmware entry: the renamed `main` of an image, or a test function.
 using FirmwareEntry = void (*)();
 
-RunResult run_firmware(const RunConfig& cfg, FirmwareEntry entry);
+RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry);
 
 // Exit status of the simulator executable for a run's result.
 enum ExitStatus : int {
-    kExitCompleted = 0,     // run length reached (or the scenario cut the power)
-    kExitHalted = 1,        // the firmware halted or its main returned
-    kExitBadInput = 2,      // scenario, board directory or command line refused
+    kExitCompleted = 0,      // run length reached (or the scenario cut the power)
+    kExitHalted = 1,         // the firmware halted or its main returned
+    kExitBadInput = 2,       // scenario, board directory or command line refused
     kExitInternalError = 3,  // the simulator itself failed
     kExitInterrupted = 4     // stopped by SIGINT or SIGTERM; summary and trace are complete
 };
-int exit_status(const RunResult& r);
+int exit_status(const RunResult &r);
 
 }  // namespace sim

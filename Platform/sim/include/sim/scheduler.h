@@ -18,19 +18,19 @@ constexpr Time kNever = ~Time{0};
 // use it as a generation number so that a rescheduled source ignores its stale events
 // (cheaper than removing entries from the heap).
 class EventSink {
-public:
+  public:
     virtual void on_event(Time when, std::uint64_t tag) = 0;
 
-protected:
+  protected:
     ~EventSink() = default;
 };
 
 class Scheduler {
-public:
+  public:
     Time now() const { return now_; }
     void set_now(Time t) { now_ = t; }
 
-    void schedule(Time when, EventSink* sink, std::uint64_t tag);
+    void schedule(Time when, EventSink *sink, std::uint64_t tag);
     bool empty() const { return heap_.empty(); }
     Time next_time() const { return heap_.empty() ? kNever : heap_.front().when; }
 
@@ -40,14 +40,14 @@ public:
 
     void clear();
 
-private:
+  private:
     struct Entry {
         Time when;
         std::uint64_t seq;
-        EventSink* sink;
+        EventSink *sink;
         std::uint64_t tag;
     };
-    static bool later(const Entry& a, const Entry& b) {
+    static bool later(const Entry &a, const Entry &b) {
         return a.when != b.when ? a.when > b.when : a.seq > b.seq;
     }
 

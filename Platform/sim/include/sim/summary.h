@@ -22,7 +22,7 @@ enum class Ending {
     Interrupted,   // the simulator was asked to stop (SIGINT, SIGTERM) before the end
 };
 
-const char* ending_name(Ending e);
+const char *ending_name(Ending e);
 
 struct IrqStats {
     std::uint64_t count = 0;
@@ -37,27 +37,27 @@ struct PortStats {
 };
 
 class Summary {
-public:
-    void set_irq(const std::string& name, const IrqStats& s) { irqs_[name] = s; }
-    PortStats& port(const std::string& name) { return ports_[name]; }
+  public:
+    void set_irq(const std::string &name, const IrqStats &s) { irqs_[name] = s; }
+    PortStats &port(const std::string &name) { return ports_[name]; }
 
     // A named line added by a peripheral model; the last value for a key wins and the
     // order of first appearance is kept.
-    void note(const std::string& key, const std::string& value);
+    void note(const std::string &key, const std::string &value);
 
-    void finish(Time end, Ending ending, const std::string& reason);
+    void finish(Time end, Ending ending, const std::string &reason);
 
     Time run_length() const { return end_; }
     Ending ending() const { return ending_; }
-    const std::string& reason() const { return reason_; }
-    const std::map<std::string, IrqStats>& irqs() const { return irqs_; }
-    const std::map<std::string, PortStats>& ports() const { return ports_; }
-    const std::vector<std::pair<std::string, std::string>>& notes() const { return notes_; }
+    const std::string &reason() const { return reason_; }
+    const std::map<std::string, IrqStats> &irqs() const { return irqs_; }
+    const std::map<std::string, PortStats> &ports() const { return ports_; }
+    const std::vector<std::pair<std::string, std::string>> &notes() const { return notes_; }
 
     std::string text() const;  // human-readable, several lines
     std::string json() const;  // one JSON object without the time stamp prefix
 
-private:
+  private:
     std::map<std::string, IrqStats> irqs_;
     std::map<std::string, PortStats> ports_;
     std::vector<std::pair<std::string, std::string>> notes_;

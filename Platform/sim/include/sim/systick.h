@@ -7,7 +7,7 @@
 namespace sim {
 
 // Re-reads the SysTick registers after the firmware changed them and reschedules.
-void systick_sync(Board& b);
-void install_systick(Board& b);
+void systick_sync(Board &b);
+void install_systick(Board &b);
 
 }  // namespace sim

@@ -11,7 +11,7 @@
 
 namespace sim {
 
-void install_timers(Board& b);
+void install_timers(Board &b);
 
 }  // namespace sim
 
@@ -20,7 +20,7 @@ void install_timers(Board& b);
 namespace sim {
 
 // Time-base set-up of HAL_TIM_Base_Init, _OC_Init and _PWM_Init, with their MSP hook.
-HAL_StatusTypeDef tim_init(TIM_HandleTypeDef* htim, void (*msp)(TIM_HandleTypeDef*));
+HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDef *));
 // Takes in register writes made since the last look.
 void tim_sync();
 

@@ -14,41 +14,41 @@
 namespace sim {
 
 class Trace {
-public:
+  public:
     Trace() = default;
     ~Trace();
-    Trace(const Trace&) = delete;
-    Trace& operator=(const Trace&) = delete;
+    Trace(const Trace &) = delete;
+    Trace &operator=(const Trace &) = delete;
 
     // Opens a file (truncating it). Returns false with a message when it cannot.
-    bool open_file(const std::string& path, std::string& error);
+    bool open_file(const std::string &path, std::string &error);
     // Collects into a string instead (tests).
-    void open_string(std::string* sink);
+    void open_string(std::string *sink);
     bool enabled() const { return file_ != nullptr || str_ != nullptr; }
     void close();
     void flush();
 
     // Record building: begin(t, type), then fields, then end().
-    Trace& begin(Time t, std::string_view type);
-    Trace& field(std::string_view key, std::uint64_t value);
-    Trace& field_signed(std::string_view key, std::int64_t value);
-    Trace& field(std::string_view key, std::string_view text);
-    Trace& field_bool(std::string_view key, bool value);
+    Trace &begin(Time t, std::string_view type);
+    Trace &field(std::string_view key, std::uint64_t value);
+    Trace &field_signed(std::string_view key, std::int64_t value);
+    Trace &field(std::string_view key, std::string_view text);
+    Trace &field_bool(std::string_view key, bool value);
     void end();
     // A complete line formatted elsewhere (the closing summary).
-    void raw_line(const std::string& line) { raw(line); }
+    void raw_line(const std::string &line) { raw(line); }
 
     // Appends `text` to `out` as a JSON string body (no quotes).
-    static void escape(std::string& out, std::string_view text);
+    static void escape(std::string &out, std::string_view text);
 
-private:
+  private:
     void raw(std::string_view s);
     void raw(char c);
     void key(std::string_view k);
     void spill();
 
-    std::FILE* file_ = nullptr;
-    std::string* str_ = nullptr;
+    std::FILE *file_ = nullptr;
+    std::string *str_ = nullptr;
     std::string buf_;
 };
 

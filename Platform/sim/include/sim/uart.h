@@ -7,6 +7,6 @@
 
 namespace sim {
 
-void install_uarts(Board& b);
+void install_uarts(Board &b);
 
 }  // namespace sim

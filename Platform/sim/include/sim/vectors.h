@@ -7,6 +7,6 @@ namespace sim {
 
 using VectorHandler = void (*)();
 VectorHandler vector_handler(int irq);
-const char* vector_name(int irq);  // "TIM7", "SysTick", "DMA1_Channel3", "IRQ 42"
+const char *vector_name(int irq);  // "TIM7", "SysTick", "DMA1_Channel3", "IRQ 42"
 
 }  // namespace sim
