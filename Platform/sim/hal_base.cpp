@@ -2,6 +2,8 @@
 // and blocking delays.
 #include "stm32l4xx_hal.h"
 
+#include <string>
+
 #include "sim/board.h"
 
 extern "C" {
@@ -76,24 +78,11 @@ __weak void HAL_ResumeTick(void) {
 // (the first tick may come at once). Time passes from event to event; interrupts
 // that beat the caller's priority run meanwhile.
 __weak void HAL_Delay(uint32_t Delay) {
-    sim::Board &b = sim::board();
     const uint32_t tickstart = HAL_GetTick();
     uint32_t wait = Delay;
     if (wait < HAL_MAX_DELAY)
         wait += static_cast<uint32_t>(uwTickFreq);
-    while ((HAL_GetTick() - tickstart) < wait) {
-        sim::Nvic &n = b.nvic();
-        const bool tick_can_run =
-            (SysTick_regs.CTRL & (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk)) ==
-                (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk) &&
-            !n.primask() && n.would_preempt(SysTick_IRQn);
-        if (!tick_can_run)
-            b.halt(
-                "HAL_Delay can never end: the system tick cannot interrupt here (stopped, masked, "
-                "or not of "
-                "higher priority than the running handler)");
-        b.advance_to_next_event("HAL_Delay");
-    }
+    sim::wait_for_ticks(tickstart, wait, "HAL_Delay");
 }
 
 uint32_t HAL_GetHalVersion(void) {
@@ -119,6 +108,22 @@ uint32_t HAL_GetUIDw2(void) {
 }  // extern "C"
 
 namespace sim {
+
+void wait_for_ticks(uint32_t tickstart, uint32_t ticks, const char *waiting_in) {
+    Board &b = board();
+    while ((HAL_GetTick() - tickstart) < ticks) {
+        Nvic &n = b.nvic();
+        const bool tick_can_run =
+            (SysTick_regs.CTRL & (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk)) ==
+                (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk) &&
+            !n.primask() && n.would_preempt(SysTick_IRQn);
+        if (!tick_can_run)
+            b.halt(std::string(waiting_in) +
+                   " can never end: the system tick cannot interrupt here (stopped, masked, or "
+                   "not of higher priority than the running handler)");
+        b.advance_to_next_event(waiting_in);
+    }
+}
 
 // A fresh board starts from power-on values of the HAL's own globals too.
 void reset_hal_globals() {

@@ -322,11 +322,10 @@ __weak void HAL_UART_MspDeInit(UART_HandleTypeDef *huart) {
 // Blocking transmit. Each byte leaves the line one frame time after the previous
 // one; interrupts of higher priority run while the bytes go out. A second transmit
 // on the same port from another context finds the port busy and is refused, as the
-// HAL does. The line always accepts bytes at its rate, so the time-out never
-// expires.
+// HAL does. The line always accepts bytes at its rate, so the time-out expires only
+// when the transmitter is disabled.
 HAL_StatusTypeDef HAL_UART_Transmit(UART_HandleTypeDef *huart, const uint8_t *pData, uint16_t Size,
                                     uint32_t Timeout) {
-    (void)Timeout;
     if (huart->gState != HAL_UART_STATE_READY)
         return HAL_BUSY;
     if (pData == nullptr || Size == 0u)
@@ -342,6 +341,9 @@ HAL_StatusTypeDef HAL_UART_Transmit(UART_HandleTypeDef *huart, const uint8_t *pD
     sim::UartModel &m = model();
     if (!(huart->Instance->CR1 & USART_CR1_UE) || !(huart->Instance->CR1 & USART_CR1_TE)) {
         // A disabled transmitter never raises TXE: the HAL waits out its time-out.
+        if (Timeout == HAL_MAX_DELAY)
+            b.halt("HAL_UART_Transmit waits for ever on a disabled transmitter");
+        sim::wait_for_ticks(HAL_GetTick(), Timeout + 1u, "HAL_UART_Transmit");
         huart->gState = HAL_UART_STATE_READY;
         return HAL_TIMEOUT;
     }

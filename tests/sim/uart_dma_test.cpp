@@ -221,4 +221,24 @@ TEST(UartDma, FrameLengthFollowsWordLengthParityAndStopBits) {
     EXPECT_EQ(took, sim::scaled_ceil(3 * 12, 1000000000u, 9600u));
 }
 
+TEST(UartDma, DisabledTransmitterTimesOutAfterTheTimeOut) {
+    HAL_StatusTypeDef status = HAL_OK;
+    sim::Time took = 0;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
+            __HAL_UART_DISABLE(&fixture::huart3);
+            static const uint8_t msg[] = "x";
+            const sim::Time t0 = sim::board().now();
+            status = HAL_UART_Transmit(&fixture::huart3, msg, 1, 5);
+            took = sim::board().now() - t0;
+            fixture::idle();
+        },
+        100000000);
+    EXPECT_EQ(status, HAL_TIMEOUT);
+    EXPECT_EQ(took, 6000000u);  // more than 5 ticks counted
+}
+
 }  // namespace

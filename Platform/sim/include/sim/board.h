@@ -169,6 +169,11 @@ class Board {
     sigjmp_buf landing_;
 };
 
+// Lets virtual time pass until `ticks` milliseconds of the HAL tick have been
+// counted since `tickstart` (HAL_Delay, HAL time-outs); halts when the tick can never
+// interrupt the waiting context.
+void wait_for_ticks(std::uint32_t tickstart, std::uint32_t ticks, const char *waiting_in);
+
 // The board the firmware is running on. Valid only during a run.
 Board &board();
 bool board_exists();
