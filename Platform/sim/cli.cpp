@@ -1,8 +1,10 @@
 #include "sim/cli.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "board_dir.h"
 #include "scenario.h"
@@ -121,6 +123,19 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     if (!load_scenario(opt.scenario, scenario, error)) {
         std::fprintf(stderr, "%s: bad scenario: %s\n", program.c_str(), error.c_str());
         return kExitBadInput;
+    }
+    // So are the output files: a path that cannot be written is refused before the
+    // board directory is created or locked.
+    for (const std::string *out : {&opt.trace, &opt.phone_out}) {
+        if (out->empty())
+            continue;
+        std::FILE *f = std::fopen(out->c_str(), "wb");
+        if (!f) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", program.c_str(), out->c_str(),
+                         std::strerror(errno));
+            return kExitBadInput;
+        }
+        std::fclose(f);
     }
     BoardDir dir;
     if (!dir.open(opt.board_dir, error)) {

@@ -130,6 +130,12 @@ TEST(Executable, BadCommandLinesAndBoardDirectoriesAreBadInput) {
     const Exec e = run_demo("--board " + (d / "notaboard").string() + " --scenario " + scn, d);
     EXPECT_EQ(e.status, 2);
     EXPECT_EQ(slurp(d / "notaboard" / "precious.txt"), "keep me");
+    // An output file that cannot be written: refused before the board exists.
+    const Exec t = run_demo("--board " + (d / "b2").string() + " --scenario " + scn + " --trace " +
+                                (d / "no-such-dir" / "t.jsonl").string(),
+                            d);
+    EXPECT_EQ(t.status, 2);
+    EXPECT_FALSE(fs::exists(d / "b2"));
     const Exec h = run_demo("--help", d);
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("--scenario FILE"), std::string::npos);
