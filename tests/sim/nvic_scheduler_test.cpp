@@ -5,6 +5,8 @@
 
 #include "sim/nvic.h"
 #include "sim/scheduler.h"
+#include "sim/summary.h"
+#include "sim/trace.h"
 
 namespace {
 
@@ -112,6 +114,41 @@ TEST(Scheduler, ScaledCeilIsExactAndDoesNotOverflow) {
     const std::uint64_t year_of_ticks = 365ull * 24 * 3600 * 1000;  // 1 ms ticks for a year
     EXPECT_EQ(sim::scaled_ceil(year_of_ticks * 48000u, 1000000000u, 48000000u),
               year_of_ticks * 1000000u);
+}
+
+TEST(Summary, NotesKeepTheirFirstPlaceAndTheLastValueAndAreEscaped) {
+    sim::Summary s;
+    s.note("firing", "none");
+    s.note("sensor to trigger", "n/a");
+    s.note("firing", "type 1 at \"2.5 s\"");
+    s.port("USART3").tx = 3;
+    s.finish(2500000000u, sim::Ending::Halted, "stuck\n");
+    const std::string text = s.text();
+    EXPECT_LT(text.find("firing: type 1"), text.find("sensor to trigger: n/a"));
+    EXPECT_NE(text.find("ended:        halted (stuck\n)"), std::string::npos);
+    EXPECT_NE(text.find("run length:   2.500000000 s"), std::string::npos);
+    const std::string json = s.json();
+    EXPECT_NE(json.find("\"firing\":\"type 1 at \\\"2.5 s\\\"\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"reason\":\"stuck\\n\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"USART3\":{\"tx\":3,\"rx\":0,\"lost\":0}"), std::string::npos) << json;
+}
+
+TEST(Trace, RecordsAreOneEscapedJsonObjectPerLine) {
+    std::string out;
+    {
+        sim::Trace t;
+        t.open_string(&out);
+        t.begin(42, "halt")
+            .field("reason", "a \"quoted\"\tcontrol\x01")
+            .field_signed("n", -5)
+            .end();
+        t.begin(43, "pin").field("level", 1).field_bool("ok", true).end();
+        t.close();
+    }
+    EXPECT_EQ(
+        out,
+        "{\"t\":42,\"type\":\"halt\",\"reason\":\"a \\\"quoted\\\"\\tcontrol\\u0001\",\"n\":-5}\n"
+        "{\"t\":43,\"type\":\"pin\",\"level\":1,\"ok\":true}\n");
 }
 
 }  // namespace
