@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -88,6 +89,17 @@ TEST(Executable, SameScenarioTwiceGivesByteIdenticalTraces) {
     EXPECT_NE(a.err.find("ended:        completed"), std::string::npos) << a.err;
     EXPECT_NE(a.err.find("irq TIM7"), std::string::npos);
     EXPECT_TRUE(fs::exists(d / "phone.txt"));
+    // The tick toggles the heartbeat pin every 10 ms from the first update on.
+    std::vector<long long> toggles;
+    std::istringstream lines(ta);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"type\":\"pin\",\"pin\":\"PA11\"") == std::string::npos)
+            continue;
+        toggles.push_back(std::stoll(line.substr(5, line.find(',') - 5)));
+    }
+    ASSERT_EQ(toggles.size(), 399u);  // 4 s of 10 ms ticks; the one at exactly 4 s is not run
+    for (std::size_t i = 1; i < toggles.size(); ++i)
+        ASSERT_EQ(toggles[i] - toggles[i - 1], 10000000);
 }
 
 TEST(Executable, MalformedScenarioIsRefusedWithItsLineAndTheBoardIsUntouched) {
