@@ -2,6 +2,7 @@
 
 #include <setjmp.h>
 #include <signal.h>
+#include <sys/time.h>
 
 #include <cstdio>
 #include <cstring>
@@ -100,6 +101,62 @@ class StopGuard {
     struct sigaction old_term_ {};
 };
 
+// Firmware that spins without calling anything that takes time never lets virtual
+// time move, and the process would run for ever. A wall-clock check once a second
+// notices that the board has made no progress for the configured time and halts it
+// with a reason. Only a run that is hung can trip it, so it does not disturb
+// determinism.
+std::uint64_t g_last_progress = 0;
+unsigned g_still_seconds = 0;
+unsigned g_hang_limit = 0;
+
+void on_alarm(int) {
+    if (!board_exists())
+        return;
+    const std::uint64_t p = board().progress();
+    if (p != g_last_progress) {
+        g_last_progress = p;
+        g_still_seconds = 0;
+        return;
+    }
+    if (++g_still_seconds >= g_hang_limit)
+        board().halt(
+            "the firmware loops without letting virtual time pass (a spin loop needs __NOP or "
+            "__WFI)");
+}
+
+class HangGuard {
+  public:
+    explicit HangGuard(unsigned seconds) : on_(seconds != 0) {
+        if (!on_)
+            return;
+        g_last_progress = ~std::uint64_t{0};
+        g_still_seconds = 0;
+        g_hang_limit = seconds;
+        struct sigaction sa {};
+        sa.sa_handler = on_alarm;
+        sa.sa_flags = SA_RESTART | SA_ONSTACK | SA_NODEFER;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGALRM, &sa, &old_);
+        itimerval every_second{{1, 0}, {1, 0}};
+        setitimer(ITIMER_REAL, &every_second, &old_timer_);
+    }
+    ~HangGuard() {
+        if (!on_)
+            return;
+        itimerval off{{0, 0}, {0, 0}};
+        setitimer(ITIMER_REAL, &off, nullptr);
+        sigaction(SIGALRM, &old_, nullptr);
+    }
+    HangGuard(const HangGuard &) = delete;
+    HangGuard &operator=(const HangGuard &) = delete;
+
+  private:
+    bool on_;
+    struct sigaction old_ {};
+    itimerval old_timer_{};
+};
+
 class FaultGuard {
   public:
     FaultGuard() : stack_(1u << 16) {
@@ -164,6 +221,7 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
 
     FaultGuard guard;
     StopGuard stop_guard;
+    HangGuard hang_guard(cfg.hang_seconds);
     b.set_stop_flag(&g_stop_requested);
     if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);

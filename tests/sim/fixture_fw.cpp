@@ -16,8 +16,8 @@ void trampoline() {
 }
 }  // namespace
 
-Run run(std::function<void()> firmware, sim::Time length_ns,
-        std::vector<sim::ScenarioEvent> events) {
+Run run(std::function<void()> firmware, sim::Time length_ns, std::vector<sim::ScenarioEvent> events,
+        unsigned hang_seconds) {
     hooks = Hooks{};
     huart1 = UART_HandleTypeDef{};
     huart3 = UART_HandleTypeDef{};
@@ -31,6 +31,7 @@ Run run(std::function<void()> firmware, sim::Time length_ns,
     cfg.events = std::move(events);
     cfg.trace_capture = &r.trace;
     cfg.trace_systick = true;
+    cfg.hang_seconds = hang_seconds;
     cfg.console.mode = sim::ConsoleMode::Capture;
     cfg.console.console_capture = &r.console;
     cfg.console.phone_capture = &r.phone;

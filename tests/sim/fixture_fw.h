@@ -37,7 +37,7 @@ struct Run {
 
 // Runs `firmware` for `length_ns` of virtual time with the scenario `events`.
 Run run(std::function<void()> firmware, sim::Time length_ns,
-        std::vector<sim::ScenarioEvent> events = {});
+        std::vector<sim::ScenarioEvent> events = {}, unsigned hang_seconds = 10);
 
 sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes);
 sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes);

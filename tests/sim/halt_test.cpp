@@ -108,6 +108,20 @@ TEST(Halt, FirmwareFaultEndsTheRunWithTraceAndSummary) {
     EXPECT_EQ(again.result.ending, sim::Ending::MainReturned);
 }
 
+TEST(Halt, SpinningWithoutLettingTimePassIsCaught) {
+    volatile uint32_t *const flag = &GPIOC->IDR;  // nothing will ever set it
+    auto r = run(
+        [&] {
+            HAL_Init();
+            while (*flag == 0u) {
+            }
+        },
+        1000000000, {}, 1);
+    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+    EXPECT_NE(r.result.reason.find("__NOP or __WFI"), std::string::npos) << r.result.reason;
+    EXPECT_EQ(r.result.end_ns, 0u);
+}
+
 TEST(Halt, ReturningFromMainEndsTheRun) {
     auto r = run([] { HAL_Init(); }, 1000000000);
     EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);

@@ -82,8 +82,12 @@ class Board {
     // each handler).
     void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
     void run_watchers() {
+        ++progress_;
         for (auto &w : watchers_) w();
     }
+    // Counts the firmware's calls into operations that take time; a count that stops
+    // moving while the process runs means the firmware spins without letting time pass.
+    std::uint64_t progress() const { return progress_; }
     // Settlers update registers that change with time (timer counters) once the
     // clock has moved, before firmware code runs again.
     void add_settler(std::function<void()> s) { settlers_.push_back(std::move(s)); }
@@ -166,6 +170,7 @@ class Board {
     bool trace_systick_ = false;
     bool ended_ = false;
     const volatile int *stop_flag_ = nullptr;
+    volatile std::uint64_t progress_ = 0;
     sigjmp_buf landing_;
 };
 

@@ -23,6 +23,9 @@ struct RunConfig {
     bool trace_systick = false;            // SysTick entries/exits in the trace (1000 per second)
     ConsoleConfig console;
     BoardDir *board_dir = nullptr;  // persistent state; may be null for unit tests
+    // Wall-clock seconds without any call that lets virtual time pass after which a
+    // run is declared hung (a spin loop without __NOP or __WFI); 0 turns it off.
+    unsigned hang_seconds = 10;
 };
 
 struct RunResult {
