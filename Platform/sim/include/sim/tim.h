@@ -1,11 +1,11 @@
 // Timers of the simulated chip (TIM1, TIM2, TIM6, TIM7, TIM15, TIM16), counting up
 // from their bus's timer clock (48 MHz on this board) through the prescaler: the
 // update event comes when the counter passes the auto-reload value, (PSC + 1)
-// (ARR + 1) timer clocks per period. The prescaler is always preloaded; the auto-reload value is preloaded
-// when ARPE is set (a new value applies from the next period) and immediate
-// otherwise (a value below the counter lets it run to its maximum and wrap first).
-// Capture/compare outputs are not simulated pin by pin: PWM starts and stops are
-// traced with their period and high time.
+// (ARR + 1) timer clocks per period. The prescaler is always preloaded; the
+// auto-reload value is preloaded when ARPE is set (a new value applies from the next
+// period) and immediate otherwise (a value below the counter lets it run to its
+// maximum and wrap first). Capture/compare outputs are not simulated pin by pin:
+// PWM starts and stops are traced with their period and high time.
 #pragma once
 
 #include "sim/board.h"
