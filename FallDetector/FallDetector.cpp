@@ -11,7 +11,7 @@
 
 static const char kFallDetectorVersion[] = "Q7-FallDetector-2.1.1";
 extern "C" {
-const char* __FallDetector_VerisonInfo = kFallDetectorVersion;
+const char *__FallDetector_VerisonInfo = kFallDetectorVersion;
 }
 
 // Samples after initialisation during which no decision is taken (0.8 s), while the
@@ -20,152 +20,160 @@ static const int32_t kWarmUpSamples = 40;
 // Nominal magnitude (1 g) the acceleration rings start from.
 static const uint16_t kOneG = 100;
 
-extern "C" const char* FallDetectorGetVersionInfo(void) { return __FallDetector_VerisonInfo; }
-
-extern "C" int FallDetectorSetDefaultConfig(FALL_DETECTOR_CFG* cfg) {
-  cfg->CONTINUE_COUNT = 20;
-  cfg->FALL_START_G = 60;
-  cfg->JUMP_START_G = 140;
-  cfg->MAX_JUMP_G = 400;
-  cfg->OMEGA_ANGLE_LIMIT = 160;
-  cfg->OMEGA_ANGLE_LIMIT_2 = 360;
-  cfg->FALL_AVG_LIMIT = 40;
-  cfg->FALL_AVG_SPIN_LIMIT = 50;
-  cfg->ROLL_ANGLE_LIMIT = 50;
-  cfg->PITCH_ANGLE_FRONT = -180;
-  cfg->PITCH_ANGLE_FRONT2 = -90;
-  cfg->PITCH_ANGLE_BACK = 35;
-  cfg->MIN_COUNTER_FOR_FALL_HISTORY = 4;
-  cfg->MAX_IGNORING_STEPS = 37;
-  cfg->RAW_FALL_START_G = 60;
-  cfg->RAW_FALL_STOP_G = 90;
-  cfg->RAW_FALL_MEAN_LIMIT = 55;
-  cfg->THREE_GRAVITY_SUM_LIMIT = 1600;
-  cfg->THREE_GRAVITY_FALL_OFFSET = 5;
-  cfg->THREE_GRAVITY_FALL_COUNTER_MIN = 3;
-  cfg->THREE_GRAVITY_SUM_LIMIT2 = 1200;
-  cfg->THREE_GRAVITY_FALL_OFFSET2 = 5;
-  cfg->THREE_GRAVITY_FALL_COUNTER_MIN2 = 7;
-  cfg->THREE_GRAVITY_STAND_OFFSET2 = -3;
-  cfg->THREE_GRAVITY_STAND_MAX2 = 1;
-  cfg->TURN_FALL_GRAVITY_LIMIT = 150;
-  cfg->TURN_FALL_ANGLE_LIMIT = 150;
-  cfg->TURN_FALL_COUNTER_LIMIT = 19;
-  cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT = 10;
-  cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT = 9;
-  cfg->LONG_COLLISION_FALL_COUNTER_LIMIT = 25;
-  cfg->COLLISION_COUNTER_MIN = 5;
-  cfg->COLLISION_COUNTER_MAX = 20;
-  cfg->COLLISION_RAW_ACC_MIN = 400;
-  cfg->VERTICAL_FALL_COUNTER_LIMIT = 25;
-  return 0;
+extern "C" const char *FallDetectorGetVersionInfo(void) {
+    return __FallDetector_VerisonInfo;
 }
 
-extern "C" int FallDetectorSet(FALL_DETECTOR* d, FALL_DETECTOR_CFG* cfg) {
-  std::memset(d, 0, sizeof(*d));
-  d->cfg = cfg;
-  d->MaxJumpData.wIndex = -1;
-  d->wThreeGravityJumpSum = 3 * kOneG;
-  d->wThreeOmegaAngleSum = 0;
-  const int rc = InitARS(&d->ARS);
-  InitLPF();
-  set_lpf_init(&d->acc_lpf, 50, 5);
-  for (int i = 0; i < FALL_DETECTOR_RING; ++i) {
-    d->gravityMean[i] = kOneG;
-    d->gravityJump[i] = kOneG;
-  }
-  // The averaging window starts full of 1 g samples, and the average says so.
-  d->wFallSum = static_cast<uint16_t>(cfg->CONTINUE_COUNT * kOneG);
-  d->fall_avg = cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
-  // Non-zero only when no attitude storage could be had; the detector then runs with
-  // the angles of a level attitude (roll 0, pitch -90) instead of crashing.
-  return rc;
+extern "C" int FallDetectorSetDefaultConfig(FALL_DETECTOR_CFG *cfg) {
+    cfg->CONTINUE_COUNT = 20;
+    cfg->FALL_START_G = 60;
+    cfg->JUMP_START_G = 140;
+    cfg->MAX_JUMP_G = 400;
+    cfg->OMEGA_ANGLE_LIMIT = 160;
+    cfg->OMEGA_ANGLE_LIMIT_2 = 360;
+    cfg->FALL_AVG_LIMIT = 40;
+    cfg->FALL_AVG_SPIN_LIMIT = 50;
+    cfg->ROLL_ANGLE_LIMIT = 50;
+    cfg->PITCH_ANGLE_FRONT = -180;
+    cfg->PITCH_ANGLE_FRONT2 = -90;
+    cfg->PITCH_ANGLE_BACK = 35;
+    cfg->MIN_COUNTER_FOR_FALL_HISTORY = 4;
+    cfg->MAX_IGNORING_STEPS = 37;
+    cfg->RAW_FALL_START_G = 60;
+    cfg->RAW_FALL_STOP_G = 90;
+    cfg->RAW_FALL_MEAN_LIMIT = 55;
+    cfg->THREE_GRAVITY_SUM_LIMIT = 1600;
+    cfg->THREE_GRAVITY_FALL_OFFSET = 5;
+    cfg->THREE_GRAVITY_FALL_COUNTER_MIN = 3;
+    cfg->THREE_GRAVITY_SUM_LIMIT2 = 1200;
+    cfg->THREE_GRAVITY_FALL_OFFSET2 = 5;
+    cfg->THREE_GRAVITY_FALL_COUNTER_MIN2 = 7;
+    cfg->THREE_GRAVITY_STAND_OFFSET2 = -3;
+    cfg->THREE_GRAVITY_STAND_MAX2 = 1;
+    cfg->TURN_FALL_GRAVITY_LIMIT = 150;
+    cfg->TURN_FALL_ANGLE_LIMIT = 150;
+    cfg->TURN_FALL_COUNTER_LIMIT = 19;
+    cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT = 10;
+    cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT = 9;
+    cfg->LONG_COLLISION_FALL_COUNTER_LIMIT = 25;
+    cfg->COLLISION_COUNTER_MIN = 5;
+    cfg->COLLISION_COUNTER_MAX = 20;
+    cfg->COLLISION_RAW_ACC_MIN = 400;
+    cfg->VERTICAL_FALL_COUNTER_LIMIT = 25;
+    return 0;
 }
 
-extern "C" int FallDetectorWork(FALL_DETECTOR* d, const FALL_DETECTOR_SENSOR_DATA* sample) {
-  const FALL_DETECTOR_CFG* cfg = d->cfg;
+extern "C" int FallDetectorSet(FALL_DETECTOR *d, FALL_DETECTOR_CFG *cfg) {
+    std::memset(d, 0, sizeof(*d));
+    d->cfg = cfg;
+    d->MaxJumpData.wIndex = -1;
+    d->wThreeGravityJumpSum = 3 * kOneG;
+    d->wThreeOmegaAngleSum = 0;
+    const int rc = InitARS(&d->ARS);
+    InitLPF();
+    set_lpf_init(&d->acc_lpf, 50, 5);
+    for (int i = 0; i < FALL_DETECTOR_RING; ++i) {
+        d->gravityMean[i] = kOneG;
+        d->gravityJump[i] = kOneG;
+    }
+    // The averaging window starts full of 1 g samples, and the average says so.
+    d->wFallSum = static_cast<uint16_t>(cfg->CONTINUE_COUNT * kOneG);
+    d->fall_avg =
+        cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
+    // Non-zero only when no attitude storage could be had; the detector then runs with
+    // the angles of a level attitude (roll 0, pitch -90) instead of crashing.
+    return rc;
+}
 
-  // Convert and filter.
-  float ax = FallDetectorAccToG(sample->accX);
-  float ay = FallDetectorAccToG(sample->accY);
-  float az = FallDetectorAccToG(sample->accZ);
-  float gx = FallDetectorGyroToDps(sample->gyroX);
-  float gy = FallDetectorGyroToDps(sample->gyroY);
-  float gz = FallDetectorGyroToDps(sample->gyroZ);
+extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DATA *sample) {
+    const FALL_DETECTOR_CFG *cfg = d->cfg;
 
-  LPF(&ax, &d->ax_1, &d->ax_2, &d->ax_3);
-  LPF(&ay, &d->ay_1, &d->ay_2, &d->ay_3);
-  LPF(&az, &d->az_1, &d->az_2, &d->az_3);
-  d->lpf_acc = FallDetectorMagnitude(d->ax_1, d->ay_1, d->az_1, 100.0f);
-  d->raw_acc = FallDetectorMagnitude(ax, ay, az, 100.0f);
+    // Convert and filter.
+    float ax = FallDetectorAccToG(sample->accX);
+    float ay = FallDetectorAccToG(sample->accY);
+    float az = FallDetectorAccToG(sample->accZ);
+    float gx = FallDetectorGyroToDps(sample->gyroX);
+    float gy = FallDetectorGyroToDps(sample->gyroY);
+    float gz = FallDetectorGyroToDps(sample->gyroZ);
 
-  LPF(&gx, &d->gx_1, &d->gx_2, &d->gx_3);
-  LPF(&gy, &d->gy_1, &d->gy_2, &d->gy_3);
-  LPF(&gz, &d->gz_1, &d->gz_2, &d->gz_3);
-  d->lpf_gyro = FallDetectorMagnitude(d->gx_1, d->gy_1, d->gz_1, 1.0f);
-  d->raw_gyro = FallDetectorMagnitude(gx, gy, gz, 1.0f);
+    LPF(&ax, &d->ax_1, &d->ax_2, &d->ax_3);
+    LPF(&ay, &d->ay_1, &d->ay_2, &d->ay_3);
+    LPF(&az, &d->az_1, &d->az_2, &d->az_3);
+    d->lpf_acc = FallDetectorMagnitude(d->ax_1, d->ay_1, d->az_1, 100.0f);
+    d->raw_acc = FallDetectorMagnitude(ax, ay, az, 100.0f);
 
-  // Attitude.
-  FallDetectorComputeAngle(d);
-  FallDetectorAngleCompensation(d);
+    LPF(&gx, &d->gx_1, &d->gx_2, &d->gx_3);
+    LPF(&gy, &d->gy_1, &d->gy_2, &d->gy_3);
+    LPF(&gz, &d->gz_1, &d->gz_2, &d->gz_3);
+    d->lpf_gyro = FallDetectorMagnitude(d->gx_1, d->gy_1, d->gz_1, 1.0f);
+    d->raw_gyro = FallDetectorMagnitude(gx, gy, gz, 1.0f);
 
-  // 5 Hz magnitude that drives the free-fall counters.
-  set_lpf_work(&d->acc_lpf, ax, ay, az);
-  d->FallHistory.wLpfAcc5Hz = FallDetectorMagnitude(d->acc_lpf.ox, d->acc_lpf.oy, d->acc_lpf.oz, 100.0f);
+    // Attitude.
+    FallDetectorComputeAngle(d);
+    FallDetectorAngleCompensation(d);
 
-  // Rings and running sums (the 16-bit sums wrap like the fields they live in).
-  const int32_t now = d->wFallDataIndex;
-  d->stand_state = 0;
-  d->gravityMean[now] = d->lpf_acc;
-  d->gravityJump[now] = d->raw_acc;
-  d->omegaAngleMean[now] = d->lpf_gyro;
+    // 5 Hz magnitude that drives the free-fall counters.
+    set_lpf_work(&d->acc_lpf, ax, ay, az);
+    d->FallHistory.wLpfAcc5Hz =
+        FallDetectorMagnitude(d->acc_lpf.ox, d->acc_lpf.oy, d->acc_lpf.oz, 100.0f);
 
-  d->wOmegaSum = static_cast<uint16_t>(d->wOmegaSum - d->omegaAngleMean[FallDetectorRingIndex(d, 5)] +
-                                       d->lpf_gyro);
-  d->omega_avg = static_cast<uint16_t>(d->wOmegaSum / 5);
+    // Rings and running sums (the 16-bit sums wrap like the fields they live in).
+    const int32_t now = d->wFallDataIndex;
+    d->stand_state = 0;
+    d->gravityMean[now] = d->lpf_acc;
+    d->gravityJump[now] = d->raw_acc;
+    d->omegaAngleMean[now] = d->lpf_gyro;
 
-  d->wFallSum = static_cast<uint16_t>(
-      d->wFallSum - d->gravityMean[FallDetectorRingIndex(d, cfg->CONTINUE_COUNT)] + d->lpf_acc);
-  d->fall_avg =
-      cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
+    d->wOmegaSum = static_cast<uint16_t>(
+        d->wOmegaSum - d->omegaAngleMean[FallDetectorRingIndex(d, 5)] + d->lpf_gyro);
+    d->omega_avg = static_cast<uint16_t>(d->wOmegaSum / 5);
 
-  if (-cfg->ROLL_ANGLE_LIMIT < d->roll && d->roll < cfg->ROLL_ANGLE_LIMIT &&
-      d->pitch < cfg->PITCH_ANGLE_BACK) {
-    d->stand_state = 1;
-    ++d->wStandCounter;
-  }
-  d->standCounter[now] = d->wStandCounter;
+    d->wFallSum = static_cast<uint16_t>(
+        d->wFallSum - d->gravityMean[FallDetectorRingIndex(d, cfg->CONTINUE_COUNT)] + d->lpf_acc);
+    d->fall_avg =
+        cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
 
-  d->wThreeGravityJumpSum =
-      d->wThreeGravityJumpSum - d->gravityJump[FallDetectorRingIndex(d, 3)] + d->raw_acc;
-  d->wThreeOmegaAngleSum =
-      d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorRingIndex(d, 3)] + d->lpf_gyro;
+    if (-cfg->ROLL_ANGLE_LIMIT < d->roll && d->roll < cfg->ROLL_ANGLE_LIMIT &&
+        d->pitch < cfg->PITCH_ANGLE_BACK) {
+        d->stand_state = 1;
+        ++d->wStandCounter;
+    }
+    d->standCounter[now] = d->wStandCounter;
 
-  if (d->wDataCounter < kWarmUpSamples) {
+    d->wThreeGravityJumpSum =
+        d->wThreeGravityJumpSum - d->gravityJump[FallDetectorRingIndex(d, 3)] + d->raw_acc;
+    d->wThreeOmegaAngleSum =
+        d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorRingIndex(d, 3)] + d->lpf_gyro;
+
+    if (d->wDataCounter < kWarmUpSamples) {
+        FallDetectorAdvance(d);
+        return 0;
+    }
+
+    // Decisions, in this order; the first that decides ends the call.
+    d->check_count = 0;
+    FallDetectorMakeJumpData(d);
+    const int collision = FallDetectorMakeFallCounter(d, sample);
+    if (collision > 0)
+        return collision;  // already advanced
+
+    FallDetectorTrackCollisionPeak(d);
+
+    if (d->check_count > 0) {
+        FallDetectorMakeConditions(d, sample);
+        const int type = FallDetectorConfirmDecision(d);
+        if (type > 0)
+            return FallDetectorOnFallDetected(d, type);
+    }
+
+    int type = FallDetectorTurnFall(d);
+    if (type > 0)
+        return FallDetectorOnFallDetected(d, type);
+
+    type = FallDetectorThreeGravityImpact(d);
+    if (type > 0)
+        return FallDetectorOnFallDetected(d, type);
+
     FallDetectorAdvance(d);
     return 0;
-  }
-
-  // Decisions, in this order; the first that decides ends the call.
-  d->check_count = 0;
-  FallDetectorMakeJumpData(d);
-  const int collision = FallDetectorMakeFallCounter(d, sample);
-  if (collision > 0) return collision;  // already advanced
-
-  FallDetectorTrackCollisionPeak(d);
-
-  if (d->check_count > 0) {
-    FallDetectorMakeConditions(d, sample);
-    const int type = FallDetectorConfirmDecision(d);
-    if (type > 0) return FallDetectorOnFallDetected(d, type);
-  }
-
-  int type = FallDetectorTurnFall(d);
-  if (type > 0) return FallDetectorOnFallDetected(d, type);
-
-  type = FallDetectorThreeGravityImpact(d);
-  if (type > 0) return FallDetectorOnFallDetected(d, type);
-
-  FallDetectorAdvance(d);
-  return 0;
 }

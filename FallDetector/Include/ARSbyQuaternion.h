@@ -6,20 +6,20 @@
 #include "Quaternion.h"
 
 typedef struct {
-  Quaternion* _Q;           // current attitude; storage assigned by InitARS
-  double average_gyro[3];   // gyro bias estimate, degrees per second
-  double adjust_rpy[3];     // zeroed at initialisation, not otherwise used
-  int32_t count;            // calls of the bias averaging, capped at 10000
+    Quaternion *_Q;          // current attitude; storage assigned by InitARS
+    double average_gyro[3];  // gyro bias estimate, degrees per second
+    double adjust_rpy[3];    // zeroed at initialisation, not otherwise used
+    int32_t count;           // calls of the bias averaging, capped at 10000
 } ARSOBJ;
 
 // Gives the estimator its attitude storage set to (1, 0, 0, 0) and clears the rest.
 // Returns 0, or -1 when no storage could be found (then _Q is null and ARS does nothing).
-int InitARS(ARSOBJ* ars);
+int InitARS(ARSOBJ *ars);
 // Folds rate into avg when it is the first call or within +-threshold of avg on every
 // axis; counts the call up to maxCount.
-void GyroAverage(ARSOBJ* ars, double avg[3], const double rate[3], int maxCount, double threshold);
+void GyroAverage(ARSOBJ *ars, double avg[3], const double rate[3], int maxCount, double threshold);
 // One attitude step: rate in degrees per second, acc in g, dt in seconds. The adjustment
 // is not read. Returns the rotation matrix of the new attitude in fixed storage, so the
 // per-sample path never allocates (the detector itself discards it).
-Matrix3 ARS(ARSOBJ* ars, const double rate[3], const double acc[3], const double adjustment[3],
+Matrix3 ARS(ARSOBJ *ars, const double rate[3], const double acc[3], const double adjustment[3],
             double dt);

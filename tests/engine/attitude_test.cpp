@@ -10,143 +10,143 @@ namespace {
 const double kNone[3] = {0, 0, 0};
 
 TEST(Attitude, GyroAverageFoldsOnlyCloseRatesAndCountsEveryCall) {
-  ARSOBJ ars;
-  ASSERT_EQ(InitARS(&ars), 0);
-  double avg[3] = {0, 0, 0};
-  const double r1[3] = {50.0, -30.0, 2.0}, r2[3] = {59.9, -21.0, 11.5};
-  GyroAverage(&ars, avg, r1, 10000, 10.0);  // the first call always folds
-  GyroAverage(&ars, avg, r2, 10000, 10.0);
-  EXPECT_EQ(avg[0], (1.0 * 50.0 + 59.9) / 2.0);
-  const double kept = avg[1];
-  const double r3[3] = {avg[0], avg[1] - 10.0, avg[2]};  // exactly 10 away: outside
-  GyroAverage(&ars, avg, r3, 10000, 10.0);
-  EXPECT_EQ(avg[1], kept);
-  EXPECT_EQ(ars.count, 3);
-  ars.count = 9999;
-  GyroAverage(&ars, avg, r3, 10000, 10.0);
-  GyroAverage(&ars, avg, r3, 10000, 10.0);
-  EXPECT_EQ(ars.count, 10000);
+    ARSOBJ ars;
+    ASSERT_EQ(InitARS(&ars), 0);
+    double avg[3] = {0, 0, 0};
+    const double r1[3] = {50.0, -30.0, 2.0}, r2[3] = {59.9, -21.0, 11.5};
+    GyroAverage(&ars, avg, r1, 10000, 10.0);  // the first call always folds
+    GyroAverage(&ars, avg, r2, 10000, 10.0);
+    EXPECT_EQ(avg[0], (1.0 * 50.0 + 59.9) / 2.0);
+    const double kept = avg[1];
+    const double r3[3] = {avg[0], avg[1] - 10.0, avg[2]};  // exactly 10 away: outside
+    GyroAverage(&ars, avg, r3, 10000, 10.0);
+    EXPECT_EQ(avg[1], kept);
+    EXPECT_EQ(ars.count, 3);
+    ars.count = 9999;
+    GyroAverage(&ars, avg, r3, 10000, 10.0);
+    GyroAverage(&ars, avg, r3, 10000, 10.0);
+    EXPECT_EQ(ars.count, 10000);
 }
 
 TEST(Attitude, StoragePerEstimatorIsReusedOnReinit) {
-  ARSOBJ a, many[6];
-  ASSERT_EQ(InitARS(&a), 0);
-  *a._Q = Quaternion(0.5, 0.5, 0.5, 0.5);
-  Quaternion* first = a._Q;
-  a._Q = nullptr;  // as after the detector is zeroed
-  ASSERT_EQ(InitARS(&a), 0);
-  EXPECT_EQ(a._Q, first);
-  EXPECT_EQ(a._Q->w(), 1.0);
-  // More estimators than the fixed storage still get storage of their own, and keep it.
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(InitARS(&many[i]), 0);
-    EXPECT_NE(many[i]._Q, a._Q);
-    for (int j = 0; j < i; ++j) EXPECT_NE(many[i]._Q, many[j]._Q);
-  }
-  Quaternion* last = many[5]._Q;
-  ASSERT_EQ(InitARS(&many[5]), 0);
-  EXPECT_EQ(many[5]._Q, last);
+    ARSOBJ a, many[6];
+    ASSERT_EQ(InitARS(&a), 0);
+    *a._Q = Quaternion(0.5, 0.5, 0.5, 0.5);
+    Quaternion *first = a._Q;
+    a._Q = nullptr;  // as after the detector is zeroed
+    ASSERT_EQ(InitARS(&a), 0);
+    EXPECT_EQ(a._Q, first);
+    EXPECT_EQ(a._Q->w(), 1.0);
+    // More estimators than the fixed storage still get storage of their own, and keep it.
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(InitARS(&many[i]), 0);
+        EXPECT_NE(many[i]._Q, a._Q);
+        for (int j = 0; j < i; ++j) EXPECT_NE(many[i]._Q, many[j]._Q);
+    }
+    Quaternion *last = many[5]._Q;
+    ASSERT_EQ(InitARS(&many[5]), 0);
+    EXPECT_EQ(many[5]._Q, last);
 }
 
-double AngleToDown(const Quaternion& q, const double acc[3]) {
-  const Quaternion r = (q * Quaternion(0.0, acc[0], acc[1], acc[2])) * q.i();
-  return std::acos(-r.z() / Norm2(r.v()));
+double AngleToDown(const Quaternion &q, const double acc[3]) {
+    const Quaternion r = (q * Quaternion(0.0, acc[0], acc[1], acc[2])) * q.i();
+    return std::acos(-r.z() / Norm2(r.v()));
 }
 
 TEST(Attitude, CorrectionTowardGravity) {
-  ARSOBJ ars;
-  InitARS(&ars);
-  const double down[3] = {0, 0, -1}, side[3] = {1, 0, 0};
-  ARS(&ars, kNone, down, kNone, 0.02);  // already aligned: axis of length 0
-  EXPECT_EQ(ars._Q->w(), 1.0);
-  EXPECT_EQ(ars._Q->x(), 0.0);
-  // Facing sideways (90 degrees about Z), acceleration 90 degrees off at 1 g: gain 0.1,
-  // applied in the reference frame.
-  const Quaternion facing(3.141592653589793 / 2, Vector3(0, 0, 1));
-  *ars._Q = facing;
-  const Matrix3 m = ARS(&ars, kNone, side, kNone, 0.02);
-  EXPECT_NEAR(AngleToDown(*ars._Q, side), 0.9 * 3.141592653589793 / 2, 1e-9);
-  EXPECT_EQ(m.m[0][2], ars._Q->RotationMatrix3().m[0][2]);
-  const Quaternion before = *ars._Q;
-  ARS(&ars, kNone, kNone, kNone, 0.02);  // no acceleration: unchanged, finite
-  EXPECT_EQ(ars._Q->w(), before.w());
-  EXPECT_EQ(ars._Q->y(), before.y());
+    ARSOBJ ars;
+    InitARS(&ars);
+    const double down[3] = {0, 0, -1}, side[3] = {1, 0, 0};
+    ARS(&ars, kNone, down, kNone, 0.02);  // already aligned: axis of length 0
+    EXPECT_EQ(ars._Q->w(), 1.0);
+    EXPECT_EQ(ars._Q->x(), 0.0);
+    // Facing sideways (90 degrees about Z), acceleration 90 degrees off at 1 g: gain 0.1,
+    // applied in the reference frame.
+    const Quaternion facing(3.141592653589793 / 2, Vector3(0, 0, 1));
+    *ars._Q = facing;
+    const Matrix3 m = ARS(&ars, kNone, side, kNone, 0.02);
+    EXPECT_NEAR(AngleToDown(*ars._Q, side), 0.9 * 3.141592653589793 / 2, 1e-9);
+    EXPECT_EQ(m.m[0][2], ars._Q->RotationMatrix3().m[0][2]);
+    const Quaternion before = *ars._Q;
+    ARS(&ars, kNone, kNone, kNone, 0.02);  // no acceleration: unchanged, finite
+    EXPECT_EQ(ars._Q->w(), before.w());
+    EXPECT_EQ(ars._Q->y(), before.y());
 
-  // At 1.5 g only the gyro moves the attitude (at 1.1 g the correction would be ~0.05 rad).
-  InitARS(&ars);
-  *ars._Q = facing;
-  const double strong[3] = {1.5, 0, 0}, rate[3] = {5.0, -3.0, 8.0};
-  ARS(&ars, kNone, strong, kNone, 0.02);  // bias starts at 0
-  ARS(&ars, rate, strong, kNone, 0.02);   // bias now rate / 2
-  const double k = 0.017453292519943295 * 0.02;
-  const Quaternion gyro = facing * Quaternion(rate[0] / 2 * k, rate[1] / 2 * k, rate[2] / 2 * k);
-  EXPECT_NEAR(ars._Q->x(), gyro.x(), 1e-10);  // body-frame rotation: the gyro step
-  EXPECT_NEAR(ars._Q->y(), gyro.y(), 1e-10);  // multiplies on the right
-  EXPECT_NEAR(ars._Q->z(), gyro.z(), 1e-10);
+    // At 1.5 g only the gyro moves the attitude (at 1.1 g the correction would be ~0.05 rad).
+    InitARS(&ars);
+    *ars._Q = facing;
+    const double strong[3] = {1.5, 0, 0}, rate[3] = {5.0, -3.0, 8.0};
+    ARS(&ars, kNone, strong, kNone, 0.02);  // bias starts at 0
+    ARS(&ars, rate, strong, kNone, 0.02);   // bias now rate / 2
+    const double k = 0.017453292519943295 * 0.02;
+    const Quaternion gyro = facing * Quaternion(rate[0] / 2 * k, rate[1] / 2 * k, rate[2] / 2 * k);
+    EXPECT_NEAR(ars._Q->x(), gyro.x(), 1e-10);  // body-frame rotation: the gyro step
+    EXPECT_NEAR(ars._Q->y(), gyro.y(), 1e-10);  // multiplies on the right
+    EXPECT_NEAR(ars._Q->z(), gyro.z(), 1e-10);
 }
 
 struct AngleFixture : ::testing::Test {
-  DetectorUnderTest t;
-  void Angles(const Quaternion& q) {  // zero filtered inputs leave the attitude as given
-    *t.d.ARS._Q = q;
-    t.d.ax_1 = t.d.ay_1 = t.d.az_1 = t.d.gx_1 = t.d.gy_1 = t.d.gz_1 = 0.0f;
-    FallDetectorComputeAngle(&t.d);
-  }
-  void Compensate(int32_t counter, int32_t rawAcc, int32_t roll, int32_t pitch) {
-    t.d.wDataCounter = counter;
-    t.d.raw_acc = static_cast<uint16_t>(rawAcc);
-    t.d.roll = roll;
-    t.d.pitch = pitch;
-    FallDetectorAngleCompensation(&t.d);
-  }
+    DetectorUnderTest t;
+    void Angles(const Quaternion &q) {  // zero filtered inputs leave the attitude as given
+        *t.d.ARS._Q = q;
+        t.d.ax_1 = t.d.ay_1 = t.d.az_1 = t.d.gx_1 = t.d.gy_1 = t.d.gz_1 = 0.0f;
+        FallDetectorComputeAngle(&t.d);
+    }
+    void Compensate(int32_t counter, int32_t rawAcc, int32_t roll, int32_t pitch) {
+        t.d.wDataCounter = counter;
+        t.d.raw_acc = static_cast<uint16_t>(rawAcc);
+        t.d.roll = roll;
+        t.d.pitch = pitch;
+        FallDetectorAngleCompensation(&t.d);
+    }
 };
 
 TEST_F(AngleFixture, AnglesFromTheAttitude) {
-  Angles(Quaternion());
-  EXPECT_EQ(t.d.roll, 0);
-  EXPECT_EQ(t.d.pitch, -90);
-  EXPECT_EQ(t.d.yaw, 0);
-  // Upright, 90 degrees about X: 2(w^2 + z^2) - 1 is a few ulps above 0. Through the
-  // single-precision arctangent the angle reads 90.0000025 and the pitch 0; in double
-  // it would read 89.99999999999999 and the pitch -1.
-  Angles(Quaternion(std::sqrt(0.5), std::sqrt(0.5), 0.0, 0.0));
-  EXPECT_EQ(t.d.pitch, 0);
-  Angles(Quaternion(-0.5, Vector3(0, 1, 0)));  // -28.6 degrees
-  EXPECT_EQ(t.d.roll, -28);
-  Angles(Quaternion(2.0, Vector3(0, 0, 1)));  // 114.6 degrees
-  EXPECT_EQ(t.d.yaw, 114);
+    Angles(Quaternion());
+    EXPECT_EQ(t.d.roll, 0);
+    EXPECT_EQ(t.d.pitch, -90);
+    EXPECT_EQ(t.d.yaw, 0);
+    // Upright, 90 degrees about X: 2(w^2 + z^2) - 1 is a few ulps above 0. Through the
+    // single-precision arctangent the angle reads 90.0000025 and the pitch 0; in double
+    // it would read 89.99999999999999 and the pitch -1.
+    Angles(Quaternion(std::sqrt(0.5), std::sqrt(0.5), 0.0, 0.0));
+    EXPECT_EQ(t.d.pitch, 0);
+    Angles(Quaternion(-0.5, Vector3(0, 1, 0)));  // -28.6 degrees
+    EXPECT_EQ(t.d.roll, -28);
+    Angles(Quaternion(2.0, Vector3(0, 0, 1)));  // 114.6 degrees
+    EXPECT_EQ(t.d.yaw, 114);
 }
 
 TEST_F(AngleFixture, OffsetsAreLearnedOnceInTheWindow) {
-  Compensate(49, 100, 5, -7);
-  EXPECT_EQ(t.d.wRollCompensation, 0);
-  Compensate(50, 100, 5, -7);
-  EXPECT_EQ(t.d.wRollCompensation, -5);
-  EXPECT_EQ(t.d.wPitchCompensation, 7);
-  EXPECT_EQ(t.d.roll, 5);       // not applied in the learning call
-  Compensate(500, 130, 8, 20);  // then applied for good
-  EXPECT_EQ(t.d.roll, 3);
-  EXPECT_EQ(t.d.pitch, 27);
+    Compensate(49, 100, 5, -7);
+    EXPECT_EQ(t.d.wRollCompensation, 0);
+    Compensate(50, 100, 5, -7);
+    EXPECT_EQ(t.d.wRollCompensation, -5);
+    EXPECT_EQ(t.d.wPitchCompensation, 7);
+    EXPECT_EQ(t.d.roll, 5);       // not applied in the learning call
+    Compensate(500, 130, 8, 20);  // then applied for good
+    EXPECT_EQ(t.d.roll, 3);
+    EXPECT_EQ(t.d.pitch, 27);
 
-  t.Reset();
-  Compensate(60, 100, 5, -7);
-  Compensate(59, 95, 5, -7);
-  Compensate(55, 96, 3, 25);  // pitch outside spoils the roll as well
-  EXPECT_EQ(t.d.wRollCompensation, 0);
-  Compensate(55, 104, 0, 4);  // a zero offset stays unlearned and is retried
-  EXPECT_EQ(t.d.wRollCompensation, 0);
-  EXPECT_EQ(t.d.wPitchCompensation, -4);
-  Compensate(56, 96, -19, -24);
-  EXPECT_EQ(t.d.wRollCompensation, 19);
+    t.Reset();
+    Compensate(60, 100, 5, -7);
+    Compensate(59, 95, 5, -7);
+    Compensate(55, 96, 3, 25);  // pitch outside spoils the roll as well
+    EXPECT_EQ(t.d.wRollCompensation, 0);
+    Compensate(55, 104, 0, 4);  // a zero offset stays unlearned and is retried
+    EXPECT_EQ(t.d.wRollCompensation, 0);
+    EXPECT_EQ(t.d.wPitchCompensation, -4);
+    Compensate(56, 96, -19, -24);
+    EXPECT_EQ(t.d.wRollCompensation, 19);
 
-  t.Reset();
-  Compensate(10, 100, 0, -181);
-  EXPECT_EQ(t.d.pitch, 179);
-  Compensate(10, 100, 0, -180);
-  EXPECT_EQ(t.d.pitch, -180);
-  t.d.wRollCompensation = 30;
-  Compensate(55, 100, -40, 10);  // pitch condition sees the compensated roll, -10
-  EXPECT_EQ(t.d.wPitchCompensation, -10);
+    t.Reset();
+    Compensate(10, 100, 0, -181);
+    EXPECT_EQ(t.d.pitch, 179);
+    Compensate(10, 100, 0, -180);
+    EXPECT_EQ(t.d.pitch, -180);
+    t.d.wRollCompensation = 30;
+    Compensate(55, 100, -40, 10);  // pitch condition sees the compensated roll, -10
+    EXPECT_EQ(t.d.wPitchCompensation, -10);
 }
 
 }  // namespace

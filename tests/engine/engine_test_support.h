@@ -8,21 +8,21 @@
 #include "FallDetectorOnFallDetected.h"
 
 struct DetectorUnderTest {
-  FALL_DETECTOR_CFG cfg;
-  FALL_DETECTOR d;
+    FALL_DETECTOR_CFG cfg;
+    FALL_DETECTOR d;
 
-  DetectorUnderTest() {
-    FallDetectorSetDefaultConfig(&cfg);
-    FallDetectorSet(&d, &cfg);
-  }
-  // Re-initialise after changing the configuration.
-  void Reset() { FallDetectorSet(&d, &cfg); }
+    DetectorUnderTest() {
+        FallDetectorSetDefaultConfig(&cfg);
+        FallDetectorSet(&d, &cfg);
+    }
+    // Re-initialise after changing the configuration.
+    void Reset() { FallDetectorSet(&d, &cfg); }
 
-  // Put the detector past warm-up at a given sample count.
-  void JumpTo(int32_t counter) {
-    d.wDataCounter = counter;
-    d.wFallDataIndex = counter % FALL_DETECTOR_RING;
-  }
-  uint32_t& StandAgo(int32_t k) { return d.standCounter[FallDetectorRingIndex(&d, k)]; }
-  uint32_t& LowFallAgo(int32_t k) { return d.lowFallCounter[FallDetectorRingIndex(&d, k)]; }
+    // Put the detector past warm-up at a given sample count.
+    void JumpTo(int32_t counter) {
+        d.wDataCounter = counter;
+        d.wFallDataIndex = counter % FALL_DETECTOR_RING;
+    }
+    uint32_t &StandAgo(int32_t k) { return d.standCounter[FallDetectorRingIndex(&d, k)]; }
+    uint32_t &LowFallAgo(int32_t k) { return d.lowFallCounter[FallDetectorRingIndex(&d, k)]; }
 };

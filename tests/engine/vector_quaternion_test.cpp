@@ -8,58 +8,60 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-void ExpectQuat(const Quaternion& q, double w, double x, double y, double z, double tol = 1e-12) {
-  EXPECT_NEAR(q.w(), w, tol);
-  EXPECT_NEAR(q.x(), x, tol);
-  EXPECT_NEAR(q.y(), y, tol);
-  EXPECT_NEAR(q.z(), z, tol);
+void ExpectQuat(const Quaternion &q, double w, double x, double y, double z, double tol = 1e-12) {
+    EXPECT_NEAR(q.w(), w, tol);
+    EXPECT_NEAR(q.x(), x, tol);
+    EXPECT_NEAR(q.y(), y, tol);
+    EXPECT_NEAR(q.z(), z, tol);
 }
 
 TEST(VectorMath, CrossDotNorm) {
-  const Vector3 c = Cross(Vector3(1, 2, 3), Vector3(4, 5, 6));
-  EXPECT_EQ(c[0], -3.0);
-  EXPECT_EQ(c[1], 6.0);
-  EXPECT_EQ(c[2], -3.0);
-  EXPECT_EQ(Norm2(Vector3(3, 4, 12)), 13.0);
-  // (1e16 + 1) rounds back to 1e16: summed in element order the result is 0.
-  EXPECT_EQ(Dot(Vector3(1e16, 1.0, -1e16), Vector3(1, 1, 1)), 0.0);
+    const Vector3 c = Cross(Vector3(1, 2, 3), Vector3(4, 5, 6));
+    EXPECT_EQ(c[0], -3.0);
+    EXPECT_EQ(c[1], 6.0);
+    EXPECT_EQ(c[2], -3.0);
+    EXPECT_EQ(Norm2(Vector3(3, 4, 12)), 13.0);
+    // (1e16 + 1) rounds back to 1e16: summed in element order the result is 0.
+    EXPECT_EQ(Dot(Vector3(1e16, 1.0, -1e16), Vector3(1, 1, 1)), 0.0);
 }
 
 TEST(QuaternionTest, ConstructorsProductAndInverse) {
-  ExpectQuat(Quaternion(0.0, 0.0, 0.0), 1, 0, 0, 0, 0);
-  const Quaternion b(0.7, Vector3(1, 0, 0));
-  ExpectQuat(Quaternion(0.7, 0.0, 0.0), b.w(), b.x(), b.y(), b.z());
-  ExpectQuat(Quaternion(kPi / 2, Vector3(0, 0, 5)), std::sqrt(0.5), 0, 0, std::sqrt(0.5));  // normalised
-  // Three angles compose as qz * qy * qx.
-  const Quaternion zyx =
-      (Quaternion(1.1, Vector3(0, 0, 1)) * Quaternion(-0.5, Vector3(0, 1, 0))) * Quaternion(0.3, Vector3(1, 0, 0));
-  ExpectQuat(Quaternion(0.3, -0.5, 1.1), zyx.w(), zyx.x(), zyx.y(), zyx.z());
+    ExpectQuat(Quaternion(0.0, 0.0, 0.0), 1, 0, 0, 0, 0);
+    const Quaternion b(0.7, Vector3(1, 0, 0));
+    ExpectQuat(Quaternion(0.7, 0.0, 0.0), b.w(), b.x(), b.y(), b.z());
+    ExpectQuat(Quaternion(kPi / 2, Vector3(0, 0, 5)), std::sqrt(0.5), 0, 0,
+               std::sqrt(0.5));  // normalised
+    // Three angles compose as qz * qy * qx.
+    const Quaternion zyx =
+        (Quaternion(1.1, Vector3(0, 0, 1)) * Quaternion(-0.5, Vector3(0, 1, 0))) *
+        Quaternion(0.3, Vector3(1, 0, 0));
+    ExpectQuat(Quaternion(0.3, -0.5, 1.1), zyx.w(), zyx.x(), zyx.y(), zyx.z());
 
-  ExpectQuat(Quaternion(0, 1, 0, 0) * Quaternion(0, 0, 1, 0), 0, 0, 0, 1, 0);  // i j = k
-  const Quaternion p(1, 2, 3, 4);
-  ExpectQuat(p * Quaternion(5, 6, 7, 8), -60, 12, 30, 24, 0);
-  ExpectQuat(2.0 / p, 0.5, 1, 1.5, 2, 0);  // divisor first
-  const double n = std::sqrt(30.0);
-  ExpectQuat(p.i(), 1 / n, -2 / n, -3 / n, -4 / n);  // conjugate over norm
-  const Quaternion u(0.4, Vector3(1, -2, 0.5));
-  ExpectQuat(u * u.i(), 1, 0, 0, 0, 1e-15);
+    ExpectQuat(Quaternion(0, 1, 0, 0) * Quaternion(0, 0, 1, 0), 0, 0, 0, 1, 0);  // i j = k
+    const Quaternion p(1, 2, 3, 4);
+    ExpectQuat(p * Quaternion(5, 6, 7, 8), -60, 12, 30, 24, 0);
+    ExpectQuat(2.0 / p, 0.5, 1, 1.5, 2, 0);  // divisor first
+    const double n = std::sqrt(30.0);
+    ExpectQuat(p.i(), 1 / n, -2 / n, -3 / n, -4 / n);  // conjugate over norm
+    const Quaternion u(0.4, Vector3(1, -2, 0.5));
+    ExpectQuat(u * u.i(), 1, 0, 0, 0, 1e-15);
 }
 
 TEST(QuaternionTest, RotationMatrix) {
-  const linalg::matrix<double> id = Quaternion().RotationMatrix();
-  ASSERT_EQ(id.RowNo(), 3u);
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(id(r, c), r == c ? 1.0 : 0.0);
-  const Matrix3 z90 = Quaternion(kPi / 2, Vector3(0, 0, 1)).RotationMatrix3();  // X onto Y
-  EXPECT_NEAR(z90.m[1][0], 1.0, 1e-15);
-  EXPECT_NEAR(z90.m[0][1], -1.0, 1e-15);
-  const Quaternion g(0.3, -0.5, 1.1);
-  const Matrix3 f = g.RotationMatrix3();
-  const linalg::matrix<double> h = g.RotationMatrix();
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(f.m[r][c], h(r, c));  // heap-free form, same bits
-  EXPECT_EQ(f.m[1][2], 2 * (g.y() * g.z() - g.x() * g.w()));
-  EXPECT_EQ(f.m[2][1], 2 * (g.y() * g.z() + g.x() * g.w()));
+    const linalg::matrix<double> id = Quaternion().RotationMatrix();
+    ASSERT_EQ(id.RowNo(), 3u);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(id(r, c), r == c ? 1.0 : 0.0);
+    const Matrix3 z90 = Quaternion(kPi / 2, Vector3(0, 0, 1)).RotationMatrix3();  // X onto Y
+    EXPECT_NEAR(z90.m[1][0], 1.0, 1e-15);
+    EXPECT_NEAR(z90.m[0][1], -1.0, 1e-15);
+    const Quaternion g(0.3, -0.5, 1.1);
+    const Matrix3 f = g.RotationMatrix3();
+    const linalg::matrix<double> h = g.RotationMatrix();
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(f.m[r][c], h(r, c));  // heap-free form, same bits
+    EXPECT_EQ(f.m[1][2], 2 * (g.y() * g.z() - g.x() * g.w()));
+    EXPECT_EQ(f.m[2][1], 2 * (g.y() * g.z() + g.x() * g.w()));
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ bool matches(const ExpectedStream &want, const fall_replay::RunSummary &got, cha
             ok = false;
         }
     }
-    if (ok) p = put(p, "ok", end);
+    if (ok)
+        p = put(p, "ok", end);
     *p = '\0';
     return ok;
 }

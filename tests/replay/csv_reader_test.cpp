@@ -56,7 +56,8 @@ TEST(CsvReader, AcceptsHeaderCommentsBlankLinesCrLfAndSpaces) {
 }
 
 TEST(CsvReader, LeadingTimeColumnWithOrWithoutHeader) {
-    const auto a = readAll("time_ms,ax,ay,az,gx,gy,gz\n0,1,2,3,4,5,6\n20,1,2,3,4,5,6\n20,0,0,0,0,0,0\n");
+    const auto a =
+        readAll("time_ms,ax,ay,az,gx,gy,gz\n0,1,2,3,4,5,6\n20,1,2,3,4,5,6\n20,0,0,0,0,0,0\n");
     ASSERT_EQ(a.size(), 3u);
     EXPECT_TRUE(a[1].hasTime);
     EXPECT_EQ(a[1].timeMs, 20);
@@ -77,7 +78,8 @@ TEST(CsvReader, RefusesBadInputNamingFileAndLine) {
     EXPECT_EQ(errorOf("1,2,3,4,5,6\n\n1,2,3,4,5,6,7\n"), "rec.csv:3: expected 6 values, found 7");
     EXPECT_EQ(errorOf("1,2,3.5,4,5,6\n"), "rec.csv:1: value '3.5' for az is not an integer");
     EXPECT_EQ(errorOf("1,2,,4,5,6\n"), "rec.csv:1: missing value for az");
-    EXPECT_EQ(errorOf("1,2,3,4,5,6\n1,2,x,4,5,6\n"), "rec.csv:2: value 'x' for az is not an integer");
+    EXPECT_EQ(errorOf("1,2,3,4,5,6\n1,2,x,4,5,6\n"),
+              "rec.csv:2: value 'x' for az is not an integer");
     EXPECT_EQ(errorOf("1,2,3,99999999999999999999,5,6\n"),
               "rec.csv:1: value '99999999999999999999' for gx is not an integer");
     EXPECT_EQ(errorOf("40,1,2,3,4,5,6\n20,1,2,3,4,5,6\n"),
@@ -112,8 +114,8 @@ TEST(Replay, CsvRoundTripOfAStreamGivesTheSameResultsAsTheDirectRun) {
     fall_synth::Sample s;
     uint32_t i = 0;
     while (g.next(s)) {
-        csvIn << 1000 + 20 * i++ << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx
-              << ',' << s.gy << ',' << s.gz << "\r\n";
+        csvIn << 1000 + 20 * i++ << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx << ','
+              << s.gy << ',' << s.gz << "\r\n";
     }
     std::istringstream in(csvIn.str());
     CsvReader reader(in, "x");
@@ -137,7 +139,8 @@ TEST(Replay, CsvRoundTripOfAStreamGivesTheSameResultsAsTheDirectRun) {
     uint32_t n = 0;
     while (std::getline(lines, line)) {
         const std::size_t cut = line.find(',', line.find(',') + 1) + 1;
-        EXPECT_EQ(line.substr(0, cut), std::to_string(n) + "," + std::to_string(1000 + 20 * n) + ",");
+        EXPECT_EQ(line.substr(0, cut),
+                  std::to_string(n) + "," + std::to_string(1000 + 20 * n) + ",");
         std::string rest = line.substr(cut) + "\n";
         h.add(rest.data(), rest.size());
         ++n;

@@ -17,7 +17,8 @@ struct Outcome {
 Outcome run(const std::string &cmd) {
     Outcome r{-1, {}};
     FILE *p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
+    if (!p)
+        return r;
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
@@ -53,7 +54,7 @@ TEST(ReplayCli, MissingFileAndBadUsage) {
 
 TEST(ReplayCli, SynthStreamThroughStdinReportsTheFall) {
     const Outcome r = run(std::string(FALL_SYNTH_EXE) + " hard_impact | " + FALL_REPLAY_EXE +
-                      " --summary-only -");
+                          " --summary-only -");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("<stdin>: 382 samples, last at 7620 ms; 3 positive results"),
               std::string::npos)

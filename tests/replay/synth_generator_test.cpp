@@ -22,8 +22,11 @@ constexpr Profile kZero{Shape::Flat, 0, 0};
 constexpr Profile kOneG{Shape::Flat, 1, 0};
 
 Segment segment(uint16_t n, float rx, float ry, float rz, float up) {
-    return Segment{n, 0, {{Shape::Flat, rx, 0}, {Shape::Flat, ry, 0}, {Shape::Flat, rz, 0}},
-                   {Shape::Flat, up, 0}, kZero};
+    return Segment{n,
+                   0,
+                   {{Shape::Flat, rx, 0}, {Shape::Flat, ry, 0}, {Shape::Flat, rz, 0}},
+                   {Shape::Flat, up, 0},
+                   kZero};
 }
 
 std::vector<Sample> generate(const StreamDef &def) {
@@ -34,7 +37,9 @@ std::vector<Sample> generate(const StreamDef &def) {
     return out;
 }
 
-double accNorm(const Sample &s) { return std::sqrt(double(s.ax) * s.ax + double(s.ay) * s.ay + double(s.az) * s.az); }
+double accNorm(const Sample &s) {
+    return std::sqrt(double(s.ax) * s.ax + double(s.ay) * s.ay + double(s.az) * s.az);
+}
 
 TEST(SynthGenerator, StillUprightWearerReadsMinusOneGOnY) {
     const Segment segs[] = {segment(10, 0, 0, 0, 1)};
@@ -117,9 +122,9 @@ TEST(SynthGenerator, ShapesRampPulseAndWave) {
     const StreamDef def{"t", "", 0, 0, 0, 0, segs, 3};
     const std::vector<Sample> v = generate(def);
     ASSERT_EQ(v.size(), 81u);
-    EXPECT_LT(v[0].gz, 66);            // starts near 0 deg/s
-    EXPECT_GT(v[19].gz, 6554 - 66);    // ends near 100 deg/s
-    EXPECT_GT(v[30].gz, 6554 - 10);    // bell peak in the middle
+    EXPECT_LT(v[0].gz, 66);          // starts near 0 deg/s
+    EXPECT_GT(v[19].gz, 6554 - 66);  // ends near 100 deg/s
+    EXPECT_GT(v[30].gz, 6554 - 10);  // bell peak in the middle
     EXPECT_LT(v[20].gz, 200);
     EXPECT_LT(v[40].gz, 200);
     int maxW = -100000, minW = 100000;
@@ -129,7 +134,7 @@ TEST(SynthGenerator, ShapesRampPulseAndWave) {
     }
     EXPECT_NEAR(maxW, 60 * 65.536, 40);
     EXPECT_NEAR(minW, -40 * 65.536, 40);
-    EXPECT_EQ(v[41].gz, v[61].gz);     // period of 20 samples
+    EXPECT_EQ(v[41].gz, v[61].gz);  // period of 20 samples
 }
 
 TEST(SynthGenerator, HelpersRoundSaturateAndStayInRange) {

@@ -40,7 +40,8 @@ void runStreams(benchmark::State &state, const std::vector<const fall_synth::Str
 
 void BM_AllStreams(benchmark::State &state) {
     std::vector<const fall_synth::StreamDef *> defs;
-    for (std::size_t i = 0; i < fall_synth::streamCount(); ++i) defs.push_back(&fall_synth::stream(i));
+    for (std::size_t i = 0; i < fall_synth::streamCount(); ++i)
+        defs.push_back(&fall_synth::stream(i));
     runStreams(state, defs);
 }
 BENCHMARK(BM_AllStreams)->Unit(benchmark::kMillisecond);

@@ -22,7 +22,8 @@ std::vector<std::string> split(const std::string &s) {
     for (;;) {
         std::size_t comma = s.find(',', start);
         out.push_back(trim(s.substr(start, comma == std::string::npos ? comma : comma - start)));
-        if (comma == std::string::npos) break;
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     return out;
@@ -33,13 +34,17 @@ std::vector<std::string> split(const std::string &s) {
 bool parseInt(const std::string &s, int64_t &v) {
     std::size_t i = 0;
     bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-    if (i >= s.size()) return false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        neg = s[i++] == '-';
+    if (i >= s.size())
+        return false;
     int64_t x = 0;
     for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
+        if (s[i] < '0' || s[i] > '9')
+            return false;
         x = x * 10 + (s[i] - '0');
-        if (x > 1000000000000000LL) return false;
+        if (x > 1000000000000000LL)
+            return false;
     }
     v = neg ? -x : x;
     return true;
@@ -49,9 +54,11 @@ bool parseInt(const std::string &s, int64_t &v) {
 // "1e3,0,..." is a malformed sample, not a header, and must not be skipped silently.
 bool isHeader(const std::vector<std::string> &fields) {
     for (const std::string &f : fields) {
-        if (f.empty()) return false;
+        if (f.empty())
+            return false;
         const unsigned char c = static_cast<unsigned char>(f[0]);
-        if (!std::isalpha(c) && c != '_') return false;
+        if (!std::isalpha(c) && c != '_')
+            return false;
     }
     return true;
 }
@@ -68,12 +75,14 @@ bool CsvReader::next(CsvSample &out) {
     std::string raw;
     while (std::getline(in_, raw)) {
         ++line_;
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
         if (line_ == 1 && raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             raw.erase(0, 3);  // spreadsheet programs like to prepend a byte-order mark
         }
         const std::string text = trim(raw);
-        if (text.empty() || text[0] == '#') continue;
+        if (text.empty() || text[0] == '#')
+            continue;
 
         std::vector<std::string> f = split(text);
         if (!seenContent && isHeader(f)) {
@@ -102,8 +111,10 @@ bool CsvReader::next(CsvSample &out) {
         out.line = line_;
         if (first == 1) {
             int64_t t;
-            if (!parseInt(f[0], t)) fail("time '" + f[0] + "' is not a whole number of ms");
-            if (t < 0) fail("time " + f[0] + " is negative");
+            if (!parseInt(f[0], t))
+                fail("time '" + f[0] + "' is not a whole number of ms");
+            if (t < 0)
+                fail("time " + f[0] + " is negative");
             if (haveLastTime_ && t < lastTime_) {
                 fail("time " + f[0] + " ms is earlier than the previous sample's " +
                      std::to_string(lastTime_) + " ms");
@@ -117,7 +128,8 @@ bool CsvReader::next(CsvSample &out) {
         for (int i = 0; i < 6; ++i) {
             const std::string &s = f[first + i];
             int64_t x;
-            if (s.empty()) fail(std::string("missing value for ") + kColumnNames[i]);
+            if (s.empty())
+                fail(std::string("missing value for ") + kColumnNames[i]);
             if (!parseInt(s, x)) {
                 fail(std::string("value '") + s + "' for " + kColumnNames[i] +
                      " is not an integer");
@@ -131,7 +143,8 @@ bool CsvReader::next(CsvSample &out) {
         out.data = FALL_DETECTOR_SENSOR_DATA{v[0], v[1], v[2], v[3], v[4], v[5]};
         return true;
     }
-    if (in_.bad()) fail("read error");
+    if (in_.bad())
+        fail("read error");
     return false;
 }
 

@@ -16,7 +16,9 @@ const char kHeader[] =
     "wRollCompensation,wPitchCompensation,result";
 }  // namespace
 
-const char *stateHeader() { return kHeader; }
+const char *stateHeader() {
+    return kHeader;
+}
 
 char *putInt(char *p, int64_t v) {
     char tmp[24];
@@ -28,7 +30,8 @@ char *putInt(char *p, int64_t v) {
         tmp[n++] = static_cast<char>('0' - static_cast<int>(x % 10));
         x /= 10;
     } while (x != 0);
-    if (neg) *p++ = '-';
+    if (neg)
+        *p++ = '-';
     while (n > 0) *p++ = tmp[--n];
     return p;
 }
@@ -44,21 +47,55 @@ std::size_t formatState(const FALL_DETECTOR &d, const FALL_DETECTOR_SENSOR_DATA 
     const MAX_JUMP_DATA &j = d.MaxJumpData;
     const FALL_HISTORY &h = d.FallHistory;
     const int64_t fields[] = {
-        in.accX, in.accY, in.accZ, in.gyroX, in.gyroY, in.gyroZ,
-        d.raw_acc, d.lpf_acc, d.raw_gyro, d.lpf_gyro, d.fall_avg, d.omega_avg,
-        d.roll, d.pitch, d.yaw, d.stand_state, d.check_count, d.over_count2,
-        j.wIndex, j.wValue, j.wOverCount, j.wJumpAccSum, j.wJumpStartIndex, j.wLastSetValue,
-        h.wHighFallCounter, h.wLowFallCounter, h.wLowOverCounter, h.wLpfAcc5Hz,
-        h.wHighFallStartIndex, h.wHighFallLastIndex, h.wHighFallLastCounter,
-        h.wVerticalVelocity, h.wBendDownCounter, d.wTurnFallCounter, h.wIndex,
-        d.wFallDataIndex, d.wDataCounter,
-        d.wCollisionCheckLastIndex, d.wCollisionRawAccMax, d.wCollisionRawAccMaxIndex,
-        d.wRollCompensation, d.wPitchCompensation, result,
+        in.accX,
+        in.accY,
+        in.accZ,
+        in.gyroX,
+        in.gyroY,
+        in.gyroZ,
+        d.raw_acc,
+        d.lpf_acc,
+        d.raw_gyro,
+        d.lpf_gyro,
+        d.fall_avg,
+        d.omega_avg,
+        d.roll,
+        d.pitch,
+        d.yaw,
+        d.stand_state,
+        d.check_count,
+        d.over_count2,
+        j.wIndex,
+        j.wValue,
+        j.wOverCount,
+        j.wJumpAccSum,
+        j.wJumpStartIndex,
+        j.wLastSetValue,
+        h.wHighFallCounter,
+        h.wLowFallCounter,
+        h.wLowOverCounter,
+        h.wLpfAcc5Hz,
+        h.wHighFallStartIndex,
+        h.wHighFallLastIndex,
+        h.wHighFallLastCounter,
+        h.wVerticalVelocity,
+        h.wBendDownCounter,
+        d.wTurnFallCounter,
+        h.wIndex,
+        d.wFallDataIndex,
+        d.wDataCounter,
+        d.wCollisionCheckLastIndex,
+        d.wCollisionRawAccMax,
+        d.wCollisionRawAccMaxIndex,
+        d.wRollCompensation,
+        d.wPitchCompensation,
+        result,
     };
     char *p = buf;
     const std::size_t n = sizeof(fields) / sizeof(fields[0]);
     for (std::size_t i = 0; i < n; ++i) {
-        if (i != 0) *p++ = ',';
+        if (i != 0)
+            *p++ = ',';
         p = putInt(p, fields[i]);
     }
     *p = '\0';

@@ -13,7 +13,8 @@ ReplayResult replay(CsvReader &reader, std::ostream *csv) {
     auto det = std::make_unique<FALL_DETECTOR>();
     FallDetectorSet(det.get(), &cfg);
 
-    if (csv) *csv << "index,time_ms," << stateHeader() << '\n';
+    if (csv)
+        *csv << "index,time_ms," << stateHeader() << '\n';
     ReplayResult r;
     CsvSample s;
     char line[kStateLineMax];
@@ -30,7 +31,8 @@ ReplayResult replay(CsvReader &reader, std::ostream *csv) {
             csv->write(prefix, p - prefix);
             *csv << line << '\n';
         }
-        if (result != 0) r.positives.push_back(ReplayEvent{r.samples, t, s.line, result});
+        if (result != 0)
+            r.positives.push_back(ReplayEvent{r.samples, t, s.line, result});
         r.lastTimeMs = t;
         ++r.samples;
     }
@@ -39,9 +41,10 @@ ReplayResult replay(CsvReader &reader, std::ostream *csv) {
 
 void printSummary(const ReplayResult &r, const std::string &name, std::ostream &out) {
     out << name << ": " << r.samples << " samples";
-    if (r.samples > 0) out << ", last at " << r.lastTimeMs << " ms";
-    out << "; " << r.positives.size() << " positive result"
-        << (r.positives.size() == 1 ? "" : "s") << '\n';
+    if (r.samples > 0)
+        out << ", last at " << r.lastTimeMs << " ms";
+    out << "; " << r.positives.size() << " positive result" << (r.positives.size() == 1 ? "" : "s")
+        << '\n';
     for (const ReplayEvent &e : r.positives) {
         out << "  sample " << e.index << "  time " << e.timeMs << " ms  (line " << e.line
             << ")  type " << e.type << '\n';

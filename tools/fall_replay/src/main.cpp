@@ -38,7 +38,8 @@ int main(int argc, char **argv) {
         } else if (a == "-s" || a == "--summary-only") {
             summaryOnly = true;
         } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= argc) return usage(a + " needs a file name");
+            if (i + 1 >= argc)
+                return usage(a + " needs a file name");
             output = argv[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return usage("unknown option '" + a + "'");
@@ -48,7 +49,8 @@ int main(int argc, char **argv) {
             return usage("more than one input file");
         }
     }
-    if (input.empty()) return usage("no input file (use '-' for standard input)");
+    if (input.empty())
+        return usage("no input file (use '-' for standard input)");
 
     std::ifstream file;
     std::istream *in = &std::cin;
@@ -90,7 +92,8 @@ int main(int argc, char **argv) {
         }
         fall_replay::printSummary(r, name, *summary);
     } catch (const fall_replay::ParseError &e) {
-        if (csv) csv->flush();
+        if (csv)
+            csv->flush();
         std::cerr << e.what() << '\n';
         return 1;
     }

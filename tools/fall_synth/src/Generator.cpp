@@ -4,15 +4,18 @@ namespace fall_synth {
 namespace detail {
 
 double smoothStep(double t) {
-    if (t <= 0.0) return 0.0;
-    if (t >= 1.0) return 1.0;
+    if (t <= 0.0)
+        return 0.0;
+    if (t >= 1.0)
+        return 1.0;
     return t * t * (3.0 - 2.0 * t);
 }
 
 // Two parabolic arcs per period: close to a sine (within 6 %), exact at 0, 1/4, 1/2, 3/4.
 double wave(double phase) {
     double p = phase - static_cast<double>(static_cast<int64_t>(phase));
-    if (p < 0.0) p += 1.0;
+    if (p < 0.0)
+        p += 1.0;
     if (p < 0.5) {
         double s = 2.0 * p;
         return 4.0 * s * (1.0 - s);
@@ -22,10 +25,13 @@ double wave(double phase) {
 }
 
 int16_t toCounts(double v) {
-    if (v >= 32767.0) return 32767;
-    if (v <= -32768.0) return -32768;
+    if (v >= 32767.0)
+        return 32767;
+    if (v <= -32768.0)
+        return -32768;
     // Truncating casts are exact and portable; this rounds half away from zero.
-    if (v >= 0.0) return static_cast<int16_t>(static_cast<int32_t>(v + 0.5));
+    if (v >= 0.0)
+        return static_cast<int16_t>(static_cast<int32_t>(v + 0.5));
     return static_cast<int16_t>(-static_cast<int32_t>(-v + 0.5));
 }
 
@@ -48,15 +54,18 @@ constexpr double kAccCounts = 8192.0;
 constexpr double kGyroCounts = 65.536;
 
 int16_t noise(uint32_t &rng, uint16_t peak) {
-    if (peak == 0) return 0;
+    if (peak == 0)
+        return 0;
     uint32_t span = 2u * peak + 1u;
     return static_cast<int16_t>(static_cast<int32_t>(detail::xorshift32(rng) % span) - peak);
 }
 
 int16_t addSaturated(int16_t a, int16_t b) {
     int32_t s = static_cast<int32_t>(a) + b;
-    if (s > 32767) s = 32767;
-    if (s < -32768) s = -32768;
+    if (s > 32767)
+        s = 32767;
+    if (s < -32768)
+        s = -32768;
     return static_cast<int16_t>(s);
 }
 }  // namespace
@@ -68,8 +77,7 @@ uint32_t totalSamples(const StreamDef &def) {
 }
 
 Generator::Generator(const StreamDef &def)
-    : def_(&def), seg_(0), inSeg_(0), produced_(0), rng_(def.seed ? def.seed : 1u), q_{},
-      rate_{} {
+    : def_(&def), seg_(0), inSeg_(0), produced_(0), rng_(def.seed ? def.seed : 1u), q_{}, rate_{} {
     // Upright wearer, world frame x forward, y left, z up: the sensor's X axis points to the
     // wearer's right (-y), Y toward the feet (-z), Z out of the chest (+x). Standing still the
     // accelerometer reads (0, -1 g, 0). Falling forward is a negative rate about X, falling
@@ -123,7 +131,8 @@ bool Generator::next(Sample &out) {
         ++seg_;
         inSeg_ = 0;
     }
-    if (seg_ >= def_->segmentCount) return false;
+    if (seg_ >= def_->segmentCount)
+        return false;
     const Segment &s = def_->segments[seg_];
     const double t = (inSeg_ + 0.5) / s.samples;
 

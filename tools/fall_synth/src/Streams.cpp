@@ -8,10 +8,18 @@
 namespace fall_synth {
 namespace {
 
-constexpr Profile flat(float v) { return {Shape::Flat, v, 0.0f}; }
-constexpr Profile ramp(float from, float to) { return {Shape::Ramp, from, to}; }
-constexpr Profile bell(float base, float peak) { return {Shape::Bell, base, peak}; }
-constexpr Profile wave(float mid, float amplitude) { return {Shape::Wave, mid, amplitude}; }
+constexpr Profile flat(float v) {
+    return {Shape::Flat, v, 0.0f};
+}
+constexpr Profile ramp(float from, float to) {
+    return {Shape::Ramp, from, to};
+}
+constexpr Profile bell(float base, float peak) {
+    return {Shape::Bell, base, peak};
+}
+constexpr Profile wave(float mid, float amplitude) {
+    return {Shape::Wave, mid, amplitude};
+}
 
 // Segment builder: still and upright unless told otherwise.
 struct Seg {
@@ -41,8 +49,13 @@ constexpr Segment kStanding[] = {
 constexpr Segment kWalking[] = {
     Seg(kLeadIn),
     Seg(25).up(ramp(1, 1.05f)).fwd(ramp(0, 0.1f)),
-    Seg(1000).up(wave(1, 0.25f)).fwd(wave(0, 0.1f)).rx(wave(0, 12)).rz(wave(0, 6))
-        .ry(wave(0, 15)).period(25),
+    Seg(1000)
+        .up(wave(1, 0.25f))
+        .fwd(wave(0, 0.1f))
+        .rx(wave(0, 12))
+        .rz(wave(0, 6))
+        .ry(wave(0, 15))
+        .period(25),
     Seg(50),
 };
 
@@ -50,10 +63,10 @@ constexpr Segment kWalking[] = {
 // back against the backrest and sit still.
 constexpr Segment kSittingDown[] = {
     Seg(kLeadIn),
-    Seg(30).rx(bell(0, -45)),                      // lean forward ~27 degrees
-    Seg(25).up(bell(1, 0.75f)).rx(bell(0, 20)),    // lower
-    Seg(10).up(bell(1, 1.6f)),                     // land on the seat
-    Seg(40).rx(bell(0, 50)),                       // straighten and lean back
+    Seg(30).rx(bell(0, -45)),                    // lean forward ~27 degrees
+    Seg(25).up(bell(1, 0.75f)).rx(bell(0, 20)),  // lower
+    Seg(10).up(bell(1, 1.6f)),                   // land on the seat
+    Seg(40).rx(bell(0, 50)),                     // straighten and lean back
     Seg(400),
 };
 
@@ -63,7 +76,7 @@ constexpr Segment kLyingDown[] = {
     Seg(30).rx(bell(0, -45)),
     Seg(25).up(bell(1, 0.8f)).rx(bell(0, 20)),
     Seg(10).up(bell(1, 1.4f)),
-    Seg(150).rx(bell(0, 60)),                      // back down to the mattress, ~90 degrees
+    Seg(150).rx(bell(0, 60)),  // back down to the mattress, ~90 degrees
     Seg(15).up(bell(1, 1.2f)),
     Seg(400),
 };
@@ -90,7 +103,7 @@ constexpr Segment kSpinningFall[] = {
 // Type 3: a jump followed by a long drop (jumping down from a height).
 constexpr Segment kJumpFall[] = {
     Seg(kLeadIn),
-    Seg(12).up(bell(1, 2.3f)),                     // push-off
+    Seg(12).up(bell(1, 2.3f)),  // push-off
     Seg(45).up(flat(0.02f)).rx(flat(6)),
     Seg(8).up(bell(1, 6)),
     Seg(200),
@@ -118,10 +131,10 @@ constexpr Segment kTurningFall[] = {
 // Type 6: losing balance sideways, a short drop and a hard landing on the hip and shoulder.
 constexpr Segment kHardImpact[] = {
     Seg(kLeadIn),
-    Seg(40).rz(bell(0, 100)),                      // tipping sideways, ~40 degrees
-    Seg(14).up(flat(0.03f)).rz(flat(60)),          // drop, still turning
+    Seg(40).rz(bell(0, 100)),              // tipping sideways, ~40 degrees
+    Seg(14).up(flat(0.03f)).rz(flat(60)),  // drop, still turning
     Seg(2).up(ramp(0.03f, 8)),
-    Seg(3).up(flat(8)),                            // hard floor: 8 g, clipped by the sensor
+    Seg(3).up(flat(8)),  // hard floor: 8 g, clipped by the sensor
     Seg(3).up(ramp(8, 1)),
     Seg(200),
 };
@@ -129,10 +142,10 @@ constexpr Segment kHardImpact[] = {
 // Type 16: toppling sideways, a drop while turning on, a softer landing lying on the side.
 constexpr Segment kSoftImpactTilted[] = {
     Seg(kLeadIn),
-    Seg(40).rz(bell(0, 110)),                      // tipping sideways, ~45 degrees
-    Seg(14).up(flat(0.05f)).rz(flat(90)),          // drop, turning to ~70 degrees
+    Seg(40).rz(bell(0, 110)),              // tipping sideways, ~45 degrees
+    Seg(14).up(flat(0.05f)).rz(flat(90)),  // drop, turning to ~70 degrees
     Seg(2).up(ramp(0.05f, 4.6f)),
-    Seg(3).up(flat(4.6f)),                         // soft ground
+    Seg(3).up(flat(4.6f)),  // soft ground
     Seg(3).up(ramp(4.6f, 1)),
     Seg(200),
 };
@@ -141,10 +154,10 @@ constexpr Segment kSoftImpactTilted[] = {
 // stumble and a second drop.
 constexpr Segment kCollisionFall[] = {
     Seg(kLeadIn),
-    Seg(40).rz(bell(0, 150)),                      // off balance, ~60 degrees sideways
+    Seg(40).rz(bell(0, 150)),  // off balance, ~60 degrees sideways
     Seg(12).up(flat(0.05f)),
     Seg(1).up(flat(2)),
-    Seg(1).up(flat(4.3f)),                         // hit on a step
+    Seg(1).up(flat(4.3f)),  // hit on a step
     Seg(1).up(flat(2)),
     Seg(8).up(flat(1.0f)),
     Seg(14).up(flat(0.05f)),
@@ -155,7 +168,7 @@ constexpr Segment kCollisionFall[] = {
 // Type 8: upright drop, hit, second drop during which the body topples sideways.
 constexpr Segment kLongCollisionFall[] = {
     Seg(kLeadIn),
-    Seg(40).rz(bell(0, 100)),                      // leaning sideways, ~40 degrees
+    Seg(40).rz(bell(0, 100)),  // leaning sideways, ~40 degrees
     Seg(15).up(flat(0.05f)),
     Seg(1).up(flat(2)),
     Seg(1).up(flat(4.3f)),
@@ -181,7 +194,7 @@ constexpr Segment kTumblingFall[] = {
 // counter, which stops growing at 30.
 
 #define STREAM(name, desc, type, seed, an, gn, segs) \
-    {name, desc, type, seed, an, gn, segs, static_cast<uint16_t>(sizeof(segs) / sizeof(segs[0]))}
+    { name, desc, type, seed, an, gn, segs, static_cast<uint16_t>(sizeof(segs) / sizeof(segs[0])) }
 
 constexpr StreamDef kStreams[] = {
     STREAM("standing", "standing still with slight sway", 0, 11, 40, 20, kStanding),
@@ -204,13 +217,18 @@ constexpr StreamDef kStreams[] = {
 
 }  // namespace
 
-std::size_t streamCount() { return sizeof(kStreams) / sizeof(kStreams[0]); }
+std::size_t streamCount() {
+    return sizeof(kStreams) / sizeof(kStreams[0]);
+}
 
-const StreamDef &stream(std::size_t index) { return kStreams[index]; }
+const StreamDef &stream(std::size_t index) {
+    return kStreams[index];
+}
 
 const StreamDef *findStream(const char *name) {
     for (const StreamDef &s : kStreams) {
-        if (std::strcmp(s.name, name) == 0) return &s;
+        if (std::strcmp(s.name, name) == 0)
+            return &s;
     }
     return nullptr;
 }

@@ -26,8 +26,8 @@ int writeStream(const fall_synth::StreamDef &def, std::ostream &out) {
     fall_synth::Sample s;
     while (gen.next(s)) {
         const uint32_t i = gen.index() - 1;
-        out << i * 20u << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx << ','
-            << s.gy << ',' << s.gz << '\n';
+        out << i * 20u << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx << ',' << s.gy
+            << ',' << s.gz << '\n';
     }
     return out.good() ? 0 : 1;
 }
@@ -46,9 +46,11 @@ void printRun(const fall_synth::StreamDef &def, const fall_replay::RunSummary &r
         std::printf(" %u:%d", static_cast<unsigned>(r.positives[i].index),
                     static_cast<int>(r.positives[i].type));
     }
-    if (r.positiveCount == 0) std::printf(" none");
-    const bool ok = def.intended == 0 ? r.positiveCount == 0
-                                      : (r.positiveCount > 0 && r.positives[0].type == def.intended);
+    if (r.positiveCount == 0)
+        std::printf(" none");
+    const bool ok = def.intended == 0
+                        ? r.positiveCount == 0
+                        : (r.positiveCount > 0 && r.positives[0].type == def.intended);
     std::printf("%s\n", ok ? "" : "   <-- differs from the intended result");
 }
 
@@ -74,7 +76,8 @@ int updateExpectations(const char *path) {
         const bool ok = def.intended == 0
                             ? r.positiveCount == 0
                             : (r.positiveCount > 0 && r.positives[0].type == def.intended);
-        if (!ok) bad = 1;
+        if (!ok)
+            bad = 1;
         std::string arr = "nullptr";
         if (r.positiveCount > 0) {
             arr = std::string("kPositives_") + def.name;
@@ -141,7 +144,8 @@ int main(int argc, char **argv) {
             const fall_synth::StreamDef &d = fall_synth::stream(i);
             bool wanted = argc == 2;
             for (int k = 2; k < argc; ++k) wanted = wanted || std::strcmp(argv[k], d.name) == 0;
-            if (wanted) printRun(d, fall_synth::runStream(d, det));
+            if (wanted)
+                printRun(d, fall_synth::runStream(d, det));
         }
         for (int k = 2; k < argc; ++k) {
             if (!fall_synth::findStream(argv[k])) {
@@ -171,7 +175,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "fall_synth: unknown stream '%s' (see --list)\n", name ? name : "");
         return 2;
     }
-    if (!outPath) return writeStream(*def, std::cout);
+    if (!outPath)
+        return writeStream(*def, std::cout);
     std::ofstream f(outPath, std::ios::binary);
     if (!f) {
         std::fprintf(stderr, "fall_synth: cannot write %s\n", outPath);

@@ -1,7 +1,8 @@
 #pragma once
 // Reader of recorded sample CSV files: six raw int16 columns ax,ay,az,gx,gy,gz, optionally led
 // by a time column in milliseconds. '#' starts a comment line; blank lines are skipped; a first
-// non-comment line of names (each starting with a letter) is a header; CR LF and LF line ends are both accepted.
+// non-comment line of names (each starting with a letter) is a header; CR LF and LF line ends are
+// both accepted.
 #include <cstdint>
 #include <istream>
 #include <stdexcept>
@@ -13,19 +14,19 @@ namespace fall_replay {
 
 // Carries the complete "<file>:<line>: message" text.
 class ParseError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 struct CsvSample {
-    uint32_t line = 0;       // 1-based line number in the file
+    uint32_t line = 0;  // 1-based line number in the file
     bool hasTime = false;
-    int64_t timeMs = 0;      // from the time column when present
+    int64_t timeMs = 0;  // from the time column when present
     FALL_DETECTOR_SENSOR_DATA data{};
 };
 
 class CsvReader {
-public:
+  public:
     // name is used in messages ("<stdin>" for standard input).
     CsvReader(std::istream &in, std::string name);
     // Reads the next sample; false at the end of the input. Throws ParseError.
@@ -33,7 +34,7 @@ public:
     bool hasTimeColumn() const { return columns_ == 7; }
     const std::string &name() const { return name_; }
 
-private:
+  private:
     [[noreturn]] void fail(const std::string &msg) const;
 
     std::istream &in_;

@@ -20,11 +20,11 @@ std::size_t formatState(const FALL_DETECTOR &det, const FALL_DETECTOR_SENSOR_DAT
 
 // FNV-1a, 64 bits.
 class Hash64 {
-public:
+  public:
     void add(const char *data, std::size_t n);
     uint64_t value() const { return h_; }
 
-private:
+  private:
     uint64_t h_ = 14695981039346656037ull;
 };
 

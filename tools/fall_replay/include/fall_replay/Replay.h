@@ -9,9 +9,9 @@
 namespace fall_replay {
 
 struct ReplayEvent {
-    uint32_t index;   // 0-based sample index
-    int64_t timeMs;   // from the time column, else index * 20
-    uint32_t line;    // line in the input file
+    uint32_t index;  // 0-based sample index
+    int64_t timeMs;  // from the time column, else index * 20
+    uint32_t line;   // line in the input file
     int type;
 };
 

@@ -22,10 +22,10 @@ struct Sample {
 
 // How a segment's quantity moves from its first value `a` to its second value `b`.
 enum class Shape : uint8_t {
-    Flat,   // a throughout (b ignored)
-    Ramp,   // smooth step from a to b
-    Bell,   // a at both ends, b in the middle (a smooth pulse)
-    Wave,   // a + b * periodic wave of `period` samples (walking, swaying)
+    Flat,  // a throughout (b ignored)
+    Ramp,  // smooth step from a to b
+    Bell,  // a at both ends, b in the middle (a smooth pulse)
+    Wave,  // a + b * periodic wave of `period` samples (walking, swaying)
 };
 
 struct Profile {
@@ -35,20 +35,20 @@ struct Profile {
 };
 
 struct Segment {
-    uint16_t samples;   // length at 50 samples per second
-    float period;       // wave period in samples (Wave profiles only)
-    Profile rate[3];    // body angular rate about sensor X, Y, Z, degrees per second
-    Profile up;         // specific force along world up, g (1 = standing still)
-    Profile fwd;        // specific force along world forward, g
+    uint16_t samples;  // length at 50 samples per second
+    float period;      // wave period in samples (Wave profiles only)
+    Profile rate[3];   // body angular rate about sensor X, Y, Z, degrees per second
+    Profile up;        // specific force along world up, g (1 = standing still)
+    Profile fwd;       // specific force along world forward, g
 };
 
 struct StreamDef {
     const char *name;
     const char *description;
-    int32_t intended;      // the result the motion is designed to produce first; 0 = none
-    uint32_t seed;         // noise seed; 0 means no noise
-    uint16_t accNoise;     // peak accelerometer noise, counts
-    uint16_t gyroNoise;    // peak gyroscope noise, counts
+    int32_t intended;    // the result the motion is designed to produce first; 0 = none
+    uint32_t seed;       // noise seed; 0 means no noise
+    uint16_t accNoise;   // peak accelerometer noise, counts
+    uint16_t gyroNoise;  // peak gyroscope noise, counts
     const Segment *segments;
     uint16_t segmentCount;
 };
@@ -60,13 +60,13 @@ const StreamDef *findStream(const char *name);  // nullptr when unknown
 uint32_t totalSamples(const StreamDef &def);
 
 class Generator {
-public:
+  public:
     explicit Generator(const StreamDef &def);
     // Writes the next sample; false once the stream has ended.
     bool next(Sample &out);
     uint32_t index() const { return produced_; }
 
-private:
+  private:
     void advance(double dt);
     double value(const Profile &p, double t) const;
 
@@ -75,15 +75,15 @@ private:
     uint16_t inSeg_;
     uint32_t produced_;
     uint32_t rng_;
-    double q_[4];   // orientation, sensor frame to world frame (w, x, y, z)
+    double q_[4];  // orientation, sensor frame to world frame (w, x, y, z)
     double rate_[3];
 };
 
 // Pieces exposed for tests.
 namespace detail {
-double smoothStep(double t);   // 0..1 -> 0..1, zero slope at both ends
-double wave(double phase);     // period 1, range -1..1, sine-like
-int16_t toCounts(double v);    // round half away from zero, saturate to int16
+double smoothStep(double t);  // 0..1 -> 0..1, zero slope at both ends
+double wave(double phase);    // period 1, range -1..1, sine-like
+int16_t toCounts(double v);   // round half away from zero, saturate to int16
 uint32_t xorshift32(uint32_t &state);
 }  // namespace detail
 
