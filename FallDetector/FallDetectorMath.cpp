@@ -97,6 +97,17 @@ void two_prod(double a, double b, double& p, double& e) {
     p = a * b;
     e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
 }
+// two_prod(a, a, p, e) with one split and one cross product: the same operations on the
+// same values, so the same bits, for about half the work.
+void two_square(double a, double& p, double& e) {
+    constexpr double kSplit = 134217729.0;  // 2^27 + 1
+    const double ca = kSplit * a;
+    const double ah = ca - (ca - a);
+    const double al = a - ah;
+    const double cross = ah * al;
+    p = a * a;
+    e = ((ah * ah - p) + cross + cross) + al * al;
+}
 
 // a + b rounded to nearest for |a| > |b|, also on the Cortex-M4F. Its software double
 // addition (libgcc of arm-none-eabi GCC 12.2) drops the guard bit when the exponents differ
@@ -190,7 +201,7 @@ double cos_kernel(double h, double l) {
     const int eh = binade(h);
     double zh, zl = 0.0;
     if (eh >= -5) {
-        two_prod(h, h, zh, zl);
+        two_square(h, zh, zl);
     } else {
         zh = h * h;
     }
@@ -520,18 +531,46 @@ double asin(double x) {
     const double z = (1.0 - ax) * 0.5;              // exact
     const double sh = std::sqrt(z);
     double sq, sq_err;
-    two_prod(sh, sh, sq, sq_err);
-    const double sl = ((z - sq) - sq_err) / (2.0 * sh);  // sqrt(z) = sh + sl
+    two_square(sh, sq, sq_err);
+    // sqrt(z) = sh + sl. sl is below half an ulp of sh and moves the result by 2^-52 at most,
+    // so a single-precision reciprocal (relative error 2^-23) serves for the division.
+    const float inv_sh = 1.0f / static_cast<float>(sh);  // sh >= 2^-27: an ordinary float
+    const double sl = ((z - sq) - sq_err) * (0.5 * static_cast<double>(inv_sh));
     const double tail = 2.0 * (sl + asin_tail(sh, z));
     double h, e;
     two_sum(kPiO2Hi, -2.0 * sh, h, e);
     return with_sign_of(sum_rn(h, e + (kPiO2Lo - tail)), negative);
 }
 
-// Single-precision arcsine through the double one: the double result is within 1 ulp
-// (2^-29 float ulps), so rounding it to float stays within half a float ulp and a hair.
-// Same saturation outside [-1, 1] as asin.
-float asinf(float x) { return static_cast<float>(asin(static_cast<double>(x))); }
+// Single-precision arcsine: asin's method, evaluated only as far as a float needs, and
+// rounded once to float. Below |x| = 1/16 it is asin itself (its short series already cost
+// little). Above, R is a degree-9 Chebyshev fit (relative error 2^-41.6, at most 2^-46 of the
+// result), and beyond 1/2 the root s is not carried as a double-double (its rounding moves the
+// result by 2^-52 at most). The double result is within about 2^-45 of asin(x), so rounding it
+// to float stays within half a float ulp and a hair. Same saturation outside [-1, 1] as asin.
+float asinf(float x) {
+    const uint32_t ab = bits_of(x) & 0x7FFFFFFFu;
+    if (ab < 0x3D800000u || ab >= 0x3F800000u) {  // |x| < 1/16, |x| >= 1, inf, NaN
+        return static_cast<float>(asin(static_cast<double>(x)));
+    }
+    constexpr double kRf[] = {0.1666666666666218,    0.07500000003584559,  0.04464285243793872,
+                              0.030382182776212484,  0.02236606593888501,  0.017441495685492855,
+                              0.01318791613675373,   0.015675662527070935, -0.0029397929067241963,
+                              0.0279070314326661};
+    const bool negative = (bits_of(x) & 0x80000000u) != 0;
+    const double ax = float_from_bits(ab);
+    double a;
+    if (ab <= 0x3F000000u) {  // |x| <= 1/2
+        const double z = ax * ax;
+        a = ax + ax * z * horner(kRf, z);
+    } else {
+        const double z = (1.0 - ax) * 0.5;  // exact
+        const double s = std::sqrt(z);
+        const double r = binade(s) <= -5 ? s + asin_tail(s, z) : s + s * z * horner(kRf, z);
+        a = kPiO2Hi - 2.0 * r;
+    }
+    return static_cast<float>(negative ? -a : a);
+}
 
 // Single-precision two-argument arctangent, computed in double and rounded once to float.
 // Quadrants, signed zeros and infinities as in C99 Annex F: atan2f(+-0, +0) = +-0,
