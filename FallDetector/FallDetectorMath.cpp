@@ -3,19 +3,26 @@
 // The C libraries of the host and of the target round some results differently in the
 // last bit, and the engine truncates angles to whole degrees, so one bit can change a
 // decision. These functions use only +, -, *, /, sqrt, comparisons and integer bit work,
-// each rounded on its own, so they give the same bits on x86-64 (SSE) and on the
-// Cortex-M4F (software doubles, hardware floats); see sum_rn for the one place where the
-// target's double addition needs help.
+// each rounded on its own (a few single-precision steps pick a table entry or form a tiny
+// correction), so they give the same bits on x86-64 (SSE) and on the Cortex-M4F (software
+// doubles, hardware floats); see sum_rn for the one place where the target's double
+// addition needs help.
+//
+// On the device every double operation is a library call of 50 to 150 instructions and the
+// engine's arguments are mostly small (half-angles of one sample's rotation), so the series
+// are as long as the argument's size needs, magnitude tests compare bit patterns, and
+// work that only a large argument needs is skipped for small ones.
 //
 // Accuracy, over every finite argument (measured maxima from tests/engine_math):
 //   sin, cos   < 0.77 ulp  (exact reduction for all |x| up to DBL_MAX)
 //   exp        < 0.75 ulp  (subnormal results rounded once; inf above 709.78, 0 below -745.13)
 //   asin       < 0.64 ulp  (finite |x| > 1 gives +-pi/2, see asin)
-//   asinf, atan2f <= 0.5 ulp and a hair (computed in double, rounded once to float)
+//   asinf, atan2f <= 0.5 ulp and a hair (computed in double, to about 2^-45 for asinf,
+//                 rounded once to float)
 //
 // Constants are printed by tests/engine_math/derive_constants.py (mpmath): Taylor
-// coefficients 1/n!, a Chebyshev fit for the arcsine kernel, split and double-double
-// constants, and the bits of 2/pi.
+// coefficients 1/n!, Chebyshev fits for the arcsine kernel (double and float needs), split
+// and double-double constants, and the bits of 2/pi.
 #include "FallDetectorMath.h"
 
 #include <cmath>

@@ -217,6 +217,35 @@ TEST(EngineMath, Atan2fWithinOneUlpInAllQuadrants) {
     }
 }
 
+// sin, cos, exp and the arcsine series take fewer terms the smaller the argument. A term too
+// few anywhere shows first at the top of a binade, far above the rounding: below 2^-6 every
+// result must stay a correctly rounded one within 2^-10 ulp (the sums round once).
+TEST(EngineMath, ShortSeriesOfSmallArgumentsStayCorrectlyRounded) {
+    Rng rng(15);
+    for (int e = -30; e <= -7; ++e) {
+        long double worst[4] = {};
+        const char* names[4] = {"sin", "cos", "exp", "asin"};
+        double worst_x[4] = {};
+        for (int i = 0; i < 4000; ++i) {
+            // the upper quarter of [2^e, 2^(e+1)), where the left-out terms are largest
+            const double x = std::ldexp(rng.uniform(1.75, 2.0), e);
+            const long double err[4] = {
+                ulp_error(fdmath::sin(x), sinl(x)), ulp_error(fdmath::cos(x), cosl(x)),
+                std::max(ulp_error(fdmath::exp(x), expl(x)), ulp_error(fdmath::exp(-x), expl(-x))),
+                ulp_error(fdmath::asin(x), asinl(x))};
+            for (int f = 0; f < 4; ++f) {
+                if (err[f] > worst[f]) {
+                    worst[f] = err[f];
+                    worst_x[f] = x;
+                }
+            }
+        }
+        for (int f = 0; f < 4; ++f) {
+            EXPECT_LE(worst[f], 0.501L) << names[f] << " at x=" << worst_x[f] << " (binade 2^" << e << ")";
+        }
+    }
+}
+
 // ---------------------------------------------------------------- special values
 
 bool same_bits(double a, double b) { return bits(a) == bits(b); }
