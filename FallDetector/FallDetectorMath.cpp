@@ -81,13 +81,8 @@ double with_sign_of(double magnitude, bool negative) {
 // 2^k for -1022 <= k <= 1023.
 double pow2(int k) { return from_bits(static_cast<uint64_t>(k + 1023) << 52); }
 
-// Error-free transformations (no fused multiply-add): a + b = s + e exactly.
-void two_sum(double a, double b, double& s, double& e) {
-    s = a + b;
-    const double bv = s - a;
-    e = (a - (s - bv)) + (b - bv);
-}
-// Requires |a| >= |b| or a == 0.
+// Error-free transformations (no fused multiply-add): a + b = s + e exactly,
+// for |a| >= |b| or a == 0.
 void fast_two_sum(double a, double b, double& s, double& e) {
     s = a + b;
     e = b - (s - a);
@@ -545,7 +540,7 @@ double asin(double x) {
     const double sl = ((z - sq) - sq_err) * (0.5 * static_cast<double>(inv_sh));
     const double tail = 2.0 * (sl + asin_tail(sh, z));
     double h, e;
-    two_sum(kPiO2Hi, -2.0 * sh, h, e);
+    fast_two_sum(kPiO2Hi, -2.0 * sh, h, e);  // 2 sh <= 1: the same exact error as two_sum
     return with_sign_of(sum_rn(h, e + (kPiO2Lo - tail)), negative);
 }
 
