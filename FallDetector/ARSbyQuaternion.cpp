@@ -74,11 +74,9 @@ void GyroAverage(ARSOBJ *ars, double avg[3], const double rate[3], int maxCount,
         ars->count = n + 1;
 }
 
-Matrix3 ARS(ARSOBJ *ars, const double rate[3], const double acc[3], const double adjustment[3],
-            double dt) {
-    (void)adjustment;
+void ARSUpdate(ARSOBJ *ars, const double rate[3], const double acc[3], double dt) {
     if (ars->_Q == nullptr)
-        return Quaternion().RotationMatrix3();
+        return;
     Quaternion &q = *ars->_Q;
 
     GyroAverage(ars, ars->average_gyro, rate, 10000, 10.0);
@@ -109,5 +107,11 @@ Matrix3 ARS(ARSOBJ *ars, const double rate[3], const double acc[3], const double
         const double gamma = 0.1 * fdmath::exp((m - 1) * (m - 1) / -(0.1 * 0.1));
         q = Quaternion(gamma * alpha, k) * q;
     }
-    return q.RotationMatrix3();
+}
+
+Matrix3 ARS(ARSOBJ *ars, const double rate[3], const double acc[3], const double adjustment[3],
+            double dt) {
+    (void)adjustment;
+    ARSUpdate(ars, rate, acc, dt);
+    return ars->_Q ? ars->_Q->RotationMatrix3() : Quaternion().RotationMatrix3();
 }

