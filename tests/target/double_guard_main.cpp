@@ -4,10 +4,8 @@
 // operands in both orders and both signs, over binades from the subnormal edge to the top of
 // the range. The expected result is worked out with integers alone.
 #include <cstdint>
-#include <cstring>
 
-#include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 
 #define AEABI __attribute__((pcs("aapcs")))
 extern "C" {
@@ -18,17 +16,6 @@ AEABI double __aeabi_drsub(double a, double b);  // b - a
 
 namespace {
 
-uint64_t bits_of(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-double from_bits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
-
 constexpr uint64_t kHidden = 1ull << 52;
 
 // (2^52 + j) 2^(k-52) - Y 2^(k-85), j < 2^19, Y in [2^52, 2^53), rounded to nearest even:
@@ -38,8 +25,10 @@ uint64_t exact_difference_bits(int k, uint64_t j, uint64_t y_mantissa) {
     // (2^52 + j) 2^33 - Y = m * 2^32 + rem
     uint64_t m = (1ull << 53) + 2 * j - yh - (yl != 0 ? 1 : 0);
     const uint64_t rem = yl != 0 ? (1ull << 32) - yl : 0;
-    if (rem > (1ull << 31) || (rem == (1ull << 31) && (m & 1))) ++m;
-    if (m == (1ull << 53)) return static_cast<uint64_t>(k + 1023) << 52;  // rounded up to 2^k
+    if (rem > (1ull << 31) || (rem == (1ull << 31) && (m & 1)))
+        ++m;
+    if (m == (1ull << 53))
+        return static_cast<uint64_t>(k + 1023) << 52;  // rounded up to 2^k
     return (static_cast<uint64_t>(k - 1 + 1023) << 52) | (m - kHidden);
 }
 
@@ -47,19 +36,17 @@ uint32_t g_checked = 0;
 
 bool check(const char *form, int k, double got, uint64_t want) {
     ++g_checked;
-    if (bits_of(got) == want) return true;
-    char line[120];
-    char *p = line;
-    for (const char *s = form; *s; ++s) *p++ = *s;
-    for (const char *s = " k="; *s; ++s) *p++ = *s;
-    p = fall_replay::putInt(p, k);
-    for (const char *s = " got "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, bits_of(got));
-    for (const char *s = " expected "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, want);
-    *p = '\0';
-    target::print("FAIL: ");
-    target::printLine(line);
+    if (target::bitsOf(got) == want)
+        return true;
+    target::Line line;
+    line.text(form)
+        .text(" k=")
+        .num(k)
+        .text(" got ")
+        .hex(target::bitsOf(got))
+        .text(" expected ")
+        .hex(want);
+    line.report(false);
     return false;
 }
 
@@ -67,23 +54,27 @@ bool check(const char *form, int k, double got, uint64_t want) {
 
 int main() {
     bool ok = true;
-    uint64_t st = 0x2545F4914F6CDD1Dull;
+    target::XorShift64 rng{0x2545F4914F6CDD1Dull};
     constexpr uint64_t kSign = 0x8000000000000000ull;
     // k - 33 >= -1022 keeps the smaller operand normal; one subnormal case follows below.
     const int ks[] = {-989, -700, -100, -34, -1, 0, 1, 2, 10, 33, 300, 1000, 1023};
     for (const int k : ks) {
         for (int i = 0; i < 40; ++i) {
-            st ^= st << 13;
-            st ^= st >> 7;
-            st ^= st << 17;
+            const uint64_t st = rng.next();
             uint64_t ym = kHidden | (st & (kHidden - 1));
-            if (i == 0) ym = kHidden;                           // exactly 2^(k-33)
-            if (i == 1) ym = (kHidden << 1) - 1;                // just below 2^(k-32)
-            if (i == 2) ym = kHidden | 0x80000000ull;           // a tie, even neighbour
-            if (i == 3) ym = kHidden | 0x180000000ull;          // a tie, odd neighbour
-            const uint64_t j = i < 8 ? 0 : (st * 0x9E3779B97F4A7C15ull) >> 45;  // the power of two itself first
-            const double a = from_bits((static_cast<uint64_t>(k + 1023) << 52) | j);
-            const double y = from_bits((static_cast<uint64_t>(k - 33 + 1023) << 52) | (ym - kHidden));
+            if (i == 0)
+                ym = kHidden;  // exactly 2^(k-33)
+            if (i == 1)
+                ym = (kHidden << 1) - 1;  // just below 2^(k-32)
+            if (i == 2)
+                ym = kHidden | 0x80000000ull;  // a tie, even neighbour
+            if (i == 3)
+                ym = kHidden | 0x180000000ull;  // a tie, odd neighbour
+            const uint64_t j =
+                i < 8 ? 0 : (st * 0x9E3779B97F4A7C15ull) >> 45;  // the power of two itself first
+            const double a = target::fromBits((static_cast<uint64_t>(k + 1023) << 52) | j);
+            const double y =
+                target::fromBits((static_cast<uint64_t>(k - 33 + 1023) << 52) | (ym - kHidden));
             const double na = -a, ny = -y;
             const uint64_t pos = exact_difference_bits(k, j, ym);
             const uint64_t neg = pos | kSign;
@@ -104,18 +95,17 @@ int main() {
     // Smallest case with a subnormal operand: 2^-989 and y in the top subnormal binade are 33
     // apart once subnormals count as exponent 1.
     {
-        const double a = from_bits(static_cast<uint64_t>(-989 + 1023) << 52);
-        const double y = from_bits(0x000FFFFF40000000ull);  // (2^52 - 2^32 + 2^30) 2^-1074
+        const double a = target::fromBits(static_cast<uint64_t>(-989 + 1023) << 52);
+        const double y = target::fromBits(0x000FFFFF40000000ull);  // (2^52 - 2^32 + 2^30) 2^-1074
         // The difference is (2^53 - 2^20 + 0.75) 2^-1042: the dropped bits decide the rounding.
-        const uint64_t want = (static_cast<uint64_t>(-990 + 1023) << 52) | ((1ull << 52) - (1ull << 20) + 1);
+        const uint64_t want =
+            (static_cast<uint64_t>(-990 + 1023) << 52) | ((1ull << 52) - (1ull << 20) + 1);
         ok &= check("dsub subnormal", -989, __aeabi_dsub(a, y), want);
         ok &= check("dadd subnormal", -989, __aeabi_dadd(-y, a), want);
     }
-    char line[48];
-    *fall_replay::putInt(line, g_checked) = '\0';
-    target::print("cases checked: ");
-    target::printLine(line);
-    if (!ok) target::fail("double addition is not correctly rounded around powers of two");
+    target::printCount("cases checked", g_checked);
+    if (!ok)
+        target::fail("double addition is not correctly rounded around powers of two");
     target::printLine("double addition around powers of two rounds as IEEE 754 requires");
     target::exitWith(0);
 }

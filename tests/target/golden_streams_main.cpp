@@ -31,7 +31,8 @@ int main() {
         target::printLine(reason);
         failures += ok ? 0 : 1;
     }
-    if (failures != 0) target::fail("streams differ from the host's regression data");
+    if (failures != 0)
+        target::fail("streams differ from the host's regression data");
     target::printLine("all streams match the host's regression data");
     target::exitWith(0);
 }

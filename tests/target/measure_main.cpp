@@ -71,7 +71,8 @@ int main() {
     printField("instructions per SysTick count: ", clock.instructionsPerTick());
     printField("  measurement overhead (counts): ", clock.overheadTicks());
     target::print("\n");
-    if (clock.instructionsPerTick() == 0) target::fail("SysTick does not advance");
+    if (clock.instructionsPerTick() == 0)
+        target::fail("SysTick does not advance");
     // Check the calibration on a loop of known length.
     {
         const uint32_t a = clock.now();
@@ -107,7 +108,8 @@ int main() {
             const uint32_t b = clock.now();
             const int64_t ins = clock.instructions(clock.elapsed(a, b));
             sTotal += ins;
-            if (i >= kSettled && ins > worstSettled) worstSettled = ins;
+            if (i >= kSettled && ins > worstSettled)
+                worstSettled = ins;
             if (ins > sWorst) {
                 sWorst = ins;
                 sWorstIndex = i;

@@ -9,9 +9,7 @@
 
 #include <cstdlib>
 
-enum Op {
-    kDadd, kDsub, kDmul, kDdiv, kDcmp, kI2d, kF2d, kD2f, kD2iz, kOpCount
-};
+enum Op { kDadd, kDsub, kDmul, kDdiv, kDcmp, kI2d, kF2d, kD2f, kD2iz, kOpCount };
 extern "C" uint32_t g_opCounts[kOpCount];
 uint32_t g_opCounts[kOpCount];
 
@@ -66,7 +64,8 @@ auto timed(Fn fn, F f) {
     const uint32_t b = target::InstructionClock::now();
     --g_depth;
     ++g_fnCalls[fn];
-    if (outer) g_fnTicks[fn] += target::InstructionClock::elapsed(a, b);
+    if (outer)
+        g_fnTicks[fn] += target::InstructionClock::elapsed(a, b);
     return r;
 }
 
@@ -84,15 +83,27 @@ void *__real_malloc(std::size_t);
 void *__real__Znaj(std::size_t);
 void *__real__Znwj(std::size_t);
 
-double __wrap__ZN6fdmath3sinEd(double x) { return timed(kSin, [&] { return __real__ZN6fdmath3sinEd(x); }); }
-double __wrap__ZN6fdmath3cosEd(double x) { return timed(kCos, [&] { return __real__ZN6fdmath3cosEd(x); }); }
-double __wrap__ZN6fdmath3expEd(double x) { return timed(kExp, [&] { return __real__ZN6fdmath3expEd(x); }); }
-double __wrap__ZN6fdmath4asinEd(double x) { return timed(kAsin, [&] { return __real__ZN6fdmath4asinEd(x); }); }
-float __wrap__ZN6fdmath5asinfEf(float x) { return timed(kAsinf, [&] { return __real__ZN6fdmath5asinfEf(x); }); }
+double __wrap__ZN6fdmath3sinEd(double x) {
+    return timed(kSin, [&] { return __real__ZN6fdmath3sinEd(x); });
+}
+double __wrap__ZN6fdmath3cosEd(double x) {
+    return timed(kCos, [&] { return __real__ZN6fdmath3cosEd(x); });
+}
+double __wrap__ZN6fdmath3expEd(double x) {
+    return timed(kExp, [&] { return __real__ZN6fdmath3expEd(x); });
+}
+double __wrap__ZN6fdmath4asinEd(double x) {
+    return timed(kAsin, [&] { return __real__ZN6fdmath4asinEd(x); });
+}
+float __wrap__ZN6fdmath5asinfEf(float x) {
+    return timed(kAsinf, [&] { return __real__ZN6fdmath5asinfEf(x); });
+}
 float __wrap__ZN6fdmath6atan2fEff(float y, float x) {
     return timed(kAtan2f, [&] { return __real__ZN6fdmath6atan2fEff(y, x); });
 }
-double __wrap_sqrt(double x) { return timed(kSqrt, [&] { return __real_sqrt(x); }); }
+double __wrap_sqrt(double x) {
+    return timed(kSqrt, [&] { return __real_sqrt(x); });
+}
 void *__wrap_malloc(std::size_t n) {
     ++g_mallocs;
     return __real_malloc(n);
@@ -150,10 +161,11 @@ int main() {
     }
     const int64_t perTick = clock.instructionsPerTick();
     target::printLine("per FallDetectorWork call, averaged over every synthetic stream:");
-    printNum("  instructions with profiling wrappers: ", int64_t(totalTicks) * perTick / int64_t(calls));
+    printNum("  instructions with profiling wrappers: ",
+             int64_t(totalTicks) * perTick / int64_t(calls));
     target::print("\n");
     static const char *const kOpNames[kOpCount] = {"dadd", "dsub", "dmul", "ddiv", "dcmp",
-                                                  "i2d", "f2d", "d2f", "d2iz"};
+                                                   "i2d",  "f2d",  "d2f",  "d2iz"};
     target::print("  software double operations (calls x100 per work call):");
     for (int i = 0; i < kOpCount; ++i) {
         target::print(" ");

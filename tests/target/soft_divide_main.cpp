@@ -3,62 +3,40 @@
 // quotients and their neighbours, results at the edges of the normal range, and the operands
 // libgcc keeps (zeros, subnormals, infinities, NaN).
 #include <cstdint>
-#include <cstring>
 
-#include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 
 #define AEABI __attribute__((pcs("aapcs")))
 extern "C" AEABI double __real___aeabi_ddiv(double a, double b);
 
 namespace {
 
-uint64_t bits_of(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-double from_bits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+using target::bitsOf;
+using target::fromBits;
 
 uint32_t g_checked = 0;
 uint32_t g_failed = 0;
 
 void check(uint64_t ab, uint64_t bb) {
-    volatile double a = from_bits(ab);
-    volatile double b = from_bits(bb);
-    const uint64_t got = bits_of(a / b);
-    const uint64_t want = bits_of(__real___aeabi_ddiv(a, b));
+    volatile double a = fromBits(ab);
+    volatile double b = fromBits(bb);
+    const uint64_t got = bitsOf(a / b);
+    const uint64_t want = bitsOf(__real___aeabi_ddiv(a, b));
     ++g_checked;
-    if (got == want) return;
-    if (++g_failed > 10) return;
-    char line[128];
-    char *p = line;
-    p = fall_replay::putHex64(p, ab);
-    for (const char *s = " / "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, bb);
-    for (const char *s = " got "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, got);
-    for (const char *s = " expected "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, want);
-    *p = '\0';
-    target::print("FAIL: ");
-    target::printLine(line);
+    if (got == want)
+        return;
+    if (++g_failed > 10)
+        return;
+    target::Line line;
+    line.hex(ab).text(" / ").hex(bb).text(" got ").hex(got).text(" expected ").hex(want);
+    line.report(false);
 }
 
 }  // namespace
 
 int main() {
-    uint64_t st = 0x2545F4914F6CDD1Dull;
-    auto next = [&st] {
-        st ^= st << 13;
-        st ^= st >> 7;
-        st ^= st << 17;
-        return st;
-    };
+    target::XorShift64 rng{0x2545F4914F6CDD1Dull};
+    auto next = [&rng] { return rng.next(); };
     constexpr uint64_t kSignExp = 0xFFF0000000000000ull;
     for (int i = 0; i < 30000; ++i) check(next(), next());
     for (int i = 0; i < 30000; ++i) {  // exponents at most 7 apart
@@ -72,12 +50,12 @@ int main() {
         check(b, a);
     }
     for (int i = 0; i < 10000; ++i) {  // exact quotients (a = b c, c below 2^24) and neighbours
-        const double b = from_bits(next() & 0x3FFFFFFFFFFFFFFFull);
+        const double b = fromBits(next() & 0x3FFFFFFFFFFFFFFFull);
         const double c = static_cast<double>(next() >> 40);
-        const uint64_t a = bits_of(b * c);
-        check(a, bits_of(b));
-        check(a + 1, bits_of(b));
-        check(a - 1, bits_of(b));
+        const uint64_t a = bitsOf(b * c);
+        check(a, bitsOf(b));
+        check(a + 1, bitsOf(b));
+        check(a - 1, bitsOf(b));
     }
     // Every pair of exponents near the ends of the range where the result leaves or nearly
     // leaves the normal numbers, with the largest and smallest significands.
@@ -96,11 +74,9 @@ int main() {
         for (const uint64_t b : kept) check(a, b);
     }
 
-    char line[48];
-    *fall_replay::putInt(line, g_checked) = '\0';
-    target::print("quotients checked: ");
-    target::printLine(line);
-    if (g_failed != 0) target::fail("the linked double division differs from libgcc's");
+    target::printCount("quotients checked", g_checked);
+    if (g_failed != 0)
+        target::fail("the linked double division differs from libgcc's");
     target::printLine("the linked double division matches libgcc's bit for bit");
     target::exitWith(0);
 }

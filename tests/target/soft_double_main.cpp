@@ -6,10 +6,8 @@
 // arithmetic (x86-64 SSE2, round to nearest even), written down by the host. A case found
 // misrounded under QEMU is checked on its own so that a failure names it.
 #include <cstdint>
-#include <cstring>
 
-#include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -22,20 +20,13 @@ struct Hashes {
 Hashes sweep() {
     Hashes h{1469598103934665603ull, 1469598103934665603ull, 1469598103934665603ull,
              1469598103934665603ull};
-    uint64_t st = 88172645463325252ull;
-    auto mix = [](uint64_t &acc, double v) {
-        uint64_t b;
-        std::memcpy(&b, &v, sizeof b);
-        acc = (acc ^ b) * 1099511628211ull;
-    };
+    target::XorShift64 rng{88172645463325252ull};
+    auto mix = [](uint64_t &acc, double v) { acc = (acc ^ target::bitsOf(v)) * 1099511628211ull; };
     for (int gap = 1; gap <= 60; ++gap) {
         for (int i = 0; i < 500; ++i) {
-            st ^= st << 13;
-            st ^= st >> 7;
-            st ^= st << 17;
-            const uint64_t yb = (static_cast<uint64_t>(1023 - gap) << 52) | (st & 0xFFFFFFFFFFFFFull);
-            double y;
-            std::memcpy(&y, &yb, sizeof y);
+            const uint64_t yb =
+                (static_cast<uint64_t>(1023 - gap) << 52) | (rng.next() & 0xFFFFFFFFFFFFFull);
+            const double y = target::fromBits(yb);
             mix(h.sub, g_one - y);
             mix(h.add, g_one + y);
             mix(h.mul, (g_one + 0.5) * (1.0 + y));
@@ -46,18 +37,11 @@ Hashes sweep() {
 }
 
 bool report(const char *name, uint64_t got, uint64_t want) {
-    char line[80];
-    char *p = line;
-    for (const char *s = name; *s; ++s) *p++ = *s;
-    *p++ = ' ';
-    p = fall_replay::putHex64(p, got);
-    if (got != want) {
-        for (const char *s = " expected "; *s; ++s) *p++ = *s;
-        p = fall_replay::putHex64(p, want);
-    }
-    *p = '\0';
-    target::print(got == want ? "  " : "FAIL: ");
-    target::printLine(line);
+    target::Line line;
+    line.text(name).text(" ").hex(got);
+    if (got != want)
+        line.text(" expected ").hex(want);
+    line.report(got == want);
     return got == want;
 }
 
@@ -67,17 +51,15 @@ int main() {
     bool ok = true;
     // 1 - 1.4 * 2^-33: the exact difference lies 0.4 ulp above 0x3fefffffffe9999a.
     const volatile double y = 1.6298145055770874e-10;
-    const double x = g_one - y;
-    uint64_t xb;
-    std::memcpy(&xb, &x, sizeof xb);
-    ok &= report("1 - 1.4*2^-33", xb, 0x3fefffffffe9999aull);
+    ok &= report("1 - 1.4*2^-33", target::bitsOf(g_one - y), 0x3fefffffffe9999aull);
 
     const Hashes h = sweep();
     ok &= report("subtraction sweep", h.sub, 0x1743ccc7bbdda544ull);
     ok &= report("addition sweep", h.add, 0x868371b720631bbfull);
     ok &= report("multiplication sweep", h.mul, 0x1e2c74445f31c0eeull);
     ok &= report("division sweep", h.div, 0xb35628c9e0076ae6ull);
-    if (!ok) target::fail("software double arithmetic is not correctly rounded");
+    if (!ok)
+        target::fail("software double arithmetic is not correctly rounded");
     target::printLine("software double arithmetic rounds as IEEE 754 requires");
     target::exitWith(0);
 }

@@ -4,59 +4,38 @@
 // library keeps (zeros, subnormals, negatives, infinities, NaN).
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
-#include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 
 extern "C" double __real_sqrt(double x);
 
 namespace {
 
-uint64_t bits_of(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-double from_bits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+using target::bitsOf;
+using target::fromBits;
 
 uint32_t g_checked = 0;
 uint32_t g_failed = 0;
 
 void check(uint64_t xb) {
-    volatile double x = from_bits(xb);
-    const uint64_t got = bits_of(std::sqrt(x));
-    const uint64_t want = bits_of(__real_sqrt(x));
+    volatile double x = fromBits(xb);
+    const uint64_t got = bitsOf(std::sqrt(x));
+    const uint64_t want = bitsOf(__real_sqrt(x));
     ++g_checked;
-    if (got == want) return;
-    if (++g_failed > 10) return;
-    char line[96];
-    char *p = line;
-    for (const char *s = "sqrt "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, xb);
-    for (const char *s = " got "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, got);
-    for (const char *s = " expected "; *s; ++s) *p++ = *s;
-    p = fall_replay::putHex64(p, want);
-    *p = '\0';
-    target::print("FAIL: ");
-    target::printLine(line);
+    if (got == want)
+        return;
+    if (++g_failed > 10)
+        return;
+    target::Line line;
+    line.text("sqrt ").hex(xb).text(" got ").hex(got).text(" expected ").hex(want);
+    line.report(false);
 }
 
 }  // namespace
 
 int main() {
-    uint64_t st = 0x9E3779B97F4A7C15ull;
-    auto next = [&st] {
-        st ^= st << 13;
-        st ^= st >> 7;
-        st ^= st << 17;
-        return st;
-    };
+    target::XorShift64 rng{0x9E3779B97F4A7C15ull};
+    auto next = [&rng] { return rng.next(); };
     for (int i = 0; i < 60000; ++i) check(next() & 0x7FFFFFFFFFFFFFFFull);
     for (uint64_t e = 0; e < 2048; e += 1) {
         for (uint64_t k = 0; k < 4; ++k) {
@@ -66,7 +45,7 @@ int main() {
     }
     for (int i = 0; i < 20000; ++i) {
         const double root = static_cast<double>(next() >> 38) + 1.0;  // up to 26 bits: exact square
-        const uint64_t sq = bits_of(root * root) + ((next() & 0x3FFull) << 52);  // any even scale
+        const uint64_t sq = bitsOf(root * root) + ((next() & 0x3FFull) << 52);  // any even scale
         check(sq);
         check(sq + 1);
         check(sq - 1);
@@ -77,11 +56,9 @@ int main() {
                              0x0010000000000000ull};
     for (const uint64_t b : kept) check(b);
 
-    char line[48];
-    *fall_replay::putInt(line, g_checked) = '\0';
-    target::print("arguments checked: ");
-    target::printLine(line);
-    if (g_failed != 0) target::fail("the linked square root differs from the C library's");
+    target::printCount("arguments checked", g_checked);
+    if (g_failed != 0)
+        target::fail("the linked square root differs from the C library's");
     target::printLine("the linked square root matches the C library's bit for bit");
     target::exitWith(0);
 }
