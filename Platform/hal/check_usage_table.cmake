@@ -1,7 +1,8 @@
 # Every function declared by the seam's headers must appear in the function table of
 # seam_usage_check.c, so that the compile checks cover it on both presets.
 # Usage: cmake -DHAL_DIR=<Platform/hal> -P check_usage_table.cmake
-file(GLOB headers ${HAL_DIR}/stm32l4xx_hal*.h ${HAL_DIR}/system_stm32l4xx.h ${HAL_DIR}/host/seam_intrinsics.h)
+file(GLOB headers ${HAL_DIR}/stm32l4xx_hal*.h ${HAL_DIR}/system_stm32l4xx.h ${HAL_DIR}/host/seam_intrinsics.h
+     ${HAL_DIR}/../hal_additions/stm32l4xx_hal_additions.h)
 file(READ ${HAL_DIR}/seam_usage_check.c table)
 set(missing "")
 set(count 0)

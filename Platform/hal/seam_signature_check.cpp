@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "stm32l4xx_hal.h"
+#include "stm32l4xx_hal_additions.h"
 
 namespace {
 
@@ -128,10 +129,6 @@ static_assert(UART_OVERSAMPLING_8 == 0x8000U && UART_WORDLENGTH_8B == 0U && UART
               "USART CR1 bits");
 static_assert(TIM_OCMODE_PWM1 == 0x60U && TIM_AUTORELOAD_PRELOAD_ENABLE == 0x80U, "TIM bits");
 static_assert(FLASH_PAGE_SIZE == 2048U && FLASH_BANK_1 == 1U, "flash pages");
-static_assert(FLASH_TYPEPROGRAM_WORD != FLASH_TYPEPROGRAM_DOUBLEWORD &&
-                  FLASH_TYPEPROGRAM_WORD != FLASH_TYPEPROGRAM_FAST &&
-                  FLASH_TYPEPROGRAM_WORD != FLASH_TYPEPROGRAM_FAST_AND_LAST,
-              "the one-word program type is a type of its own");
 static_assert(FLASH_FLAG_EOP == 0x01U && FLASH_FLAG_WRPERR == 0x10U && FLASH_FLAG_PGAERR == 0x20U,
               "flash SR bits 0, 4 and 5");
 static_assert(__HAL_ADC_CHANNEL_TO_DECIMAL_NB(ADC_CHANNEL_6) == 6U &&
@@ -282,14 +279,15 @@ SEAM_SIG(HAL_QSPI_Init, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*));
 SEAM_SIG(HAL_QSPI_Command, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, QSPI_CommandTypeDef*, uint32_t));
 SEAM_SIG(HAL_QSPI_Transmit, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
 SEAM_SIG(HAL_QSPI_Receive, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
-SEAM_SIG(HAL_QSPI_Transmit_16, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
-SEAM_SIG(HAL_QSPI_Receive_16, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
 SEAM_SIG(HAL_QSPI_AutoPolling,
          HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, QSPI_CommandTypeDef*, QSPI_AutoPollingTypeDef*, uint32_t));
 
 SEAM_SIG(HAL_FLASH_Unlock, HAL_StatusTypeDef (*)(void));
 SEAM_SIG(HAL_FLASH_Lock, HAL_StatusTypeDef (*)(void));
 SEAM_SIG(HAL_FLASH_Program, HAL_StatusTypeDef (*)(uint32_t, uint32_t, uint64_t));
+SEAM_SIG(HAL_QSPI_Transmit_16, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
+SEAM_SIG(HAL_QSPI_Receive_16, HAL_StatusTypeDef (*)(QSPI_HandleTypeDef*, uint8_t*, uint32_t));
+SEAM_SIG(HAL_FLASH_Program_Word, HAL_StatusTypeDef (*)(uint32_t, uint32_t));
 SEAM_SIG(HAL_FLASHEx_Erase, HAL_StatusTypeDef (*)(FLASH_EraseInitTypeDef*, uint32_t*));
 SEAM_SIG(HAL_FLASH_GetError, uint32_t (*)(void));
 

@@ -3,6 +3,7 @@
  * expanded on the instance objects. Built as C and as C++ (seam_usage_check.cpp) on
  * every preset; nothing here is linked. */
 #include "stm32l4xx_hal.h"
+#include "stm32l4xx_hal_additions.h"
 
 /* The addresses of every declared function. void (*)(void) is the generic function
  * pointer type that a cast from any function type may target. */
@@ -71,6 +72,7 @@ const seam_fn seam_declared_functions[] = {
   (seam_fn)&HAL_FLASH_OperationErrorCallback,
   (seam_fn)&HAL_FLASH_Program,
   (seam_fn)&HAL_FLASH_Program_IT,
+  (seam_fn)&HAL_FLASH_Program_Word,
   (seam_fn)&HAL_FLASH_Unlock,
   (seam_fn)&HAL_GPIO_DeInit,
   (seam_fn)&HAL_GPIO_EXTI_Callback,
@@ -484,7 +486,7 @@ uint32_t seam_expand_macros(void) {
   sum += (uint32_t)HAL_RTC_GetDate(&seam_hrtc, &date, RTC_FORMAT_BIN);
   sum += (uint32_t)HAL_QSPI_AutoPolling(&seam_hqspi, &cmd, &polling, HAL_QSPI_TIMEOUT_DEFAULT_VALUE);
   sum += (uint32_t)HAL_FLASHEx_Erase(&erase, &sum);
-  sum += (uint32_t)HAL_FLASH_Program(FLASH_TYPEPROGRAM_WORD, FLASH_BASE, 0xFFFFFFFFU);
+  sum += (uint32_t)HAL_FLASH_Program_Word(FLASH_BASE, 0xFFFFFFFFU);
   sum += (uint32_t)HAL_PWR_ConfigPVD(&pvd);
   sum += (uint32_t)HAL_UART_Transmit(&seam_huart, (const uint8_t*)"x", 1U, 1000U);
   __disable_irq();

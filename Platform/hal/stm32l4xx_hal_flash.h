@@ -88,15 +88,6 @@ extern FLASH_ProcessTypeDef pFlash;
 #define FLASH_TYPEPROGRAM_DOUBLEWORD    0x00000000U
 #define FLASH_TYPEPROGRAM_FAST          0x00000001U
 #define FLASH_TYPEPROGRAM_FAST_AND_LAST 0x00000002U
-/* The firmware's own one-word program: writes the low 32 bits of Data at a
- * 4-byte aligned Address. The two words of a double word are programmed by two
- * consecutive calls, first the word at the 8-byte aligned address, then the word
- * after it; the double word is committed to the cells by the second call. A first
- * word not followed by its second word is never programmed, and the next
- * operation reports a programming sequence error (HAL_FLASH_ERROR_PGS), as the
- * chip does. A second word without its first, a misaligned address or a double
- * word that is not erased answers HAL_ERROR with the chip's error flag. */
-#define FLASH_TYPEPROGRAM_WORD          0x00000010U
 
 #define FLASH_LATENCY_0 FLASH_ACR_LATENCY_0WS
 #define FLASH_LATENCY_1 FLASH_ACR_LATENCY_1WS

@@ -191,17 +191,6 @@ HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef* hqspi, QSPI_CommandTypeDe
 HAL_StatusTypeDef HAL_QSPI_Transmit(QSPI_HandleTypeDef* hqspi, uint8_t* pData, uint32_t Timeout);
 HAL_StatusTypeDef HAL_QSPI_Receive(QSPI_HandleTypeDef* hqspi, uint8_t* pData, uint32_t Timeout);
 
-/* The firmware's own 16-bit data phase: the same locking, states, flag waits and
- * time-outs as HAL_QSPI_Transmit / HAL_QSPI_Receive, but the data register is
- * accessed a half-word at a time (NbData / 2 accesses), reading or writing pData
- * as 16-bit values in memory order, so the bytes on the bus are the buffer's bytes
- * in order (little-endian). pData needs no particular alignment. An odd NbData
- * cannot be moved in half-words without touching a byte outside the buffer, so
- * it is refused like a null buffer: HAL_ERROR with HAL_QSPI_ERROR_INVALID_PARAM,
- * nothing moved, the handle left READY. */
-HAL_StatusTypeDef HAL_QSPI_Transmit_16(QSPI_HandleTypeDef* hqspi, uint8_t* pData, uint32_t Timeout);
-HAL_StatusTypeDef HAL_QSPI_Receive_16(QSPI_HandleTypeDef* hqspi, uint8_t* pData, uint32_t Timeout);
-
 HAL_StatusTypeDef HAL_QSPI_Command_IT(QSPI_HandleTypeDef* hqspi, QSPI_CommandTypeDef* cmd);
 HAL_StatusTypeDef HAL_QSPI_Transmit_IT(QSPI_HandleTypeDef* hqspi, uint8_t* pData);
 HAL_StatusTypeDef HAL_QSPI_Receive_IT(QSPI_HandleTypeDef* hqspi, uint8_t* pData);
