@@ -152,7 +152,9 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
                              const char *call) {
     QspiModel &m = model();
     Board &b = board();
-    const QspiFrame f = m.frame;
+    QspiFrame f = m.frame;
+    f.read = rx != nullptr;
+    f.nbytes = n;
     const std::uint32_t cpb = m.cycles_per_byte;
     if (!m.enabled()) {
         // A disabled peripheral never starts the frame: the first flag never comes.
