@@ -133,7 +133,7 @@ std::uint32_t StorageRig::begin(StorageOp op, Memory memory, std::uint32_t addr,
     }
     const std::uint32_t number = ++counts_[static_cast<int>(op)];
     ++total_;
-    Running r{op, memory, addr, total_, now, now + duration, {}, {}, failed};
+    Running r{op, memory, addr, total_, number, now, now + duration, {}, {}, failed};
     r.before.resize(after.size());
     if (memory == Memory::Nor) {
         dir_->nor_read(addr, r.before.data(), r.before.size());
@@ -206,15 +206,17 @@ void StorageRig::interrupt_running(const char *cause) {
             b_.trace()
                 .begin(now, "storage_interrupted")
                 .field("op", storage_op_name(r.op))
-                .field("number", r.number)
+                .field("number", r.kind_number)
                 .field("addr", r.addr)
                 .field("done_ppm", done)
                 .field("by", cause)
                 .end();
         }
-        b_.summary().note("interrupted", std::string(storage_op_name(r.op)) + " at " +
-                                             std::to_string(r.addr) + ", " + percent(done) +
-                                             " done (" + cause + ")");
+        char where[16];
+        std::snprintf(where, sizeof where, "0x%X", static_cast<unsigned>(r.addr));
+        b_.summary().note("interrupted", std::string(storage_op_name(r.op)) + " #" +
+                                             std::to_string(r.kind_number) + " at " + where + ", " +
+                                             percent(done) + " done (" + cause + ")");
     }
     running_.clear();
 }
@@ -223,8 +225,7 @@ void StorageRig::cut(const std::string &cause) {
     if (b_.trace().enabled())
         b_.trace().begin(b_.now(), "power_cut").field("cause", cause).end();
     interrupt_running("power cut");
-    b_.summary().note("power cut", cause + " (scenario line " + std::to_string(plan_.cut.line) + ")");
-    b_.end_run(Ending::PowerCut, "power cut " + cause);
+    b_.end_run(Ending::PowerCut, cause + " (scenario line " + std::to_string(plan_.cut.line) + ")");
 }
 
 std::string StorageRig::operation_counts() const {

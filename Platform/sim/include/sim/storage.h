@@ -99,7 +99,8 @@ class StorageRig final : public Board::Model, public EventSink {
         StorageOp op;
         Memory memory;
         std::uint32_t addr;
-        std::uint32_t number;  // among all operations, 1-based: seeds its noise
+        std::uint32_t number;       // among all operations, 1-based: seeds its noise
+        std::uint32_t kind_number;  // among those of its kind
         Time start;
         Time end;
         std::vector<std::uint8_t> before;
