@@ -68,16 +68,18 @@ class NorChip final : public Board::Model {
     }
 
     NorState state(bool supply_kept) {
-        // A status register write still running completes only if the chip keeps
-        // its supply.
-        if (pending_reg_ >= 0 && (supply_kept || b_.now() >= busy_until_))
-            commit_status();
+        // What is still running completes only if the chip keeps its supply: a
+        // status register write takes effect and the latch clears.
+        if (supply_kept)
+            busy_until_ = std::min(busy_until_, b_.now());
+        settle(b_.now());
+        pending_reg_ = -1;  // a status write the power interrupted is lost
         NorState s;
         s.status1 = status_[0];
         s.status2 = status_[1];
         s.status3 = status_[2];
         s.four_byte = four_byte_;
-        s.write_enable = wel_ && !(b_.now() >= busy_until_ && clear_wel_at_end_);
+        s.write_enable = wel_;
         s.power_down = power_down_;
         if (!supply_kept)
             s.power_up();

@@ -142,6 +142,13 @@ QspiModel &model() {
     return board().model<QspiModel>();
 }
 
+// A flag wait that ran out: the vendor's wait leaves the handle in ERROR.
+HAL_StatusTypeDef timed_out(QSPI_HandleTypeDef *h) {
+    h->State = HAL_QSPI_STATE_ERROR;
+    h->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
+    return HAL_ERROR;
+}
+
 // The data phase of a write (`tx`) or read (`rx`) frame of n bytes, started now,
 // with the FIFO between the core and the bus. Each byte waits, with the vendor's
 // time-out rule, for the FIFO flag that lets the core move it. Returns HAL_OK with
@@ -159,9 +166,7 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
     if (!m.enabled()) {
         // A disabled peripheral never starts the frame: the first flag never comes.
         hal_wait_until(kNever, tickstart, timeout, call);
-        h->State = HAL_QSPI_STATE_ERROR;
-        h->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-        return HAL_ERROR;
+        return timed_out(h);
     }
     // Byte j (j >= first) shifts over cycles [H + j cpb, H + (j + 1) cpb) counted
     // from `anchor` at cycle `anchor_cycle`; bytes before `first` are already done.
@@ -187,10 +192,8 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
             // Room in the FIFO once byte i - 16 has started shifting out.
             const Time room = i >= kFifoBytes ? shift_start(i - kFifoBytes) : 0;
             if (!hal_wait_until(room, tickstart, timeout, call)) {
-                m.bus_free_at = kNever;
-                h->State = HAL_QSPI_STATE_ERROR;
-                h->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-                return HAL_ERROR;
+                m.bus_free_at = kNever;  // the frame waits for data that never comes
+                return timed_out(h);
             }
             if (b.now() > shift_start(i)) {
                 // The FIFO ran dry: the clock stopped until this byte came.
@@ -201,10 +204,8 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
             sent.push_back(tx[i]);
         } else {
             if (!hal_wait_until(shift_end(i), tickstart, timeout, call)) {
-                m.bus_free_at = kNever;
-                h->State = HAL_QSPI_STATE_ERROR;
-                h->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-                return HAL_ERROR;
+                m.bus_free_at = kNever;  // the FIFO fills and the frame stops
+                return timed_out(h);
             }
             rx[i] = i < m.rx().size() ? m.rx()[i] : 0;
             // The bus could only start byte i + 16 once this one left the FIFO.
@@ -220,12 +221,7 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
     m.bus_free_at = end;
     if (tx)
         m.deliver_at(end, f, std::move(sent));
-    if (!hal_wait_until(end, tickstart, timeout, call)) {
-        h->State = HAL_QSPI_STATE_ERROR;
-        h->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-        return HAL_ERROR;
-    }
-    return HAL_OK;
+    return hal_wait_until(end, tickstart, timeout, call) ? HAL_OK : timed_out(h);
 }
 
 // Blocking data phase as the vendor's HAL_QSPI_Transmit / _Receive (and the
@@ -304,11 +300,8 @@ HAL_StatusTypeDef HAL_QSPI_Init(QSPI_HandleTypeDef *hqspi) {
     QUADSPI_TypeDef *r = hqspi->Instance;
     MODIFY_REG(r->CR, QUADSPI_CR_FTHRES, (hqspi->Init.FifoThreshold - 1u) << QUADSPI_CR_FTHRES_Pos);
     HAL_StatusTypeDef status = HAL_OK;
-    if (!sim::hal_wait_until(model().bus_free_at, tickstart, hqspi->Timeout, "HAL_QSPI_Init")) {
-        hqspi->State = HAL_QSPI_STATE_ERROR;
-        hqspi->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-        status = HAL_ERROR;
-    }
+    if (!sim::hal_wait_until(model().bus_free_at, tickstart, hqspi->Timeout, "HAL_QSPI_Init"))
+        status = sim::timed_out(hqspi);
     if (status == HAL_OK) {
         MODIFY_REG(r->CR, QUADSPI_CR_PRESCALER | QUADSPI_CR_SSHIFT | QUADSPI_CR_FSEL | QUADSPI_CR_DFM,
                    (hqspi->Init.ClockPrescaler << QUADSPI_CR_PRESCALER_Pos) |
@@ -375,18 +368,14 @@ HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef *hqspi, QSPI_CommandTypeDe
                     hqspi->State = HAL_QSPI_STATE_READY;
                     status = HAL_OK;
                 } else {
-                    hqspi->State = HAL_QSPI_STATE_ERROR;
-                    hqspi->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-                    status = HAL_ERROR;
+                    status = sim::timed_out(hqspi);
                 }
             } else {
                 hqspi->State = HAL_QSPI_STATE_READY;
                 status = HAL_OK;
             }
         } else {
-            hqspi->State = HAL_QSPI_STATE_ERROR;
-            hqspi->ErrorCode |= HAL_QSPI_ERROR_TIMEOUT;
-            status = HAL_ERROR;
+            status = sim::timed_out(hqspi);
         }
     } else {
         status = HAL_BUSY;

@@ -512,6 +512,8 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
         {"an erase while it waits", erase_pages(127, 1), HAL_ERROR, HAL_FLASH_ERROR_PGS},
         {"first word", word(A + 8, 0x33333333), HAL_OK, 0},
         {"another first word", word(A + 16, 5), HAL_ERROR, HAL_FLASH_ERROR_PGS},
+        {"first word", word(A + 8, 0x33333333), HAL_OK, 0},
+        {"the second word of another double word", word(A + 20, 6), HAL_ERROR, HAL_FLASH_ERROR_PGS},
         {"not erased", word(A, 0x44444444), HAL_OK, 0},
         {"not erased, second", word(A + 4, 0x55555555), HAL_ERROR, HAL_FLASH_ERROR_PROG},
         {"zeros over data", word(A + 24, 0), HAL_OK, 0},
