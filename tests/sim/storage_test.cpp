@@ -3,6 +3,7 @@
 // power cuts, the internal flash's pairing and errors and its reads by address, the
 // RTC across runs with a time without power, and every storage fault and cut kind.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -553,6 +554,19 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
                                  0, 0, 0x89ABCDEF, 0x01234567, 0xFFFFFFFF, 0xFFFFFFFF};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(words[i], expect[i]) << "word " << i;
     EXPECT_EQ(size_register, 256);
+}
+
+TEST(StorageSetUp, ATakenFlashAddressRangeRefusesTheRun) {
+    void *taken = ::mmap(reinterpret_cast<void *>(uintptr_t{0x08000000}), 4096, PROT_READ,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    ASSERT_EQ(taken, reinterpret_cast<void *>(uintptr_t{0x08000000}));
+    bool ran = false;
+    const fixture::Run r = fixture::run([&] { ran = true; }, kMs);
+    ::munmap(taken, 4096);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(r.result.setup_failed);
+    EXPECT_NE(r.result.reason.find("internal flash at 0x08000000"), std::string::npos) << r.result.reason;
+    EXPECT_NE(r.result.reason.find("position-independent"), std::string::npos) << r.result.reason;
 }
 
 TEST_F(Storage, IntflashEraseStallsTheCoreAndTheSizeRegisterCanBeUnprogrammed) {
