@@ -278,8 +278,8 @@ bool read_key_values(const std::string &text, const std::string &name,
                 }
             }
             if (!header) {
-                error = name + ":" + std::to_string(lineno) + ": expected '" +
-                        headers.back() + "' first (unknown format or version)";
+                error = name + ":" + std::to_string(lineno) + ": expected '" + headers.back() +
+                        "' first (unknown format or version)";
                 return false;
             }
             continue;
@@ -341,14 +341,13 @@ bool BackupDomain::operator==(const BackupDomain &o) const {
     return bkp == o.bkp && year == o.year && month == o.month && day == o.day &&
            weekday == o.weekday && hours == o.hours && minutes == o.minutes &&
            seconds == o.seconds && subsecond_ns == o.subsecond_ns && prediv_a == o.prediv_a &&
-           prediv_s == o.prediv_s && hour_format_12 == o.hour_format_12 &&
-           rcc_bdcr == o.rcc_bdcr && saved_at_ns == o.saved_at_ns;
+           prediv_s == o.prediv_s && hour_format_12 == o.hour_format_12 && rcc_bdcr == o.rcc_bdcr &&
+           saved_at_ns == o.saved_at_ns;
 }
 
 bool NorState::operator==(const NorState &o) const {
     return status1 == o.status1 && status2 == o.status2 && status3 == o.status3 &&
-           four_byte == o.four_byte && write_enable == o.write_enable &&
-           power_down == o.power_down;
+           four_byte == o.four_byte && write_enable == o.write_enable && power_down == o.power_down;
 }
 
 // ---------------------------------------------------------------- backup domain text
@@ -494,7 +493,7 @@ bool BoardDir::parse_backup_domain(const std::string &text, const std::string &n
             return fail(kv.line, "unknown key '" + key + "'");
         }
     }
-    std::vector<std::string> required = {"saved_at_ns", "date",     "weekday",     "time",
+    std::vector<std::string> required = {"saved_at_ns", "date",     "weekday",    "time",
                                          "prediv_a",    "prediv_s", "hour_format"};
     for (const char *k : v1 ? std::vector<const char *>{"rtc_initialised", "subseconds"}
                             : std::vector<const char *>{"subsecond_ns", "rcc_bdcr"})
@@ -511,8 +510,8 @@ bool BoardDir::parse_backup_domain(const std::string &text, const std::string &n
                     " exceed the synchronous prescaler " + std::to_string(s.prediv_s);
             return false;
         }
-        s.subsecond_ns = std::uint64_t{s.prediv_s - v1_subseconds} * (s.prediv_a + 1) *
-                         1000000000ULL / kLseHz;
+        s.subsecond_ns =
+            std::uint64_t{s.prediv_s - v1_subseconds} * (s.prediv_a + 1) * 1000000000ULL / kLseHz;
         s.rcc_bdcr = v1_initialised ? kBdcrLseRtc : 0u;
     }
     std::string msg;
@@ -529,8 +528,9 @@ bool BoardDir::parse_backup_domain(const std::string &text, const std::string &n
 std::string BoardDir::format_nor_state(const NorState &s) {
     char buf[32];
     std::string out = kNorStateHeader;
-    out += "\n# External NOR flash chip of the simulated board: non-volatile status register bits,\n"
-           "# and the volatile state it will have at the next start.\n";
+    out +=
+        "\n# External NOR flash chip of the simulated board: non-volatile status register bits,\n"
+        "# and the volatile state it will have at the next start.\n";
     for (int i = 1; i <= 3; ++i) {
         const unsigned v = i == 1 ? s.status1 : i == 2 ? s.status2 : s.status3;
         std::snprintf(buf, sizeof buf, "status%d 0x%02X\n", i, v);
@@ -581,10 +581,9 @@ bool BoardDir::parse_nor_state(const std::string &text, const std::string &name,
             return fail("unknown key '" + kv.key + "'");
         }
     }
-    if (!require_keys(kvs,
-                      {"status1", "status2", "status3", "address_mode", "write_enable",
-                       "power_down"},
-                      name, error))
+    if (!require_keys(
+            kvs, {"status1", "status2", "status3", "address_mode", "write_enable", "power_down"},
+            name, error))
         return false;
     out = s;
     return true;
@@ -666,8 +665,8 @@ bool BoardDir::open(const std::string &path, std::string &error) {
             return false;
         const std::vector<std::string> lines = split_lines(text);
         if (lines.empty() || (lines[0] != kMarkerHeader && lines[0] != kMarkerHeaderV1)) {
-            error = join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader +
-                    "' (or '" + kMarkerHeaderV1 +
+            error = join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader + "' (or '" +
+                    kMarkerHeaderV1 +
                     "', which is upgraded); not a board directory of this simulator, or a "
                     "newer layout; left untouched";
             return false;

@@ -96,9 +96,9 @@ struct NorState {
     std::uint8_t status1 = 0x00;
     std::uint8_t status2 = 0x00;
     std::uint8_t status3 = 0x60;
-    bool four_byte = false;      // ADS: current address mode is 4-byte
-    bool write_enable = false;   // WEL
-    bool power_down = false;     // in deep power-down (released by 0xAB)
+    bool four_byte = false;     // ADS: current address mode is 4-byte
+    bool write_enable = false;  // WEL
+    bool power_down = false;    // in deep power-down (released by 0xAB)
 
     // The volatile state of a chip that has just been powered up.
     void power_up() {

@@ -46,12 +46,12 @@ namespace sim {
 namespace {
 
 // STM32L431 datasheet, flash memory characteristics (typical / maximum).
-constexpr Time kDoubleWordProgramTyp = 81690;   // tprog 64-bit 81.69 us
-constexpr Time kDoubleWordProgramMax = 90760;   // tprog 90.76 us
-constexpr Time kPageEraseTyp = 22020000;        // tERASE 22.02 ms
-constexpr Time kPageEraseMax = 24470000;        // tERASE 24.47 ms
-constexpr Time kMassEraseTyp = 22130000;        // tME 22.13 ms
-constexpr Time kMassEraseMax = 24590000;        // tME 24.59 ms
+constexpr Time kDoubleWordProgramTyp = 81690;  // tprog 64-bit 81.69 us
+constexpr Time kDoubleWordProgramMax = 90760;  // tprog 90.76 us
+constexpr Time kPageEraseTyp = 22020000;       // tERASE 22.02 ms
+constexpr Time kPageEraseMax = 24470000;       // tERASE 24.47 ms
+constexpr Time kMassEraseTyp = 22130000;       // tME 22.13 ms
+constexpr Time kMassEraseMax = 24590000;       // tME 24.59 ms
 
 constexpr std::uintptr_t kFlashBase = 0x08000000u;
 constexpr std::uint32_t kFlashSize = BoardDir::kIntFlashSize;
@@ -75,8 +75,8 @@ void *map_fixed(std::uintptr_t addr, std::size_t length, int prot, int flags, in
     char where[32];
     std::snprintf(where, sizeof where, "0x%08lX", static_cast<unsigned long>(addr));
     if (got == MAP_FAILED) {
-        error = std::string("cannot map the ") + what + " at " + where + ", its address on the chip: " +
-                std::strerror(errno) +
+        error = std::string("cannot map the ") + what + " at " + where +
+                ", its address on the chip: " + std::strerror(errno) +
                 (errno == EEXIST ? " (that host address range is in use; the simulator must be "
                                    "built as a position-independent executable so that it stays "
                                    "free)"
@@ -102,8 +102,8 @@ class InternalFlash final : public Board::Model {
 
     bool install(StorageRig &rig, std::string &error) {
         rig_ = &rig;
-        flash_map_ = map_fixed(kFlashBase, kFlashSize, PROT_READ, MAP_SHARED, rig.dir().intflash_fd(),
-                               "internal flash", error);
+        flash_map_ = map_fixed(kFlashBase, kFlashSize, PROT_READ, MAP_SHARED,
+                               rig.dir().intflash_fd(), "internal flash", error);
         if (!flash_map_)
             return false;
         system_map_ = map_fixed(kSystemPage, kSystemPageSize, PROT_READ | PROT_WRITE,
@@ -204,7 +204,8 @@ class InternalFlash final : public Board::Model {
 
     // Page erase (or the whole bank): STRT with PER / MER1.
     void erase(std::uint32_t first_page, std::uint32_t pages, bool mass) {
-        const std::uint32_t address = static_cast<std::uint32_t>(kFlashBase) + first_page * kPageSize;
+        const std::uint32_t address =
+            static_cast<std::uint32_t>(kFlashBase) + first_page * kPageSize;
         if (pending_broken(address))
             return;
         if (locked()) {
@@ -224,7 +225,8 @@ class InternalFlash final : public Board::Model {
         if (rig_->take_fault(FaultKind::IntflashErase))
             return refuse(FLASH_SR_WRPERR, address, "fault intflash-erase");
         const bool max = rig_->maximum_timing();
-        const Time busy = mass ? (max ? kMassEraseMax : kMassEraseTyp) : (max ? kPageEraseMax : kPageEraseTyp);
+        const Time busy =
+            mass ? (max ? kMassEraseMax : kMassEraseTyp) : (max ? kPageEraseMax : kPageEraseTyp);
         if (b_.trace().enabled())
             b_.trace()
                 .begin(b_.now(), "intflash_erase")

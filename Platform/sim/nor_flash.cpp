@@ -28,29 +28,29 @@ namespace sim {
 namespace {
 
 // W25Q256JV datasheet, AC electrical characteristics: typical and maximum busy times.
-constexpr Time kPageProgramTyp = 700000;        // tPP 0.7 ms
-constexpr Time kPageProgramMax = 3000000;       // tPP 3 ms
-constexpr Time kSectorEraseTyp = 50000000;      // tSE (4 KB) 50 ms
-constexpr Time kSectorEraseMax = 400000000;     // tSE 400 ms
-constexpr Time kBlock32EraseTyp = 120000000;    // tBE1 (32 KB) 120 ms
-constexpr Time kBlock32EraseMax = 1600000000;   // tBE1 1.6 s
-constexpr Time kBlock64EraseTyp = 150000000;    // tBE2 (64 KB) 150 ms
-constexpr Time kBlock64EraseMax = 2000000000;   // tBE2 2 s
-constexpr Time kStatusWriteTyp = 10000000;      // tW 10 ms
-constexpr Time kStatusWriteMax = 15000000;      // tW 15 ms
-constexpr Time kReleaseTime = 3000;             // tRES1: release from power-down, 3 us
-constexpr std::uint8_t kDeviceId = 0x18;        // Release power-down / device ID (0xAB)
+constexpr Time kPageProgramTyp = 700000;       // tPP 0.7 ms
+constexpr Time kPageProgramMax = 3000000;      // tPP 3 ms
+constexpr Time kSectorEraseTyp = 50000000;     // tSE (4 KB) 50 ms
+constexpr Time kSectorEraseMax = 400000000;    // tSE 400 ms
+constexpr Time kBlock32EraseTyp = 120000000;   // tBE1 (32 KB) 120 ms
+constexpr Time kBlock32EraseMax = 1600000000;  // tBE1 1.6 s
+constexpr Time kBlock64EraseTyp = 150000000;   // tBE2 (64 KB) 150 ms
+constexpr Time kBlock64EraseMax = 2000000000;  // tBE2 2 s
+constexpr Time kStatusWriteTyp = 10000000;     // tW 10 ms
+constexpr Time kStatusWriteMax = 15000000;     // tW 15 ms
+constexpr Time kReleaseTime = 3000;            // tRES1: release from power-down, 3 us
+constexpr std::uint8_t kDeviceId = 0x18;       // Release power-down / device ID (0xAB)
 
 constexpr std::uint32_t kChipSize = BoardDir::kNorSize;
 constexpr std::uint32_t kPageSize = 256;
 
-constexpr std::uint8_t kBusy = 0x01;  // status 1
-constexpr std::uint8_t kWel = 0x02;   // status 1
-constexpr std::uint8_t kBpBits = 0x3C;  // status 1: BP3..BP0
-constexpr std::uint8_t kQe = 0x02;    // status 2
-constexpr std::uint8_t kSrl = 0x01;   // status 2: status register lock
+constexpr std::uint8_t kBusy = 0x01;            // status 1
+constexpr std::uint8_t kWel = 0x02;             // status 1
+constexpr std::uint8_t kBpBits = 0x3C;          // status 1: BP3..BP0
+constexpr std::uint8_t kQe = 0x02;              // status 2
+constexpr std::uint8_t kSrl = 0x01;             // status 2: status register lock
 constexpr std::uint8_t kOtpBits = 0x38 | kSrl;  // status 2: LB3..LB1 and SRL, never cleared
-constexpr std::uint8_t kAds = 0x01;   // status 3
+constexpr std::uint8_t kAds = 0x01;             // status 3
 
 class NorChip final : public Board::Model {
   public:
@@ -160,8 +160,8 @@ class NorChip final : public Board::Model {
     // The frame has exactly these phases: instruction on one line, `addr_bits` of
     // address on one line (0: none), no alternate bytes, no dummy cycles, and a
     // one-line data phase when `data` is set.
-    static bool shape(const QspiFrame &f, unsigned addr_bits, unsigned addr_lines, unsigned data_lines,
-                      bool read) {
+    static bool shape(const QspiFrame &f, unsigned addr_bits, unsigned addr_lines,
+                      unsigned data_lines, bool read) {
         return f.instruction_lines == 1 && f.address_bits == addr_bits &&
                (addr_bits == 0 || f.address_lines == addr_lines) && f.alternate_bits == 0 &&
                f.dummy_cycles == 0 && f.data_lines == data_lines &&
@@ -195,7 +195,11 @@ class NorChip final : public Board::Model {
 
     void ignored(const QspiFrame &f, Time at, const char *why) {
         if (b_.trace().enabled())
-            b_.trace().begin(at, "nor_ignored").field("opcode", f.instruction).field("why", why).end();
+            b_.trace()
+                .begin(at, "nor_ignored")
+                .field("opcode", f.instruction)
+                .field("why", why)
+                .end();
     }
 
     void set_mode(bool four_byte, bool power_down, Time at) {
@@ -290,7 +294,8 @@ class NorChip final : public Board::Model {
         }
         std::vector<std::uint8_t> after(len);
         rig_->dir().nor_read(first, after.data(), len);
-        for (std::uint32_t i = 0; i < len; ++i) after[i] = static_cast<std::uint8_t>(after[i] & latch[i]);
+        for (std::uint32_t i = 0; i < len; ++i)
+            after[i] = static_cast<std::uint8_t>(after[i] & latch[i]);
         const bool failed = rig_->take_fault(FaultKind::NorProgram);
         const Time busy = busy_time(kPageProgramTyp, kPageProgramMax);
         start_busy(at, busy);
@@ -307,8 +312,9 @@ class NorChip final : public Board::Model {
 
     void erase(const QspiFrame &f, Time at, unsigned addr_bits, std::uint32_t size, StorageOp op) {
         if (!shape(f, addr_bits, 1, 0, false))
-            return ignored(f, at, addr_bits == 24 ? "not the frame of an erase in 3-byte address mode"
-                                                  : "not the frame of an erase with a 4-byte address");
+            return ignored(f, at,
+                           addr_bits == 24 ? "not the frame of an erase in 3-byte address mode"
+                                           : "not the frame of an erase with a 4-byte address");
         if (!wel_)
             return ignored(f, at, "write enable latch not set");
         check_protection();

@@ -48,9 +48,9 @@ class QspiModel final : public Board::Model, public EventSink {
 
     // The frame the last HAL_QSPI_Command configured.
     QspiFrame frame;
-    std::uint32_t header_cycles = 0;     // instruction, address, alternate bytes, dummy
-    std::uint32_t cycles_per_byte = 0;   // data phase
-    Time bus_free_at = 0;                // the peripheral's BUSY flag clears (kNever: stuck)
+    std::uint32_t header_cycles = 0;    // instruction, address, alternate bytes, dummy
+    std::uint32_t cycles_per_byte = 0;  // data phase
+    Time bus_free_at = 0;               // the peripheral's BUSY flag clears (kNever: stuck)
 
     void configure(const QSPI_CommandTypeDef &cmd) {
         if (cmd.DdrMode != QSPI_DDR_MODE_DISABLE)
@@ -62,7 +62,8 @@ class QspiModel final : public Board::Model, public EventSink {
         f.has_instruction = f.instruction_lines != 0;
         f.instruction = static_cast<std::uint8_t>(cmd.Instruction);
         f.address_lines = lines_of((cmd.AddressMode >> QUADSPI_CCR_ADMODE_Pos) & 3u);
-        f.address_bits = f.address_lines ? 8u * (((cmd.AddressSize >> QUADSPI_CCR_ADSIZE_Pos) & 3u) + 1u) : 0u;
+        f.address_bits =
+            f.address_lines ? 8u * (((cmd.AddressSize >> QUADSPI_CCR_ADSIZE_Pos) & 3u) + 1u) : 0u;
         f.address = cmd.Address;
         const unsigned alt_lines = lines_of((cmd.AlternateByteMode >> QUADSPI_CCR_ABMODE_Pos) & 3u);
         f.alternate_bits =
@@ -79,7 +80,8 @@ class QspiModel final : public Board::Model, public EventSink {
 
     // Time of `cycles` serial clocks from the prescaler and HCLK, rounded up.
     Time span(std::uint64_t cycles) const {
-        const std::uint64_t div = ((QUADSPI_regs.CR & QUADSPI_CR_PRESCALER) >> QUADSPI_CR_PRESCALER_Pos) + 1u;
+        const std::uint64_t div =
+            ((QUADSPI_regs.CR & QUADSPI_CR_PRESCALER) >> QUADSPI_CR_PRESCALER_Pos) + 1u;
         const std::uint64_t hclk = HAL_RCC_GetHCLKFreq();
         return scaled_ceil(cycles * div, 1000000000u, hclk ? hclk : 1u);
     }
@@ -303,7 +305,8 @@ HAL_StatusTypeDef HAL_QSPI_Init(QSPI_HandleTypeDef *hqspi) {
     if (!sim::hal_wait_until(model().bus_free_at, tickstart, hqspi->Timeout, "HAL_QSPI_Init"))
         status = sim::timed_out(hqspi);
     if (status == HAL_OK) {
-        MODIFY_REG(r->CR, QUADSPI_CR_PRESCALER | QUADSPI_CR_SSHIFT | QUADSPI_CR_FSEL | QUADSPI_CR_DFM,
+        MODIFY_REG(r->CR,
+                   QUADSPI_CR_PRESCALER | QUADSPI_CR_SSHIFT | QUADSPI_CR_FSEL | QUADSPI_CR_DFM,
                    (hqspi->Init.ClockPrescaler << QUADSPI_CR_PRESCALER_Pos) |
                        hqspi->Init.SampleShifting | hqspi->Init.FlashID | hqspi->Init.DualFlash);
         MODIFY_REG(r->DCR, QUADSPI_DCR_FSIZE | QUADSPI_DCR_CSHT | QUADSPI_DCR_CKMODE,
@@ -392,7 +395,8 @@ HAL_StatusTypeDef HAL_QSPI_Receive(QSPI_HandleTypeDef *hqspi, uint8_t *pData, ui
 }
 // The half-word data register accesses move the same bytes, in memory order, in
 // the same bus time.
-HAL_StatusTypeDef HAL_QSPI_Transmit_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData, uint32_t Timeout) {
+HAL_StatusTypeDef HAL_QSPI_Transmit_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData,
+                                       uint32_t Timeout) {
     return sim::transfer(hqspi, pData, Timeout, false, true, "HAL_QSPI_Transmit_16");
 }
 HAL_StatusTypeDef HAL_QSPI_Receive_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData, uint32_t Timeout) {
@@ -491,7 +495,8 @@ HAL_StatusTypeDef HAL_QSPI_SetFifoThreshold(QSPI_HandleTypeDef *hqspi, uint32_t 
     HAL_StatusTypeDef status = HAL_OK;
     if (hqspi->State == HAL_QSPI_STATE_READY) {
         hqspi->Init.FifoThreshold = Threshold;
-        MODIFY_REG(hqspi->Instance->CR, QUADSPI_CR_FTHRES, (Threshold - 1u) << QUADSPI_CR_FTHRES_Pos);
+        MODIFY_REG(hqspi->Instance->CR, QUADSPI_CR_FTHRES,
+                   (Threshold - 1u) << QUADSPI_CR_FTHRES_Pos);
     } else {
         status = HAL_BUSY;
     }

@@ -1,7 +1,7 @@
 #include "sim/rcc.h"
-#include "sim/storage.h"
 
 #include "sim/board.h"
+#include "sim/storage.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {

@@ -37,7 +37,8 @@ constexpr std::uint64_t kLseHz = 32768;
 constexpr std::uint32_t kRtcTimeoutMs = 1000;  // the vendor HAL's RTC_TIMEOUT_VALUE
 constexpr std::uint64_t kSyncCycles = 2;       // RTC clock cycles to INITF or RSF
 constexpr std::uint32_t kSecondsPerDay = 86400;
-constexpr std::uint32_t kDaysPerCentury = 36525;  // the RTC's years 00..99, every fourth a leap year
+constexpr std::uint32_t kDaysPerCentury =
+    36525;  // the RTC's years 00..99, every fourth a leap year
 
 std::uint8_t to_bcd(unsigned v) {
     return static_cast<std::uint8_t>(((v / 10u) << 4) | (v % 10u));
@@ -145,7 +146,8 @@ class Rtc final : public Board::Model {
             cal_ = at(b_.now(), sub);
             frozen_ns_ = sub;
         } else {
-            second_start_ = static_cast<std::int64_t>(b_.now()) - static_cast<std::int64_t>(frozen_ns_);
+            second_start_ =
+                static_cast<std::int64_t>(b_.now()) - static_cast<std::int64_t>(frozen_ns_);
         }
         running_ = runs;
     }
@@ -156,7 +158,8 @@ class Rtc final : public Board::Model {
             sub_ns = frozen_ns_;
             return cal_;
         }
-        const auto elapsed = static_cast<std::uint64_t>(static_cast<std::int64_t>(t) - second_start_);
+        const auto elapsed =
+            static_cast<std::uint64_t>(static_cast<std::int64_t>(t) - second_start_);
         const std::uint64_t per_second = cycles_per_second();
         const std::uint64_t cycles = static_cast<std::uint64_t>(
             static_cast<unsigned __int128>(elapsed) * kLseHz / 1000000000u);
@@ -174,14 +177,16 @@ class Rtc final : public Board::Model {
         return steps > prediv_s_ ? 0u : prediv_s_ - static_cast<std::uint32_t>(steps);
     }
 
-    std::uint64_t cycles_per_second() const { return std::uint64_t{prediv_a_ + 1u} * (prediv_s_ + 1u); }
+    std::uint64_t cycles_per_second() const {
+        return std::uint64_t{prediv_a_ + 1u} * (prediv_s_ + 1u);
+    }
 
     // The calendar's second began `sub_ns` ago (whole seconds in it are counted
     // into the calendar first).
     void start_second(std::uint64_t sub_ns, Time now) {
         const std::uint64_t per_second = cycles_per_second();
-        const std::uint64_t cycles =
-            static_cast<std::uint64_t>(static_cast<unsigned __int128>(sub_ns) * kLseHz / 1000000000u);
+        const std::uint64_t cycles = static_cast<std::uint64_t>(
+            static_cast<unsigned __int128>(sub_ns) * kLseHz / 1000000000u);
         const std::uint64_t seconds = cycles / per_second;
         cal_.advance(seconds);
         const std::uint64_t rest = sub_ns - scaled_ceil(seconds * per_second, 1000000000u, kLseHz);
@@ -202,12 +207,14 @@ class Rtc final : public Board::Model {
         return pm | (std::uint32_t{to_bcd(h)} << 16) | (std::uint32_t{to_bcd(m)} << 8) | to_bcd(s);
     }
     static std::uint32_t date_register(const Calendar &c) {
-        return (std::uint32_t{to_bcd(c.year)} << 16) | (std::uint32_t{c.weekday} << RTC_DR_WDU_Pos) |
+        return (std::uint32_t{to_bcd(c.year)} << 16) |
+               (std::uint32_t{c.weekday} << RTC_DR_WDU_Pos) |
                (std::uint32_t{to_bcd(c.month)} << 8) | to_bcd(c.day);
     }
 
     void publish_flags() {
-        RTC_regs.ISR = (RTC_regs.ISR & ~RTC_ISR_INITS) | (cal_.year != 0 ? RTC_ISR_INITS : 0u) | RTC_ISR_RSF;
+        RTC_regs.ISR =
+            (RTC_regs.ISR & ~RTC_ISR_INITS) | (cal_.year != 0 ? RTC_ISR_INITS : 0u) | RTC_ISR_RSF;
     }
 
     // Entering initialisation mode: two RTC clock cycles, or never without write
@@ -276,7 +283,7 @@ class Rtc final : public Board::Model {
 
     Board &b_;
     StorageRig *rig_ = nullptr;
-    Calendar cal_;                 // at the start of the second that began at second_start_
+    Calendar cal_;  // at the start of the second that began at second_start_
     std::int64_t second_start_ = 0;
     std::uint64_t frozen_ns_ = 0;  // time into the second while the clock stands
     bool running_ = false;
@@ -381,7 +388,8 @@ __weak void HAL_RTC_MspDeInit(RTC_HandleTypeDef *hrtc) {
     (void)hrtc;
 }
 
-HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime, uint32_t Format) {
+HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime,
+                                  uint32_t Format) {
     __HAL_LOCK(hrtc);
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
@@ -415,7 +423,8 @@ HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
     return status;
 }
 
-HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate, uint32_t Format) {
+HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate,
+                                  uint32_t Format) {
     __HAL_LOCK(hrtc);
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
@@ -448,7 +457,8 @@ HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
     return status;
 }
 
-HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime, uint32_t Format) {
+HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime,
+                                  uint32_t Format) {
     (void)hrtc;
     sim::Rtc &m = model();
     m.sync();
@@ -476,7 +486,8 @@ HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
     return HAL_OK;
 }
 
-HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate, uint32_t Format) {
+HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate,
+                                  uint32_t Format) {
     (void)hrtc;
     sim::Rtc &m = model();
     if (m.date_locked_) {

@@ -311,9 +311,9 @@ bool parse_op_selector(const std::string &w, std::uint8_t &ops) {
 }
 
 bool parse_fault_kind(const std::string &w, FaultKind &kind) {
-    for (FaultKind k : {FaultKind::NorProgram, FaultKind::NorErase, FaultKind::NorStuckBusy,
-                        FaultKind::NorMissing, FaultKind::IntflashProgram,
-                        FaultKind::IntflashErase}) {
+    for (FaultKind k :
+         {FaultKind::NorProgram, FaultKind::NorErase, FaultKind::NorStuckBusy,
+          FaultKind::NorMissing, FaultKind::IntflashProgram, FaultKind::IntflashErase}) {
         if (w == fault_kind_name(k)) {
             kind = k;
             return true;
@@ -619,11 +619,11 @@ class Parser {
                        n < kFaultAlways) {
                 f.count = n;
             } else {
-                return fail(is_state_fault(f.kind)
-                                ? "'" + toks[3].text + "' takes nothing or 'off', not '" + c + "'"
-                                : "fault count must be a number from 1, 'always' or 'off', not '" +
-                                      c + "'",
-                            error);
+                return fail(
+                    is_state_fault(f.kind)
+                        ? "'" + toks[3].text + "' takes nothing or 'off', not '" + c + "'"
+                        : "fault count must be a number from 1, 'always' or 'off', not '" + c + "'",
+                    error);
             }
         }
         sc_.storage.faults.push_back(f);
@@ -661,8 +661,8 @@ class Parser {
             return fail("the operation number counts from 1, not '" + toks[2].text + "'", error);
         std::uint32_t ppm = 0;
         if (toks.size() == 5 && (toks[3].text != "at" || !parse_percent(toks[4].text, ppm))) {
-            return fail("expected 'at <percent>' below 100% (e.g. 'at 40%'), not '" +
-                            toks[3].text + " " + toks[4].text + "'",
+            return fail("expected 'at <percent>' below 100% (e.g. 'at 40%'), not '" + toks[3].text +
+                            " " + toks[4].text + "'",
                         error);
         }
         if (!take_cut(error))

@@ -87,9 +87,9 @@ constexpr std::uint32_t kFaultAlways = 0xFFFFFFFFu;
 struct PowerCut {
     bool set = false;
     bool timed = true;
-    std::uint64_t at_ns = 0;      // timed cut
-    std::uint8_t ops = 0;         // counted cut: bit (1 << StorageOp) for each kind counted
-    std::uint32_t nth = 0;        // counted cut: 1 = the first such operation
+    std::uint64_t at_ns = 0;         // timed cut
+    std::uint8_t ops = 0;            // counted cut: bit (1 << StorageOp) for each kind counted
+    std::uint32_t nth = 0;           // counted cut: 1 = the first such operation
     std::uint32_t fraction_ppm = 0;  // counted cut: share of the operation done, 0 .. 999999
     std::uint32_t line = 0;
 };
@@ -97,8 +97,8 @@ struct PowerCut {
 struct StoragePlan {
     std::vector<FaultEvent> faults;  // sorted by at_ns, file order kept at equal times
     PowerCut cut;
-    std::uint64_t seed = 0;          // seeds the cells left half-done by a cut
-    bool maximum_timing = false;     // flash busy times: datasheet maxima instead of typical
+    std::uint64_t seed = 0;       // seeds the cells left half-done by a cut
+    bool maximum_timing = false;  // flash busy times: datasheet maxima instead of typical
     std::uint16_t flash_size_register = 256;  // factory flash size in KB; 0xFFFF = unprogrammed
 };
 

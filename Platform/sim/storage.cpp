@@ -46,7 +46,8 @@ std::uint8_t CellNoise::bits(std::uint32_t ppm) {
     // Eight 8-bit draws from one 64-bit number: probability ppm / 1e6 to within
     // 1/256, which is all a scatter of half-erased cells needs.
     const std::uint64_t r = next();
-    const std::uint32_t threshold = static_cast<std::uint32_t>((std::uint64_t{ppm} * 256) / kMillion);
+    const std::uint32_t threshold =
+        static_cast<std::uint32_t>((std::uint64_t{ppm} * 256) / kMillion);
     std::uint8_t m = 0;
     for (int i = 0; i < 8; ++i) {
         if (((r >> (8 * i)) & 0xFF) < threshold)
@@ -77,9 +78,10 @@ void StorageRig::setup(BoardDir &dir, const StoragePlan &plan) {
 void StorageRig::apply_fault(const FaultEvent &f) {
     state_[static_cast<int>(f.kind)] = f.count;
     if (b_.trace().enabled()) {
-        const bool state_fault = f.kind == FaultKind::NorStuckBusy || f.kind == FaultKind::NorMissing;
-        const std::string how = f.count == 0             ? "off"
-                                : state_fault            ? "on"
+        const bool state_fault =
+            f.kind == FaultKind::NorStuckBusy || f.kind == FaultKind::NorMissing;
+        const std::string how = f.count == 0              ? "off"
+                                : state_fault             ? "on"
                                 : f.count == kFaultAlways ? "always"
                                                           : std::to_string(f.count);
         b_.trace()
@@ -113,7 +115,8 @@ void StorageRig::on_event(Time, std::uint64_t tag) {
 void StorageRig::store(Memory m, std::uint32_t addr, const std::vector<std::uint8_t> &bytes) {
     if (m == Memory::Nor) {
         std::uint8_t *raw = dir_->nor_raw() + addr;  // stored inverted
-        for (std::size_t i = 0; i < bytes.size(); ++i) raw[i] = static_cast<std::uint8_t>(~bytes[i]);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            raw[i] = static_cast<std::uint8_t>(~bytes[i]);
     } else {
         std::uint8_t *p = dir_->intflash() + addr;
         for (std::size_t i = 0; i < bytes.size(); ++i) p[i] = bytes[i];
@@ -121,8 +124,8 @@ void StorageRig::store(Memory m, std::uint32_t addr, const std::vector<std::uint
 }
 
 std::uint32_t StorageRig::begin(StorageOp op, Memory memory, std::uint32_t addr,
-                                const std::vector<std::uint8_t> &after, Time start,
-                                Time duration, bool failed) {
+                                const std::vector<std::uint8_t> &after, Time start, Time duration,
+                                bool failed) {
     const Time now = start;
     // Operations that have ended no longer need their old cells.
     for (std::size_t i = 0; i < running_.size();) {
@@ -185,7 +188,8 @@ void StorageRig::leave_half_done(const Running &r, std::uint32_t done_ppm) {
                 static_cast<std::size_t>(static_cast<std::uint64_t>(n) * done_ppm / kMillion);
             for (std::size_t i = 0; i < prefix; ++i) cells[i] = r.after[i];
             if (prefix < n) {
-                const auto to_clear = static_cast<std::uint8_t>(r.before[prefix] & ~r.after[prefix]);
+                const auto to_clear =
+                    static_cast<std::uint8_t>(r.before[prefix] & ~r.after[prefix]);
                 cells[prefix] = static_cast<std::uint8_t>(
                     r.before[prefix] & ~(to_clear & static_cast<std::uint8_t>(noise.next())));
             }

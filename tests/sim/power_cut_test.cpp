@@ -74,9 +74,10 @@ TEST(PowerCut, TheSameCutsGiveByteIdenticalBoardsAndTraces) {
         const std::string trace = (d / (std::string(b) + "-1.jsonl")).string();
         EXPECT_EQ(power_up(board, kCut, "--trace " + trace).status, 5);
         for (int i = 0; i < 14; ++i) power_up(board, kCut);  // 285 records: in the second sector
-        EXPECT_EQ(power_up(board, erase_cut, "--trace " + (d / (std::string(b) + "-2.jsonl")).string())
-                      .status,
-                  5);
+        EXPECT_EQ(
+            power_up(board, erase_cut, "--trace " + (d / (std::string(b) + "-2.jsonl")).string())
+                .status,
+            5);
     }
     for (const char *f : {"board.txt", "nor.img", "nor-state.txt", "intflash.bin", "backup.txt"})
         EXPECT_TRUE(slurp(d / "a" / f) == slurp(d / "b" / f)) << f;

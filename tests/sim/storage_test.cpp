@@ -80,7 +80,8 @@ uint8_t status(int reg) {
     c.DataMode = QSPI_DATA_1_LINE;
     c.NbData = 1;
     uint8_t v = 0xEE;
-    if (HAL_QSPI_Command(&hqspi, &c, kTimeout) != HAL_OK || HAL_QSPI_Receive(&hqspi, &v, kTimeout) != HAL_OK)
+    if (HAL_QSPI_Command(&hqspi, &c, kTimeout) != HAL_OK ||
+        HAL_QSPI_Receive(&hqspi, &v, kTimeout) != HAL_OK)
         return 0xEE;
     return v;
 }
@@ -106,7 +107,8 @@ QSPI_CommandTypeDef addressed(uint8_t op, uint32_t addr, uint32_t bits, uint32_t
     return c;
 }
 
-HAL_StatusTypeDef program(uint32_t addr, const std::vector<uint8_t> &data, bool write_enable = true) {
+HAL_StatusTypeDef program(uint32_t addr, const std::vector<uint8_t> &data,
+                          bool write_enable = true) {
     if (write_enable)
         simple(0x06);
     QSPI_CommandTypeDef c = addressed(0x34, addr, 32, 1);
@@ -190,7 +192,8 @@ class Storage : public ::testing::Test {
     static sim::StoragePlan plan(const std::string &text) {
         sim::Scenario sc;
         std::string err;
-        EXPECT_TRUE(sim::parse_scenario("version 2\nlength 1000s\n" + text, "plan", sc, err)) << err;
+        EXPECT_TRUE(sim::parse_scenario("version 2\nlength 1000s\n" + text, "plan", sc, err))
+            << err;
         return sc.storage;
     }
 
@@ -222,13 +225,14 @@ TEST_F(Storage, QspiBusTimesAreTheHandComputedOnes) {
         {"write enable, 8 cycles", [] { simple(0x06); }, 1, 42667},
         {"status read, 8 + 8", [] { status(1); }, 2, 85334},
         {"device ID, 8 + 24 + 8", [] { device_id(); }, 2, 213334},
-        {"sector erase, 8 + 32", [] {
+        {"sector erase, 8 + 32",
+         [] {
              QSPI_CommandTypeDef c = addressed(0x21, 0x1000, 32, 1);
              HAL_QSPI_Command(&hqspi, &c, kTimeout);
          },
          1, 213334},
-        {"14-byte quad program, 8 + 32 + 28", [] { program(0x2000, std::vector<uint8_t>(14, 0), false); },
-         2, 362667},
+        {"14-byte quad program, 8 + 32 + 28",
+         [] { program(0x2000, std::vector<uint8_t>(14, 0), false); }, 2, 362667},
         {"8-byte quad read, 8 + 8 + 6 + 16", [] { read(0, 8); }, 2, 202667},
         {"256-byte quad read, 8 + 8 + 6 + 512", [] { read(0, 256); }, 2, 2848000},
     };
@@ -312,8 +316,8 @@ TEST_F(Storage, SixteenBitDataPhaseMovesTheBufferBytesInOrder) {
             c.DataMode = QSPI_DATA_4_LINES;
             c.NbData = 14;
             HAL_QSPI_Command(&hqspi, &c, kTimeout);
-            HAL_QSPI_Transmit_16(&hqspi, reinterpret_cast<uint8_t *>(const_cast<int16_t *>(samples)),
-                                 kTimeout);
+            HAL_QSPI_Transmit_16(
+                &hqspi, reinterpret_cast<uint8_t *>(const_cast<int16_t *>(samples)), kTimeout);
             wait_idle();
             c = addressed(0xEC, 0x3000, 32, 4);
             c.DummyCycles = 6;
@@ -493,7 +497,9 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
         HAL_StatusTypeDef status;
         uint32_t error;
     };
-    auto word = [](uint32_t a, uint32_t d) { return [a, d] { return HAL_FLASH_Program_Word(a, d); }; };
+    auto word = [](uint32_t a, uint32_t d) {
+        return [a, d] { return HAL_FLASH_Program_Word(a, d); };
+    };
     auto erase_pages = [](uint32_t first, uint32_t n) {
         return [first, n] {
             FLASH_EraseInitTypeDef e = {};
@@ -520,7 +526,10 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
         {"zeros over data", word(A + 24, 0), HAL_OK, 0},
         {"zeros over data, second", word(A + 28, 0), HAL_OK, 0},
         {"a half-word address", word(A + 2, 7), HAL_ERROR, HAL_FLASH_ERROR_SIZ},
-        {"double word", [] { return HAL_FLASH_Program(FLASH_TYPEPROGRAM_DOUBLEWORD, A + 32, 0x0123456789ABCDEFull); },
+        {"double word",
+         [] {
+             return HAL_FLASH_Program(FLASH_TYPEPROGRAM_DOUBLEWORD, A + 32, 0x0123456789ABCDEFull);
+         },
          HAL_OK, 0},
         {"double word misaligned",
          [] { return HAL_FLASH_Program(FLASH_TYPEPROGRAM_DOUBLEWORD, A + 44, 1); }, HAL_ERROR,
@@ -550,8 +559,9 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
             EXPECT_EQ(got[i].second, steps[i].error) << steps[i].what;
         }
     }
-    const uint32_t expect[12] = {0x11111111, 0x22222222, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
-                                 0, 0, 0x89ABCDEF, 0x01234567, 0xFFFFFFFF, 0xFFFFFFFF};
+    const uint32_t expect[12] = {0x11111111, 0x22222222, 0xFFFFFFFF, 0xFFFFFFFF,
+                                 0xFFFFFFFF, 0xFFFFFFFF, 0,          0,
+                                 0x89ABCDEF, 0x01234567, 0xFFFFFFFF, 0xFFFFFFFF};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(words[i], expect[i]) << "word " << i;
     EXPECT_EQ(size_register, 256);
 }
@@ -565,7 +575,8 @@ TEST(StorageSetUp, ATakenFlashAddressRangeRefusesTheRun) {
     ::munmap(taken, 4096);
     EXPECT_FALSE(ran);
     EXPECT_TRUE(r.result.setup_failed);
-    EXPECT_NE(r.result.reason.find("internal flash at 0x08000000"), std::string::npos) << r.result.reason;
+    EXPECT_NE(r.result.reason.find("internal flash at 0x08000000"), std::string::npos)
+        << r.result.reason;
     EXPECT_NE(r.result.reason.find("position-independent"), std::string::npos) << r.result.reason;
 }
 
@@ -781,8 +792,10 @@ TEST_F(Storage, PowerCutsLeaveWhatTheyInterruptHalfDone) {
         {"power-cut nor-program 1 at 50%",  // 32 bytes done, the 33rd partly
          [&](Storage &t) {
              const std::vector<uint8_t> d = t.nor(0x4000, 64);
-             EXPECT_EQ(std::vector<uint8_t>(d.begin(), d.begin() + 32), std::vector<uint8_t>(32, 0));
-             EXPECT_EQ(std::vector<uint8_t>(d.begin() + 33, d.end()), std::vector<uint8_t>(31, 0xFF));
+             EXPECT_EQ(std::vector<uint8_t>(d.begin(), d.begin() + 32),
+                       std::vector<uint8_t>(32, 0));
+             EXPECT_EQ(std::vector<uint8_t>(d.begin() + 33, d.end()),
+                       std::vector<uint8_t>(31, 0xFF));
          }},
         {"power-cut nor-erase 1 at 40%",  // some of the programmed bits raised
          [&](Storage &t) {
@@ -799,7 +812,8 @@ TEST_F(Storage, PowerCutsLeaveWhatTheyInterruptHalfDone) {
         {"power-cut nor 3 at 99.9999%",  // the program after the erase, all but its last byte
          [&](Storage &t) {
              const std::vector<uint8_t> d = t.nor(0x4100, 40);
-             EXPECT_EQ(std::vector<uint8_t>(d.begin(), d.begin() + 39), std::vector<uint8_t>(39, 0));
+             EXPECT_EQ(std::vector<uint8_t>(d.begin(), d.begin() + 39),
+                       std::vector<uint8_t>(39, 0));
          }},
         {"power-cut intflash-program 8",  // as it starts: the fourth double word of page 127
          [&](Storage &t) {

@@ -489,9 +489,10 @@ TEST_F(BoardDirTest, LayoutVersion1IsUpgradedInPlace) {
     // (subsecond register 63 of 255: 192 of 256 steps of 1/256 s into the second).
     ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
     spit(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
-    std::string v1 = "kelda-backup-domain 1\nsaved_at_ns 5\nrtc_initialised 1\n"
-                     "date 2024-03-01\nweekday 5\ntime 09:30:00\nsubseconds 63\n"
-                     "prediv_a 127\nprediv_s 255\nhour_format 24\n";
+    std::string v1 =
+        "kelda-backup-domain 1\nsaved_at_ns 5\nrtc_initialised 1\n"
+        "date 2024-03-01\nweekday 5\ntime 09:30:00\nsubseconds 63\n"
+        "prediv_a 127\nprediv_s 255\nhour_format 24\n";
     for (int i = 0; i < 32; ++i) v1 += "bkp" + std::to_string(i) + (i ? " 0x0\n" : " 0x32F2\n");
     spit(file(BoardDir::kBackupFile), v1);
     {

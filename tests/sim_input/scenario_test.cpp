@@ -220,9 +220,9 @@ TEST(ScenarioParse, Version2FaultsCutsAndSettings) {
         "seed 0x10\n"
         "flash-timing maximum\n"
         "flash-size-register 0xFFFF\n"
-        "at 3s fault nor-erase always\n"        // line 6
-        "at 1s fault nor-program\n"             // line 7
-        "at +1s fault intflash-program 3\n"     // line 8: 2 s
+        "at 3s fault nor-erase always\n"     // line 6
+        "at 1s fault nor-program\n"          // line 7
+        "at +1s fault intflash-program 3\n"  // line 8: 2 s
         "at 2s fault nor-missing\n"
         "at 2s fault nor-missing off\n"
         "at 4s fault nor-erase off\n"

@@ -54,15 +54,16 @@ QSPI_CommandTypeDef command(uint8_t op) {
 
 bool transfer(QSPI_CommandTypeDef c, uint8_t *data, uint32_t n, bool receive) {
     if (n) {
-        c.DataMode = c.Instruction == 0xEC || c.Instruction == 0x34 ? QSPI_DATA_4_LINES : QSPI_DATA_1_LINE;
+        c.DataMode =
+            c.Instruction == 0xEC || c.Instruction == 0x34 ? QSPI_DATA_4_LINES : QSPI_DATA_1_LINE;
         c.NbData = n;
     }
     if (HAL_QSPI_Command(&hqspi, &c, kTimeout) != HAL_OK)
         return false;
     if (!n)
         return true;
-    return (receive ? HAL_QSPI_Receive(&hqspi, data, kTimeout) : HAL_QSPI_Transmit(&hqspi, data, kTimeout)) ==
-           HAL_OK;
+    return (receive ? HAL_QSPI_Receive(&hqspi, data, kTimeout)
+                    : HAL_QSPI_Transmit(&hqspi, data, kTimeout)) == HAL_OK;
 }
 
 uint8_t status(uint8_t op) {
@@ -278,15 +279,17 @@ int main(void) {
     const uint32_t boot = count_boot();
     char line[112];
     if (!nor_start()) {
-        std::snprintf(line, sizeof line, "boot %lu: no external flash\r\n", static_cast<unsigned long>(boot));
+        std::snprintf(line, sizeof line, "boot %lu: no external flash\r\n",
+                      static_cast<unsigned long>(boot));
         print(line);
         fail();
     }
     uint32_t torn = 0;
     log_recover(torn);
-    std::snprintf(line, sizeof line, "boot %lu: log at %lu, torn %lu, 20%02u-%02u-%02u %02u:%02u:%02u\r\n",
-                  static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
-                  static_cast<unsigned long>(torn), d.Year, d.Month, d.Date, t.Hours, t.Minutes, t.Seconds);
+    std::snprintf(
+        line, sizeof line, "boot %lu: log at %lu, torn %lu, 20%02u-%02u-%02u %02u:%02u:%02u\r\n",
+        static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
+        static_cast<unsigned long>(torn), d.Year, d.Month, d.Date, t.Hours, t.Minutes, t.Seconds);
     print(line);
     for (;;) {
         log_append(boot);

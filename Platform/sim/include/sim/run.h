@@ -24,8 +24,8 @@ struct RunConfig {
     ConsoleConfig console;
     // Persistent state; null for a fresh erased board that lives in memory only.
     BoardDir *board_dir = nullptr;
-    StoragePlan storage;      // the scenario's storage faults, power cut and settings
-    Time unpowered_ns = 0;    // how long the board stayed without power before this run
+    StoragePlan storage;    // the scenario's storage faults, power cut and settings
+    Time unpowered_ns = 0;  // how long the board stayed without power before this run
     // Wall-clock seconds without any call that lets virtual time pass after which a
     // run is declared hung (a spin loop without __NOP or __WFI); 0 turns it off.
     unsigned hang_seconds = 10;

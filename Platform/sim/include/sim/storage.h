@@ -115,7 +115,7 @@ class StorageRig final : public Board::Model, public EventSink {
     Board &b_;
     BoardDir *dir_ = nullptr;
     StoragePlan plan_;
-    std::uint32_t state_[6] = {};      // per FaultKind: remaining count, kFaultAlways, or on
+    std::uint32_t state_[6] = {};  // per FaultKind: remaining count, kFaultAlways, or on
     std::uint32_t counts_[kStorageOpKinds] = {};
     std::uint32_t total_ = 0;
     std::vector<Running> running_;
