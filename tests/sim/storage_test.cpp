@@ -303,6 +303,32 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
     EXPECT_EQ(after_short, HAL_ERROR);
 }
 
+// The 16-byte FIFO lets the bus run ahead of a core held up by an interrupt; once
+// it is full the serial clock stops until the core reads again. A 1 ms handler comes
+// 1 ms (187.5 cycles) into a 2.848 ms read, while byte 82 shifts (cycles 186 to 188
+// after the 22-cycle header; the core has read bytes 0 to 81). Bytes 82 to 97 fill
+// the FIFO by cycle 218 (1.162667 ms); the clock stops until the handler returns at
+// 2 ms: 837.333 us more.
+TEST_F(Storage, QspiBusStopsWhenTheFifoIsFull) {
+    Time took = 0;
+    cycle(
+        [&] {
+            chip_ready();
+            fixture::hooks.tim7 = [] {
+                HAL_TIM_Base_Stop_IT(&fixture::htim7);    // once
+                for (int i = 0; i < 48000; ++i) __NOP();  // 1 ms at 48 MHz
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            const Time t0 = sim::board().now();
+            read(0, 256);
+            took = sim::board().now() - t0;
+        },
+        100 * kMs);
+    EXPECT_GE(took, 2848000u + 837333u);
+    EXPECT_LE(took, 2848000u + 837333u + 2u);
+}
+
 TEST_F(Storage, SixteenBitDataPhaseMovesTheBufferBytesInOrder) {
     std::vector<uint8_t> back(14, 0);
     HAL_StatusTypeDef odd = HAL_OK;
@@ -431,17 +457,23 @@ TEST_F(Storage, NorAddressModeAndPowerDownSurviveStandbyButNotAPowerCut) {
         EXPECT_TRUE(d.open(dir_, err)) << err;
         return d.nor_state();
     };
-    // 1: 4-byte mode, latch set, power-down, standby.
+    // 1: a fresh chip is in 3-byte mode, where 0x52 takes a 24-bit address and
+    // ignores a 32-bit one; then 4-byte mode, latch set, power-down, standby.
     fixture::Run r = cycle(
         [] {
             chip_ready();
+            erase(0x52, 0x8000);      // 32-bit address in 3-byte mode: ignored
+            erase(0x52, 0x8000, 24);  // taken
+            wait_idle();
             simple(0xB7);
             simple(0x06);
             simple(0xB9);
             HAL_PWR_EnterSTANDBYMode();
         },
-        100 * kMs);
+        500 * kMs);
     EXPECT_EQ(r.result.ending, sim::Ending::Standby);
+    EXPECT_EQ(records(r.trace, "nor_ignored").size(), 1u);
+    EXPECT_EQ(records(r.trace, "nor_erase").size(), 1u);
     sim::NorState s = kept();
     EXPECT_TRUE(s.four_byte && s.write_enable && s.power_down);
 
