@@ -91,7 +91,6 @@ class StorageRig final : public Board::Model, public EventSink {
     void complete_running() { running_.clear(); }
 
     void on_event(Time when, std::uint64_t tag) override;  // fault events, cuts
-    std::uint32_t count(StorageOp op) const { return counts_[static_cast<int>(op)]; }
     std::string operation_counts() const;  // for the summary
 
   private:
