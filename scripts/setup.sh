@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build git
+  build-essential cmake ninja-build git clang
   libgtest-dev libgmock-dev libbenchmark-dev
   gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib
   qemu-system-arm

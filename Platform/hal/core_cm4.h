@@ -4,8 +4,8 @@
  * NVIC/SysTick access functions come from the backend's seam_intrinsics.h.
  * The device header must define IRQn_Type and __NVIC_PRIO_BITS before including
  * this file. */
-#ifndef CORE_CM4_H
-#define CORE_CM4_H
+#ifndef __CORE_CM4_H_GENERIC
+#define __CORE_CM4_H_GENERIC
 
 #include <stdint.h>
 
@@ -14,18 +14,18 @@ extern "C" {
 #endif
 
 #define __CM4_CMSIS_VERSION_MAIN 5U
-#define __CM4_CMSIS_VERSION_SUB  4U
+#define __CM4_CMSIS_VERSION_SUB  3U
 #define __CORTEX_M               4U
 
-/* Access qualifiers. Read-only members are still plain volatile so that the
- * simulator, which owns the register objects on the host, can update them. */
+/* Access qualifiers, as the CMSIS core header has them: in C++ __I is plain
+ * volatile, __IM (read-only structure members) is const everywhere; the simulator
+ * writes the read-only registers it models through a cast. */
 #ifdef __cplusplus
 #define __I  volatile
-#define __IM volatile
 #else
 #define __I  volatile const
-#define __IM volatile const
 #endif
+#define __IM volatile const
 #define __O  volatile
 #define __IO volatile
 #define __OM volatile
@@ -58,7 +58,7 @@ typedef struct {
   __IOM uint32_t CTRL;
   __IOM uint32_t LOAD;
   __IOM uint32_t VAL;
-  __IOM uint32_t CALIB;
+  __IM uint32_t CALIB;
 } SysTick_Type;
 
 /* Nested vectored interrupt controller, 0xE000E100. */
@@ -171,4 +171,4 @@ __STATIC_INLINE void NVIC_DecodePriority(uint32_t Priority, uint32_t PriorityGro
 }
 #endif
 
-#endif /* CORE_CM4_H */
+#endif /* __CORE_CM4_H_GENERIC */

@@ -5,8 +5,8 @@
  * Instances are objects, not casts of addresses: `GPIOA` is `(&GPIOA_regs)`. The
  * list of objects lives in stm32l431xx_instances.def; on the chip the linker places
  * each object at its bus address, on the host the simulator owns them. */
-#ifndef STM32L431XX_H
-#define STM32L431XX_H
+#ifndef __STM32L431xx_H
+#define __STM32L431xx_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -93,9 +93,6 @@ typedef enum {
   CRS_IRQn = 82
 } IRQn_Type;
 
-/* Number of device interrupt lines (highest number + 1). */
-#define STM32L431_IRQ_COUNT 83
-
 #define __CM4_REV              0x0001U
 #define __MPU_PRESENT          1U
 #define __NVIC_PRIO_BITS       4U
@@ -124,19 +121,18 @@ typedef struct {
   __IO uint32_t CR1;  /* 0x00 */
   __IO uint32_t CR2;  /* 0x04 */
   __IO uint32_t CR3;  /* 0x08 */
-  __IO uint16_t BRR;  /* 0x0C */
-  uint16_t RESERVED2;
+  __IO uint32_t BRR;  /* 0x0C */
   __IO uint16_t GTPR; /* 0x10 */
-  uint16_t RESERVED3;
+  uint16_t RESERVED2;
   __IO uint32_t RTOR; /* 0x14 */
   __IO uint16_t RQR;  /* 0x18 */
-  uint16_t RESERVED4;
+  uint16_t RESERVED3;
   __IO uint32_t ISR;  /* 0x1C */
   __IO uint32_t ICR;  /* 0x20 */
   __IO uint16_t RDR;  /* 0x24 */
-  uint16_t RESERVED5;
+  uint16_t RESERVED4;
   __IO uint16_t TDR;  /* 0x28 */
-  uint16_t RESERVED6;
+  uint16_t RESERVED5;
 } USART_TypeDef;
 
 typedef struct {
@@ -238,11 +234,12 @@ typedef struct {
   __IO uint32_t CALFACT;/* 0xB4 */
 } ADC_TypeDef;
 
+/* ADC common registers (offset 0x300 from ADC1); a single ADC has only CCR. */
 typedef struct {
-  __IO uint32_t CSR; /* 0x00 (offset 0x300 from ADC1) */
-  uint32_t RESERVED;
-  __IO uint32_t CCR; /* 0x08 */
-  __IO uint32_t CDR; /* 0x0C */
+  uint32_t RESERVED1;  /* 0x00 */
+  uint32_t RESERVED2;  /* 0x04 */
+  __IO uint32_t CCR;   /* 0x08 */
+  uint32_t RESERVED3;  /* 0x0C */
 } ADC_Common_TypeDef;
 
 typedef struct {
@@ -324,7 +321,7 @@ typedef struct {
   __IO uint32_t SR;       /* 0x10 */
   __IO uint32_t CR;       /* 0x14 */
   __IO uint32_t ECCR;     /* 0x18 */
-  uint32_t RESERVED1;     /* 0x1C */
+  __IO uint32_t RESERVED1; /* 0x1C */
   __IO uint32_t OPTR;     /* 0x20 */
   __IO uint32_t PCROP1SR; /* 0x24 */
   __IO uint32_t PCROP1ER; /* 0x28 */
@@ -517,8 +514,6 @@ typedef struct {
 #define SysTick       (&SysTick_regs)
 #define NVIC          (&NVIC_regs)
 #define SCB           (&SCB_regs)
-#define FLASHSIZE     (&FLASHSIZE_regs)
-#define UID           (&UID_regs)
 
 #define IS_GPIO_ALL_INSTANCE(x) \
   (((x) == GPIOA) || ((x) == GPIOB) || ((x) == GPIOC) || ((x) == GPIOD) || ((x) == GPIOE) || ((x) == GPIOH))
@@ -541,4 +536,4 @@ typedef struct {
  * the include path: inline instructions on the chip, simulator functions on the host. */
 #include "seam_intrinsics.h"
 
-#endif /* STM32L431XX_H */
+#endif /* __STM32L431xx_H */

@@ -2,8 +2,7 @@
  * use. Included by stm32l431xx.h; not meant to be included on its own.
  * Masks are unsigned int (suffix U), 32 bits on every backend, so that expressions
  * such as `SR = ~FLAG` keep their meaning on a 64-bit host. */
-#ifndef STM32L431XX_BITS_H
-#define STM32L431XX_BITS_H
+#pragma once
 
 /* ---- RCC ---- */
 #define RCC_CR_MSION_Pos        0U
@@ -239,7 +238,6 @@
 #define PWR_CR2_PVDE            (0x1U << 0U)
 #define PWR_CR2_PLS_Pos         1U
 #define PWR_CR2_PLS             (0x7U << 1U)
-#define PWR_CR2_PVME1           (0x1U << 4U)
 #define PWR_CR2_PVME3           (0x1U << 6U)
 #define PWR_CR2_PVME4           (0x1U << 7U)
 #define PWR_CR3_EWUP1           (0x1U << 0U)
@@ -310,7 +308,7 @@
 #define FLASH_CR_PER            (0x1U << 1U)
 #define FLASH_CR_MER1           (0x1U << 2U)
 #define FLASH_CR_PNB_Pos        3U
-#define FLASH_CR_PNB            (0xFFU << 3U)
+#define FLASH_CR_PNB            (0x7FU << 3U)
 #define FLASH_CR_STRT           (0x1U << 16U)
 #define FLASH_CR_OPTSTRT        (0x1U << 17U)
 #define FLASH_CR_FSTPG          (0x1U << 18U)
@@ -320,6 +318,7 @@
 #define FLASH_CR_OBL_LAUNCH     (0x1U << 27U)
 #define FLASH_CR_OPTLOCK        (0x1U << 30U)
 #define FLASH_CR_LOCK           (0x1U << 31U)
+#define FLASH_ECCR_ECCIE        (0x1U << 24U)
 #define FLASH_ECCR_ECCC         (0x1U << 30U)
 #define FLASH_ECCR_ECCD         (0x1U << 31U)
 
@@ -493,6 +492,10 @@
 #define TIM_CCMR1_OC2FE         (0x1U << 10U)
 #define TIM_CCMR1_OC2PE         (0x1U << 11U)
 #define TIM_CCMR1_OC2M          (0x1007000U)
+#define TIM_CCMR2_OC3PE         (0x1U << 3U)
+#define TIM_CCMR2_OC4PE         (0x1U << 11U)
+#define TIM_CCMR3_OC5PE         (0x1U << 3U)
+#define TIM_CCMR3_OC6PE         (0x1U << 11U)
 #define TIM_CCER_CC1E           (0x1U << 0U)
 #define TIM_CCER_CC1P           (0x1U << 1U)
 #define TIM_CCER_CC1NE          (0x1U << 2U)
@@ -528,6 +531,12 @@
 #define DMA_CCR_MEM2MEM         (0x1U << 14U)
 #define DMA_CNDTR_NDT           (0xFFFFU)
 #define DMA_ISR_GIF1            (0x1U << 0U)
+#define DMA_ISR_GIF2            (0x1U << 4U)
+#define DMA_ISR_GIF3            (0x1U << 8U)
+#define DMA_ISR_GIF4            (0x1U << 12U)
+#define DMA_ISR_GIF5            (0x1U << 16U)
+#define DMA_ISR_GIF6            (0x1U << 20U)
+#define DMA_ISR_GIF7            (0x1U << 24U)
 #define DMA_ISR_TCIF1           (0x1U << 1U)
 #define DMA_ISR_HTIF1           (0x1U << 2U)
 #define DMA_ISR_TEIF1           (0x1U << 3U)
@@ -631,7 +640,6 @@
 #define ADC_CR_ADCAL            (0x1U << 31U)
 #define ADC_CFGR_DMAEN          (0x1U << 0U)
 #define ADC_CFGR_DMACFG         (0x1U << 1U)
-#define ADC_CFGR_DFSDMCFG       (0x1U << 2U)
 #define ADC_CFGR_RES            (0x3U << 3U)
 #define ADC_CFGR_RES_0          (0x1U << 3U)
 #define ADC_CFGR_RES_1          (0x2U << 3U)
@@ -796,4 +804,3 @@
 #define QUADSPI_CCR_DHHC        (0x1U << 30U)
 #define QUADSPI_CCR_DDRM        (0x1U << 31U)
 
-#endif /* STM32L431XX_BITS_H */

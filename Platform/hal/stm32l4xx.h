@@ -1,13 +1,14 @@
 /* STM32L4 family header: selects the STM32L431 device and gives the family-wide
  * types and register access macros. */
-#ifndef STM32L4XX_H
-#define STM32L4XX_H
+#ifndef __STM32L4xx_H
+#define __STM32L4xx_H
 
-#ifndef STM32L431xx
-#define STM32L431xx
-#endif
-
+/* The device is selected by the build (-DSTM32L431xx), as with the vendor's header. */
+#if defined(STM32L431xx)
 #include "stm32l431xx.h"
+#else
+#error "Please select first the target STM32L4xx device used in your application (in stm32l4xx.h file)"
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -27,10 +28,14 @@ typedef enum { SUCCESS = 0, ERROR = !SUCCESS } ErrorStatus;
 #define READ_REG(REG)       ((REG))
 #define MODIFY_REG(REG, CLEARMASK, SETMASK) \
   WRITE_REG((REG), (((READ_REG(REG)) & (~(CLEARMASK))) | (SETMASK)))
-#define POSITION_VAL(VAL)   ((uint32_t)__builtin_ctz(VAL))
+#define POSITION_VAL(VAL)   (__CLZ(__RBIT(VAL)))
+
+#if defined(USE_HAL_DRIVER)
+#include "stm32l4xx_hal.h"
+#endif
 
 #ifdef __cplusplus
 }
 #endif
 
-#endif /* STM32L4XX_H */
+#endif /* __STM32L4xx_H */

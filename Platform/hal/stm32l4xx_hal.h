@@ -1,6 +1,6 @@
 /* HAL umbrella header: every module, the time base and the system services. */
-#ifndef STM32L4XX_HAL_H
-#define STM32L4XX_HAL_H
+#ifndef STM32L4xx_HAL_H
+#define STM32L4xx_HAL_H
 
 #include "stm32l4xx_hal_conf.h"
 
@@ -14,11 +14,6 @@ typedef enum {
   HAL_TICK_FREQ_1KHZ = 1U,
   HAL_TICK_FREQ_DEFAULT = HAL_TICK_FREQ_1KHZ
 } HAL_TickFreqTypeDef;
-
-#define __STM32L4xx_HAL_VERSION_MAIN 0x01U
-#define __STM32L4xx_HAL_VERSION_SUB1 0x0DU
-#define __STM32L4xx_HAL_VERSION_SUB2 0x04U
-#define __STM32L4xx_HAL_VERSION_RC   0x00U
 
 /* The millisecond counter, incremented by HAL_IncTick from the SysTick handler. */
 extern __IO uint32_t uwTick;
@@ -53,4 +48,4 @@ uint32_t HAL_GetUIDw2(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_H */
+#endif /* STM32L4xx_HAL_H */

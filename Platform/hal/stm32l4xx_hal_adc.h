@@ -1,6 +1,6 @@
 /* HAL ADC module: regular conversions, polling and interrupt modes. */
-#ifndef STM32L4XX_HAL_ADC_H
-#define STM32L4XX_HAL_ADC_H
+#ifndef STM32L4xx_HAL_ADC_H
+#define STM32L4xx_HAL_ADC_H
 
 #include "stm32l4xx_hal_def.h"
 #include "stm32l4xx_hal_dma.h"
@@ -49,7 +49,12 @@ typedef struct {
   uint32_t ChannelCount;
 } ADC_InjectionConfigTypeDef;
 
-typedef struct __ADC_HandleTypeDef {
+#if (USE_HAL_ADC_REGISTER_CALLBACKS == 1)
+typedef struct __ADC_HandleTypeDef
+#else
+typedef struct
+#endif
+{
   ADC_TypeDef* Instance;
   ADC_InitTypeDef Init;
   DMA_HandleTypeDef* DMA_Handle;
@@ -126,30 +131,25 @@ typedef struct __ADC_HandleTypeDef {
 /* Channel identifiers: bits 30-26 the channel number, bit 25 the sampling-time
  * register (0 SMPR1, 1 SMPR2), bits 24-20 the sampling-time field position, bits
  * 18-0 the channel as a one-hot bit; bit 31 marks internal channels. */
-#define ADC_CHANNEL_ENCODE(__N__)                                                   \
-  (((uint32_t)(__N__) << 26U) |                                                     \
-   (((__N__) >= 10U) ? ((1U << 25U) | ((((uint32_t)(__N__) - 10U) * 3U) << 20U))   \
-                     : (((uint32_t)(__N__) * 3U) << 20U)) |                         \
-   (1U << (__N__)))
-#define ADC_CHANNEL_0  ADC_CHANNEL_ENCODE(0U)
-#define ADC_CHANNEL_1  ADC_CHANNEL_ENCODE(1U)
-#define ADC_CHANNEL_2  ADC_CHANNEL_ENCODE(2U)
-#define ADC_CHANNEL_3  ADC_CHANNEL_ENCODE(3U)
-#define ADC_CHANNEL_4  ADC_CHANNEL_ENCODE(4U)
-#define ADC_CHANNEL_5  ADC_CHANNEL_ENCODE(5U)
-#define ADC_CHANNEL_6  ADC_CHANNEL_ENCODE(6U)
-#define ADC_CHANNEL_7  ADC_CHANNEL_ENCODE(7U)
-#define ADC_CHANNEL_8  ADC_CHANNEL_ENCODE(8U)
-#define ADC_CHANNEL_9  ADC_CHANNEL_ENCODE(9U)
-#define ADC_CHANNEL_10 ADC_CHANNEL_ENCODE(10U)
-#define ADC_CHANNEL_11 ADC_CHANNEL_ENCODE(11U)
-#define ADC_CHANNEL_12 ADC_CHANNEL_ENCODE(12U)
-#define ADC_CHANNEL_13 ADC_CHANNEL_ENCODE(13U)
-#define ADC_CHANNEL_14 ADC_CHANNEL_ENCODE(14U)
-#define ADC_CHANNEL_15 ADC_CHANNEL_ENCODE(15U)
-#define ADC_CHANNEL_16 ADC_CHANNEL_ENCODE(16U)
-#define ADC_CHANNEL_17 ADC_CHANNEL_ENCODE(17U)
-#define ADC_CHANNEL_18 ADC_CHANNEL_ENCODE(18U)
+#define ADC_CHANNEL_0  0x00000001U
+#define ADC_CHANNEL_1  0x04300002U
+#define ADC_CHANNEL_2  0x08600004U
+#define ADC_CHANNEL_3  0x0C900008U
+#define ADC_CHANNEL_4  0x10C00010U
+#define ADC_CHANNEL_5  0x14F00020U
+#define ADC_CHANNEL_6  0x19200040U
+#define ADC_CHANNEL_7  0x1D500080U
+#define ADC_CHANNEL_8  0x21800100U
+#define ADC_CHANNEL_9  0x25B00200U
+#define ADC_CHANNEL_10 0x2A000400U
+#define ADC_CHANNEL_11 0x2E300800U
+#define ADC_CHANNEL_12 0x32601000U
+#define ADC_CHANNEL_13 0x36902000U
+#define ADC_CHANNEL_14 0x3AC04000U
+#define ADC_CHANNEL_15 0x3EF08000U
+#define ADC_CHANNEL_16 0x43210000U
+#define ADC_CHANNEL_17 0x47520000U
+#define ADC_CHANNEL_18 0x4B840000U
 #define ADC_CHANNEL_ID_INTERNAL_CH 0x80000000U
 #define ADC_CHANNEL_VREFINT    (ADC_CHANNEL_0 | ADC_CHANNEL_ID_INTERNAL_CH)
 #define ADC_CHANNEL_TEMPSENSOR (ADC_CHANNEL_17 | ADC_CHANNEL_ID_INTERNAL_CH)
@@ -198,7 +198,7 @@ typedef struct __ADC_HandleTypeDef {
 #define ADC_OVERSAMPLING_RATIO_16  0x0000000CU
 #define ADC_RIGHTBITSHIFT_NONE     0x00000000U
 #define ADC_TRIGGEREDMODE_SINGLE_TRIGGER 0x00000000U
-#define ADC_REGOVERSAMPLING_CONTINUED_MODE 0x00000000U
+#define ADC_REGOVERSAMPLING_CONTINUED_MODE ADC_CFGR2_ROVSE
 
 #define ADC_FLAG_RDY   ADC_ISR_ADRDY
 #define ADC_FLAG_EOSMP ADC_ISR_EOSMP
@@ -222,7 +222,7 @@ typedef struct __ADC_HandleTypeDef {
 #define __HAL_ADC_ENABLE_IT(__HANDLE__, __INTERRUPT__) (((__HANDLE__)->Instance->IER) |= (__INTERRUPT__))
 #define __HAL_ADC_DISABLE_IT(__HANDLE__, __INTERRUPT__) (((__HANDLE__)->Instance->IER) &= ~(__INTERRUPT__))
 #define __HAL_ADC_GET_IT_SOURCE(__HANDLE__, __INTERRUPT__) \
-  ((((__HANDLE__)->Instance->IER & (__INTERRUPT__)) == (__INTERRUPT__)) ? SET : RESET)
+  (((__HANDLE__)->Instance->IER & (__INTERRUPT__)) == (__INTERRUPT__))
 #define __HAL_ADC_GET_FLAG(__HANDLE__, __FLAG__) ((((__HANDLE__)->Instance->ISR) & (__FLAG__)) == (__FLAG__))
 /* ISR flags clear by writing 1. */
 #define __HAL_ADC_CLEAR_FLAG(__HANDLE__, __FLAG__) (((__HANDLE__)->Instance->ISR) = (__FLAG__))
@@ -246,7 +246,7 @@ HAL_StatusTypeDef HAL_ADC_Stop_IT(ADC_HandleTypeDef* hadc);
 HAL_StatusTypeDef HAL_ADC_Start_DMA(ADC_HandleTypeDef* hadc, uint32_t* pData, uint32_t Length);
 HAL_StatusTypeDef HAL_ADC_Stop_DMA(ADC_HandleTypeDef* hadc);
 /* The last conversion result (a read of DR, which also clears EOC). */
-uint32_t HAL_ADC_GetValue(ADC_HandleTypeDef* hadc);
+uint32_t HAL_ADC_GetValue(const ADC_HandleTypeDef* hadc);
 
 void HAL_ADC_IRQHandler(ADC_HandleTypeDef* hadc);
 void HAL_ADC_ConvCpltCallback(ADC_HandleTypeDef* hadc);
@@ -254,12 +254,12 @@ void HAL_ADC_ConvHalfCpltCallback(ADC_HandleTypeDef* hadc);
 void HAL_ADC_LevelOutOfWindowCallback(ADC_HandleTypeDef* hadc);
 void HAL_ADC_ErrorCallback(ADC_HandleTypeDef* hadc);
 
-HAL_StatusTypeDef HAL_ADC_ConfigChannel(ADC_HandleTypeDef* hadc, ADC_ChannelConfTypeDef* sConfig);
-uint32_t HAL_ADC_GetState(ADC_HandleTypeDef* hadc);
-uint32_t HAL_ADC_GetError(ADC_HandleTypeDef* hadc);
+HAL_StatusTypeDef HAL_ADC_ConfigChannel(ADC_HandleTypeDef* hadc, const ADC_ChannelConfTypeDef* sConfig);
+uint32_t HAL_ADC_GetState(const ADC_HandleTypeDef* hadc);
+uint32_t HAL_ADC_GetError(const ADC_HandleTypeDef* hadc);
 
 #ifdef __cplusplus
 }
 #endif
 
-#endif /* STM32L4XX_HAL_ADC_H */
+#endif /* STM32L4xx_HAL_ADC_H */

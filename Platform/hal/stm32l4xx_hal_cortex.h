@@ -1,6 +1,6 @@
 /* HAL CORTEX module: NVIC priorities and enables, SysTick. */
-#ifndef STM32L4XX_HAL_CORTEX_H
-#define STM32L4XX_HAL_CORTEX_H
+#ifndef STM32L4xx_HAL_CORTEX_H
+#define STM32L4xx_HAL_CORTEX_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -45,4 +45,4 @@ void HAL_SYSTICK_Callback(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_CORTEX_H */
+#endif /* STM32L4xx_HAL_CORTEX_H */

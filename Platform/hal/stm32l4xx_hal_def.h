@@ -1,6 +1,6 @@
 /* Common HAL definitions: status and lock types, handle lock macros, attributes. */
-#ifndef STM32L4XX_HAL_DEF_H
-#define STM32L4XX_HAL_DEF_H
+#ifndef STM32L4xx_HAL_DEF_H
+#define STM32L4xx_HAL_DEF_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -77,4 +77,4 @@ typedef enum {
 }
 #endif
 
-#endif /* STM32L4XX_HAL_DEF_H */
+#endif /* STM32L4xx_HAL_DEF_H */

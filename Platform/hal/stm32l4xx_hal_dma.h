@@ -1,6 +1,6 @@
 /* HAL DMA module (DMA1 channels with request selection through CSELR). */
-#ifndef STM32L4XX_HAL_DMA_H
-#define STM32L4XX_HAL_DMA_H
+#ifndef STM32L4xx_HAL_DMA_H
+#define STM32L4xx_HAL_DMA_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -132,23 +132,44 @@ typedef struct __DMA_HandleTypeDef {
 #define __HAL_DMA_DISABLE(__HANDLE__) ((__HANDLE__)->Instance->CCR &= ~DMA_CCR_EN)
 #define __HAL_DMA_ENABLE_IT(__HANDLE__, __INTERRUPT__)  ((__HANDLE__)->Instance->CCR |= (__INTERRUPT__))
 #define __HAL_DMA_DISABLE_IT(__HANDLE__, __INTERRUPT__) ((__HANDLE__)->Instance->CCR &= ~(__INTERRUPT__))
-#define __HAL_DMA_GET_IT_SOURCE(__HANDLE__, __INTERRUPT__) \
-  ((((__HANDLE__)->Instance->CCR & (__INTERRUPT__)) == (__INTERRUPT__)) ? SET : RESET)
+/* The enable bit of the interrupt as read from CCR (not a FlagStatus). */
+#define __HAL_DMA_GET_IT_SOURCE(__HANDLE__, __INTERRUPT__) (((__HANDLE__)->Instance->CCR & (__INTERRUPT__)))
 /* Remaining items of the running transfer: a read of the channel's CNDTR. */
 #define __HAL_DMA_GET_COUNTER(__HANDLE__) ((__HANDLE__)->Instance->CNDTR)
 
-#define __HAL_DMA_CHANNEL_NUMBER(__HANDLE__)              \
-  (((__HANDLE__)->Instance == DMA1_Channel1)   ? 0U       \
-   : ((__HANDLE__)->Instance == DMA1_Channel2) ? 1U       \
-   : ((__HANDLE__)->Instance == DMA1_Channel3) ? 2U       \
-   : ((__HANDLE__)->Instance == DMA1_Channel4) ? 3U       \
-   : ((__HANDLE__)->Instance == DMA1_Channel5) ? 4U       \
-   : ((__HANDLE__)->Instance == DMA1_Channel6) ? 5U       \
-                                               : 6U)
-#define __HAL_DMA_GET_TC_FLAG_INDEX(__HANDLE__) (DMA_FLAG_TC1 << (4U * __HAL_DMA_CHANNEL_NUMBER(__HANDLE__)))
-#define __HAL_DMA_GET_HT_FLAG_INDEX(__HANDLE__) (DMA_FLAG_HT1 << (4U * __HAL_DMA_CHANNEL_NUMBER(__HANDLE__)))
-#define __HAL_DMA_GET_TE_FLAG_INDEX(__HANDLE__) (DMA_FLAG_TE1 << (4U * __HAL_DMA_CHANNEL_NUMBER(__HANDLE__)))
-#define __HAL_DMA_GET_GI_FLAG_INDEX(__HANDLE__) (DMA_FLAG_GL1 << (4U * __HAL_DMA_CHANNEL_NUMBER(__HANDLE__)))
+/* The flags of the handle's channel in DMA1 ISR/IFCR. */
+#define __HAL_DMA_GET_TC_FLAG_INDEX(__HANDLE__) \
+  (((__HANDLE__)->Instance == DMA1_Channel1)   ? DMA_FLAG_TC1   \
+   : ((__HANDLE__)->Instance == DMA1_Channel2) ? DMA_FLAG_TC2 \
+   : ((__HANDLE__)->Instance == DMA1_Channel3) ? DMA_FLAG_TC3 \
+   : ((__HANDLE__)->Instance == DMA1_Channel4) ? DMA_FLAG_TC4 \
+   : ((__HANDLE__)->Instance == DMA1_Channel5) ? DMA_FLAG_TC5 \
+   : ((__HANDLE__)->Instance == DMA1_Channel6) ? DMA_FLAG_TC6 \
+                                               : DMA_FLAG_TC7)
+#define __HAL_DMA_GET_HT_FLAG_INDEX(__HANDLE__) \
+  (((__HANDLE__)->Instance == DMA1_Channel1)   ? DMA_FLAG_HT1   \
+   : ((__HANDLE__)->Instance == DMA1_Channel2) ? DMA_FLAG_HT2 \
+   : ((__HANDLE__)->Instance == DMA1_Channel3) ? DMA_FLAG_HT3 \
+   : ((__HANDLE__)->Instance == DMA1_Channel4) ? DMA_FLAG_HT4 \
+   : ((__HANDLE__)->Instance == DMA1_Channel5) ? DMA_FLAG_HT5 \
+   : ((__HANDLE__)->Instance == DMA1_Channel6) ? DMA_FLAG_HT6 \
+                                               : DMA_FLAG_HT7)
+#define __HAL_DMA_GET_TE_FLAG_INDEX(__HANDLE__) \
+  (((__HANDLE__)->Instance == DMA1_Channel1)   ? DMA_FLAG_TE1   \
+   : ((__HANDLE__)->Instance == DMA1_Channel2) ? DMA_FLAG_TE2 \
+   : ((__HANDLE__)->Instance == DMA1_Channel3) ? DMA_FLAG_TE3 \
+   : ((__HANDLE__)->Instance == DMA1_Channel4) ? DMA_FLAG_TE4 \
+   : ((__HANDLE__)->Instance == DMA1_Channel5) ? DMA_FLAG_TE5 \
+   : ((__HANDLE__)->Instance == DMA1_Channel6) ? DMA_FLAG_TE6 \
+                                               : DMA_FLAG_TE7)
+#define __HAL_DMA_GET_GI_FLAG_INDEX(__HANDLE__) \
+  (((__HANDLE__)->Instance == DMA1_Channel1)   ? DMA_ISR_GIF1   \
+   : ((__HANDLE__)->Instance == DMA1_Channel2) ? DMA_ISR_GIF2 \
+   : ((__HANDLE__)->Instance == DMA1_Channel3) ? DMA_ISR_GIF3 \
+   : ((__HANDLE__)->Instance == DMA1_Channel4) ? DMA_ISR_GIF4 \
+   : ((__HANDLE__)->Instance == DMA1_Channel5) ? DMA_ISR_GIF5 \
+   : ((__HANDLE__)->Instance == DMA1_Channel6) ? DMA_ISR_GIF6 \
+                                               : DMA_ISR_GIF7)
 #define __HAL_DMA_GET_FLAG(__HANDLE__, __FLAG__) (DMA1->ISR & (__FLAG__))
 #define __HAL_DMA_CLEAR_FLAG(__HANDLE__, __FLAG__) (DMA1->IFCR = (__FLAG__))
 
@@ -174,4 +195,4 @@ uint32_t HAL_DMA_GetError(DMA_HandleTypeDef* hdma);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_DMA_H */
+#endif /* STM32L4xx_HAL_DMA_H */

@@ -1,6 +1,6 @@
 /* HAL FLASH module: internal flash unlock, program, status flags, latency. */
-#ifndef STM32L4XX_HAL_FLASH_H
-#define STM32L4XX_HAL_FLASH_H
+#ifndef STM32L4xx_HAL_FLASH_H
+#define STM32L4xx_HAL_FLASH_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -63,8 +63,18 @@ extern FLASH_ProcessTypeDef pFlash;
 #define FLASH_FLAG_SR_ERRORS                                                                   \
   (FLASH_FLAG_OPERR | FLASH_FLAG_PROGERR | FLASH_FLAG_WRPERR | FLASH_FLAG_PGAERR |              \
    FLASH_FLAG_SIZERR | FLASH_FLAG_PGSERR | FLASH_FLAG_MISERR | FLASH_FLAG_FASTERR |             \
-   FLASH_FLAG_RDERR | FLASH_FLAG_OPTVERR)
-#define FLASH_FLAG_ALL_ERRORS (FLASH_FLAG_SR_ERRORS | FLASH_FLAG_ECCR_ERRORS)
+   FLASH_FLAG_RDERR | FLASH_FLAG_OPTVERR | FLASH_FLAG_PEMPTY)
+/* Not PEMPTY: that is not an error of an operation. */
+#define FLASH_FLAG_ALL_ERRORS                                                                  \
+  (FLASH_FLAG_OPERR | FLASH_FLAG_PROGERR | FLASH_FLAG_WRPERR | FLASH_FLAG_PGAERR |              \
+   FLASH_FLAG_SIZERR | FLASH_FLAG_PGSERR | FLASH_FLAG_MISERR | FLASH_FLAG_FASTERR |             \
+   FLASH_FLAG_RDERR | FLASH_FLAG_OPTVERR | FLASH_FLAG_ECCR_ERRORS)
+
+/* Interrupt sources: CR enable bits; ECCC stands for ECCR's ECCIE. */
+#define FLASH_IT_EOP   FLASH_CR_EOPIE
+#define FLASH_IT_OPERR FLASH_CR_ERRIE
+#define FLASH_IT_RDERR FLASH_CR_RDERRIE
+#define FLASH_IT_ECCC  (FLASH_ECCR_ECCIE >> 24)
 
 #define HAL_FLASH_ERROR_NONE 0x00U
 #define HAL_FLASH_ERROR_OP   FLASH_FLAG_OPERR
@@ -77,7 +87,9 @@ extern FLASH_ProcessTypeDef pFlash;
 #define HAL_FLASH_ERROR_FAST FLASH_FLAG_FASTERR
 #define HAL_FLASH_ERROR_RD   FLASH_FLAG_RDERR
 #define HAL_FLASH_ERROR_OPTV FLASH_FLAG_OPTVERR
+#define HAL_FLASH_ERROR_ECCC FLASH_FLAG_ECCC
 #define HAL_FLASH_ERROR_ECCD FLASH_FLAG_ECCD
+#define HAL_FLASH_ERROR_PEMPTY FLASH_FLAG_PEMPTY
 
 #define FLASH_TYPEERASE_PAGES     0x00000000U
 #define FLASH_TYPEERASE_MASSERASE 0x00000001U
@@ -131,23 +143,39 @@ extern FLASH_ProcessTypeDef pFlash;
     SET_BIT(FLASH->ACR, FLASH_ACR_DCRST);          \
     CLEAR_BIT(FLASH->ACR, FLASH_ACR_DCRST);        \
   } while (0)
-#define __HAL_FLASH_ENABLE_IT(__INTERRUPT__) SET_BIT(FLASH->CR, (__INTERRUPT__))
-#define __HAL_FLASH_DISABLE_IT(__INTERRUPT__) CLEAR_BIT(FLASH->CR, (__INTERRUPT__))
+#define __HAL_FLASH_ENABLE_IT(__INTERRUPT__)                                         \
+  do {                                                                               \
+    if (((__INTERRUPT__) & FLASH_IT_ECCC) != 0U) {                                   \
+      SET_BIT(FLASH->ECCR, FLASH_ECCR_ECCIE);                                        \
+    }                                                                                \
+    if (((__INTERRUPT__) & (~FLASH_IT_ECCC)) != 0U) {                                \
+      SET_BIT(FLASH->CR, ((__INTERRUPT__) & (~FLASH_IT_ECCC)));                      \
+    }                                                                                \
+  } while (0)
+#define __HAL_FLASH_DISABLE_IT(__INTERRUPT__)                                        \
+  do {                                                                               \
+    if (((__INTERRUPT__) & FLASH_IT_ECCC) != 0U) {                                   \
+      CLEAR_BIT(FLASH->ECCR, FLASH_ECCR_ECCIE);                                      \
+    }                                                                                \
+    if (((__INTERRUPT__) & (~FLASH_IT_ECCC)) != 0U) {                                \
+      CLEAR_BIT(FLASH->CR, ((__INTERRUPT__) & (~FLASH_IT_ECCC)));                    \
+    }                                                                                \
+  } while (0)
+/* True when any of the named flags is set (ECC flags are read from ECCR). */
 #define __HAL_FLASH_GET_FLAG(__FLAG__)                                                 \
   ((((__FLAG__) & FLASH_FLAG_ECCR_ERRORS) != 0U)                                       \
-       ? (READ_BIT(FLASH->ECCR, (__FLAG__)) == (__FLAG__))                             \
-       : (READ_BIT(FLASH->SR, (__FLAG__)) == (__FLAG__)))
-/* Status flags clear by writing 1 (ECC flags in ECCR, the others in SR). The write
- * is a read-modify-write, so every SR flag that reads as set is cleared together
- * with the named ones: the firmware clears the flags before an erase and relies on
- * no stale error flag being left to fail it. */
+       ? (READ_BIT(FLASH->ECCR, (__FLAG__)) != 0U)                                     \
+       : (READ_BIT(FLASH->SR, (__FLAG__)) != 0U))
+/* Status flags clear by writing 1: SR gets exactly the named flags (flags not named
+ * stay set, so code that must start from a clean status names every flag it
+ * clears); the ECC flags are set in ECCR, whose other bits are kept. */
 #define __HAL_FLASH_CLEAR_FLAG(__FLAG__)                                                \
   do {                                                                                  \
     if (((__FLAG__) & FLASH_FLAG_ECCR_ERRORS) != 0U) {                                  \
       SET_BIT(FLASH->ECCR, ((__FLAG__) & FLASH_FLAG_ECCR_ERRORS));                      \
     }                                                                                   \
     if (((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)) != 0U) {                               \
-      SET_BIT(FLASH->SR, ((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)));                     \
+      WRITE_REG(FLASH->SR, ((__FLAG__) & ~(FLASH_FLAG_ECCR_ERRORS)));                   \
     }                                                                                   \
   } while (0)
 
@@ -173,4 +201,4 @@ HAL_StatusTypeDef FLASH_WaitForLastOperation(uint32_t Timeout);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_FLASH_H */
+#endif /* STM32L4xx_HAL_FLASH_H */

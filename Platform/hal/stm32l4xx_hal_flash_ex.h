@@ -1,6 +1,6 @@
 /* HAL FLASH extension: page and mass erase. Included by stm32l4xx_hal_flash.h. */
-#ifndef STM32L4XX_HAL_FLASH_EX_H
-#define STM32L4XX_HAL_FLASH_EX_H
+#ifndef STM32L4xx_HAL_FLASH_EX_H
+#define STM32L4xx_HAL_FLASH_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -16,4 +16,4 @@ HAL_StatusTypeDef HAL_FLASHEx_Erase_IT(FLASH_EraseInitTypeDef* pEraseInit);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_FLASH_EX_H */
+#endif /* STM32L4xx_HAL_FLASH_EX_H */

@@ -1,6 +1,6 @@
 /* HAL GPIO module. */
-#ifndef STM32L4XX_HAL_GPIO_H
-#define STM32L4XX_HAL_GPIO_H
+#ifndef STM32L4xx_HAL_GPIO_H
+#define STM32L4xx_HAL_GPIO_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -40,9 +40,9 @@ typedef enum {
 #define GPIO_PIN_All ((uint16_t)0xFFFF)
 #define GPIO_PIN_MASK 0x0000FFFFU
 
-/* Mode encoding: bits 0-1 MODER value, bit 4 open-drain, bits 16-17 EXTI
- * interrupt/event, bits 20-21 trigger edges, bit 28 EXTI mode present, bit 3 ADC
- * connection of an analog pin. */
+/* Mode encoding (0x00WX00YZ): Z the MODER value (bits 1-0), Y open-drain (bit 4),
+ * X EXTI interrupt or event (bits 17-16), W the trigger edges (bits 22-20); bit 3
+ * connects an analog pin to the ADC. */
 #define GPIO_MODE_INPUT                0x00000000U
 #define GPIO_MODE_OUTPUT_PP            0x00000001U
 #define GPIO_MODE_OUTPUT_OD            0x00000011U
@@ -50,12 +50,12 @@ typedef enum {
 #define GPIO_MODE_AF_OD                0x00000012U
 #define GPIO_MODE_ANALOG               0x00000003U
 #define GPIO_MODE_ANALOG_ADC_CONTROL   0x0000000BU
-#define GPIO_MODE_IT_RISING            0x10110000U
-#define GPIO_MODE_IT_FALLING           0x10210000U
-#define GPIO_MODE_IT_RISING_FALLING    0x10310000U
-#define GPIO_MODE_EVT_RISING           0x10120000U
-#define GPIO_MODE_EVT_FALLING          0x10220000U
-#define GPIO_MODE_EVT_RISING_FALLING   0x10320000U
+#define GPIO_MODE_IT_RISING            0x00110000U
+#define GPIO_MODE_IT_FALLING           0x00210000U
+#define GPIO_MODE_IT_RISING_FALLING    0x00310000U
+#define GPIO_MODE_EVT_RISING           0x00120000U
+#define GPIO_MODE_EVT_FALLING          0x00220000U
+#define GPIO_MODE_EVT_RISING_FALLING   0x00320000U
 
 #define GPIO_SPEED_FREQ_LOW       0x00000000U
 #define GPIO_SPEED_FREQ_MEDIUM    0x00000001U
@@ -90,4 +90,4 @@ void HAL_GPIO_EXTI_Callback(uint16_t GPIO_Pin);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_GPIO_H */
+#endif /* STM32L4xx_HAL_GPIO_H */

@@ -1,6 +1,6 @@
 /* HAL GPIO extension: alternate function numbers of the STM32L431. */
-#ifndef STM32L4XX_HAL_GPIO_EX_H
-#define STM32L4XX_HAL_GPIO_EX_H
+#ifndef STM32L4xx_HAL_GPIO_EX_H
+#define STM32L4xx_HAL_GPIO_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -71,4 +71,4 @@ extern "C" {
 }
 #endif
 
-#endif /* STM32L4XX_HAL_GPIO_EX_H */
+#endif /* STM32L4xx_HAL_GPIO_EX_H */

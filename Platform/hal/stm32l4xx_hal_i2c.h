@@ -1,6 +1,6 @@
 /* HAL I2C module (I2C v2 peripheral with the TIMINGR register). */
-#ifndef STM32L4XX_HAL_I2C_H
-#define STM32L4XX_HAL_I2C_H
+#ifndef STM32L4xx_HAL_I2C_H
+#define STM32L4xx_HAL_I2C_H
 
 #include "stm32l4xx_hal_def.h"
 #include "stm32l4xx_hal_dma.h"
@@ -29,9 +29,7 @@ typedef enum {
   HAL_I2C_STATE_LISTEN = 0x28U,
   HAL_I2C_STATE_BUSY_TX_LISTEN = 0x29U,
   HAL_I2C_STATE_BUSY_RX_LISTEN = 0x2AU,
-  HAL_I2C_STATE_ABORT = 0x60U,
-  HAL_I2C_STATE_TIMEOUT = 0xA0U,
-  HAL_I2C_STATE_ERROR = 0xE0U
+  HAL_I2C_STATE_ABORT = 0x60U
 } HAL_I2C_StateTypeDef;
 
 typedef enum {
@@ -76,14 +74,14 @@ typedef struct __I2C_HandleTypeDef {
 #define I2C_ADDRESSINGMODE_10BIT 0x00000002U
 #define I2C_DUALADDRESS_DISABLE  0x00000000U
 #define I2C_DUALADDRESS_ENABLE   I2C_OAR2_OA2EN
-#define I2C_OA2_NOMASK 0x00U
-#define I2C_OA2_MASK01 0x01U
-#define I2C_OA2_MASK02 0x02U
-#define I2C_OA2_MASK03 0x03U
-#define I2C_OA2_MASK04 0x04U
-#define I2C_OA2_MASK05 0x05U
-#define I2C_OA2_MASK06 0x06U
-#define I2C_OA2_MASK07 0x07U
+#define I2C_OA2_NOMASK ((uint8_t)0x00U)
+#define I2C_OA2_MASK01 ((uint8_t)0x01U)
+#define I2C_OA2_MASK02 ((uint8_t)0x02U)
+#define I2C_OA2_MASK03 ((uint8_t)0x03U)
+#define I2C_OA2_MASK04 ((uint8_t)0x04U)
+#define I2C_OA2_MASK05 ((uint8_t)0x05U)
+#define I2C_OA2_MASK06 ((uint8_t)0x06U)
+#define I2C_OA2_MASK07 ((uint8_t)0x07U)
 #define I2C_GENERALCALL_DISABLE 0x00000000U
 #define I2C_GENERALCALL_ENABLE  I2C_CR1_GCEN
 #define I2C_NOSTRETCH_DISABLE   0x00000000U
@@ -182,4 +180,4 @@ uint32_t HAL_I2C_GetError(const I2C_HandleTypeDef* hi2c);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_I2C_H */
+#endif /* STM32L4xx_HAL_I2C_H */

@@ -1,7 +1,7 @@
 /* HAL I2C extension: noise filters, wake-up from stop, fast mode plus. Included
  * by stm32l4xx_hal_i2c.h. */
-#ifndef STM32L4XX_HAL_I2C_EX_H
-#define STM32L4XX_HAL_I2C_EX_H
+#ifndef STM32L4xx_HAL_I2C_EX_H
+#define STM32L4xx_HAL_I2C_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -30,4 +30,4 @@ void HAL_I2CEx_DisableFastModePlus(uint32_t ConfigFastModePlus);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_I2C_EX_H */
+#endif /* STM32L4xx_HAL_I2C_EX_H */

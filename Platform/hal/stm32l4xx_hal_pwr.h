@@ -1,6 +1,6 @@
 /* HAL PWR module: backup domain access, low-power modes, wake-up pins. */
-#ifndef STM32L4XX_HAL_PWR_H
-#define STM32L4XX_HAL_PWR_H
+#ifndef STM32L4xx_HAL_PWR_H
+#define STM32L4xx_HAL_PWR_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -39,7 +39,7 @@ typedef struct {
 
 /* Wake-up pins: the low bits enable the pin (CR3), the bits shifted by
  * PWR_WUP_POLARITY_SHIFT select its polarity (CR4). */
-#define PWR_WUP_POLARITY_SHIFT 0x05U
+#define PWR_WUP_POLARITY_SHIFT 0x05
 #define PWR_WAKEUP_PIN1 PWR_CR3_EWUP1
 #define PWR_WAKEUP_PIN2 PWR_CR3_EWUP2
 #define PWR_WAKEUP_PIN3 PWR_CR3_EWUP3
@@ -57,30 +57,28 @@ typedef struct {
 #define PWR_WAKEUP_PIN5_LOW ((PWR_CR4_WP5 << PWR_WUP_POLARITY_SHIFT) | PWR_CR3_EWUP5)
 
 /* Flags: bits 7-5 the register (1 SR1, 2 SR2), bits 4-0 the bit; PWR_FLAG_WU
- * stands for all five wake-up flags. */
-#define PWR_FLAG_REG_SR1 0x20U
-#define PWR_FLAG_REG_SR2 0x40U
-#define PWR_FLAG_WU1   (PWR_FLAG_REG_SR1 | 0U)
-#define PWR_FLAG_WU2   (PWR_FLAG_REG_SR1 | 1U)
-#define PWR_FLAG_WU3   (PWR_FLAG_REG_SR1 | 2U)
-#define PWR_FLAG_WU4   (PWR_FLAG_REG_SR1 | 3U)
-#define PWR_FLAG_WU5   (PWR_FLAG_REG_SR1 | 4U)
-#define PWR_FLAG_SB    (PWR_FLAG_REG_SR1 | 8U)
-#define PWR_FLAG_WUFI  (PWR_FLAG_REG_SR1 | 15U)
-#define PWR_FLAG_REGLPS (PWR_FLAG_REG_SR2 | 8U)
-#define PWR_FLAG_REGLPF (PWR_FLAG_REG_SR2 | 9U)
-#define PWR_FLAG_VOSF   (PWR_FLAG_REG_SR2 | 10U)
-#define PWR_FLAG_PVDO   (PWR_FLAG_REG_SR2 | 11U)
-#define PWR_FLAG_WU     (PWR_FLAG_REG_SR1 | 0x1FU)
+ * (the SR1 wake-up bits themselves) stands for all five wake-up flags. */
+#define PWR_FLAG_WUF1   ((uint32_t)0x0020)
+#define PWR_FLAG_WUF2   ((uint32_t)0x0021)
+#define PWR_FLAG_WUF3   ((uint32_t)0x0022)
+#define PWR_FLAG_WUF4   ((uint32_t)0x0023)
+#define PWR_FLAG_WUF5   ((uint32_t)0x0024)
+#define PWR_FLAG_WU     PWR_SR1_WUF
+#define PWR_FLAG_SB     ((uint32_t)0x0028)
+#define PWR_FLAG_WUFI   ((uint32_t)0x002F)
+#define PWR_FLAG_REGLPS ((uint32_t)0x0048)
+#define PWR_FLAG_REGLPF ((uint32_t)0x0049)
+#define PWR_FLAG_VOSF   ((uint32_t)0x004A)
+#define PWR_FLAG_PVDO   ((uint32_t)0x004B)
 
-#define __HAL_PWR_GET_FLAG(__FLAG__)                                                   \
-  (((((__FLAG__) & 0xE0U) == PWR_FLAG_REG_SR1) ? PWR->SR1 : PWR->SR2) &                \
-           (1U << ((__FLAG__) & 0x1FU))                                                \
-       ? 1U                                                                            \
-       : 0U)
-#define __HAL_PWR_CLEAR_FLAG(__FLAG__)                                                 \
-  ((((__FLAG__) & 0xFFU) == PWR_FLAG_WU) ? (PWR->SCR = PWR_SCR_CWUF)                   \
-                                         : (PWR->SCR = (1U << ((__FLAG__) & 0x1FU))))
+/* The flag's own bit of SR1 or SR2 (not 0 or 1). */
+#define __HAL_PWR_GET_FLAG(__FLAG__)                                \
+  (((((uint8_t)(__FLAG__)) >> 5U) == 1) ? (PWR->SR1 & (1U << ((__FLAG__) & 31U))) \
+                                         : (PWR->SR2 & (1U << ((__FLAG__) & 31U))))
+/* PWR_FLAG_WU clears all five wake-up flags at once. */
+#define __HAL_PWR_CLEAR_FLAG(__FLAG__)                                       \
+  ((((uint8_t)(__FLAG__)) == PWR_FLAG_WU) ? (PWR->SCR = (__FLAG__))          \
+                                           : (PWR->SCR = (1U << ((__FLAG__) & 31U))))
 
 void HAL_PWR_DeInit(void);
 void HAL_PWR_EnableBkUpAccess(void);
@@ -108,4 +106,4 @@ void HAL_PWR_PVDCallback(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_PWR_H */
+#endif /* STM32L4xx_HAL_PWR_H */

@@ -1,7 +1,7 @@
 /* HAL PWR extension: voltage scaling, stop 2 and shutdown, standby pull
  * configuration. Included by stm32l4xx_hal_pwr.h. */
-#ifndef STM32L4XX_HAL_PWR_EX_H
-#define STM32L4XX_HAL_PWR_EX_H
+#ifndef STM32L4xx_HAL_PWR_EX_H
+#define STM32L4xx_HAL_PWR_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -50,7 +50,7 @@ void HAL_PWREx_EnablePullUpPullDownConfig(void);
 void HAL_PWREx_DisablePullUpPullDownConfig(void);
 void HAL_PWREx_EnableSRAM2ContentRetention(void);
 void HAL_PWREx_DisableSRAM2ContentRetention(void);
-HAL_StatusTypeDef HAL_PWREx_EnableLowPowerRunMode(void);
+void HAL_PWREx_EnableLowPowerRunMode(void);
 HAL_StatusTypeDef HAL_PWREx_DisableLowPowerRunMode(void);
 void HAL_PWREx_EnterSTOP0Mode(uint8_t STOPEntry);
 void HAL_PWREx_EnterSTOP1Mode(uint8_t STOPEntry);
@@ -61,4 +61,4 @@ void HAL_PWREx_EnterSHUTDOWNMode(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_PWR_EX_H */
+#endif /* STM32L4xx_HAL_PWR_EX_H */

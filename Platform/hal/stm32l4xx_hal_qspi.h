@@ -1,7 +1,7 @@
 /* HAL QSPI module: indirect mode commands and data phases, status polling, and
  * the 16-bit data phase this firmware adds. */
-#ifndef STM32L4XX_HAL_QSPI_H
-#define STM32L4XX_HAL_QSPI_H
+#ifndef STM32L4xx_HAL_QSPI_H
+#define STM32L4xx_HAL_QSPI_H
 
 #include "stm32l4xx_hal_def.h"
 #include "stm32l4xx_hal_dma.h"
@@ -227,4 +227,4 @@ HAL_StatusTypeDef HAL_QSPI_SetFlashID(QSPI_HandleTypeDef* hqspi, uint32_t FlashI
 }
 #endif
 
-#endif /* STM32L4XX_HAL_QSPI_H */
+#endif /* STM32L4xx_HAL_QSPI_H */

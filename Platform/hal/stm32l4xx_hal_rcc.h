@@ -1,6 +1,6 @@
 /* HAL RCC module: oscillators, PLL, bus clocks, peripheral clock enables. */
-#ifndef STM32L4XX_HAL_RCC_H
-#define STM32L4XX_HAL_RCC_H
+#ifndef STM32L4xx_HAL_RCC_H
+#define STM32L4xx_HAL_RCC_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -87,14 +87,6 @@ typedef struct {
 #define RCC_PLLSOURCE_HSI  RCC_PLLCFGR_PLLSRC_HSI
 #define RCC_PLLSOURCE_HSE  RCC_PLLCFGR_PLLSRC_HSE
 
-#define RCC_PLLM_DIV1 0x00000001U
-#define RCC_PLLM_DIV2 0x00000002U
-#define RCC_PLLM_DIV3 0x00000003U
-#define RCC_PLLM_DIV4 0x00000004U
-#define RCC_PLLM_DIV5 0x00000005U
-#define RCC_PLLM_DIV6 0x00000006U
-#define RCC_PLLM_DIV7 0x00000007U
-#define RCC_PLLM_DIV8 0x00000008U
 #define RCC_PLLP_DIV7  0x00000007U
 #define RCC_PLLP_DIV17 0x00000011U
 #define RCC_PLLQ_DIV2 0x00000002U
@@ -106,7 +98,6 @@ typedef struct {
 #define RCC_PLLR_DIV6 0x00000006U
 #define RCC_PLLR_DIV8 0x00000008U
 
-#define RCC_PLL_SAI3CLK  RCC_PLLCFGR_PLLPEN
 #define RCC_PLL_48M1CLK  RCC_PLLCFGR_PLLQEN
 #define RCC_PLL_SYSCLK   RCC_PLLCFGR_PLLREN
 
@@ -204,46 +195,231 @@ typedef struct {
 
 /* Peripheral clock enable: set the bit, then read it back, which gives the two
  * bus cycles the clock needs before the peripheral may be accessed. */
-#define __HAL_RCC_CLK_ENABLE_READBACK(__REG__, __BIT__) \
-  do {                                                  \
-    __IO uint32_t tmpreg;                               \
-    SET_BIT((__REG__), (__BIT__));                      \
-    tmpreg = READ_BIT((__REG__), (__BIT__));            \
-    UNUSED(tmpreg);                                     \
-  } while (0)
 
-#define __HAL_RCC_DMA1_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB1ENR, RCC_AHB1ENR_DMA1EN)
-#define __HAL_RCC_DMA2_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB1ENR, RCC_AHB1ENR_DMA2EN)
-#define __HAL_RCC_FLASH_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB1ENR, RCC_AHB1ENR_FLASHEN)
-#define __HAL_RCC_CRC_CLK_ENABLE()     __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB1ENR, RCC_AHB1ENR_CRCEN)
-#define __HAL_RCC_GPIOA_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIOAEN)
-#define __HAL_RCC_GPIOB_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIOBEN)
-#define __HAL_RCC_GPIOC_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIOCEN)
-#define __HAL_RCC_GPIOD_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIODEN)
-#define __HAL_RCC_GPIOE_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIOEEN)
-#define __HAL_RCC_GPIOH_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_GPIOHEN)
-#define __HAL_RCC_ADC_CLK_ENABLE()     __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB2ENR, RCC_AHB2ENR_ADCEN)
-#define __HAL_RCC_QSPI_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->AHB3ENR, RCC_AHB3ENR_QSPIEN)
-#define __HAL_RCC_TIM2_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_TIM2EN)
-#define __HAL_RCC_TIM6_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_TIM6EN)
-#define __HAL_RCC_TIM7_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_TIM7EN)
-#define __HAL_RCC_RTCAPB_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_RTCAPBEN)
-#define __HAL_RCC_WWDG_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_WWDGEN)
-#define __HAL_RCC_SPI2_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_SPI2EN)
-#define __HAL_RCC_USART2_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_USART2EN)
-#define __HAL_RCC_USART3_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_USART3EN)
-#define __HAL_RCC_I2C1_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_I2C1EN)
-#define __HAL_RCC_I2C2_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_I2C2EN)
-#define __HAL_RCC_I2C3_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_I2C3EN)
-#define __HAL_RCC_PWR_CLK_ENABLE()     __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_PWREN)
-#define __HAL_RCC_LPTIM1_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR1, RCC_APB1ENR1_LPTIM1EN)
-#define __HAL_RCC_LPUART1_CLK_ENABLE() __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB1ENR2, RCC_APB1ENR2_LPUART1EN)
-#define __HAL_RCC_SYSCFG_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_SYSCFGEN)
-#define __HAL_RCC_TIM1_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_TIM1EN)
-#define __HAL_RCC_SPI1_CLK_ENABLE()    __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_SPI1EN)
-#define __HAL_RCC_USART1_CLK_ENABLE()  __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_USART1EN)
-#define __HAL_RCC_TIM15_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_TIM15EN)
-#define __HAL_RCC_TIM16_CLK_ENABLE()   __HAL_RCC_CLK_ENABLE_READBACK(RCC->APB2ENR, RCC_APB2ENR_TIM16EN)
+#define __HAL_RCC_DMA1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB1ENR, RCC_AHB1ENR_DMA1EN); \
+    tmpreg = READ_BIT(RCC->AHB1ENR, RCC_AHB1ENR_DMA1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_DMA2_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB1ENR, RCC_AHB1ENR_DMA2EN); \
+    tmpreg = READ_BIT(RCC->AHB1ENR, RCC_AHB1ENR_DMA2EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_FLASH_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB1ENR, RCC_AHB1ENR_FLASHEN); \
+    tmpreg = READ_BIT(RCC->AHB1ENR, RCC_AHB1ENR_FLASHEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_CRC_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB1ENR, RCC_AHB1ENR_CRCEN); \
+    tmpreg = READ_BIT(RCC->AHB1ENR, RCC_AHB1ENR_CRCEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOA_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOAEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOAEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOB_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOBEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOBEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOC_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOCEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOCEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOD_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIODEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIODEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOE_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOEEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOEEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_GPIOH_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOHEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOHEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_ADC_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB2ENR, RCC_AHB2ENR_ADCEN); \
+    tmpreg = READ_BIT(RCC->AHB2ENR, RCC_AHB2ENR_ADCEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_QSPI_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->AHB3ENR, RCC_AHB3ENR_QSPIEN); \
+    tmpreg = READ_BIT(RCC->AHB3ENR, RCC_AHB3ENR_QSPIEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM2_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM2EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM2EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM6_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM6EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM6EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM7_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM7EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM7EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_RTCAPB_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_RTCAPBEN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_RTCAPBEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_WWDG_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_WWDGEN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_WWDGEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_SPI2_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_SPI2EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_SPI2EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_USART2_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_USART2EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_USART2EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_USART3_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_USART3EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_USART3EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_I2C1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C1EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_I2C2_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C2EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C2EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_I2C3_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C3EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C3EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_PWR_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_PWREN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_PWREN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_LPTIM1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR1, RCC_APB1ENR1_LPTIM1EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR1, RCC_APB1ENR1_LPTIM1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_LPUART1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB1ENR2, RCC_APB1ENR2_LPUART1EN); \
+    tmpreg = READ_BIT(RCC->APB1ENR2, RCC_APB1ENR2_LPUART1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_SYSCFG_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_SYSCFGEN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_SYSCFGEN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM1EN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_SPI1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_SPI1EN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_SPI1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_USART1_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_USART1EN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_USART1EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM15_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM15EN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM15EN); \
+    UNUSED(tmpreg); \
+  } while (0)
+#define __HAL_RCC_TIM16_CLK_ENABLE() \
+  do { \
+    __IO uint32_t tmpreg; \
+    SET_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM16EN); \
+    tmpreg = READ_BIT(RCC->APB2ENR, RCC_APB2ENR_TIM16EN); \
+    UNUSED(tmpreg); \
+  } while (0)
 
 #define __HAL_RCC_DMA1_CLK_DISABLE()    CLEAR_BIT(RCC->AHB1ENR, RCC_AHB1ENR_DMA1EN)
 #define __HAL_RCC_GPIOA_CLK_DISABLE()   CLEAR_BIT(RCC->AHB2ENR, RCC_AHB2ENR_GPIOAEN)
@@ -255,7 +431,8 @@ typedef struct {
 #define __HAL_RCC_TIM2_CLK_DISABLE()    CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM2EN)
 #define __HAL_RCC_TIM6_CLK_DISABLE()    CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM6EN)
 #define __HAL_RCC_TIM7_CLK_DISABLE()    CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_TIM7EN)
-#define __HAL_RCC_RTCAPB_CLK_DISABLE()  CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_RTCAPBEN)
+/* The vendor's ends with a semicolon, so it is a statement, not an expression. */
+#define __HAL_RCC_RTCAPB_CLK_DISABLE()  CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_RTCAPBEN);
 #define __HAL_RCC_USART3_CLK_DISABLE()  CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_USART3EN)
 #define __HAL_RCC_I2C1_CLK_DISABLE()    CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C1EN)
 #define __HAL_RCC_I2C2_CLK_DISABLE()    CLEAR_BIT(RCC->APB1ENR1, RCC_APB1ENR1_I2C2EN)
@@ -305,4 +482,4 @@ void HAL_RCC_CSSCallback(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_RCC_H */
+#endif /* STM32L4xx_HAL_RCC_H */

@@ -1,7 +1,7 @@
 /* HAL RCC extension: PLLSAI1 and the kernel clock selection of peripherals.
  * Included by stm32l4xx_hal_rcc.h. */
-#ifndef STM32L4XX_HAL_RCC_EX_H
-#define STM32L4XX_HAL_RCC_EX_H
+#ifndef STM32L4xx_HAL_RCC_EX_H
+#define STM32L4xx_HAL_RCC_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -106,4 +106,4 @@ void HAL_RCCEx_DisableMSIPLLMode(void);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_RCC_EX_H */
+#endif /* STM32L4xx_HAL_RCC_EX_H */

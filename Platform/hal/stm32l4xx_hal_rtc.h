@@ -1,6 +1,6 @@
 /* HAL RTC module: calendar in the backup domain. */
-#ifndef STM32L4XX_HAL_RTC_H
-#define STM32L4XX_HAL_RTC_H
+#ifndef STM32L4xx_HAL_RTC_H
+#define STM32L4xx_HAL_RTC_H
 
 #include "stm32l4xx_hal_def.h"
 
@@ -47,13 +47,19 @@ typedef struct {
 typedef struct {
   RTC_TimeTypeDef AlarmTime;
   uint32_t AlarmMask;
+  uint32_t SubSeconds; /* the RTC_SSR value to match */
   uint32_t AlarmSubSecondMask;
   uint32_t AlarmDateWeekDaySel;
   uint8_t AlarmDateWeekDay;
   uint32_t Alarm; /* RTC_ALARM_A / RTC_ALARM_B */
 } RTC_AlarmTypeDef;
 
-typedef struct __RTC_HandleTypeDef {
+#if (USE_HAL_RTC_REGISTER_CALLBACKS == 1)
+typedef struct __RTC_HandleTypeDef
+#else
+typedef struct
+#endif
+{
   RTC_TypeDef* Instance;
   RTC_InitTypeDef Init;
   HAL_LockTypeDef Lock;
@@ -144,10 +150,10 @@ HAL_StatusTypeDef HAL_RTC_DeactivateAlarm(RTC_HandleTypeDef* hrtc, uint32_t Alar
 void HAL_RTC_AlarmIRQHandler(RTC_HandleTypeDef* hrtc);
 void HAL_RTC_AlarmAEventCallback(RTC_HandleTypeDef* hrtc);
 HAL_StatusTypeDef HAL_RTC_WaitForSynchro(RTC_HandleTypeDef* hrtc);
-HAL_RTCStateTypeDef HAL_RTC_GetState(const RTC_HandleTypeDef* hrtc);
+HAL_RTCStateTypeDef HAL_RTC_GetState(RTC_HandleTypeDef* hrtc);
 
 #ifdef __cplusplus
 }
 #endif
 
-#endif /* STM32L4XX_HAL_RTC_H */
+#endif /* STM32L4xx_HAL_RTC_H */

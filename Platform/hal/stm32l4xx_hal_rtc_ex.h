@@ -1,7 +1,7 @@
 /* HAL RTC extension: backup registers, wake-up timer, shadow bypass. Included by
  * stm32l4xx_hal_rtc.h. */
-#ifndef STM32L4XX_HAL_RTC_EX_H
-#define STM32L4XX_HAL_RTC_EX_H
+#ifndef STM32L4xx_HAL_RTC_EX_H
+#define STM32L4xx_HAL_RTC_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -59,4 +59,4 @@ HAL_StatusTypeDef HAL_RTCEx_DisableBypassShadow(RTC_HandleTypeDef* hrtc);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_RTC_EX_H */
+#endif /* STM32L4xx_HAL_RTC_EX_H */

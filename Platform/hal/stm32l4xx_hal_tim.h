@@ -1,6 +1,6 @@
 /* HAL TIM module: time base, output compare/PWM, clock source, interrupts. */
-#ifndef STM32L4XX_HAL_TIM_H
-#define STM32L4XX_HAL_TIM_H
+#ifndef STM32L4xx_HAL_TIM_H
+#define STM32L4xx_HAL_TIM_H
 
 #include "stm32l4xx_hal_def.h"
 #include "stm32l4xx_hal_dma.h"
@@ -65,7 +65,12 @@ typedef enum {
   HAL_DMA_BURST_STATE_BUSY = 0x02U
 } HAL_TIM_DMABurstStateTypeDef;
 
-typedef struct __TIM_HandleTypeDef {
+#if (USE_HAL_TIM_REGISTER_CALLBACKS == 1)
+typedef struct __TIM_HandleTypeDef
+#else
+typedef struct
+#endif
+{
   TIM_TypeDef* Instance;
   TIM_Base_InitTypeDef Init;
   HAL_TIM_ActiveChannel Channel; /* the channel whose event is being handled */
@@ -158,7 +163,21 @@ typedef struct __TIM_HandleTypeDef {
 #define TIM_CCx_ENABLE  0x00000001U
 #define TIM_CCx_DISABLE 0x00000000U
 
-#define __HAL_TIM_RESET_HANDLE_STATE(__HANDLE__) ((__HANDLE__)->State = HAL_TIM_STATE_RESET)
+#define __HAL_TIM_RESET_HANDLE_STATE(__HANDLE__)                   \
+  do {                                                             \
+    (__HANDLE__)->State = HAL_TIM_STATE_RESET;                     \
+    (__HANDLE__)->ChannelState[0] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelState[1] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelState[2] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelState[3] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelState[4] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelState[5] = HAL_TIM_CHANNEL_STATE_RESET;   \
+    (__HANDLE__)->ChannelNState[0] = HAL_TIM_CHANNEL_STATE_RESET;  \
+    (__HANDLE__)->ChannelNState[1] = HAL_TIM_CHANNEL_STATE_RESET;  \
+    (__HANDLE__)->ChannelNState[2] = HAL_TIM_CHANNEL_STATE_RESET;  \
+    (__HANDLE__)->ChannelNState[3] = HAL_TIM_CHANNEL_STATE_RESET;  \
+    (__HANDLE__)->DMABurstState = HAL_DMA_BURST_STATE_RESET;       \
+  } while (0)
 #define __HAL_TIM_ENABLE(__HANDLE__) ((__HANDLE__)->Instance->CR1 |= (TIM_CR1_CEN))
 /* The counter stops only when no channel output is enabled any more. */
 #define __HAL_TIM_DISABLE(__HANDLE__)                                    \
@@ -212,8 +231,10 @@ typedef struct __TIM_HandleTypeDef {
 #define __HAL_TIM_ENABLE_OCxPRELOAD(__HANDLE__, __CHANNEL__)                               \
   (((__CHANNEL__) == TIM_CHANNEL_1)   ? ((__HANDLE__)->Instance->CCMR1 |= TIM_CCMR1_OC1PE) \
    : ((__CHANNEL__) == TIM_CHANNEL_2) ? ((__HANDLE__)->Instance->CCMR1 |= TIM_CCMR1_OC2PE) \
-   : ((__CHANNEL__) == TIM_CHANNEL_3) ? ((__HANDLE__)->Instance->CCMR2 |= TIM_CCMR1_OC1PE) \
-                                      : ((__HANDLE__)->Instance->CCMR2 |= TIM_CCMR1_OC2PE))
+   : ((__CHANNEL__) == TIM_CHANNEL_3) ? ((__HANDLE__)->Instance->CCMR2 |= TIM_CCMR2_OC3PE) \
+   : ((__CHANNEL__) == TIM_CHANNEL_4) ? ((__HANDLE__)->Instance->CCMR2 |= TIM_CCMR2_OC4PE) \
+   : ((__CHANNEL__) == TIM_CHANNEL_5) ? ((__HANDLE__)->Instance->CCMR3 |= TIM_CCMR3_OC5PE) \
+                                      : ((__HANDLE__)->Instance->CCMR3 |= TIM_CCMR3_OC6PE))
 #define __HAL_TIM_URS_ENABLE(__HANDLE__) ((__HANDLE__)->Instance->CR1 |= TIM_CR1_URS)
 #define __HAL_TIM_URS_DISABLE(__HANDLE__) ((__HANDLE__)->Instance->CR1 &= ~TIM_CR1_URS)
 
@@ -281,4 +302,4 @@ HAL_TIM_ChannelStateTypeDef HAL_TIM_GetChannelState(const TIM_HandleTypeDef* hti
 }
 #endif
 
-#endif /* STM32L4XX_HAL_TIM_H */
+#endif /* STM32L4xx_HAL_TIM_H */

@@ -1,7 +1,7 @@
 /* HAL TIM extension: master/slave synchronisation, break and dead time. Included
  * by stm32l4xx_hal_tim.h. */
-#ifndef STM32L4XX_HAL_TIM_EX_H
-#define STM32L4XX_HAL_TIM_EX_H
+#ifndef STM32L4xx_HAL_TIM_EX_H
+#define STM32L4xx_HAL_TIM_EX_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -54,4 +54,4 @@ void HAL_TIMEx_Break2Callback(TIM_HandleTypeDef* htim);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_TIM_EX_H */
+#endif /* STM32L4xx_HAL_TIM_EX_H */

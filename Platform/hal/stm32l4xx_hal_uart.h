@@ -1,6 +1,6 @@
 /* HAL UART module (USART in asynchronous mode). */
-#ifndef STM32L4XX_HAL_UART_H
-#define STM32L4XX_HAL_UART_H
+#ifndef STM32L4xx_HAL_UART_H
+#define STM32L4xx_HAL_UART_H
 
 #include "stm32l4xx_hal_def.h"
 #include "stm32l4xx_hal_dma.h"
@@ -170,8 +170,6 @@ typedef struct __UART_HandleTypeDef {
 #define UART_IT_NE    0x0200U
 #define UART_IT_FE    0x0100U
 #define UART_IT_MASK  0x001FU
-#define UART_CR_MASK  0x00E0U
-#define UART_CR_POS   5U
 
 #define UART_CLEAR_PEF    USART_ICR_PECF
 #define UART_CLEAR_FEF    USART_ICR_FECF
@@ -262,4 +260,4 @@ uint32_t HAL_UART_GetError(const UART_HandleTypeDef* huart);
 }
 #endif
 
-#endif /* STM32L4XX_HAL_UART_H */
+#endif /* STM32L4xx_HAL_UART_H */

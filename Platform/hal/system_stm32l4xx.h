@@ -1,8 +1,8 @@
 /* Clock state shared by start-up code and the HAL (the CMSIS system layer). Each
  * backend defines these: the target from its start-up code, the simulator from its
  * clock model. */
-#ifndef SYSTEM_STM32L4XX_H
-#define SYSTEM_STM32L4XX_H
+#ifndef __SYSTEM_STM32L4XX_H
+#define __SYSTEM_STM32L4XX_H
 
 #include <stdint.h>
 
@@ -22,4 +22,4 @@ void SystemCoreClockUpdate(void);
 }
 #endif
 
-#endif /* SYSTEM_STM32L4XX_H */
+#endif /* __SYSTEM_STM32L4XX_H */

@@ -85,9 +85,9 @@ __weak void HAL_Delay(uint32_t Delay) {
     sim::wait_for_ticks(tickstart, wait, "HAL_Delay");
 }
 
+// The release of the vendor HAL that the seam follows (1.13.5).
 uint32_t HAL_GetHalVersion(void) {
-    return (__STM32L4xx_HAL_VERSION_MAIN << 24) | (__STM32L4xx_HAL_VERSION_SUB1 << 16) |
-           (__STM32L4xx_HAL_VERSION_SUB2 << 8) | __STM32L4xx_HAL_VERSION_RC;
+    return 0x010D0500U;
 }
 uint32_t HAL_GetREVID(void) {
     return DBGMCU_regs.IDCODE >> 16;

@@ -180,9 +180,8 @@ void HAL_PWREx_DisableSRAM2ContentRetention(void) {
 
 // Low-power run only lowers the regulator's capability; the board's timing does not
 // depend on it.
-HAL_StatusTypeDef HAL_PWREx_EnableLowPowerRunMode(void) {
+void HAL_PWREx_EnableLowPowerRunMode(void) {
     PWR_regs.CR1 |= PWR_CR1_LPR;
-    return HAL_OK;
 }
 HAL_StatusTypeDef HAL_PWREx_DisableLowPowerRunMode(void) {
     PWR_regs.CR1 &= ~PWR_CR1_LPR;

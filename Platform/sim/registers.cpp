@@ -5,14 +5,14 @@
 #include "sim/peripherals.h"
 #include "stm32l4xx.h"
 
-#define PERIPH(type, name, address) type name##_regs;
+#define PERIPH(type, name, address) type name##_regs{};
 #include "stm32l431xx_instances.def"
 #undef PERIPH
 
 namespace sim {
 
 void reset_registers() {
-#define PERIPH(type, name, address) std::memset(const_cast<type *>(&name##_regs), 0, sizeof(type));
+#define PERIPH(type, name, address) std::memset((void *)&name##_regs, 0, sizeof(type));
 #include "stm32l431xx_instances.def"
 #undef PERIPH
     // GPIO reset state: analog mode everywhere except the debug pins (PA13, PA14,
@@ -39,7 +39,7 @@ void reset_registers() {
     UID_regs.W[0] = 0x00300041u;
     UID_regs.W[1] = 0x4D4B5011u;
     UID_regs.W[2] = 0x20363943u;
-    SCB_regs.CPUID = 0x410FC241u;
+    const_cast<volatile uint32_t &>(SCB_regs.CPUID) = 0x410FC241u;
     // USART transmitter empty and complete after reset.
     USART1_regs.ISR = 0x000000C0u;
     USART2_regs.ISR = 0x000000C0u;

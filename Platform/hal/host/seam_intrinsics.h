@@ -3,8 +3,7 @@
  * simulated state (interrupt mask, pending and enabled lines, virtual time).
  * Included by stm32l431xx.h through the include path; the host build puts
  * Platform/hal/host on it, the target build Platform/stm32l431/include. */
-#ifndef SEAM_INTRINSICS_H
-#define SEAM_INTRINSICS_H
+#pragma once
 
 #include <stdint.h>
 
@@ -22,6 +21,19 @@ void __DSB(void);
 void __ISB(void);
 void __DMB(void);
 void __BKPT(uint32_t value);
+
+/* Bit instructions: pure arithmetic, the same result as the instruction (CLZ of 0 is
+ * 32). Used by POSITION_VAL. */
+static inline uint32_t __RBIT(uint32_t value) {
+  uint32_t result = 0U;
+  for (uint32_t bit = 0U; bit < 32U; ++bit) {
+    result |= ((value >> bit) & 1U) << (31U - bit);
+  }
+  return result;
+}
+static inline uint8_t __CLZ(uint32_t value) {
+  return (value == 0U) ? 32U : (uint8_t)__builtin_clz(value);
+}
 
 /* Core registers. PRIMASK masks every configurable interrupt and SysTick. */
 void __disable_irq(void);
@@ -54,4 +66,3 @@ uint32_t SysTick_Config(uint32_t ticks);
 }
 #endif
 
-#endif /* SEAM_INTRINSICS_H */

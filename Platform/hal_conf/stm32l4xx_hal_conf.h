@@ -1,7 +1,7 @@
 /* HAL configuration of this board: enabled modules, oscillator values, tick
  * priority. The module headers are included at the end, as the HAL expects. */
-#ifndef STM32L4XX_HAL_CONF_H
-#define STM32L4XX_HAL_CONF_H
+#ifndef STM32L4xx_HAL_CONF_H
+#define STM32L4xx_HAL_CONF_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -66,4 +66,4 @@ extern "C" {
 #include "stm32l4xx_hal_tim.h"
 #include "stm32l4xx_hal_uart.h"
 
-#endif /* STM32L4XX_HAL_CONF_H */
+#endif /* STM32L4xx_HAL_CONF_H */
