@@ -84,16 +84,9 @@ TEST(WorkCycle, MagnitudesTruncateAfterScaling) {
     EXPECT_EQ(t.d.raw_acc, 72);
     FallDetectorWork(&t.d, &edge2);
     EXPECT_EQ(t.d.raw_acc, 101);
-}
-
-TEST(WorkCycle, GyroConversionRoundsOnceFromDouble) {
-    int differing = 0;  // counts where a float division would differ
-    for (int c = -32768; c <= 32767; ++c) {
-        const float once = static_cast<float>(static_cast<double>(c) / 65.536);
-        ASSERT_EQ(FallDetectorGyroToDps(static_cast<int16_t>(c)), once) << c;
-        differing += static_cast<float>(c) / 65.536f != once;
-    }
-    EXPECT_GT(differing, 0);
+    t.cfg.CONTINUE_COUNT = 0;  // no averaging window: the average reads 0
+    FallDetectorWork(&t.d, &edge2);
+    EXPECT_EQ(t.d.fall_avg, 0);
 }
 
 TEST(WorkCycle, OneGStreamSettlesStanding) {
@@ -107,15 +100,39 @@ TEST(WorkCycle, OneGStreamSettlesStanding) {
     EXPECT_LE(t.d.fall_avg, 100);
     EXPECT_GE(t.d.FallHistory.wLpfAcc5Hz, 99);
     EXPECT_EQ(t.d.wStandCounter, 300u);
+}
 
-    t.cfg.PITCH_ANGLE_BACK = -90;  // a still device reads pitch -90: not strictly below
-    FallDetectorWork(&t.d, &kStill);
-    EXPECT_EQ(t.d.stand_state, 0);
-    t.cfg.PITCH_ANGLE_BACK = -89;
-    t.cfg.ROLL_ANGLE_LIMIT = 0;  // roll 0 is not strictly inside +-0
-    FallDetectorWork(&t.d, &kStill);
-    EXPECT_EQ(t.d.stand_state, 0);
-    EXPECT_EQ(t.d.standCounter[FallDetectorRingIndex(&t.d, 1)], 300u);
+// A still device reads roll 0 and pitch -90; the learned offsets place it anywhere.
+TEST(WorkCycle, StandingTest) {
+    const int32_t rows[][3] = {{-50, 0, 0}, {-49, 0, 1}, {49, 0, 1},
+                               {50, 0, 0},  {1, 34, 1},  {1, 35, 0}};  // roll, pitch, standing
+    for (const auto &r : rows) {
+        DetectorUnderTest t;
+        for (int i = 0; i < 70; ++i) FallDetectorWork(&t.d, &kStill);
+        t.d.wRollCompensation = r[0];
+        t.d.wPitchCompensation = 90 + r[1];
+        FallDetectorWork(&t.d, &kStill);
+        EXPECT_EQ(t.d.stand_state, r[2]) << r[0] << " " << r[1];
+        EXPECT_EQ(t.d.wStandCounter, 70u + r[2]) << r[0] << " " << r[1];
+        EXPECT_EQ(t.d.standCounter[FallDetectorRingIndex(&t.d, 1)], 70u + r[2]);
+    }
+}
+
+// A confirming phase that decides nothing leaves the turning and impact rules their say.
+TEST(WorkCycle, ConfirmingPhaseWithoutDecisionStillRunsTheLaterRules) {
+    DetectorUnderTest t;
+    for (int i = 0; i < 63; ++i) FallDetectorWork(&t.d, &kTurning);
+    // The next sample's 5 Hz magnitude reads 0: the 10th sample of a strong phase.
+    t.d.acc_lpf.ix = -2.0f;
+    t.d.acc_lpf.iy = t.d.acc_lpf.iz = 0.0f;
+    t.d.acc_lpf.ox = t.d.acc_lpf.oy = t.d.acc_lpf.oz = 0.0f;
+    t.d.FallHistory.wHighFallCounter = 9;
+    t.d.FallHistory.wLowFallCounter = 100;
+    for (auto &c : t.d.lowFallCounter) c = 0;
+    t.d.wTurnFallCounter = 18;
+    for (auto &s : t.d.standCounter) s = t.d.wStandCounter;
+    EXPECT_EQ(FallDetectorWork(&t.d, &kTurning), 5);
+    EXPECT_EQ(t.d.check_count, 10);
 }
 
 TEST(WorkCycle, SixteenBitSumsWrap) {
