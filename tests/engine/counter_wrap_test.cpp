@@ -10,23 +10,15 @@ namespace {
 constexpr int32_t kLastPlainCount = INT32_MAX - 1;
 constexpr int32_t kLeadIn = 120;  // the streams' quiet start, warm-up and posture learning included
 
-std::vector<FALL_DETECTOR_SENSOR_DATA> Samples(const char *name) {
-    const fall_synth::StreamDef *def = fall_synth::findStream(name);
-    EXPECT_NE(def, nullptr) << name;
-    std::vector<FALL_DETECTOR_SENSOR_DATA> out;
-    fall_synth::Generator gen(*def);
-    fall_synth::Sample s;
-    while (gen.next(s)) out.push_back(fall_synth::toEngine(s));
-    return out;
-}
-
 // A wearer who has stood still for about 497 days falls: the count reaches its limit before,
 // during or after the fall, and every decision comes as it does a minute after switching on.
 TEST(CounterWrap, FallsAcrossTheWrapDecideAsWithoutIt) {
     const char *streams[] = {"jump_fall",           "hard_impact",        "collision_fall",
                              "long_collision_fall", "soft_impact_tilted", "turning_fall"};
     for (const char *name : streams) {
-        const std::vector<FALL_DETECTOR_SENSOR_DATA> in = Samples(name);
+        std::vector<FALL_DETECTOR_SENSOR_DATA> in;
+        fall_synth::Generator gen(*fall_synth::findStream(name));
+        for (fall_synth::Sample s; gen.next(s);) in.push_back(fall_synth::toEngine(s));
         DetectorUnderTest ref;
         std::vector<int> want;
         for (const auto &s : in) want.push_back(FallDetectorWork(&ref.d, &s));

@@ -43,8 +43,7 @@ TEST_F(JumpFixture, CollectsInsideTheBandAndRecordsOnlyUprightPeaks) {
         {"below the peak: kept", 0, 199, 0, 0, 200, 99, 200},
     };
     for (const Row &r : rows) {
-        t.Reset();
-        t.JumpTo(100);
+        t.Restart(100);
         t.d.FallHistory.wHighFallCounter = r.highFall;
         j.wValue = r.valueBefore;
         j.wIndex = 90;
@@ -81,14 +80,8 @@ TEST_F(JumpFixture, OverCountFromThePeakAfterThreeSamplesAndFromTheSum) {
         {"the larger of the two", 1039, 0, 0, 0, 6, 6},
     };
     for (const Row &r : rows) {
-        t.Reset();
-        t.JumpTo(100);
-        j.wJumpAccSum = r.sumBefore;
-        j.wJumpStartIndex = 100 - r.startAgo;
-        j.wValue = r.value;
-        j.wIndex = 99;
-        j.wLastSetValue = r.lastSet;
-        j.wOverCount = r.overBefore;
+        t.Restart(100);
+        j = {99, r.value, 0, r.overBefore, r.sumBefore, 100 - r.startAgo, r.lastSet};
         Sample(141, 60);
         EXPECT_EQ(j.wOverCount, r.over) << r.edge;
     }
@@ -96,14 +89,11 @@ TEST_F(JumpFixture, OverCountFromThePeakAfterThreeSamplesAndFromTheSum) {
 
 TEST_F(JumpFixture, PeakIsForgottenOneSecondLater) {
     for (const int32_t ago : {50, 51}) {
-        t.Reset();
-        t.JumpTo(100);
+        t.Restart(100);
         j = {100 - ago, 200, 0, 8, 400, 90 - ago, 200};
         Sample(100);
-        EXPECT_EQ(j.wValue, ago == 50 ? 200 : 0) << ago;
-        EXPECT_EQ(j.wOverCount, ago == 50 ? 8 : 0) << ago;
-        EXPECT_EQ(j.wJumpAccSum, ago == 50 ? 400 : 0) << ago;
-        EXPECT_EQ(j.wLastSetValue, ago == 50 ? 200 : 0) << ago;
+        const bool kept = ago == 50;  // value, over count, sum and last set value go together
+        EXPECT_EQ(j.wValue + j.wOverCount + j.wJumpAccSum + j.wLastSetValue, kept ? 808 : 0);
         EXPECT_EQ(j.wIndex, 100 - ago) << "the index is kept";
         EXPECT_EQ(j.wJumpStartIndex, 90 - ago) << "the start is kept";
     }
@@ -166,46 +156,28 @@ TEST_F(FallCounterFixture, PhaseBandsConfirmationAndClosing) {
         {"no strong sample in the phase: never closes", std::vector<int32_t>(9, 80), 61, 9, 0, 0},
     };
     for (const Row &r : rows) {
-        t.Reset();
-        t.JumpTo(100);
+        t.Restart(100);
         int32_t check = 0;
         for (int32_t a : r.a) check = Sample(a, r.lpfAcc);
         EXPECT_EQ(h.wHighFallCounter, r.phase) << r.edge;
         EXPECT_EQ(check, r.check) << r.edge;
         EXPECT_EQ(h.wIndex, r.recorded) << r.edge;
+        // A recorded phase is described by its last confirming sample, here the 5th.
+        EXPECT_EQ(h.Items[0].wLastIndex, r.recorded ? 104 : 0) << r.edge;
+        EXPECT_EQ(h.Items[0].wFallCounter, r.recorded ? 5 : 0) << r.edge;
     }
 }
 
-TEST_F(FallCounterFixture, StrongSamplesAreCountedAndConfirmingOnesRemembered) {
-    Sample(95);
-    for (int i = 0; i < 4; ++i) Sample(50);
-    EXPECT_EQ(h.wHighFallStartIndex, 100);
-    EXPECT_EQ(h.wLowFallCounter, 4);
-    EXPECT_EQ(h.wVerticalVelocity, 4 * 50);
-    EXPECT_EQ(t.LowFallAgo(1), 4u);
-    EXPECT_EQ(h.wHighFallLastIndex, 104);
-    EXPECT_EQ(h.wHighFallLastCounter, 5);
-    Sample(101, 61);
-    EXPECT_EQ(h.wVerticalVelocity, 0);
-    EXPECT_EQ(h.wLowFallCounter, 4) << "never cleared";
-    EXPECT_EQ(h.Items[0].wLastIndex, 104);
-    EXPECT_EQ(h.Items[0].wFallCounter, 5);
-}
-
-TEST_F(FallCounterFixture, BendingDownCountsStrongNegativeXRotation) {
-    const int16_t rows[][3] = {{-10001, -10001, 2}, {-10001, -10000, 0}};
-    for (const auto &r : rows) {
-        t.Reset();
-        Sample(100, 100, r[0]);
-        Sample(100, 100, r[1]);
-        EXPECT_EQ(h.wBendDownCounter, r[2]) << r[1];
-    }
-}
-
-TEST_F(FallCounterFixture, FirstStrongSampleDampsASmallJump) {
-    const int32_t rows[][3] = {{1079, 4, 3}, {1080, 4, 4}, {1079, 3, 3}};  // sum, over, after
-    for (const auto &r : rows) {
-        t.Reset();
+TEST_F(FallCounterFixture, BendingDownAndWhatThePhaseDoesToTheJump) {
+    Sample(100, 100, -10001);
+    Sample(100, 100, -10001);
+    EXPECT_EQ(h.wBendDownCounter, 2);
+    Sample(100, 100, -10000);
+    EXPECT_EQ(h.wBendDownCounter, 0);
+    // The first strong sample of a phase damps a small jump (sum below 1080) to 3.
+    const int32_t damp[][3] = {{1079, 4, 3}, {1080, 4, 4}, {1079, 3, 3}};  // sum, over, after
+    for (const auto &r : damp) {
+        t.Restart(100);
         t.d.MaxJumpData.wJumpAccSum = r[0];
         t.d.MaxJumpData.wOverCount = r[1];
         Sample(60);
@@ -214,12 +186,9 @@ TEST_F(FallCounterFixture, FirstStrongSampleDampsASmallJump) {
         Sample(60);
         EXPECT_EQ(t.d.MaxJumpData.wOverCount, 8) << "only the first strong sample damps";
     }
-}
-
-TEST_F(FallCounterFixture, ClosingALongPhaseAboveOneGForgetsTheJump) {
+    // A phase of 7 or more closing above 1 g forgets the jump; a phase of 6 does not.
     for (const int32_t len : {6, 7}) {
-        t.Reset();
-        t.JumpTo(100);
+        t.Restart(100);
         for (int i = 0; i < len; ++i) Sample(60);
         t.d.MaxJumpData.wValue = 200;
         Sample(101, 61);
@@ -327,33 +296,22 @@ TEST(ConfirmingDecision, Types) {
 // --- turning fall --------------------------------------------------------------------------
 
 TEST(TurningFall, SustainedLoadAndRotation) {
-    struct Row {
-        const char *edge;
-        int32_t acc, gyro, samples, standing, expected;  // on the last sample
-    };
-    const Row rows[] = {
-        {"19 samples over 150 and 150", 151, 151, 19, 0, 5},
-        {"18 samples", 151, 151, 18, 0, 0},
-        {"acceleration 150 does not count", 150, 151, 19, 0, 0},
-        {"rate 150 does not count", 151, 150, 19, 0, 0},
-        {"4 standing among them: 21 needed", 151, 151, 21, 4, 5},
-        {"4 standing, 20 samples", 151, 151, 20, 4, 0},
-    };
-    for (const Row &r : rows) {
+    // raw_acc, raw_gyro, samples of them, standing among them -> result of the last sample
+    const int32_t rows[][5] = {{151, 151, 19, 0, 5}, {151, 151, 18, 0, 0}, {150, 151, 19, 0, 0},
+                               {151, 150, 19, 0, 0}, {151, 151, 21, 4, 5}, {151, 151, 20, 4, 0}};
+    for (const auto &r : rows) {
         DetectorUnderTest t;
-        t.JumpTo(100);
         int result = 0;
-        for (int32_t i = 0; i < r.samples; ++i) {
-            if (i >= 5 && i < 5 + r.standing)
-                ++t.d.wStandCounter;
+        for (int32_t i = 0; i < r[2]; ++i) {
+            t.d.wStandCounter += (i >= 5 && i < 5 + r[3]) ? 1 : 0;
             t.d.standCounter[t.d.wFallDataIndex] = t.d.wStandCounter;
-            t.d.raw_acc = static_cast<uint16_t>(r.acc);
-            t.d.raw_gyro = static_cast<uint16_t>(r.gyro);
+            t.d.raw_acc = static_cast<uint16_t>(r[0]);
+            t.d.raw_gyro = static_cast<uint16_t>(r[1]);
             result = FallDetectorTurnFall(&t.d);
             FallDetectorAdvance(&t.d);
         }
-        EXPECT_EQ(result, r.expected) << r.edge;
-        EXPECT_EQ(t.d.wTurnFallCounter, r.acc > 150 && r.gyro > 150 ? r.samples : 0) << r.edge;
+        EXPECT_EQ(result, r[4]) << r[0] << " " << r[1] << " " << r[2] << " " << r[3];
+        EXPECT_EQ(t.d.wTurnFallCounter, r[0] > 150 && r[1] > 150 ? r[2] : 0) << r[0] << " " << r[1];
     }
 }
 
