@@ -516,7 +516,7 @@ HAL_StatusTypeDef HAL_RTC_WaitForSynchro(RTC_HandleTypeDef *hrtc) {
     return model().wait_for_synchro("HAL_RTC_WaitForSynchro");
 }
 
-HAL_RTCStateTypeDef HAL_RTC_GetState(const RTC_HandleTypeDef *hrtc) {
+HAL_RTCStateTypeDef HAL_RTC_GetState(RTC_HandleTypeDef *hrtc) {
     return hrtc->State;
 }
 
