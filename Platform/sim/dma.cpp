@@ -145,6 +145,7 @@ uint32_t channel_index(const DMA_HandleTypeDef *hdma) {
 }  // namespace
 
 HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->ChannelIndex = channel_index(hdma);
@@ -168,6 +169,7 @@ HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
 }
 
 HAL_StatusTypeDef HAL_DMA_DeInit(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->Instance->CCR = 0;
@@ -190,15 +192,18 @@ HAL_StatusTypeDef HAL_DMA_DeInit(DMA_HandleTypeDef *hdma) {
 // Addresses given as 32-bit numbers cannot name host memory; the UART functions of
 // this backend start their channels with real pointers instead.
 HAL_StatusTypeDef HAL_DMA_Start(DMA_HandleTypeDef *, uint32_t, uint32_t, uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt(
         "HAL_DMA_Start with 32-bit addresses is not available on the simulated board");
 }
 HAL_StatusTypeDef HAL_DMA_Start_IT(DMA_HandleTypeDef *, uint32_t, uint32_t, uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt(
         "HAL_DMA_Start_IT with 32-bit addresses is not available on the simulated board");
 }
 
 HAL_StatusTypeDef HAL_DMA_Abort(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_BUSY) {
         hdma->ErrorCode = HAL_DMA_ERROR_NO_XFER;
         __HAL_UNLOCK(hdma);
@@ -213,6 +218,7 @@ HAL_StatusTypeDef HAL_DMA_Abort(DMA_HandleTypeDef *hdma) {
 }
 
 HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_BUSY) {
         hdma->ErrorCode = HAL_DMA_ERROR_NO_XFER;
         return HAL_ERROR;
@@ -223,7 +229,10 @@ HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
     hdma->State = HAL_DMA_STATE_READY;
     __HAL_UNLOCK(hdma);
     if (hdma->XferAbortCallback != nullptr)
-        hdma->XferAbortCallback(hdma);
+        {
+            const sim::FirmwareCode firmware;
+            hdma->XferAbortCallback(hdma);
+        }
     return HAL_OK;
 }
 
@@ -231,12 +240,14 @@ HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
 // modelled.
 HAL_StatusTypeDef HAL_DMA_PollForTransfer(DMA_HandleTypeDef *, HAL_DMA_LevelCompleteTypeDef,
                                           uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt("HAL_DMA_PollForTransfer is not modelled by the simulated board");
 }
 
 // As the vendor HAL: one event per call, half transfer first; the line stays
 // asserted while another enabled flag is up, so the handler is entered again.
 void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     const uint32_t flags = DMA1_regs.ISR;
     const uint32_t source = hdma->Instance->CCR;
     const uint32_t idx = hdma->ChannelIndex;
@@ -245,7 +256,10 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
             hdma->Instance->CCR &= ~DMA_IT_HT;
         DMA1_regs.ISR &= ~(DMA_FLAG_HT1 << idx);
         if (hdma->XferHalfCpltCallback != nullptr)
-            hdma->XferHalfCpltCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferHalfCpltCallback(hdma);
+            }
     } else if ((flags & (DMA_FLAG_TC1 << idx)) && (source & DMA_IT_TC)) {
         if (!(hdma->Instance->CCR & DMA_CCR_CIRC)) {
             hdma->Instance->CCR &= ~(DMA_IT_TE | DMA_IT_TC);
@@ -254,7 +268,10 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
         DMA1_regs.ISR &= ~(DMA_FLAG_TC1 << idx);
         __HAL_UNLOCK(hdma);
         if (hdma->XferCpltCallback != nullptr)
-            hdma->XferCpltCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferCpltCallback(hdma);
+            }
     } else if ((flags & (DMA_FLAG_TE1 << idx)) && (source & DMA_IT_TE)) {
         hdma->Instance->CCR &= ~(DMA_IT_TE | DMA_IT_TC | DMA_IT_HT);
         DMA1_regs.ISR &= ~(0xFu << idx);
@@ -262,13 +279,17 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
         hdma->State = HAL_DMA_STATE_READY;
         __HAL_UNLOCK(hdma);
         if (hdma->XferErrorCallback != nullptr)
-            hdma->XferErrorCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferErrorCallback(hdma);
+            }
     }
 }
 
 HAL_StatusTypeDef HAL_DMA_RegisterCallback(DMA_HandleTypeDef *hdma,
                                            HAL_DMA_CallbackIDTypeDef CallbackID,
                                            void (*pCallback)(DMA_HandleTypeDef *_hdma)) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_READY)
         return HAL_ERROR;
     switch (CallbackID) {
@@ -320,9 +341,11 @@ HAL_StatusTypeDef HAL_DMA_UnRegisterCallback(DMA_HandleTypeDef *hdma,
 }
 
 HAL_DMA_StateTypeDef HAL_DMA_GetState(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     return hdma->State;
 }
 uint32_t HAL_DMA_GetError(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     return hdma->ErrorCode;
 }
 

@@ -177,6 +177,7 @@ constexpr uint32_t kAnalogAdcControl = 0x8u;
 }  // namespace
 
 void HAL_GPIO_Init(GPIO_TypeDef *GPIOx, GPIO_InitTypeDef *GPIO_Init) {
+    const sim::HalCall hal_call;
     const uint32_t mode = GPIO_Init->Mode & kModeMask;
     for (uint32_t pin = 0; pin < 16; ++pin) {
         if (!(GPIO_Init->Pin & (1u << pin)))
@@ -223,6 +224,7 @@ void HAL_GPIO_Init(GPIO_TypeDef *GPIOx, GPIO_InitTypeDef *GPIO_Init) {
 }
 
 void HAL_GPIO_DeInit(GPIO_TypeDef *GPIOx, uint32_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     for (uint32_t pin = 0; pin < 16; ++pin) {
         if (!(GPIO_Pin & (1u << pin)))
             continue;
@@ -236,10 +238,12 @@ void HAL_GPIO_DeInit(GPIO_TypeDef *GPIOx, uint32_t GPIO_Pin) {
 }
 
 GPIO_PinState HAL_GPIO_ReadPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     return (GPIOx->IDR & GPIO_Pin) != 0u ? GPIO_PIN_SET : GPIO_PIN_RESET;
 }
 
 void HAL_GPIO_WritePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin, GPIO_PinState PinState) {
+    const sim::HalCall hal_call;
     if (PinState != GPIO_PIN_RESET) {
         GPIOx->ODR |= GPIO_Pin;
     } else {
@@ -249,20 +253,26 @@ void HAL_GPIO_WritePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin, GPIO_PinState Pin
 }
 
 void HAL_GPIO_TogglePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     GPIOx->ODR ^= GPIO_Pin;
     gpio_refresh(GPIOx, "firmware");
 }
 
 HAL_StatusTypeDef HAL_GPIO_LockPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     GPIOx->LCKR |= GPIO_Pin;  // the lock is recorded, not enforced
     return HAL_OK;
 }
 
 // External interrupt lines are not modelled yet: nothing sets their pending bits.
 void HAL_GPIO_EXTI_IRQHandler(uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     if (EXTI_regs.PR1 & GPIO_Pin) {
         EXTI_regs.PR1 = EXTI_regs.PR1 & ~static_cast<uint32_t>(GPIO_Pin);
-        HAL_GPIO_EXTI_Callback(GPIO_Pin);
+        {
+            const sim::FirmwareCode firmware;
+            HAL_GPIO_EXTI_Callback(GPIO_Pin);
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "sim/board.h"
+
 namespace fixture {
 
 Hooks hooks;
@@ -122,6 +124,14 @@ std::vector<std::string> records(const std::string &trace, const std::string &ty
             out.push_back(line);
         pos = end + 1;
     }
+    return out;
+}
+
+std::vector<sim::Time> entries(const std::string &trace, const std::string &irq) {
+    std::vector<sim::Time> out;
+    for (const auto &r : records(trace, "irq_enter"))
+        if (r.find("\"irq\":\"" + irq + "\"") != std::string::npos)
+            out.push_back(static_cast<sim::Time>(field(r, "t")));
     return out;
 }
 

@@ -60,7 +60,43 @@ class Board {
     // the queue is empty: nothing can ever change again.
     void advance_to_next_event(const char *waiting_in);
     // One core clock (NOP).
-    void core_cycle();
+    void core_cycle() { core_clocks(1); }
+    // `n` clocks of the core at its present clock; N clocks take exactly N / f
+    // seconds however they are split up.
+    void core_clocks(std::uint32_t n);
+
+    // ---- HAL calls ---------------------------------------------------------
+    // Every call of a HAL function costs the core this many clocks (call, a few
+    // loads and stores, return: a Cortex-M4 at zero wait states spends about that
+    // on the shortest HAL calls). It is what lets a loop that polls HAL_GetTick()
+    // or a flag through the HAL see time pass, as on the chip. What a HAL function
+    // does inside (its own calls of other HAL functions, the polls of its waits)
+    // is part of that one cost; interrupt handlers and the callbacks it runs are
+    // firmware code again, whose HAL calls cost on their own. The time is counted
+    // apart (hal_ns) so that bus times and latencies can be read without it.
+    static constexpr std::uint32_t kHalCallClocks = 8;
+    void hal_enter() {
+        if (hal_depth_++ == 0 && !ended_) {
+            ++hal_calls_;
+            const Time before = now();
+            core_clocks(kHalCallClocks);
+            hal_ns_ += now() - before;
+        }
+    }
+    void hal_leave() {
+        if (hal_depth_ > 0)
+            --hal_depth_;
+    }
+    // Firmware code called from inside a HAL function (a handler, a callback):
+    // its own HAL calls are charged again. Returns the depth to restore.
+    unsigned enter_firmware_code() {
+        const unsigned d = hal_depth_;
+        hal_depth_ = 0;
+        return d;
+    }
+    void leave_firmware_code(unsigned depth) { hal_depth_ = depth; }
+    std::uint64_t hal_calls() const { return hal_calls_; }
+    Time hal_ns() const { return hal_ns_; }
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
     void take_interrupts() {
@@ -164,6 +200,9 @@ class Board {
     std::uint64_t serial_;  // distinguishes boards created one after another
     Time run_length_ = kNever;
     std::uint64_t nop_remainder_ = 0;
+    std::uint64_t hal_calls_ = 0;
+    Time hal_ns_ = 0;
+    unsigned hal_depth_ = 0;
     std::uint32_t masked_wfi_spins_ = 0;
     std::uint64_t taken_ = 0;
     std::array<IrqStats, kIrqSlots> stats_;
@@ -182,5 +221,29 @@ void wait_for_ticks(std::uint32_t tickstart, std::uint32_t ticks, const char *wa
 // The board the firmware is running on. Valid only during a run.
 Board &board();
 bool board_exists();
+
+// First thing in every HAL function of this backend: charges the fixed cost of
+// one HAL call (Board::kHalCallClocks) unless it is called from inside another
+// HAL function. Does nothing without a running board.
+class HalCall {
+  public:
+    HalCall();
+    ~HalCall();
+    HalCall(const HalCall &) = delete;
+    HalCall &operator=(const HalCall &) = delete;
+};
+
+// Around a call from a HAL function into firmware code (MSP hooks, event
+// callbacks): the firmware's own HAL calls in there are charged.
+class FirmwareCode {
+  public:
+    FirmwareCode();
+    ~FirmwareCode();
+    FirmwareCode(const FirmwareCode &) = delete;
+    FirmwareCode &operator=(const FirmwareCode &) = delete;
+
+  private:
+    unsigned depth_ = 0;
+};
 
 }  // namespace sim
