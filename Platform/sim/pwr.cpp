@@ -49,6 +49,20 @@ HAL_StatusTypeDef set_pull(uint32_t gpio, uint32_t bits, bool up, bool on) {
 
 }  // namespace
 
+namespace sim {
+
+// WFI or WFE with SLEEPDEEP set: the low-power mode that PWR_CR1 selects.
+void enter_deep_sleep() {
+    const uint32_t lpms = PWR_regs.CR1 & PWR_CR1_LPMS;
+    if (lpms == PWR_CR1_LPMS_STANDBY)
+        power_cycle_ends("standby");
+    if (lpms >= PWR_CR1_LPMS_SHUTDOWN)
+        power_cycle_ends("shutdown");
+    sim::board().halt("stop mode is not modelled by the simulated board");
+}
+
+}  // namespace sim
+
 extern "C" {
 
 void HAL_PWR_DeInit(void) {
@@ -100,6 +114,7 @@ void HAL_PWR_DisableWakeUpPin(uint32_t WakeUpPinx) {
 void HAL_PWR_EnterSLEEPMode(uint32_t Regulator, uint8_t SLEEPEntry) {
     const sim::HalCall hal_call;
     (void)Regulator;
+    SCB_regs.SCR &= ~SCB_SCR_SLEEPDEEP_Msk;  // sleep, not deep sleep
     if (SLEEPEntry == PWR_SLEEPENTRY_WFI) {
         __WFI();
     } else {

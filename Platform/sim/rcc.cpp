@@ -1,6 +1,7 @@
 #include "sim/rcc.h"
 
 #include "sim/board.h"
+#include "sim/hal_timeout.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -8,6 +9,8 @@ namespace sim {
 namespace {
 
 constexpr std::uint32_t kHsiHz = HSI_VALUE;
+// The vendor HAL's time-out for the PLL to lock (2 ms, "minimum tick + 1").
+constexpr std::uint32_t kPllTimeoutMs = 2;
 constexpr std::uint32_t kHseHz = HSE_VALUE;
 
 std::uint32_t msi_hz() {
@@ -217,8 +220,11 @@ HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef *o) {
             const bool input = (src == RCC_PLLCFGR_PLLSRC_HSE && (RCC_regs.CR & RCC_CR_HSERDY)) ||
                                (src == RCC_PLLCFGR_PLLSRC_HSI && (RCC_regs.CR & RCC_CR_HSIRDY)) ||
                                (src == RCC_PLLCFGR_PLLSRC_MSI && (RCC_regs.CR & RCC_CR_MSIRDY));
-            if (!input)
-                return HAL_TIMEOUT;
+            if (!input) {
+                // The HAL waits for the lock under its time-out; the flag never comes.
+                const sim::HalTimeout lock(sim::kPllTimeoutMs);
+                return lock.wait([] { return false; }, "HAL_RCC_OscConfig (PLL lock)");
+            }
             RCC_regs.CR |= RCC_CR_PLLRDY;
         } else {
             RCC_regs.CR &= ~(RCC_CR_PLLON | RCC_CR_PLLRDY);

@@ -218,6 +218,9 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     b.set_run_length(cfg.length_ns);
     ScenarioFeed feed(b, cfg.events);
     (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
+    // What the scenario does at the instant of reset (pins held at a level, bytes
+    // already on their way) is there before the firmware's first instruction.
+    b.deliver_events_at_reset();
 
     FaultGuard guard;
     StopGuard stop_guard;

@@ -59,6 +59,11 @@ class Board {
     // Delivers the earliest event (and the interrupts it makes runnable). Halts when
     // the queue is empty: nothing can ever change again.
     void advance_to_next_event(const char *waiting_in);
+    // Delivers the events due at the present instant without running interrupts
+    // (nothing can be enabled yet): used once, before the firmware starts.
+    void deliver_events_at_reset() {
+        while (!sched_.empty() && sched_.next_time() <= now()) sched_.run_next();
+    }
     // One core clock (NOP).
     void core_cycle() { core_clocks(1); }
     // `n` clocks of the core at its present clock; N clocks take exactly N / f
