@@ -124,8 +124,13 @@ class Board {
     void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
     void run_watchers() {
         ++progress_;
+        if (stop_flag_ && *stop_flag_)
+            end_run(Ending::Interrupted, "stopped by a signal");
         for (auto &w : watchers_) w();
     }
+    // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
+    // not take it for a firmware spinning.
+    void note_progress() { ++progress_; }
     // Counts the firmware's calls into operations that take time; a count that stops
     // moving while the process runs means the firmware spins without letting time pass.
     std::uint64_t progress() const { return progress_; }
@@ -144,6 +149,7 @@ class Board {
     // A flag set asynchronously (by a signal handler) to end the run early; looked at
     // before every event.
     void set_stop_flag(const volatile int *flag) { stop_flag_ = flag; }
+    bool stop_requested() const { return stop_flag_ && *stop_flag_; }
     void set_run_length(Time t);
     Time run_length() const { return run_length_; }
     // The runner's landing point; end_run jumps here (with the signal mask saved,

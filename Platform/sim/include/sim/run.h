@@ -34,6 +34,9 @@ struct RunResult {
     Time end_ns = 0;
     Summary summary;
     bool setup_failed = false;  // trace or stream could not be opened (reason says why)
+    // An output that could not be written completely (trace, console, phone-link
+    // output): what failed, one line each; empty when all was written.
+    std::string output_error;
 };
 
 // Firmware entry: the renamed `main` of an image, or a test function.
@@ -47,7 +50,8 @@ enum ExitStatus : int {
     kExitHalted = 1,         // the firmware halted or its main returned
     kExitBadInput = 2,       // scenario, board directory or command line refused
     kExitInternalError = 3,  // the simulator itself failed
-    kExitInterrupted = 4     // stopped by SIGINT or SIGTERM; summary and trace are complete
+    kExitInterrupted = 4,    // stopped by SIGINT or SIGTERM; summary and trace are complete
+    kExitOutputFailed = 5    // the run ended, but an output file could not be written in full
 };
 int exit_status(const RunResult &r);
 
