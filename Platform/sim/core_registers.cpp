@@ -26,13 +26,6 @@ constexpr int kWords = (kDeviceIrqs + 31) / 32;
 constexpr std::uint32_t kVectKey = 0x05FAu;
 constexpr std::uint32_t kVectKeyStat = 0xFA05u;
 constexpr std::uint32_t kStirIdle = 0xFFFFFFFFu;  // no write seen
-constexpr std::uint32_t kNmiPendSet = 1u << 31;
-constexpr std::uint32_t kPendSvSet = 1u << 28;  // SCB_ICSR_PENDSVSET_Msk
-constexpr std::uint32_t kPendSvClr = 1u << 27;
-constexpr std::uint32_t kPendStSet = 1u << 26;
-constexpr std::uint32_t kPendStClr = 1u << 25;
-constexpr std::uint32_t kVectClrActive = 1u << 1;
-constexpr std::uint32_t kVectReset = 1u << 0;
 
 class CoreRegisters final : public Board::Model {
   public:
@@ -120,22 +113,22 @@ class CoreRegisters final : public Board::Model {
   private:
     void icsr_written(std::uint32_t v) {
         Nvic &n = b_.nvic();
-        if (v & kNmiPendSet)
+        if (v & SCB_ICSR_NMIPENDSET_Msk)
             b_.halt("SCB->ICSR NMIPENDSET (a software NMI) is not modelled by the simulated board");
-        if (v & kPendSvClr)
+        if (v & SCB_ICSR_PENDSVCLR_Msk)
             n.clear_pending(kPendSVIrq);
-        if ((v & kPendSvSet) && !(icsr_ & kPendSvSet))
+        if ((v & SCB_ICSR_PENDSVSET_Msk) && !(icsr_ & SCB_ICSR_PENDSVSET_Msk))
             n.set_pending(kPendSVIrq);
-        if (v & kPendStClr)
+        if (v & SCB_ICSR_PENDSTCLR_Msk)
             n.clear_pending(kSysTickIrq);
-        if ((v & kPendStSet) && !(icsr_ & kPendStSet))
+        if ((v & SCB_ICSR_PENDSTSET_Msk) && !(icsr_ & SCB_ICSR_PENDSTSET_Msk))
             n.set_pending(kSysTickIrq);
     }
 
     void aircr_written(std::uint32_t v) {
         if ((v >> 16) != kVectKey)
             return;  // the core ignores writes without the key
-        if (v & (kVectClrActive | kVectReset))
+        if (v & (SCB_AIRCR_VECTCLRACTIVE_Msk | SCB_AIRCR_VECTRESET_Msk))
             b_.halt("SCB->AIRCR VECTCLRACTIVE/VECTRESET (debug resets) are not modelled by the "
                     "simulated board");
         b_.nvic().set_priority_grouping((v & SCB_AIRCR_PRIGROUP_Msk) >> SCB_AIRCR_PRIGROUP_Pos);
@@ -146,7 +139,7 @@ class CoreRegisters final : public Board::Model {
     void publish() {
         const Nvic &n = b_.nvic();
         published_version_ = n.version();
-        icsr_ = (n.pending(kPendSVIrq) ? kPendSvSet : 0u) | (n.pending(kSysTickIrq) ? kPendStSet : 0u);
+        icsr_ = (n.pending(kPendSVIrq) ? SCB_ICSR_PENDSVSET_Msk : 0u) | (n.pending(kSysTickIrq) ? SCB_ICSR_PENDSTSET_Msk : 0u);
         SCB_regs.ICSR = icsr_;
         aircr_ = (kVectKeyStat << 16) | (n.priority_grouping() << SCB_AIRCR_PRIGROUP_Pos);
         SCB_regs.AIRCR = aircr_;

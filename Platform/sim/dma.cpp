@@ -86,6 +86,10 @@ void install_dma(Board &b) {
         b.set_level_source(channel_irq(ch), [ch] { return DmaModel::line(ch); });
 }
 
+static std::uint32_t low32(volatile const void *p) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p));
+}
+
 void dma_start(int ch, volatile void *periph, void *memory, std::uint32_t count) {
     DmaModel::Channel &c = model().ch_[ch];
     c.memory = static_cast<std::uint8_t *>(memory);
@@ -93,10 +97,8 @@ void dma_start(int ch, volatile void *periph, void *memory, std::uint32_t count)
     c.size = count;
     DMA_Channel_TypeDef *r = channel_regs(ch);
     r->CNDTR = count & 0xFFFFu;
-    const auto mem32 = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory));
-    const auto per32 = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(periph));
-    r->CPAR = per32;
-    r->CMAR = mem32;
+    r->CPAR = low32(periph);
+    r->CMAR = low32(memory);
 }
 
 bool dma_rx_ready(int ch, std::uint32_t request) {
@@ -112,6 +114,14 @@ bool dma_request_rx(int ch, std::uint32_t request, std::uint8_t byte) {
     DmaModel &m = model();
     DmaModel::Channel &c = m.ch_[ch];
     DMA_Channel_TypeDef *r = channel_regs(ch);
+    // Addresses written to the channel by the firmware itself cannot name host
+    // memory: the transfer fails as one to an address outside memory does on the
+    // chip (transfer error, channel disabled), and the item is not taken.
+    if (r->CMAR != low32(c.memory) || r->CPAR != low32(c.periph)) {
+        r->CCR &= ~DMA_CCR_EN;
+        m.raise(ch, flag(ch, DMA_ISR_TEIF1));
+        return false;
+    }
     const std::uint32_t remaining = r->CNDTR;
     const std::uint32_t index = (r->CCR & DMA_CCR_MINC) ? c.size - remaining : 0u;
     c.memory[index] = byte;

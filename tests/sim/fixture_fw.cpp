@@ -168,6 +168,10 @@ void EXTI0_IRQHandler(void) {
     if (hooks.exti0)
         hooks.exti0();
 }
+void PendSV_Handler(void) {
+    if (hooks.pendsv)
+        hooks.pendsv();
+}
 void EXTI1_IRQHandler(void) {
     if (hooks.exti1)
         hooks.exti1();

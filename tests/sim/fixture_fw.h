@@ -21,6 +21,7 @@ struct Hooks {
     std::function<void(UART_HandleTypeDef *)> rx_half;  // HAL_UART_RxHalfCpltCallback
     std::function<void()> exti0;                        // EXTI0_IRQHandler
     std::function<void()> exti1;                        // EXTI1_IRQHandler
+    std::function<void()> pendsv;                       // PendSV_Handler
 };
 extern Hooks hooks;
 
