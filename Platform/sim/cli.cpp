@@ -155,6 +155,15 @@ bool check_output_paths(const CliOptions &opt, std::string &error) {
         const std::string &p = *o.path;
         o.canon = canonical(p);
         const std::string what = std::string(o.option) + " " + p;
+        if (o.canon == scenario) {
+            error = what + ": is the scenario file";
+            return false;
+        }
+        const std::string b = board.string(), c = o.canon.string();
+        if (c == b || c.rfind(b + "/", 0) == 0) {
+            error = what + ": lies in the board directory " + opt.board_dir;
+            return false;
+        }
         struct stat st {};
         if (::stat(p.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode)) {
@@ -175,15 +184,6 @@ bool check_output_paths(const CliOptions &opt, std::string &error) {
                                                    : ": no such directory");
                 return false;
             }
-        }
-        if (o.canon == scenario) {
-            error = what + ": is the scenario file";
-            return false;
-        }
-        const std::string b = board.string(), c = o.canon.string();
-        if (c == b || c.rfind(b + "/", 0) == 0) {
-            error = what + ": lies in the board directory " + opt.board_dir;
-            return false;
         }
         for (const Output &other : outs) {
             if (other.canon == o.canon) {

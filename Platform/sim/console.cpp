@@ -56,6 +56,11 @@ bool Console::open(const ConsoleConfig &cfg, std::string &error) {
         }
         int flags = fcntl(pty_fd_, F_GETFL);
         fcntl(pty_fd_, F_SETFL, flags | O_NONBLOCK);
+        // A terminal whose other side was never opened does not report a hang-up;
+        // once opened and closed it does, until a reader opens it.
+        const int peer = ::open(pty_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (peer >= 0)
+            ::close(peer);
         std::fprintf(stderr, "console on %s\n", pty_path_.c_str());
     }
     wall_start_ = std::chrono::steady_clock::now();
@@ -218,10 +223,21 @@ void Console::poll_pty() {
     }
 }
 
-// End of the run: what is left goes to the reader while it keeps taking it.
-// Bytes the kernel holds for the reader count as not yet taken: they are looked at
-// through a descriptor of the terminal's own side, opened only now.
+// End of the run: what is left goes to the reader while it keeps taking it. With
+// no reader, one may still connect within kPtyDrainIdle; else the rest is dropped.
+// Bytes the terminal holds for the reader count as not yet taken, as far as it
+// reports them: they are looked at through a descriptor of the terminal's own
+// side, opened only now.
 void Console::drain_pty() {
+    const auto give_up = std::chrono::steady_clock::now() + kPtyDrainIdle;
+    while (!backlog_.empty() && !reader_connected() &&
+           std::chrono::steady_clock::now() < give_up && !board_.stop_requested())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!reader_connected()) {
+        dropped_ += backlog_.size();
+        backlog_.clear();
+        return;
+    }
     const int peer = ::open(pty_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     auto unread = [peer]() -> std::size_t {
         int n = 0;

@@ -32,7 +32,8 @@ struct ConsoleConfig {
 // backlog of this size while nobody has the terminal open or the reader is slow;
 // beyond it they are dropped and counted. At the end of a run the simulator waits
 // for the reader to take what is left, for as long as it keeps taking it, and at
-// most kPtyDrainIdle of wall-clock time without progress.
+// most kPtyDrainIdle of wall-clock time without progress (or for a reader to
+// connect, when none has the terminal open).
 constexpr std::size_t kPtyBacklog = 1u << 20;
 constexpr std::chrono::milliseconds kPtyDrainIdle{2000};
 // With wait_for_client, the board leaves reset this long after the terminal was
