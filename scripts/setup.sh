@@ -9,6 +9,7 @@ PACKAGES=(
   gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib
   qemu-system-arm
   python3 python3-serial
+  gcovr
 )
 
 missing=()

@@ -26,6 +26,23 @@ bool board_exists() {
     return g_board != nullptr;
 }
 
+HalCall::HalCall() {
+    if (g_board)
+        g_board->hal_enter();
+}
+HalCall::~HalCall() {
+    if (g_board)
+        g_board->hal_leave();
+}
+FirmwareCode::FirmwareCode() {
+    if (g_board)
+        depth_ = g_board->enter_firmware_code();
+}
+FirmwareCode::~FirmwareCode() {
+    if (g_board)
+        g_board->leave_firmware_code(depth_);
+}
+
 class Board::RunEnd final : public EventSink {
   public:
     explicit RunEnd(Board &b) : b_(b) {}
@@ -117,11 +134,11 @@ void Board::stall_to(Time t) {
     take_interrupts();
 }
 
-void Board::core_cycle() {
-    // One clock of the core: 1e9 / f ns, the remainder carried so that N cycles take
-    // exactly N / f seconds.
+void Board::core_clocks(std::uint32_t n) {
+    // One clock of the core is 1e9 / f ns; the remainder is carried so that N
+    // clocks take exactly N / f seconds.
     std::uint64_t hz = core_hz();
-    nop_remainder_ += 1000000000u;
+    nop_remainder_ += 1000000000ull * n;
     Time dt = nop_remainder_ / hz;
     nop_remainder_ %= hz;
     Time t = now() + dt;
@@ -187,6 +204,7 @@ void Board::dispatch() {
             return;
         ++taken_;
         const Time entry = now();
+        const Time hal_at_entry = hal_ns_;
         nvic_.enter(irq);
         const bool traced = trace_.enabled() && (irq != kSysTickIrq || trace_systick_);
         if (traced) {
@@ -197,15 +215,23 @@ void Board::dispatch() {
                 .end();
         }
         run_settlers();
+        const unsigned hal_depth = enter_firmware_code();
         vector_handler(irq)();
+        leave_firmware_code(hal_depth);
         run_watchers();
         nvic_.leave(irq);
         const Time dur = now() - entry;
+        const Time hal = hal_ns_ - hal_at_entry;
         if (traced)
-            trace_.begin(now(), "irq_exit").field("irq", irq_name(irq)).field("dur_ns", dur).end();
+            trace_.begin(now(), "irq_exit")
+                .field("irq", irq_name(irq))
+                .field("dur_ns", dur)
+                .field("hal_ns", hal)
+                .end();
         IrqStats &s = stats_[static_cast<std::size_t>(irq - kFirstIrq)];
         if (s.count == 0 || dur > s.worst_ns) {
             s.worst_ns = dur;
+            s.worst_hal_ns = hal;
             s.worst_at = entry;
         }
         ++s.count;
@@ -236,6 +262,7 @@ void Board::end_run(Ending ending, const std::string &reason) {
         if (st.count)
             summary_.set_irq(vector_name(s + kFirstIrq), st);
     }
+    summary_.set_hal_calls(hal_calls_, hal_ns_);
     summary_.finish(now(), ending, reason);
     siglongjmp(landing_, 1);
 }

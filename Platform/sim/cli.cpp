@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "board_dir.h"
 #include "scenario.h"
@@ -25,25 +29,49 @@ std::string cli_usage(const std::string &program) {
            "  --trace FILE        write the JSON-lines trace to FILE\n"
            "  --trace-systick     include SysTick entries and exits in the trace\n"
            "  --pace FACTOR       keep virtual time at most FACTOR x wall-clock time\n"
+           "                      (0.000001 to 1000000000)\n"
            "  --off-time TIME     the board stayed without power this long before this run\n"
            "                      (the RTC's calendar advances by it), e.g. 90s, 3600s\n"
+           "  --pty-wait          with --console pty: hold the board in reset until a\n"
+           "                      program opens the terminal\n"
            "  --help              this text\n"
            "\n"
-           "Exit status: 0 run completed, 1 firmware halted, 2 bad input, 3 internal error,\n"
-           "4 stopped by SIGINT/SIGTERM (summary and trace still written), 5 the scenario cut\n"
-           "the power.\n";
+           "Every option at most once. Exit status: 0 run completed, 1 firmware halted,\n"
+           "2 bad input, 3 internal error, 4 stopped by SIGINT/SIGTERM (summary and trace\n"
+           "still written), 5 the scenario cut the power, 6 an output could not be written\n"
+           "in full.\n";
 }
 
 bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::string &error) {
     CliOptions o;
+    std::vector<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
+        // Every option once: a repeated one would silently win over the first.
+        if (a.rfind("--", 0) == 0) {
+            for (const std::string &s : seen) {
+                if (s == a) {
+                    error = "option " + a + " given twice";
+                    return false;
+                }
+            }
+            seen.push_back(a);
+        }
         auto value = [&](std::string &dst) {
             if (i + 1 >= args.size()) {
                 error = "option " + a + " needs a value";
                 return false;
             }
-            dst = args[++i];
+            const std::string &v = args[++i];
+            if (v.empty()) {
+                error = "option " + a + " needs a value, not an empty one";
+                return false;
+            }
+            if (v.rfind("--", 0) == 0) {
+                error = "option " + a + " needs a value, not the option " + v;
+                return false;
+            }
+            dst = v;
             return true;
         };
         if (a == "--help" || a == "-h") {
@@ -62,6 +90,8 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
                 return false;
         } else if (a == "--trace-systick") {
             o.trace_systick = true;
+        } else if (a == "--pty-wait") {
+            o.pty_wait = true;
         } else if (a == "--console") {
             std::string m;
             if (!value(m))
@@ -82,8 +112,8 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
                 return false;
             char *end = nullptr;
             const double f = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !std::isfinite(f) || f <= 0.0) {
-                error = "--pace takes a positive number, not '" + v + "'";
+            if (*end != '\0' || !std::isfinite(f) || f < kMinPace || f > kMaxPace) {
+                error = "--pace takes a number from 0.000001 to 1000000000, not '" + v + "'";
                 return false;
             }
             o.pace = f;
@@ -110,8 +140,71 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
             error = "--scenario FILE is required";
             return false;
         }
+        if (o.pty_wait && o.console != ConsoleMode::Pty) {
+            error = "--pty-wait needs --console pty";
+            return false;
+        }
     }
     out = o;
+    return true;
+}
+
+bool check_output_paths(const CliOptions &opt, std::string &error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto canonical = [&ec](const std::string &p) { return fs::weakly_canonical(fs::absolute(p), ec); };
+    const fs::path board = canonical(opt.board_dir);
+    const fs::path scenario = canonical(opt.scenario);
+    struct Output {
+        const char *option;
+        const std::string *path;
+        fs::path canon;
+    };
+    std::vector<Output> outs;
+    for (Output o : {Output{"--trace", &opt.trace, {}}, Output{"--phone-out", &opt.phone_out, {}}}) {
+        if (o.path->empty())
+            continue;
+        const std::string &p = *o.path;
+        o.canon = canonical(p);
+        const std::string what = std::string(o.option) + " " + p;
+        if (o.canon == scenario) {
+            error = what + ": is the scenario file";
+            return false;
+        }
+        const std::string b = board.string(), c = o.canon.string();
+        if (c == b || c.rfind(b + "/", 0) == 0) {
+            error = what + ": lies in the board directory " + opt.board_dir;
+            return false;
+        }
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) {
+                error = what + ": is a directory";
+                return false;
+            }
+            if (::access(p.c_str(), W_OK) != 0) {
+                error = what + ": cannot write: " + std::strerror(errno);
+                return false;
+            }
+        } else {
+            fs::path dir = fs::path(p).parent_path();
+            if (dir.empty())
+                dir = ".";
+            if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0) {
+                error = what + ": cannot create a file in " + dir.string() +
+                        (fs::is_directory(dir, ec) ? ": " + std::string(std::strerror(errno))
+                                                   : ": no such directory");
+                return false;
+            }
+        }
+        for (const Output &other : outs) {
+            if (other.canon == o.canon) {
+                error = what + ": is the same file as " + other.option + " " + *other.path;
+                return false;
+            }
+        }
+        outs.push_back(o);
+    }
     return true;
 }
 
@@ -136,18 +229,11 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
         std::fprintf(stderr, "%s: bad scenario: %s\n", program.c_str(), error.c_str());
         return kExitBadInput;
     }
-    // So are the output files: a path that cannot be written is refused before the
-    // board directory is created or locked.
-    for (const std::string *out : {&opt.trace, &opt.phone_out}) {
-        if (out->empty())
-            continue;
-        std::FILE *f = std::fopen(out->c_str(), "wb");
-        if (!f) {
-            std::fprintf(stderr, "%s: cannot write %s: %s\n", program.c_str(), out->c_str(),
-                         std::strerror(errno));
-            return kExitBadInput;
-        }
-        std::fclose(f);
+    // So are the output files: each is checked, against the inputs and against the
+    // other, before anything is created or truncated.
+    if (!check_output_paths(opt, error)) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+        return kExitBadInput;
     }
     BoardDir dir;
     if (!dir.open(opt.board_dir, error)) {
@@ -162,6 +248,7 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     cfg.console.mode = opt.console;
     cfg.console.phone_path = opt.phone_out;
     cfg.console.pace = opt.pace;
+    cfg.console.wait_for_client = opt.pty_wait;
     cfg.board_dir = &dir;
     cfg.storage = scenario.storage;
     cfg.unpowered_ns = opt.off_time_ns;
@@ -175,6 +262,8 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     if (!r.state_error.empty())
         std::fprintf(stderr, "%s: the board's state was not saved: %s\n", program.c_str(),
                      r.state_error.c_str());
+    if (!r.output_error.empty())
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), r.output_error.c_str());
     return exit_status(r);
 }
 

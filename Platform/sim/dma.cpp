@@ -86,6 +86,10 @@ void install_dma(Board &b) {
         b.set_level_source(channel_irq(ch), [ch] { return DmaModel::line(ch); });
 }
 
+static std::uint32_t low32(volatile const void *p) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p));
+}
+
 void dma_start(int ch, volatile void *periph, void *memory, std::uint32_t count) {
     DmaModel::Channel &c = model().ch_[ch];
     c.memory = static_cast<std::uint8_t *>(memory);
@@ -93,10 +97,8 @@ void dma_start(int ch, volatile void *periph, void *memory, std::uint32_t count)
     c.size = count;
     DMA_Channel_TypeDef *r = channel_regs(ch);
     r->CNDTR = count & 0xFFFFu;
-    const auto mem32 = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory));
-    const auto per32 = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(periph));
-    r->CPAR = per32;
-    r->CMAR = mem32;
+    r->CPAR = low32(periph);
+    r->CMAR = low32(memory);
 }
 
 bool dma_rx_ready(int ch, std::uint32_t request) {
@@ -112,6 +114,14 @@ bool dma_request_rx(int ch, std::uint32_t request, std::uint8_t byte) {
     DmaModel &m = model();
     DmaModel::Channel &c = m.ch_[ch];
     DMA_Channel_TypeDef *r = channel_regs(ch);
+    // Addresses written to the channel by the firmware itself cannot name host
+    // memory: the transfer fails as one to an address outside memory does on the
+    // chip (transfer error, channel disabled), and the item is not taken.
+    if (r->CMAR != low32(c.memory) || r->CPAR != low32(c.periph)) {
+        r->CCR &= ~DMA_CCR_EN;
+        m.raise(ch, flag(ch, DMA_ISR_TEIF1));
+        return false;
+    }
     const std::uint32_t remaining = r->CNDTR;
     const std::uint32_t index = (r->CCR & DMA_CCR_MINC) ? c.size - remaining : 0u;
     c.memory[index] = byte;
@@ -145,6 +155,7 @@ uint32_t channel_index(const DMA_HandleTypeDef *hdma) {
 }  // namespace
 
 HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->ChannelIndex = channel_index(hdma);
@@ -168,6 +179,7 @@ HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
 }
 
 HAL_StatusTypeDef HAL_DMA_DeInit(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->Instance->CCR = 0;
@@ -190,15 +202,18 @@ HAL_StatusTypeDef HAL_DMA_DeInit(DMA_HandleTypeDef *hdma) {
 // Addresses given as 32-bit numbers cannot name host memory; the UART functions of
 // this backend start their channels with real pointers instead.
 HAL_StatusTypeDef HAL_DMA_Start(DMA_HandleTypeDef *, uint32_t, uint32_t, uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt(
         "HAL_DMA_Start with 32-bit addresses is not available on the simulated board");
 }
 HAL_StatusTypeDef HAL_DMA_Start_IT(DMA_HandleTypeDef *, uint32_t, uint32_t, uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt(
         "HAL_DMA_Start_IT with 32-bit addresses is not available on the simulated board");
 }
 
 HAL_StatusTypeDef HAL_DMA_Abort(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_BUSY) {
         hdma->ErrorCode = HAL_DMA_ERROR_NO_XFER;
         __HAL_UNLOCK(hdma);
@@ -213,6 +228,7 @@ HAL_StatusTypeDef HAL_DMA_Abort(DMA_HandleTypeDef *hdma) {
 }
 
 HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_BUSY) {
         hdma->ErrorCode = HAL_DMA_ERROR_NO_XFER;
         return HAL_ERROR;
@@ -223,7 +239,10 @@ HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
     hdma->State = HAL_DMA_STATE_READY;
     __HAL_UNLOCK(hdma);
     if (hdma->XferAbortCallback != nullptr)
-        hdma->XferAbortCallback(hdma);
+        {
+            const sim::FirmwareCode firmware;
+            hdma->XferAbortCallback(hdma);
+        }
     return HAL_OK;
 }
 
@@ -231,12 +250,14 @@ HAL_StatusTypeDef HAL_DMA_Abort_IT(DMA_HandleTypeDef *hdma) {
 // modelled.
 HAL_StatusTypeDef HAL_DMA_PollForTransfer(DMA_HandleTypeDef *, HAL_DMA_LevelCompleteTypeDef,
                                           uint32_t) {
+    const sim::HalCall hal_call;
     sim::board().halt("HAL_DMA_PollForTransfer is not modelled by the simulated board");
 }
 
 // As the vendor HAL: one event per call, half transfer first; the line stays
 // asserted while another enabled flag is up, so the handler is entered again.
 void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     const uint32_t flags = DMA1_regs.ISR;
     const uint32_t source = hdma->Instance->CCR;
     const uint32_t idx = hdma->ChannelIndex;
@@ -245,7 +266,10 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
             hdma->Instance->CCR &= ~DMA_IT_HT;
         DMA1_regs.ISR &= ~(DMA_FLAG_HT1 << idx);
         if (hdma->XferHalfCpltCallback != nullptr)
-            hdma->XferHalfCpltCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferHalfCpltCallback(hdma);
+            }
     } else if ((flags & (DMA_FLAG_TC1 << idx)) && (source & DMA_IT_TC)) {
         if (!(hdma->Instance->CCR & DMA_CCR_CIRC)) {
             hdma->Instance->CCR &= ~(DMA_IT_TE | DMA_IT_TC);
@@ -254,7 +278,10 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
         DMA1_regs.ISR &= ~(DMA_FLAG_TC1 << idx);
         __HAL_UNLOCK(hdma);
         if (hdma->XferCpltCallback != nullptr)
-            hdma->XferCpltCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferCpltCallback(hdma);
+            }
     } else if ((flags & (DMA_FLAG_TE1 << idx)) && (source & DMA_IT_TE)) {
         hdma->Instance->CCR &= ~(DMA_IT_TE | DMA_IT_TC | DMA_IT_HT);
         DMA1_regs.ISR &= ~(0xFu << idx);
@@ -262,13 +289,17 @@ void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
         hdma->State = HAL_DMA_STATE_READY;
         __HAL_UNLOCK(hdma);
         if (hdma->XferErrorCallback != nullptr)
-            hdma->XferErrorCallback(hdma);
+            {
+                const sim::FirmwareCode firmware;
+                hdma->XferErrorCallback(hdma);
+            }
     }
 }
 
 HAL_StatusTypeDef HAL_DMA_RegisterCallback(DMA_HandleTypeDef *hdma,
                                            HAL_DMA_CallbackIDTypeDef CallbackID,
                                            void (*pCallback)(DMA_HandleTypeDef *_hdma)) {
+    const sim::HalCall hal_call;
     if (hdma->State != HAL_DMA_STATE_READY)
         return HAL_ERROR;
     switch (CallbackID) {
@@ -320,9 +351,11 @@ HAL_StatusTypeDef HAL_DMA_UnRegisterCallback(DMA_HandleTypeDef *hdma,
 }
 
 HAL_DMA_StateTypeDef HAL_DMA_GetState(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     return hdma->State;
 }
 uint32_t HAL_DMA_GetError(DMA_HandleTypeDef *hdma) {
+    const sim::HalCall hal_call;
     return hdma->ErrorCode;
 }
 

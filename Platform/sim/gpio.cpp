@@ -20,9 +20,11 @@ class GpioModel final : public Board::Model {
   public:
     explicit GpioModel(Board &b) : b_(b) {
         for (int i = 0; i < kPorts; ++i) {
+            GPIO_TypeDef *r = regs(i);
             const std::uint32_t idr = resolve(i);
-            regs(i)->IDR = idr;
+            r->IDR = idr;
             state_[i].level = static_cast<std::uint16_t>(idr);
+            seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
         }
     }
 
@@ -80,6 +82,7 @@ class GpioModel final : public Board::Model {
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
+        seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
         PortState &s = state_[i];
         const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
         s.level = static_cast<std::uint16_t>(idr);
@@ -100,9 +103,35 @@ class GpioModel final : public Board::Model {
         }
     }
 
+    // Register writes made by the firmware itself (ODR, BSRR, BRR, mode, pull and
+    // output type written without the HAL) change the pins as they do on the chip.
+    void watch() {
+        for (int i = 0; i < kPorts; ++i) {
+            GPIO_TypeDef *r = regs(i);
+            if (r->BSRR) {
+                const std::uint32_t bsrr = r->BSRR;
+                r->ODR = (r->ODR | (bsrr & 0xFFFFu)) & ~(bsrr >> 16);
+                r->BSRR = 0;
+            }
+            if (r->BRR) {
+                r->ODR &= ~(r->BRR & 0xFFFFu);
+                r->BRR = 0;
+            }
+            Seen &s = seen_[i];
+            if (r->ODR != s.odr || r->MODER != s.moder || r->PUPDR != s.pupdr ||
+                r->OTYPER != s.otyper)
+                refresh(i, "firmware");
+        }
+    }
+
     PortState state_[kPorts];
 
   private:
+    struct Seen {
+        std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
+    };
+    Seen seen_[kPorts];
+
     Board &b_;
 };
 
@@ -120,7 +149,8 @@ int letter_index(char letter) {
 }  // namespace
 
 void install_gpio(Board &b) {
-    b.model<GpioModel>();
+    GpioModel &m = b.model<GpioModel>();
+    b.add_watcher([&m] { m.watch(); });
 }
 
 char gpio_port_letter(const GPIO_TypeDef *port) {
@@ -174,9 +204,14 @@ namespace {
 constexpr uint32_t kModeMask = 0x3u;
 constexpr uint32_t kOutputTypeBit = 0x10u;
 constexpr uint32_t kAnalogAdcControl = 0x8u;
+constexpr uint32_t kExtiModeBits = 0x00030000u;  // interrupt and event line selection
 }  // namespace
 
 void HAL_GPIO_Init(GPIO_TypeDef *GPIOx, GPIO_InitTypeDef *GPIO_Init) {
+    const sim::HalCall hal_call;
+    if (GPIO_Init->Mode & kExtiModeBits)
+        sim::board().halt("HAL_GPIO_Init with an external interrupt or event mode: EXTI lines are "
+                          "not modelled by the simulated board");
     const uint32_t mode = GPIO_Init->Mode & kModeMask;
     for (uint32_t pin = 0; pin < 16; ++pin) {
         if (!(GPIO_Init->Pin & (1u << pin)))
@@ -223,6 +258,7 @@ void HAL_GPIO_Init(GPIO_TypeDef *GPIOx, GPIO_InitTypeDef *GPIO_Init) {
 }
 
 void HAL_GPIO_DeInit(GPIO_TypeDef *GPIOx, uint32_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     for (uint32_t pin = 0; pin < 16; ++pin) {
         if (!(GPIO_Pin & (1u << pin)))
             continue;
@@ -236,10 +272,12 @@ void HAL_GPIO_DeInit(GPIO_TypeDef *GPIOx, uint32_t GPIO_Pin) {
 }
 
 GPIO_PinState HAL_GPIO_ReadPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     return (GPIOx->IDR & GPIO_Pin) != 0u ? GPIO_PIN_SET : GPIO_PIN_RESET;
 }
 
 void HAL_GPIO_WritePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin, GPIO_PinState PinState) {
+    const sim::HalCall hal_call;
     if (PinState != GPIO_PIN_RESET) {
         GPIOx->ODR |= GPIO_Pin;
     } else {
@@ -249,20 +287,26 @@ void HAL_GPIO_WritePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin, GPIO_PinState Pin
 }
 
 void HAL_GPIO_TogglePin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     GPIOx->ODR ^= GPIO_Pin;
     gpio_refresh(GPIOx, "firmware");
 }
 
 HAL_StatusTypeDef HAL_GPIO_LockPin(GPIO_TypeDef *GPIOx, uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     GPIOx->LCKR |= GPIO_Pin;  // the lock is recorded, not enforced
     return HAL_OK;
 }
 
 // External interrupt lines are not modelled yet: nothing sets their pending bits.
 void HAL_GPIO_EXTI_IRQHandler(uint16_t GPIO_Pin) {
+    const sim::HalCall hal_call;
     if (EXTI_regs.PR1 & GPIO_Pin) {
         EXTI_regs.PR1 = EXTI_regs.PR1 & ~static_cast<uint32_t>(GPIO_Pin);
-        HAL_GPIO_EXTI_Callback(GPIO_Pin);
+        {
+            const sim::FirmwareCode firmware;
+            HAL_GPIO_EXTI_Callback(GPIO_Pin);
+        }
     }
 }
 

@@ -306,6 +306,7 @@ using sim::model;
 extern "C" {
 
 HAL_StatusTypeDef HAL_FLASH_Unlock(void) {
+    const sim::HalCall hal_call;
     if (READ_BIT(FLASH->CR, FLASH_CR_LOCK) != 0u) {
         WRITE_REG(FLASH->KEYR, FLASH_KEY1);
         WRITE_REG(FLASH->KEYR, FLASH_KEY2);
@@ -315,6 +316,7 @@ HAL_StatusTypeDef HAL_FLASH_Unlock(void) {
 }
 
 HAL_StatusTypeDef HAL_FLASH_Lock(void) {
+    const sim::HalCall hal_call;
     SET_BIT(FLASH->CR, FLASH_CR_LOCK);
     return HAL_OK;
 }
@@ -322,6 +324,7 @@ HAL_StatusTypeDef HAL_FLASH_Lock(void) {
 // The chip has finished every operation by the time a HAL call returns (the core
 // stalls through them), so only the error flags are left to look at.
 HAL_StatusTypeDef FLASH_WaitForLastOperation(uint32_t Timeout) {
+    const sim::HalCall hal_call;
     (void)Timeout;
     sim::InternalFlash &m = model();
     const uint32_t error = m.flags() & FLASH_FLAG_SR_ERRORS;
@@ -335,6 +338,7 @@ HAL_StatusTypeDef FLASH_WaitForLastOperation(uint32_t Timeout) {
 }
 
 HAL_StatusTypeDef HAL_FLASH_Program(uint32_t TypeProgram, uint32_t Address, uint64_t Data) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(&pFlash);
     HAL_StatusTypeDef status = FLASH_WaitForLastOperation(FLASH_TIMEOUT_VALUE);
     if (status == HAL_OK) {
@@ -359,6 +363,7 @@ HAL_StatusTypeDef HAL_FLASH_Program(uint32_t TypeProgram, uint32_t Address, uint
 }
 
 HAL_StatusTypeDef HAL_FLASH_Program_Word(uint32_t Address, uint32_t Data) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(&pFlash);
     HAL_StatusTypeDef status = FLASH_WaitForLastOperation(FLASH_TIMEOUT_VALUE);
     if (status == HAL_OK) {
@@ -396,6 +401,7 @@ HAL_StatusTypeDef HAL_FLASH_Program_Word(uint32_t Address, uint32_t Data) {
 }
 
 HAL_StatusTypeDef HAL_FLASHEx_Erase(FLASH_EraseInitTypeDef *pEraseInit, uint32_t *PageError) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(&pFlash);
     HAL_StatusTypeDef status = FLASH_WaitForLastOperation(FLASH_TIMEOUT_VALUE);
     if (status == HAL_OK) {
@@ -423,19 +429,24 @@ HAL_StatusTypeDef HAL_FLASHEx_Erase(FLASH_EraseInitTypeDef *pEraseInit, uint32_t
 }
 
 HAL_StatusTypeDef HAL_FLASHEx_Erase_IT(FLASH_EraseInitTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_FLASHEx_Erase_IT");
 }
 HAL_StatusTypeDef HAL_FLASH_Program_IT(uint32_t, uint32_t, uint64_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_FLASH_Program_IT");
 }
 HAL_StatusTypeDef HAL_FLASH_OB_Unlock(void) {
+    const sim::HalCall hal_call;
     sim::not_modelled("option byte programming");
 }
 HAL_StatusTypeDef HAL_FLASH_OB_Lock(void) {
+    const sim::HalCall hal_call;
     SET_BIT(FLASH->CR, FLASH_CR_OPTLOCK);
     return HAL_OK;
 }
 HAL_StatusTypeDef HAL_FLASH_OB_Launch(void) {
+    const sim::HalCall hal_call;
     sim::not_modelled("option byte loading");
 }
 
@@ -449,6 +460,7 @@ __weak void HAL_FLASH_OperationErrorCallback(uint32_t ReturnValue) {
 }
 
 uint32_t HAL_FLASH_GetError(void) {
+    const sim::HalCall hal_call;
     return pFlash.ErrorCode;
 }
 

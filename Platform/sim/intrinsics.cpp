@@ -4,6 +4,7 @@
 #include "stm32l4xx.h"
 
 #include "sim/board.h"
+#include "sim/peripherals.h"
 #include "sim/systick.h"
 
 using sim::board;
@@ -11,19 +12,32 @@ using sim::board;
 extern "C" {
 
 void __WFI(void) {
+    board().run_watchers();
+    if (SCB_regs.SCR & SCB_SCR_SLEEPDEEP_Msk)
+        sim::enter_deep_sleep();
     board().wait_for_interrupt();
 }
 // Events are not modelled apart from interrupts: WFE waits like WFI.
 void __WFE(void) {
-    board().wait_for_interrupt();
+    __WFI();
 }
 void __SEV(void) {}
 void __NOP(void) {
     board().core_cycle();
 }
-void __DSB(void) {}
-void __ISB(void) {}
-void __DMB(void) {}
+// The barriers make register writes before them take effect, as on the core
+// (the PendSV idiom: set PENDSVSET, then __DSB and __ISB).
+void __DSB(void) {
+    board().run_watchers();
+    board().take_interrupts();
+}
+void __ISB(void) {
+    board().run_watchers();
+    board().take_interrupts();
+}
+void __DMB(void) {
+    board().run_watchers();
+}
 void __BKPT(uint32_t value) {
     board().halt("breakpoint instruction (BKPT " + std::to_string(value) +
                  ") with no debugger attached");

@@ -47,15 +47,18 @@ std::uint32_t Nvic::preempt_priority(int irq) const {
 
 void Nvic::enable(int irq) {
     put(enabled_, slot(irq), true);
+    ++version_;
 }
 void Nvic::disable(int irq) {
     put(enabled_, slot(irq), false);
+    ++version_;
 }
 
 void Nvic::set_pending(int irq) {
     if (!bit(pending_, slot(irq))) {
         put(pending_, slot(irq), true);
         ++pending_count_;
+        ++version_;
     }
 }
 
@@ -63,6 +66,7 @@ void Nvic::clear_pending(int irq) {
     if (bit(pending_, slot(irq))) {
         put(pending_, slot(irq), false);
         --pending_count_;
+        ++version_;
     }
 }
 

@@ -49,9 +49,24 @@ HAL_StatusTypeDef set_pull(uint32_t gpio, uint32_t bits, bool up, bool on) {
 
 }  // namespace
 
+namespace sim {
+
+// WFI or WFE with SLEEPDEEP set: the low-power mode that PWR_CR1 selects.
+void enter_deep_sleep() {
+    const uint32_t lpms = PWR_regs.CR1 & PWR_CR1_LPMS;
+    if (lpms == PWR_CR1_LPMS_STANDBY)
+        power_cycle_ends("standby");
+    if (lpms >= PWR_CR1_LPMS_SHUTDOWN)
+        power_cycle_ends("shutdown");
+    sim::board().halt("stop mode is not modelled by the simulated board");
+}
+
+}  // namespace sim
+
 extern "C" {
 
 void HAL_PWR_DeInit(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 = 0x00000200u;  // voltage range 1
     PWR_regs.CR2 = 0;
     PWR_regs.CR3 = 0x00008000u;
@@ -59,26 +74,32 @@ void HAL_PWR_DeInit(void) {
 }
 
 void HAL_PWR_EnableBkUpAccess(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 |= PWR_CR1_DBP;
 }
 void HAL_PWR_DisableBkUpAccess(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 &= ~PWR_CR1_DBP;
 }
 
 HAL_StatusTypeDef HAL_PWR_ConfigPVD(PWR_PVDTypeDef *sConfigPVD) {
+    const sim::HalCall hal_call;
     PWR_regs.CR2 = (PWR_regs.CR2 & ~PWR_CR2_PLS) | (sConfigPVD->PVDLevel & PWR_CR2_PLS);
     return HAL_OK;
 }
 // The supply never drops on this board: the detector never fires.
 void HAL_PWR_EnablePVD(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR2 |= PWR_CR2_PVDE;
 }
 void HAL_PWR_DisablePVD(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR2 &= ~PWR_CR2_PVDE;
 }
 __weak void HAL_PWR_PVDCallback(void) {}
 
 void HAL_PWR_EnableWakeUpPin(uint32_t WakeUpPinPolarity) {
+    const sim::HalCall hal_call;
     // Low bits: the pins to enable; the same bits shifted up: those active low.
     const uint32_t pins = WakeUpPinPolarity & PWR_CR3_EWUP;
     PWR_regs.CR4 =
@@ -86,11 +107,14 @@ void HAL_PWR_EnableWakeUpPin(uint32_t WakeUpPinPolarity) {
     PWR_regs.CR3 |= WakeUpPinPolarity & PWR_CR3_EWUP;
 }
 void HAL_PWR_DisableWakeUpPin(uint32_t WakeUpPinx) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 &= ~(WakeUpPinx & PWR_CR3_EWUP);
 }
 
 void HAL_PWR_EnterSLEEPMode(uint32_t Regulator, uint8_t SLEEPEntry) {
+    const sim::HalCall hal_call;
     (void)Regulator;
+    SCB_regs.SCR &= ~SCB_SCR_SLEEPDEEP_Msk;  // sleep, not deep sleep
     if (SLEEPEntry == PWR_SLEEPENTRY_WFI) {
         __WFI();
     } else {
@@ -101,34 +125,42 @@ void HAL_PWR_EnterSLEEPMode(uint32_t Regulator, uint8_t SLEEPEntry) {
 }
 
 void HAL_PWR_EnterSTOPMode(uint32_t Regulator, uint8_t STOPEntry) {
+    const sim::HalCall hal_call;
     (void)Regulator;
     (void)STOPEntry;
     sim::board().halt("stop mode is not modelled by the simulated board");
 }
 
 void HAL_PWR_EnterSTANDBYMode(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 = (PWR_regs.CR1 & ~PWR_CR1_LPMS) | PWR_CR1_LPMS_STANDBY;
     power_cycle_ends("standby");
 }
 
 void HAL_PWR_EnableSleepOnExit(void) {
+    const sim::HalCall hal_call;
     SCB_regs.SCR |= SCB_SCR_SLEEPONEXIT_Msk;
 }
 void HAL_PWR_DisableSleepOnExit(void) {
+    const sim::HalCall hal_call;
     SCB_regs.SCR &= ~SCB_SCR_SLEEPONEXIT_Msk;
 }
 void HAL_PWR_EnableSEVOnPend(void) {
+    const sim::HalCall hal_call;
     SCB_regs.SCR |= SCB_SCR_SEVONPEND_Msk;
 }
 void HAL_PWR_DisableSEVOnPend(void) {
+    const sim::HalCall hal_call;
     SCB_regs.SCR &= ~SCB_SCR_SEVONPEND_Msk;
 }
 
 uint32_t HAL_PWREx_GetVoltageRange(void) {
+    const sim::HalCall hal_call;
     return PWR_regs.CR1 & PWR_CR1_VOS;
 }
 
 HAL_StatusTypeDef HAL_PWREx_ControlVoltageScaling(uint32_t VoltageScaling) {
+    const sim::HalCall hal_call;
     if (VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE1 &&
         VoltageScaling != PWR_REGULATOR_VOLTAGE_SCALE2)
         return HAL_ERROR;
@@ -140,65 +172,83 @@ HAL_StatusTypeDef HAL_PWREx_ControlVoltageScaling(uint32_t VoltageScaling) {
 }
 
 void HAL_PWREx_EnableBatteryCharging(uint32_t ResistorSelection) {
+    const sim::HalCall hal_call;
     PWR_regs.CR4 =
         (PWR_regs.CR4 & ~PWR_CR4_VBRS) | (ResistorSelection & PWR_CR4_VBRS) | PWR_CR4_VBE;
 }
 void HAL_PWREx_DisableBatteryCharging(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR4 &= ~PWR_CR4_VBE;
 }
 void HAL_PWREx_EnableInternalWakeUpLine(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 |= PWR_CR3_EIWUL;
 }
 void HAL_PWREx_DisableInternalWakeUpLine(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 &= ~PWR_CR3_EIWUL;
 }
 
 HAL_StatusTypeDef HAL_PWREx_EnableGPIOPullUp(uint32_t GPIO, uint32_t GPIONumber) {
+    const sim::HalCall hal_call;
     return set_pull(GPIO, GPIONumber, true, true);
 }
 HAL_StatusTypeDef HAL_PWREx_DisableGPIOPullUp(uint32_t GPIO, uint32_t GPIONumber) {
+    const sim::HalCall hal_call;
     return set_pull(GPIO, GPIONumber, true, false);
 }
 HAL_StatusTypeDef HAL_PWREx_EnableGPIOPullDown(uint32_t GPIO, uint32_t GPIONumber) {
+    const sim::HalCall hal_call;
     return set_pull(GPIO, GPIONumber, false, true);
 }
 HAL_StatusTypeDef HAL_PWREx_DisableGPIOPullDown(uint32_t GPIO, uint32_t GPIONumber) {
+    const sim::HalCall hal_call;
     return set_pull(GPIO, GPIONumber, false, false);
 }
 void HAL_PWREx_EnablePullUpPullDownConfig(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 |= PWR_CR3_APC;
 }
 void HAL_PWREx_DisablePullUpPullDownConfig(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 &= ~PWR_CR3_APC;
 }
 void HAL_PWREx_EnableSRAM2ContentRetention(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 |= PWR_CR3_RRS;
 }
 void HAL_PWREx_DisableSRAM2ContentRetention(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR3 &= ~PWR_CR3_RRS;
 }
 
 // Low-power run only lowers the regulator's capability; the board's timing does not
 // depend on it.
 void HAL_PWREx_EnableLowPowerRunMode(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 |= PWR_CR1_LPR;
 }
 HAL_StatusTypeDef HAL_PWREx_DisableLowPowerRunMode(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 &= ~PWR_CR1_LPR;
     return HAL_OK;
 }
 
 void HAL_PWREx_EnterSTOP0Mode(uint8_t STOPEntry) {
+    const sim::HalCall hal_call;
     HAL_PWR_EnterSTOPMode(0u, STOPEntry);
 }
 void HAL_PWREx_EnterSTOP1Mode(uint8_t STOPEntry) {
+    const sim::HalCall hal_call;
     HAL_PWR_EnterSTOPMode(0u, STOPEntry);
 }
 void HAL_PWREx_EnterSTOP2Mode(uint8_t STOPEntry) {
+    const sim::HalCall hal_call;
     HAL_PWR_EnterSTOPMode(0u, STOPEntry);
 }
 
 void HAL_PWREx_EnterSHUTDOWNMode(void) {
+    const sim::HalCall hal_call;
     PWR_regs.CR1 = (PWR_regs.CR1 & ~PWR_CR1_LPMS) | PWR_CR1_LPMS_SHUTDOWN;
     power_cycle_ends("shutdown");
 }

@@ -291,12 +291,16 @@ using sim::model;
 extern "C" {
 
 HAL_StatusTypeDef HAL_QSPI_Init(QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     const uint32_t tickstart = HAL_GetTick();
     if (hqspi == nullptr)
         return HAL_ERROR;
     if (hqspi->State == HAL_QSPI_STATE_RESET) {
         hqspi->Lock = HAL_UNLOCKED;
-        HAL_QSPI_MspInit(hqspi);
+        {
+            const sim::FirmwareCode firmware;
+            HAL_QSPI_MspInit(hqspi);
+        }
         HAL_QSPI_SetTimeout(hqspi, HAL_QSPI_TIMEOUT_DEFAULT_VALUE);
     }
     QUADSPI_TypeDef *r = hqspi->Instance;
@@ -321,10 +325,14 @@ HAL_StatusTypeDef HAL_QSPI_Init(QSPI_HandleTypeDef *hqspi) {
 }
 
 HAL_StatusTypeDef HAL_QSPI_DeInit(QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     if (hqspi == nullptr)
         return HAL_ERROR;
     hqspi->Instance->CR &= ~QUADSPI_CR_EN;
-    HAL_QSPI_MspDeInit(hqspi);
+    {
+        const sim::FirmwareCode firmware;
+        HAL_QSPI_MspDeInit(hqspi);
+    }
     hqspi->ErrorCode = HAL_QSPI_ERROR_NONE;
     hqspi->State = HAL_QSPI_STATE_RESET;
     __HAL_UNLOCK(hqspi);
@@ -340,6 +348,7 @@ __weak void HAL_QSPI_MspDeInit(QSPI_HandleTypeDef *hqspi) {
 
 HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef *hqspi, QSPI_CommandTypeDef *cmd,
                                    uint32_t Timeout) {
+    const sim::HalCall hal_call;
     const uint32_t tickstart = HAL_GetTick();
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status;
@@ -388,60 +397,75 @@ HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef *hqspi, QSPI_CommandTypeDe
 }
 
 HAL_StatusTypeDef HAL_QSPI_Transmit(QSPI_HandleTypeDef *hqspi, uint8_t *pData, uint32_t Timeout) {
+    const sim::HalCall hal_call;
     return sim::transfer(hqspi, pData, Timeout, false, false, "HAL_QSPI_Transmit");
 }
 HAL_StatusTypeDef HAL_QSPI_Receive(QSPI_HandleTypeDef *hqspi, uint8_t *pData, uint32_t Timeout) {
+    const sim::HalCall hal_call;
     return sim::transfer(hqspi, pData, Timeout, true, false, "HAL_QSPI_Receive");
 }
 // The half-word data register accesses move the same bytes, in memory order, in
 // the same bus time.
 HAL_StatusTypeDef HAL_QSPI_Transmit_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData,
                                        uint32_t Timeout) {
+    const sim::HalCall hal_call;
     return sim::transfer(hqspi, pData, Timeout, false, true, "HAL_QSPI_Transmit_16");
 }
 HAL_StatusTypeDef HAL_QSPI_Receive_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData, uint32_t Timeout) {
+    const sim::HalCall hal_call;
     return sim::transfer(hqspi, pData, Timeout, true, true, "HAL_QSPI_Receive_16");
 }
 
 HAL_StatusTypeDef HAL_QSPI_Command_IT(QSPI_HandleTypeDef *, QSPI_CommandTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Command_IT");
 }
 HAL_StatusTypeDef HAL_QSPI_Transmit_IT(QSPI_HandleTypeDef *, uint8_t *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Transmit_IT");
 }
 HAL_StatusTypeDef HAL_QSPI_Receive_IT(QSPI_HandleTypeDef *, uint8_t *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Receive_IT");
 }
 HAL_StatusTypeDef HAL_QSPI_Transmit_DMA(QSPI_HandleTypeDef *, uint8_t *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Transmit_DMA");
 }
 HAL_StatusTypeDef HAL_QSPI_Receive_DMA(QSPI_HandleTypeDef *, uint8_t *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Receive_DMA");
 }
 HAL_StatusTypeDef HAL_QSPI_AutoPolling(QSPI_HandleTypeDef *, QSPI_CommandTypeDef *,
                                        QSPI_AutoPollingTypeDef *, uint32_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_AutoPolling");
 }
 HAL_StatusTypeDef HAL_QSPI_AutoPolling_IT(QSPI_HandleTypeDef *, QSPI_CommandTypeDef *,
                                           QSPI_AutoPollingTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_AutoPolling_IT");
 }
 HAL_StatusTypeDef HAL_QSPI_MemoryMapped(QSPI_HandleTypeDef *, QSPI_CommandTypeDef *,
                                         QSPI_MemoryMappedTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("QUADSPI memory-mapped mode");
 }
 HAL_StatusTypeDef HAL_QSPI_Abort_IT(QSPI_HandleTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("HAL_QSPI_Abort_IT");
 }
 
 // The simulated peripheral raises no interrupt flags (indirect mode is blocking).
 void HAL_QSPI_IRQHandler(QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     (void)hqspi;
 }
 
 // Aborting a frame stopped part-way lets chip select rise without the frame
 // reaching the chip (the bytes of a half-sent program are not programmed).
 HAL_StatusTypeDef HAL_QSPI_Abort(QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     if ((static_cast<uint32_t>(hqspi->State) & 0x2u) != 0u) {
         __HAL_UNLOCK(hqspi);
         sim::QspiModel &m = model();
@@ -481,16 +505,20 @@ __weak void HAL_QSPI_TimeOutCallback(QSPI_HandleTypeDef *hqspi) {
 }
 
 HAL_QSPI_StateTypeDef HAL_QSPI_GetState(const QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     return hqspi->State;
 }
 uint32_t HAL_QSPI_GetError(const QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     return hqspi->ErrorCode;
 }
 void HAL_QSPI_SetTimeout(QSPI_HandleTypeDef *hqspi, uint32_t Timeout) {
+    const sim::HalCall hal_call;
     hqspi->Timeout = Timeout;
 }
 
 HAL_StatusTypeDef HAL_QSPI_SetFifoThreshold(QSPI_HandleTypeDef *hqspi, uint32_t Threshold) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status = HAL_OK;
     if (hqspi->State == HAL_QSPI_STATE_READY) {
@@ -505,10 +533,12 @@ HAL_StatusTypeDef HAL_QSPI_SetFifoThreshold(QSPI_HandleTypeDef *hqspi, uint32_t 
 }
 
 uint32_t HAL_QSPI_GetFifoThreshold(const QSPI_HandleTypeDef *hqspi) {
+    const sim::HalCall hal_call;
     return ((hqspi->Instance->CR & QUADSPI_CR_FTHRES) >> QUADSPI_CR_FTHRES_Pos) + 1u;
 }
 
 HAL_StatusTypeDef HAL_QSPI_SetFlashID(QSPI_HandleTypeDef *hqspi, uint32_t FlashID) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status = HAL_OK;
     if (hqspi->State == HAL_QSPI_STATE_READY) {

@@ -2,6 +2,7 @@
 
 #include "sim/board.h"
 #include "sim/storage.h"
+#include "sim/hal_timeout.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -9,6 +10,8 @@ namespace sim {
 namespace {
 
 constexpr std::uint32_t kHsiHz = HSI_VALUE;
+// The vendor HAL's time-out for the PLL to lock (2 ms, "minimum tick + 1").
+constexpr std::uint32_t kPllTimeoutMs = 2;
 constexpr std::uint32_t kHseHz = HSE_VALUE;
 
 std::uint32_t msi_hz() {
@@ -135,6 +138,7 @@ HAL_StatusTypeDef core_clock_changed() {
 }  // namespace
 
 HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef *o) {
+    const sim::HalCall hal_call;
     if (o == nullptr)
         return HAL_ERROR;
     const uint32_t type = o->OscillatorType;
@@ -217,8 +221,11 @@ HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef *o) {
             const bool input = (src == RCC_PLLCFGR_PLLSRC_HSE && (RCC_regs.CR & RCC_CR_HSERDY)) ||
                                (src == RCC_PLLCFGR_PLLSRC_HSI && (RCC_regs.CR & RCC_CR_HSIRDY)) ||
                                (src == RCC_PLLCFGR_PLLSRC_MSI && (RCC_regs.CR & RCC_CR_MSIRDY));
-            if (!input)
-                return HAL_TIMEOUT;
+            if (!input) {
+                // The HAL waits for the lock under its time-out; the flag never comes.
+                const sim::HalTimeout lock(sim::kPllTimeoutMs);
+                return lock.wait([] { return false; }, "HAL_RCC_OscConfig (PLL lock)");
+            }
             RCC_regs.CR |= RCC_CR_PLLRDY;
         } else {
             RCC_regs.CR &= ~(RCC_CR_PLLON | RCC_CR_PLLRDY);
@@ -229,6 +236,7 @@ HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef *o) {
 }
 
 HAL_StatusTypeDef HAL_RCC_ClockConfig(RCC_ClkInitTypeDef *c, uint32_t FLatency) {
+    const sim::HalCall hal_call;
     if (c == nullptr || FLatency > FLASH_ACR_LATENCY_4WS)
         return HAL_ERROR;
     FLASH_regs.ACR = (FLASH_regs.ACR & ~FLASH_ACR_LATENCY) | FLatency;
@@ -249,6 +257,7 @@ HAL_StatusTypeDef HAL_RCC_ClockConfig(RCC_ClkInitTypeDef *c, uint32_t FLatency) 
 }
 
 HAL_StatusTypeDef HAL_RCC_DeInit(void) {
+    const sim::HalCall hal_call;
     sim::rcc_reset_registers();
     RCC_regs.CR =
         (RCC_regs.CR & ~RCC_CR_MSIRANGE) | (6u << 4);  // back to 4 MHz, as the HAL leaves it
@@ -256,29 +265,36 @@ HAL_StatusTypeDef HAL_RCC_DeInit(void) {
 }
 
 void HAL_RCC_MCOConfig(uint32_t RCC_MCOx, uint32_t RCC_MCOSource, uint32_t RCC_MCODiv) {
+    const sim::HalCall hal_call;
     (void)RCC_MCOx;
     RCC_regs.CFGR =
         (RCC_regs.CFGR & ~(RCC_CFGR_MCOSEL | RCC_CFGR_MCOPRE)) | RCC_MCOSource | RCC_MCODiv;
 }
 
 void HAL_RCC_EnableCSS(void) {
+    const sim::HalCall hal_call;
     RCC_regs.CR |= RCC_CR_CSSON;
 }
 
 uint32_t HAL_RCC_GetSysClockFreq(void) {
+    const sim::HalCall hal_call;
     return sim::rcc_sysclk_hz();
 }
 uint32_t HAL_RCC_GetHCLKFreq(void) {
+    const sim::HalCall hal_call;
     return SystemCoreClock;
 }
 uint32_t HAL_RCC_GetPCLK1Freq(void) {
+    const sim::HalCall hal_call;
     return sim::rcc_pclk1_hz();
 }
 uint32_t HAL_RCC_GetPCLK2Freq(void) {
+    const sim::HalCall hal_call;
     return sim::rcc_pclk2_hz();
 }
 
 void HAL_RCC_GetOscConfig(RCC_OscInitTypeDef *o) {
+    const sim::HalCall hal_call;
     o->OscillatorType = RCC_OSCILLATORTYPE_HSE | RCC_OSCILLATORTYPE_HSI | RCC_OSCILLATORTYPE_MSI |
                         RCC_OSCILLATORTYPE_LSE | RCC_OSCILLATORTYPE_LSI | RCC_OSCILLATORTYPE_HSI48;
     o->HSEState = RCC_regs.CR & (RCC_CR_HSEON | RCC_CR_HSEBYP);
@@ -301,6 +317,7 @@ void HAL_RCC_GetOscConfig(RCC_OscInitTypeDef *o) {
 }
 
 void HAL_RCC_GetClockConfig(RCC_ClkInitTypeDef *c, uint32_t *pFLatency) {
+    const sim::HalCall hal_call;
     c->ClockType =
         RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
     c->SYSCLKSource = RCC_regs.CFGR & RCC_CFGR_SW;
@@ -315,6 +332,7 @@ void HAL_RCC_NMI_IRQHandler(void) {}
 __weak void HAL_RCC_CSSCallback(void) {}
 
 HAL_StatusTypeDef HAL_RCCEx_EnablePLLSAI1(RCC_PLLSAI1InitTypeDef *s) {
+    const sim::HalCall hal_call;
     if (s->PLLSAI1N < 8u || s->PLLSAI1N > 86u)
         return HAL_ERROR;
     RCC_regs.CR &= ~(RCC_CR_PLLSAI1ON | RCC_CR_PLLSAI1RDY);
@@ -326,6 +344,7 @@ HAL_StatusTypeDef HAL_RCCEx_EnablePLLSAI1(RCC_PLLSAI1InitTypeDef *s) {
 }
 
 HAL_StatusTypeDef HAL_RCCEx_DisablePLLSAI1(void) {
+    const sim::HalCall hal_call;
     RCC_regs.CR &= ~(RCC_CR_PLLSAI1ON | RCC_CR_PLLSAI1RDY);
     RCC_regs.PLLSAI1CFGR &=
         ~(RCC_PLLSAI1CFGR_PLLSAI1PEN | RCC_PLLSAI1CFGR_PLLSAI1QEN | RCC_PLLSAI1CFGR_PLLSAI1REN);
@@ -333,6 +352,7 @@ HAL_StatusTypeDef HAL_RCCEx_DisablePLLSAI1(void) {
 }
 
 HAL_StatusTypeDef HAL_RCCEx_PeriphCLKConfig(RCC_PeriphCLKInitTypeDef *p) {
+    const sim::HalCall hal_call;
     const uint32_t sel = p->PeriphClockSelection;
     auto field = [](uint32_t mask, uint32_t value) {
         RCC_regs.CCIPR = (RCC_regs.CCIPR & ~mask) | (value & mask);
@@ -380,6 +400,7 @@ HAL_StatusTypeDef HAL_RCCEx_PeriphCLKConfig(RCC_PeriphCLKInitTypeDef *p) {
 }
 
 void HAL_RCCEx_GetPeriphCLKConfig(RCC_PeriphCLKInitTypeDef *p) {
+    const sim::HalCall hal_call;
     p->PeriphClockSelection = RCC_PERIPHCLK_USART1 | RCC_PERIPHCLK_USART2 | RCC_PERIPHCLK_USART3 |
                               RCC_PERIPHCLK_I2C1 | RCC_PERIPHCLK_I2C2 | RCC_PERIPHCLK_I2C3 |
                               RCC_PERIPHCLK_ADC | RCC_PERIPHCLK_RTC;
@@ -394,6 +415,7 @@ void HAL_RCCEx_GetPeriphCLKConfig(RCC_PeriphCLKInitTypeDef *p) {
 }
 
 uint32_t HAL_RCCEx_GetPeriphCLKFreq(uint32_t PeriphClk) {
+    const sim::HalCall hal_call;
     auto pick = [](uint32_t sel, uint32_t bus) -> uint32_t {
         switch (sel) {
             case 0u:
@@ -451,15 +473,19 @@ uint32_t HAL_RCCEx_GetPeriphCLKFreq(uint32_t PeriphClk) {
 }
 
 void HAL_RCCEx_EnableLSECSS(void) {
+    const sim::HalCall hal_call;
     RCC_regs.BDCR |= RCC_BDCR_LSECSSON;
 }
 void HAL_RCCEx_DisableLSECSS(void) {
+    const sim::HalCall hal_call;
     RCC_regs.BDCR &= ~RCC_BDCR_LSECSSON;
 }
 void HAL_RCCEx_EnableMSIPLLMode(void) {
+    const sim::HalCall hal_call;
     RCC_regs.CR |= RCC_CR_MSIPLLEN;
 }
 void HAL_RCCEx_DisableMSIPLLMode(void) {
+    const sim::HalCall hal_call;
     RCC_regs.CR &= ~RCC_CR_MSIPLLEN;
 }
 

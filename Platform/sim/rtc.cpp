@@ -328,6 +328,7 @@ using sim::model;
 extern "C" {
 
 HAL_StatusTypeDef HAL_RTC_Init(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     if (hrtc == nullptr)
         return HAL_ERROR;
     if (hrtc->State == HAL_RTC_STATE_RESET) {
@@ -359,6 +360,7 @@ HAL_StatusTypeDef HAL_RTC_Init(RTC_HandleTypeDef *hrtc) {
 }
 
 HAL_StatusTypeDef HAL_RTC_DeInit(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     if (hrtc == nullptr)
         return HAL_ERROR;
     hrtc->State = HAL_RTC_STATE_BUSY;
@@ -390,6 +392,7 @@ __weak void HAL_RTC_MspDeInit(RTC_HandleTypeDef *hrtc) {
 
 HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime,
                                   uint32_t Format) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(hrtc);
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
@@ -425,6 +428,7 @@ HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
 
 HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate,
                                   uint32_t Format) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(hrtc);
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
@@ -459,6 +463,7 @@ HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
 
 HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime,
                                   uint32_t Format) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     sim::Rtc &m = model();
     m.sync();
@@ -488,6 +493,7 @@ HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
 
 HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate,
                                   uint32_t Format) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     sim::Rtc &m = model();
     if (m.date_locked_) {
@@ -512,15 +518,18 @@ HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
 }
 
 HAL_StatusTypeDef HAL_RTC_WaitForSynchro(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     return model().wait_for_synchro("HAL_RTC_WaitForSynchro");
 }
 
 HAL_RTCStateTypeDef HAL_RTC_GetState(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     return hrtc->State;
 }
 
 void HAL_RTCEx_BKUPWrite(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister, uint32_t Data) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     sim::Rtc &m = model();
     sim::Board &b = sim::board();
@@ -547,6 +556,7 @@ void HAL_RTCEx_BKUPWrite(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister, uint3
 }
 
 uint32_t HAL_RTCEx_BKUPRead(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     if (BackupRegister >= sim::BackupDomain::kRegisterCount)
         sim::board().halt("HAL_RTCEx_BKUPRead: backup register " + std::to_string(BackupRegister) +
@@ -555,38 +565,47 @@ uint32_t HAL_RTCEx_BKUPRead(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister) {
 }
 
 HAL_StatusTypeDef HAL_RTCEx_EnableBypassShadow(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     RTC_regs.CR |= RTC_CR_BYPSHAD;
     return HAL_OK;
 }
 HAL_StatusTypeDef HAL_RTCEx_DisableBypassShadow(RTC_HandleTypeDef *hrtc) {
+    const sim::HalCall hal_call;
     (void)hrtc;
     RTC_regs.CR &= ~RTC_CR_BYPSHAD;
     return HAL_OK;
 }
 
 HAL_StatusTypeDef HAL_RTC_SetAlarm(RTC_HandleTypeDef *, RTC_AlarmTypeDef *, uint32_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC alarms");
 }
 HAL_StatusTypeDef HAL_RTC_SetAlarm_IT(RTC_HandleTypeDef *, RTC_AlarmTypeDef *, uint32_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC alarms");
 }
 HAL_StatusTypeDef HAL_RTC_DeactivateAlarm(RTC_HandleTypeDef *, uint32_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC alarms");
 }
 void HAL_RTC_AlarmIRQHandler(RTC_HandleTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC alarms");
 }
 __weak void HAL_RTC_AlarmAEventCallback(RTC_HandleTypeDef *hrtc) {
     (void)hrtc;
 }
 HAL_StatusTypeDef HAL_RTCEx_SetWakeUpTimer_IT(RTC_HandleTypeDef *, uint32_t, uint32_t) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC wake-up timer");
 }
 HAL_StatusTypeDef HAL_RTCEx_DeactivateWakeUpTimer(RTC_HandleTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC wake-up timer");
 }
 void HAL_RTCEx_WakeUpTimerIRQHandler(RTC_HandleTypeDef *) {
+    const sim::HalCall hal_call;
     sim::not_modelled("the RTC wake-up timer");
 }
 __weak void HAL_RTCEx_WakeUpTimerEventCallback(RTC_HandleTypeDef *hrtc) {

@@ -59,13 +59,18 @@ class ScenarioFeed final : public EventSink {
 // Firmware faults arrive as signals; they end the run like the chip's spinning
 // fault handlers would, with the summary and the trace intact. The handler runs
 // on its own stack so that a stack overflow is caught too.
-const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+// abort() (a failed assert, std::terminate) raises SIGABRT: on the chip the C
+// library's abort ends in a loop that spins for ever, which the board halts on.
+const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr std::size_t kFaultSignalCount = sizeof kFaultSignals / sizeof kFaultSignals[0];
 
 void on_fault(int sig) {
     const char *what = sig == SIGSEGV  ? "invalid memory access"
                        : sig == SIGBUS ? "bus error"
                        : sig == SIGFPE ? "arithmetic trap (integer division by zero)"
-                                       : "illegal instruction";
+                       : sig == SIGABRT
+                           ? "abort() was called (a failed assertion or std::terminate)"
+                           : "illegal instruction";
     if (!board_exists()) {
         signal(sig, SIG_DFL);
         raise(sig);
@@ -104,57 +109,57 @@ class StopGuard {
 };
 
 // Firmware that spins without calling anything that takes time never lets virtual
-// time move, and the process would run for ever. A wall-clock check once a second
+// time move, and the process would run for ever. A wall-clock check every 100 ms
 // notices that the board has made no progress for the configured time and halts it
 // with a reason. Only a run that is hung can trip it, so it does not disturb
-// determinism.
+// determinism. The same check ends a run whose stop was requested while the
+// firmware spins (the stop flag is otherwise looked at whenever time moves).
+constexpr unsigned kAlarmsPerSecond = 10;
 std::uint64_t g_last_progress = 0;
-unsigned g_still_seconds = 0;
-unsigned g_hang_limit = 0;
+unsigned g_still_alarms = 0;
+unsigned g_hang_alarms = 0;  // 0: no hang check
 
 void on_alarm(int) {
-    if (!board_exists())
+    if (!board_exists() || board().ended())
         return;
     const std::uint64_t p = board().progress();
     if (p != g_last_progress) {
         g_last_progress = p;
-        g_still_seconds = 0;
+        g_still_alarms = 0;
         return;
     }
-    if (++g_still_seconds >= g_hang_limit)
+    ++g_still_alarms;
+    if (g_stop_requested)
+        board().end_run(Ending::Interrupted, "stopped by a signal");
+    if (g_hang_alarms != 0 && g_still_alarms >= g_hang_alarms)
         board().halt(
             "the firmware loops without letting virtual time pass (a spin loop needs __NOP or "
             "__WFI)");
 }
 
-class HangGuard {
+class AlarmGuard {
   public:
-    explicit HangGuard(unsigned seconds) : on_(seconds != 0) {
-        if (!on_)
-            return;
+    explicit AlarmGuard(unsigned hang_seconds) {
         g_last_progress = ~std::uint64_t{0};
-        g_still_seconds = 0;
-        g_hang_limit = seconds;
+        g_still_alarms = 0;
+        g_hang_alarms = hang_seconds * kAlarmsPerSecond;
         struct sigaction sa {};
         sa.sa_handler = on_alarm;
         sa.sa_flags = SA_RESTART | SA_ONSTACK | SA_NODEFER;
         sigemptyset(&sa.sa_mask);
         sigaction(SIGALRM, &sa, &old_);
-        itimerval every_second{{1, 0}, {1, 0}};
-        setitimer(ITIMER_REAL, &every_second, &old_timer_);
+        const itimerval every{{0, 1000000 / kAlarmsPerSecond}, {0, 1000000 / kAlarmsPerSecond}};
+        setitimer(ITIMER_REAL, &every, &old_timer_);
     }
-    ~HangGuard() {
-        if (!on_)
-            return;
+    ~AlarmGuard() {
         itimerval off{{0, 0}, {0, 0}};
         setitimer(ITIMER_REAL, &off, nullptr);
         sigaction(SIGALRM, &old_, nullptr);
     }
-    HangGuard(const HangGuard &) = delete;
-    HangGuard &operator=(const HangGuard &) = delete;
+    AlarmGuard(const AlarmGuard &) = delete;
+    AlarmGuard &operator=(const AlarmGuard &) = delete;
 
   private:
-    bool on_;
     struct sigaction old_ {};
     itimerval old_timer_{};
 };
@@ -170,10 +175,12 @@ class FaultGuard {
         sa.sa_handler = on_fault;
         sa.sa_flags = SA_ONSTACK | SA_NODEFER;
         sigemptyset(&sa.sa_mask);
-        for (std::size_t i = 0; i < 4; ++i) sigaction(kFaultSignals[i], &sa, &old_[i]);
+        for (std::size_t i = 0; i < kFaultSignalCount; ++i)
+            sigaction(kFaultSignals[i], &sa, &old_[i]);
     }
     ~FaultGuard() {
-        for (std::size_t i = 0; i < 4; ++i) sigaction(kFaultSignals[i], &old_[i], nullptr);
+        for (std::size_t i = 0; i < kFaultSignalCount; ++i)
+            sigaction(kFaultSignals[i], &old_[i], nullptr);
         sigaltstack(&old_stack_, nullptr);
     }
     FaultGuard(const FaultGuard &) = delete;
@@ -182,12 +189,14 @@ class FaultGuard {
   private:
     std::vector<char> stack_;
     stack_t old_stack_{};
-    struct sigaction old_[4];
+    struct sigaction old_[kFaultSignalCount];
 };
 
 // Kept out of run_firmware's frame so that nothing with a destructor lives between
 // setjmp and the longjmp that ends the run.
 void enter_firmware(Board &b, FirmwareEntry entry) {
+    if (b.console)
+        b.console->wait_for_client();
     entry();
     b.end_run(Ending::MainReturned, "the firmware's main returned");
 }
@@ -234,10 +243,13 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
         [](const std::uint8_t *p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
     b.set_run_length(cfg.length_ns);
     ScenarioFeed feed(b, cfg.events);
+    // What the scenario does at the instant of reset (pins held at a level, bytes
+    // already on their way) is there before the firmware's first instruction.
+    b.deliver_events_at_reset();
 
     FaultGuard guard;
     StopGuard stop_guard;
-    HangGuard hang_guard(cfg.hang_seconds);
+    AlarmGuard alarm_guard(cfg.hang_seconds);
     b.set_stop_flag(&g_stop_requested);
     if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);
@@ -246,6 +258,7 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     if (!storage_power_off(b, b.summary().ending(), error))
         result.state_error = error;
     const Summary &s = b.summary();
+    console.close();  // drains a pseudo-terminal and adds its line to the summary
     b.trace()
         .begin(b.now(), "end")
         .field("ended", ending_name(s.ending()))
@@ -257,8 +270,10 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
         b.trace().flush();
         b.trace().raw_line(line);
     }
-    console.close();
     b.trace().close();
+    result.output_error = b.trace().error();
+    if (!console.error().empty())
+        result.output_error += (result.output_error.empty() ? "" : "\n") + console.error();
     result.ending = s.ending();
     result.reason = s.reason();
     result.end_ns = b.now();
@@ -269,6 +284,8 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
 int exit_status(const RunResult &r) {
     if (r.setup_failed)
         return kExitBadInput;
+    if (!r.output_error.empty())
+        return kExitOutputFailed;
     if (!r.state_error.empty())
         return kExitInternalError;
     switch (r.ending) {

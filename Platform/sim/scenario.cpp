@@ -20,6 +20,20 @@ struct Token {
     bool quoted = false;
 };
 
+// A word as messages quote it: long ones are cut, so that a stray binary file or
+// a runaway line gives one readable line, not the whole token back.
+constexpr std::size_t kShownChars = 40;
+std::string shown(const std::string &word) {
+    std::string out = "'";
+    if (word.size() <= kShownChars) {
+        out += word;
+    } else {
+        out += word.substr(0, kShownChars) + "...' (" + std::to_string(word.size()) + " characters)";
+        return out;
+    }
+    return out + "'";
+}
+
 bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -65,9 +79,11 @@ bool tokenize(const std::string &line, std::vector<Token> &out, std::string &err
                     break;
                 }
                 if (q != '\\') {
-                    if (static_cast<unsigned char>(q) < 0x20 && q != '\t') {
-                        error =
-                            "control character inside quotes (use an escape such as \\r or \\x01)";
+                    if (static_cast<unsigned char>(q) < 0x20 || q == 0x7f) {
+                        error = "control character 0x" +
+                                std::string(1, "0123456789ABCDEF"[(q >> 4) & 0xF]) +
+                                std::string(1, "0123456789ABCDEF"[q & 0xF]) +
+                                " inside quotes (write it as an escape such as \\t or \\x7F)";
                         return false;
                     }
                     tok.text.push_back(q);
@@ -157,14 +173,14 @@ bool parse_decimal_u32(const std::string &s, std::uint32_t &v) {
 // Appends the bytes of one hex token ("41", "0d0A", "415443") to out.
 bool append_hex(const std::string &s, std::vector<std::uint8_t> &out, std::string &error) {
     if (s.empty() || s.size() % 2 != 0) {
-        error = "hex bytes need an even number of digits: '" + s + "'";
+        error = "hex bytes need an even number of digits: " + shown(s);
         return false;
     }
     for (std::size_t i = 0; i < s.size(); i += 2) {
         const int hi = hex_value(s[i]);
         const int lo = hex_value(s[i + 1]);
         if (hi < 0 || lo < 0) {
-            error = "not a hex byte: '" + s + "'";
+            error = "not a hex byte: " + shown(s);
             return false;
         }
         out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
@@ -206,13 +222,13 @@ bool parse_payload(const std::vector<Token> &toks, std::size_t first,
         } else if (mode == Mode::Dec) {
             std::uint32_t v = 0;
             if (!parse_decimal_u32(t.text, v) || v > 255) {
-                error = "not a decimal byte 0..255: '" + t.text + "'";
+                error = "not a decimal byte 0..255: " + shown(t.text);
                 return false;
             }
             out.push_back(static_cast<std::uint8_t>(v));
         } else {
-            error = "unexpected '" + t.text +
-                    "': bytes are written as \"quoted text\", hex 41 0D or dec 65 13";
+            error = "unexpected " + shown(t.text) +
+                    ": bytes are written as \"quoted text\", hex 41 0D or dec 65 13";
             return false;
         }
         group_empty = false;
@@ -231,7 +247,7 @@ bool parse_payload(const std::vector<Token> &toks, std::size_t first,
 // "PA12" -> port 'A', pin 12.
 bool parse_pin(const std::string &s, char &port, std::uint8_t &pin, std::string &error) {
     if (s.size() < 3 || s.size() > 4 || s[0] != 'P') {
-        error = "expected a pin such as PA12, got '" + s + "'";
+        error = "expected a pin such as PA12, got " + shown(s);
         return false;
     }
     const char p = s[1];
@@ -242,7 +258,7 @@ bool parse_pin(const std::string &s, char &port, std::uint8_t &pin, std::string 
     const std::string num = s.substr(2);
     std::uint32_t v = 0;
     if (!parse_decimal_u32(num, v) || (num.size() == 2 && num[0] == '0')) {
-        error = "expected a pin such as PA12, got '" + s + "'";
+        error = "expected a pin such as PA12, got " + shown(s);
         return false;
     }
     if (v > 15) {
@@ -406,8 +422,8 @@ class Parser {
 
         if (version_line_ == 0) {
             if (word != "version") {
-                return fail("the first directive must be the version line ('version 2'), found '" +
-                                word + "'",
+                return fail("the first directive must be the version line ('version 2'), found " +
+                                shown(word),
                             error);
             }
         }
@@ -418,17 +434,17 @@ class Parser {
         if (word == "at")
             return event(toks, error);
         if (is_v2_directive(word) && sc_.version < 2)
-            return fail("'" + word + "' is not part of scenario format version 1", error);
+            return fail(shown(word) + " is not part of scenario format version 1", error);
         if (word == "seed" || word == "flash-timing" || word == "flash-size-register")
             return setting(toks, error);
         if (word == "power-cut")
             return counted_cut(toks, error);
         if (is_later_directive(word)) {
-            return fail("'" + word + "' is not part of scenario format version " +
+            return fail(shown(word) + " is not part of scenario format version " +
                             std::to_string(sc_.version),
                         error);
         }
-        return fail("unknown directive '" + word + "' (version " + std::to_string(sc_.version) +
+        return fail("unknown directive " + shown(word) + " (version " + std::to_string(sc_.version) +
                         " knows: " + (sc_.version < 2 ? "version, length, at" : kV2Directives) +
                         ")",
                     error);
@@ -485,7 +501,9 @@ class Parser {
                 error);
         }
         std::uint32_t v = 0;
-        if (toks.size() != 2 || toks[1].quoted || !parse_decimal_u32(toks[1].text, v)) {
+        // The number as the format writes it: no sign, no leading zeros.
+        if (toks.size() != 2 || toks[1].quoted || !parse_decimal_u32(toks[1].text, v) ||
+            toks[1].text != std::to_string(v)) {
             return fail("expected 'version 2' (or 'version 1')", error);
         }
         if (v < 1 || v > kScenarioVersion) {
@@ -559,11 +577,11 @@ class Parser {
             if (!parse_pin(toks[3].text, ev.port, ev.pin, msg))
                 return fail(msg, error);
             if (!parse_level(toks[4].text, ev.level)) {
-                return fail("pin level must be 0, 1, low or high, got '" + toks[4].text + "'",
+                return fail("pin level must be 0, 1, low or high, got " + shown(toks[4].text),
                             error);
             }
         } else if (is_v2_event(what) && sc_.version < 2) {
-            return fail("'" + what + "' events are not part of scenario format version 1", error);
+            return fail(shown(what) + " events are not part of scenario format version 1", error);
         } else if (what == "fault") {
             if (!fault(toks, ns, error))
                 return false;
@@ -579,11 +597,11 @@ class Parser {
             last_at_ns_ = ns;
             return true;
         } else if (is_later_event(what)) {
-            return fail("'" + what + "' events are not part of scenario format version " +
+            return fail(shown(what) + " events are not part of scenario format version " +
                             std::to_string(sc_.version),
                         error);
         } else {
-            return fail("unknown event '" + what + "' (version " + std::to_string(sc_.version) +
+            return fail("unknown event " + shown(what) + " (version " + std::to_string(sc_.version) +
                             " knows: console, phone, pin" +
                             (sc_.version < 2 ? "" : ", fault, power-cut") + ")",
                         error);
@@ -603,8 +621,8 @@ class Parser {
             return fail("expected 'at <time> fault <kind> [<count>|always|off]'", error);
         }
         if (!parse_fault_kind(toks[3].text, f.kind)) {
-            return fail("unknown fault '" + toks[3].text +
-                            "' (known: nor-program, nor-erase, nor-stuck-busy, nor-missing, "
+            return fail("unknown fault " + shown(toks[3].text) +
+                            " (known: nor-program, nor-erase, nor-stuck-busy, nor-missing, "
                             "intflash-program, intflash-erase)",
                         error);
         }
@@ -621,8 +639,8 @@ class Parser {
             } else {
                 return fail(
                     is_state_fault(f.kind)
-                        ? "'" + toks[3].text + "' takes nothing or 'off', not '" + c + "'"
-                        : "fault count must be a number from 1, 'always' or 'off', not '" + c + "'",
+                        ? shown(toks[3].text) + " takes nothing or 'off', not " + shown(c)
+                        : "fault count must be a number from 1, 'always' or 'off', not " + shown(c),
                     error);
             }
         }
@@ -651,18 +669,18 @@ class Parser {
             return fail("expected 'power-cut <operations> <n> [at <percent>]'", error);
         std::uint8_t ops = 0;
         if (!parse_op_selector(toks[1].text, ops)) {
-            return fail("unknown operations '" + toks[1].text +
-                            "' (known: nor-program, nor-erase, nor, intflash-program, "
+            return fail("unknown operations " + shown(toks[1].text) +
+                            " (known: nor-program, nor-erase, nor, intflash-program, "
                             "intflash-erase, intflash, any)",
                         error);
         }
         std::uint32_t n = 0;
         if (!parse_decimal_u32(toks[2].text, n) || n == 0)
-            return fail("the operation number counts from 1, not '" + toks[2].text + "'", error);
+            return fail("the operation number counts from 1, not " + shown(toks[2].text), error);
         std::uint32_t ppm = 0;
         if (toks.size() == 5 && (toks[3].text != "at" || !parse_percent(toks[4].text, ppm))) {
-            return fail("expected 'at <percent>' below 100% (e.g. 'at 40%'), not '" + toks[3].text +
-                            " " + toks[4].text + "'",
+            return fail("expected 'at <percent>' below 100% (e.g. 'at 40%'), not " +
+                            shown(toks[3].text + " " + toks[4].text),
                         error);
         }
         if (!take_cut(error))
@@ -781,9 +799,9 @@ bool parse_scenario_time(const std::string &text, std::uint64_t &ns, std::string
     const std::string unit = text.substr(i);
     if (int_digits.empty() || (has_point && frac_digits.empty())) {
         if (!text.empty() && text[0] == '-') {
-            error = "invalid time '" + text + "': times cannot be negative";
+            error = "invalid time " + shown(text) + ": times cannot be negative";
         } else {
-            error = "invalid time '" + text + "' (write e.g. 250, 250ms, 1.5s, 20us)";
+            error = "invalid time " + shown(text) + " (write e.g. 250, 250ms, 1.5s, 20us)";
         }
         return false;
     }
@@ -797,14 +815,14 @@ bool parse_scenario_time(const std::string &text, std::uint64_t &ns, std::string
     } else if (unit == "ns") {
         scale = 1ULL;
     } else {
-        error = "invalid time '" + text + "': unknown unit '" + unit + "' (use ns, us, ms or s)";
+        error = "invalid time " + shown(text) + ": unknown unit " + shown(unit) + " (use ns, us, ms or s)";
         return false;
     }
-    const std::string too_long = "time '" + text + "' is beyond the longest run (365 days)";
+    const std::string too_long = "time " + shown(text) + " is beyond the longest run (365 days)";
     if (int_digits.size() > 20 || frac_digits.size() > 18) {
         error = int_digits.size() > 20
                     ? too_long
-                    : "time '" + text + "' has more fraction digits than 1 ns resolution";
+                    : "time " + shown(text) + " has more fraction digits than 1 ns resolution";
         return false;
     }
     unsigned __int128 whole = 0;
@@ -817,7 +835,7 @@ bool parse_scenario_time(const std::string &text, std::uint64_t &ns, std::string
     }
     const unsigned __int128 frac_scaled = frac * scale;
     if (frac_scaled % denom != 0) {
-        error = "time '" + text + "' is finer than 1 ns";
+        error = "time " + shown(text) + " is finer than 1 ns";
         return false;
     }
     const unsigned __int128 total = whole * scale + frac_scaled / denom;
@@ -850,6 +868,9 @@ bool parse_scenario(const std::string &text, const std::string &name, Scenario &
     Parser parser(name, sc);
     std::uint32_t lineno = 0;
     std::size_t pos = 0;
+    // Editors that save "UTF-8 with BOM" put three bytes before the first line.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        pos = 3;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos)

@@ -67,11 +67,21 @@ std::string Summary::text() const {
         out += line;
     }
     for (const auto &[name, s] : irqs_) {
-        char line[200];
-        std::snprintf(line, sizeof line, "irq %-10s %llu runs, worst %llu ns (entered at %s)\n",
+        char line[240];
+        std::snprintf(line, sizeof line,
+                      "irq %-10s %llu runs, worst %llu ns (%llu ns of it in HAL calls, entered "
+                      "at %s)\n",
                       name.c_str(), static_cast<unsigned long long>(s.count),
                       static_cast<unsigned long long>(s.worst_ns),
+                      static_cast<unsigned long long>(s.worst_hal_ns),
                       format_seconds(s.worst_at).c_str());
+        out += line;
+    }
+    {
+        char line[160];
+        std::snprintf(line, sizeof line, "HAL calls:    %llu, %s of virtual time\n",
+                      static_cast<unsigned long long>(hal_calls_),
+                      format_seconds(hal_ns_).c_str());
         out += line;
     }
     for (const auto &[k, v] : notes_) out += k + ": " + v + "\n";
@@ -99,9 +109,12 @@ std::string Summary::json() const {
         first = false;
         out += "\"" + name + "\":{\"count\":" + std::to_string(s.count) +
                ",\"worst_ns\":" + std::to_string(s.worst_ns) +
+               ",\"worst_hal_ns\":" + std::to_string(s.worst_hal_ns) +
                ",\"worst_at\":" + std::to_string(s.worst_at) + "}";
     }
-    out += "},\"notes\":{";
+    out += "},\"hal_calls\":{\"count\":" + std::to_string(hal_calls_) +
+           ",\"ns\":" + std::to_string(hal_ns_) + "}";
+    out += ",\"notes\":{";
     first = true;
     for (const auto &[k, v] : notes_) {
         if (!first)

@@ -275,6 +275,7 @@ using sim::timer_index;
 extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return sim::tim_init(htim, HAL_TIM_Base_MspInit);
 }
 
@@ -291,7 +292,10 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
         return HAL_ERROR;
     if (htim->State == HAL_TIM_STATE_RESET) {
         htim->Lock = HAL_UNLOCKED;
-        msp(htim);
+        {
+            const sim::FirmwareCode firmware;
+            msp(htim);
+        }
     }
     htim->State = HAL_TIM_STATE_BUSY;
     TIM_TypeDef *r = htim->Instance;
@@ -326,11 +330,15 @@ void tim_sync() {
 extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
-    HAL_TIM_Base_MspDeInit(htim);
+    {
+        const sim::FirmwareCode firmware;
+        HAL_TIM_Base_MspDeInit(htim);
+    }
     for (auto &s : htim->ChannelState) s = HAL_TIM_CHANNEL_STATE_RESET;
     for (auto &s : htim->ChannelNState) s = HAL_TIM_CHANNEL_STATE_RESET;
     htim->DMABurstState = HAL_DMA_BURST_STATE_RESET;
@@ -348,6 +356,7 @@ __weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef *htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
@@ -360,6 +369,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
 // writes nothing: the firmware stops TIM6 on its terminal paths without ever
 // having set it up.
 HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     __HAL_TIM_DISABLE(htim);
@@ -369,6 +379,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
@@ -380,6 +391,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
@@ -390,6 +402,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
 }
 
 HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventSource) {
+    const sim::HalCall hal_call;
     const int i = timer_index(htim->Instance);
     if (i < 0)
         return HAL_ERROR;
@@ -406,6 +419,7 @@ HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventS
 // As the vendor HAL for the update event; the capture/compare, break, trigger and
 // commutation flags are never raised by this board.
 void HAL_TIM_IRQHandler(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     const int i = timer_index(htim->Instance);
     if (i < 0)
         return;
@@ -414,7 +428,10 @@ void HAL_TIM_IRQHandler(TIM_HandleTypeDef *htim) {
     if ((r->SR & TIM_SR_UIF) && (r->DIER & TIM_DIER_UIE)) {
         r->SR = r->SR & ~TIM_SR_UIF;
         model().sync_sr(i);
-        HAL_TIM_PeriodElapsedCallback(htim);
+        {
+            const sim::FirmwareCode firmware;
+            HAL_TIM_PeriodElapsedCallback(htim);
+        }
     }
 }
 
@@ -441,19 +458,24 @@ __weak void HAL_TIM_ErrorCallback(TIM_HandleTypeDef *htim) {
 }
 
 HAL_TIM_StateTypeDef HAL_TIM_Base_GetState(const TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return htim->State;
 }
 HAL_TIM_StateTypeDef HAL_TIM_OC_GetState(const TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return htim->State;
 }
 HAL_TIM_StateTypeDef HAL_TIM_PWM_GetState(const TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return htim->State;
 }
 HAL_TIM_ActiveChannel HAL_TIM_GetActiveChannel(const TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return htim->Channel;
 }
 HAL_TIM_ChannelStateTypeDef HAL_TIM_GetChannelState(const TIM_HandleTypeDef *htim,
                                                     uint32_t Channel) {
+    const sim::HalCall hal_call;
     return htim->ChannelState[(Channel >> 2) % 6u];
 }
 

@@ -149,25 +149,35 @@ HAL_StatusTypeDef stop_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool p
 extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_OC_Init(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return sim::tim_init(htim, HAL_TIM_OC_MspInit);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Init(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     return sim::tim_init(htim, HAL_TIM_PWM_MspInit);
 }
 
 HAL_StatusTypeDef HAL_TIM_OC_DeInit(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
-    HAL_TIM_OC_MspDeInit(htim);
+    {
+        const sim::FirmwareCode firmware;
+        HAL_TIM_OC_MspDeInit(htim);
+    }
     htim->State = HAL_TIM_STATE_RESET;
     sim::tim_sync();
     return HAL_OK;
 }
 
 HAL_StatusTypeDef HAL_TIM_PWM_DeInit(TIM_HandleTypeDef *htim) {
+    const sim::HalCall hal_call;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
-    HAL_TIM_PWM_MspDeInit(htim);
+    {
+        const sim::FirmwareCode firmware;
+        HAL_TIM_PWM_MspDeInit(htim);
+    }
     htim->State = HAL_TIM_STATE_RESET;
     sim::tim_sync();
     return HAL_OK;
@@ -188,37 +198,46 @@ __weak void HAL_TIM_PWM_MspDeInit(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_OC_ConfigChannel(TIM_HandleTypeDef *htim,
                                            const TIM_OC_InitTypeDef *sConfig, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return config_channel(htim, sConfig, Channel, false);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_ConfigChannel(TIM_HandleTypeDef *htim,
                                             const TIM_OC_InitTypeDef *sConfig, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return config_channel(htim, sConfig, Channel, true);
 }
 
 HAL_StatusTypeDef HAL_TIM_OC_Start(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return start_channel(htim, Channel, false);
 }
 HAL_StatusTypeDef HAL_TIM_OC_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return stop_channel(htim, Channel, false);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Start(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return start_channel(htim, Channel, true);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return stop_channel(htim, Channel, true);
 }
 
 // Compare interrupts are never raised by this board, so the interrupt variants
 // behave as the plain ones.
 HAL_StatusTypeDef HAL_TIM_PWM_Start_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return start_channel(htim, Channel, true);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Stop_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     return stop_channel(htim, Channel, true);
 }
 
 HAL_StatusTypeDef HAL_TIM_ConfigClockSource(TIM_HandleTypeDef *htim,
                                             const TIM_ClockConfigTypeDef *sClockSourceConfig) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(htim);
     htim->State = HAL_TIM_STATE_BUSY;
     htim->Instance->SMCR &=
@@ -233,6 +252,7 @@ HAL_StatusTypeDef HAL_TIM_ConfigClockSource(TIM_HandleTypeDef *htim,
 
 HAL_StatusTypeDef HAL_TIMEx_MasterConfigSynchronization(
     TIM_HandleTypeDef *htim, const TIM_MasterConfigTypeDef *sMasterConfig) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(htim);
     htim->State = HAL_TIM_STATE_BUSY;
     htim->Instance->CR2 = (htim->Instance->CR2 & ~TIM_CR2_MMS) | sMasterConfig->MasterOutputTrigger;
@@ -244,6 +264,7 @@ HAL_StatusTypeDef HAL_TIMEx_MasterConfigSynchronization(
 
 HAL_StatusTypeDef HAL_TIMEx_ConfigBreakDeadTime(
     TIM_HandleTypeDef *htim, const TIM_BreakDeadTimeConfigTypeDef *sBreakDeadTimeConfig) {
+    const sim::HalCall hal_call;
     __HAL_LOCK(htim);
     htim->Instance->BDTR =
         (sBreakDeadTimeConfig->DeadTime & 0xFFu) | sBreakDeadTimeConfig->LockLevel |
@@ -255,6 +276,7 @@ HAL_StatusTypeDef HAL_TIMEx_ConfigBreakDeadTime(
 }
 
 HAL_StatusTypeDef HAL_TIMEx_PWMN_Start(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     if (!valid_channel(Channel) || channel_index(Channel) > 2u)
         return HAL_ERROR;
     htim->Instance->CCER |= 1u << (4u * channel_index(Channel) + 2u);
@@ -265,6 +287,7 @@ HAL_StatusTypeDef HAL_TIMEx_PWMN_Start(TIM_HandleTypeDef *htim, uint32_t Channel
 }
 
 HAL_StatusTypeDef HAL_TIMEx_PWMN_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
+    const sim::HalCall hal_call;
     if (!valid_channel(Channel) || channel_index(Channel) > 2u)
         return HAL_ERROR;
     htim->Instance->CCER &= ~(1u << (4u * channel_index(Channel) + 2u));

@@ -21,6 +21,8 @@ bool Trace::open_file(const std::string &path, std::string &error) {
         error = "cannot open trace file " + path + ": " + std::strerror(errno);
         return false;
     }
+    path_ = path;
+    error_.clear();
     buf_.reserve(kSpillAt + 4096);
     return true;
 }
@@ -32,17 +34,25 @@ void Trace::open_string(std::string *sink) {
 
 void Trace::close() {
     flush();
-    if (file_)
-        std::fclose(file_);
+    if (file_ && std::fclose(file_) != 0 && error_.empty())
+        error_ = "cannot write trace file " + path_ + ": " + std::strerror(errno);
     file_ = nullptr;
     str_ = nullptr;
+}
+
+void Trace::failed(const char *doing) {
+    if (error_.empty())
+        error_ = std::string("cannot ") + doing + " trace file " + path_ + ": " +
+                 std::strerror(errno);
+    std::fclose(file_);
+    file_ = nullptr;
 }
 
 void Trace::spill() {
     if (buf_.empty())
         return;
-    if (file_)
-        std::fwrite(buf_.data(), 1, buf_.size(), file_);
+    if (file_ && std::fwrite(buf_.data(), 1, buf_.size(), file_) != buf_.size())
+        failed("write");
     if (str_)
         str_->append(buf_);
     buf_.clear();
@@ -50,8 +60,8 @@ void Trace::spill() {
 
 void Trace::flush() {
     spill();
-    if (file_)
-        std::fflush(file_);
+    if (file_ && std::fflush(file_) != 0)
+        failed("write");
 }
 
 void Trace::raw(std::string_view s) {

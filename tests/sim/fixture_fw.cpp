@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "sim/board.h"
+
 namespace fixture {
 
 Hooks hooks;
@@ -129,6 +131,14 @@ std::vector<std::string> records(const std::string &trace, const std::string &ty
     return out;
 }
 
+std::vector<sim::Time> entries(const std::string &trace, const std::string &irq) {
+    std::vector<sim::Time> out;
+    for (const auto &r : records(trace, "irq_enter"))
+        if (r.find("\"irq\":\"" + irq + "\"") != std::string::npos)
+            out.push_back(static_cast<sim::Time>(field(r, "t")));
+    return out;
+}
+
 long long field(const std::string &record, const std::string &key) {
     const std::string needle = "\"" + key + "\":";
     const std::size_t p = record.find(needle);
@@ -161,6 +171,10 @@ void DMA1_Channel5_IRQHandler(void) {
 void EXTI0_IRQHandler(void) {
     if (hooks.exti0)
         hooks.exti0();
+}
+void PendSV_Handler(void) {
+    if (hooks.pendsv)
+        hooks.pendsv();
 }
 void EXTI1_IRQHandler(void) {
     if (hooks.exti1)

@@ -21,6 +21,7 @@ struct Hooks {
     std::function<void(UART_HandleTypeDef *)> rx_half;  // HAL_UART_RxHalfCpltCallback
     std::function<void()> exti0;                        // EXTI0_IRQHandler
     std::function<void()> exti1;                        // EXTI1_IRQHandler
+    std::function<void()> pendsv;                       // PendSV_Handler
 };
 extern Hooks hooks;
 
@@ -54,6 +55,12 @@ void init_tim(TIM_HandleTypeDef &h, TIM_TypeDef *instance, uint32_t psc, uint32_
               IRQn_Type irq, uint32_t priority, bool preload = true);
 // Sleeps until the run ends.
 [[noreturn]] void idle();
+
+// The fixed cost of one HAL call at 48 MHz: 8 core clocks, 166.67 ns (166 or 167
+// as the fractions add up).
+constexpr double kHalCallNs = 8 * 1e9 / 48e6;
+// Entry times of an interrupt, from the trace.
+std::vector<sim::Time> entries(const std::string &trace, const std::string &irq);
 
 // Trace lines whose "type" is `type`.
 std::vector<std::string> records(const std::string &trace, const std::string &type);

@@ -11,22 +11,28 @@ using fixture::run;
 
 namespace {
 
-std::vector<sim::Time> tim7_times(std::function<void(std::vector<sim::Time> &)> on_tick,
-                                  uint32_t psc, uint32_t arr, bool preload, sim::Time length) {
-    std::vector<sim::Time> at;
-    run(
+// Update times of TIM7 counted from its start (its interrupt entries in the
+// trace), up to `length` after the start. `on_tick` gets the number of the update.
+std::vector<sim::Time> tim7_times(std::function<void(std::size_t)> on_tick, uint32_t psc,
+                                  uint32_t arr, bool preload, sim::Time length) {
+    sim::Time start = 0;
+    std::size_t updates = 0;
+    auto r = run(
         [&] {
-            HAL_Init();
             fixture::hooks.tim7 = [&] {
-                at.push_back(sim::board().now());
                 if (on_tick)
-                    on_tick(at);
+                    on_tick(++updates);
             };
             fixture::init_tim(fixture::htim7, TIM7, psc, arr, TIM7_IRQn, 2, preload);
             HAL_TIM_Base_Start_IT(&fixture::htim7);
+            start = sim::board().now();
             fixture::idle();
         },
-        length);
+        length + 100000);
+    std::vector<sim::Time> at;
+    for (const sim::Time t : fixture::entries(r.trace, "TIM7"))
+        if (t - start < length)
+            at.push_back(t - start);
     return at;
 }
 
@@ -44,8 +50,8 @@ TEST(Timer, PeriodIsPrescalerTimesReloadOverTheTimerClock) {
 
 TEST(Timer, PreloadedReloadValueAppliesFromTheNextPeriod) {
     const auto at = tim7_times(
-        [](std::vector<sim::Time> &times) {
-            if (times.size() == 1)
+        [](std::size_t update) {
+            if (update == 1)
                 __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
         },
         47, 9999, true, 30000000);
@@ -55,47 +61,57 @@ TEST(Timer, PreloadedReloadValueAppliesFromTheNextPeriod) {
     EXPECT_EQ(at, expected);
 }
 
+// Time is measured in core clocks here (48 NOPs are 1 us, no system tick runs),
+// so the counter is where the firmware expects it; only the two update handlers'
+// HAL calls add a little.
+void spin_us(unsigned us) {
+    for (unsigned i = 0; i < 48u * us; ++i) __NOP();
+}
+
 TEST(Timer, ImmediateReloadChangeActsOnTheRunningPeriod) {
-    std::vector<sim::Time> at;
-    run(
+    sim::Time start = 0;
+    auto r = run(
         [&] {
-            HAL_Init();
-            fixture::hooks.tim7 = [&] { at.push_back(sim::board().now()); };
             fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2, false);
             HAL_TIM_Base_Start_IT(&fixture::htim7);
-            HAL_Delay(2);                                     // counter at 3000 after 3 ms
+            start = sim::board().now();
+            spin_us(3000);                                    // counter at 3000
             __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 3999);  // still ahead: update at 4 ms
-            HAL_Delay(5);  // 9 ms: updates at 4 and 8 ms, counter at 1000
+            spin_us(6000);  // updates at 4 and 8 ms; counter at 1000 at 9 ms
             __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 999);  // behind: run to 65535 and wrap first
             fixture::idle();
         },
         80000000);
+    const auto at = fixture::entries(r.trace, "TIM7");
     ASSERT_GE(at.size(), 4u);
-    EXPECT_EQ(at[0], 4000000u);
-    EXPECT_EQ(at[1], 8000000u);
-    EXPECT_EQ(at[2], 9000000u + 65536000u);
+    EXPECT_EQ(at[0] - start, 4000000u);
+    EXPECT_EQ(at[1] - start, 8000000u);
+    EXPECT_EQ(at[2] - start, 9000000u + 65536000u);
     EXPECT_EQ(at[3] - at[2], 1000000u);
 }
 
 TEST(Timer, StopHaltsUpdatesAndStartResumesTheCount) {
-    std::vector<sim::Time> at;
-    run(
+    sim::Time start = 0, restart = 0;
+    uint32_t stopped_at = 0;
+    auto r = run(
         [&] {
-            HAL_Init();
-            fixture::hooks.tim6 = [&] { at.push_back(sim::board().now()); };
             fixture::init_tim(fixture::htim6, TIM6, 47, 999, TIM6_DAC_IRQn, 2);
             HAL_TIM_Base_Start_IT(&fixture::htim6);
-            HAL_Delay(2);  // 3 ms: updates at 1, 2, 3 ms; counter at 0 after the third
-            for (int i = 0; i < 24000; ++i) __NOP();  // half a period more
+            start = sim::board().now();
+            spin_us(3500);  // updates at 1, 2, 3 ms, then half a period more
             HAL_TIM_Base_Stop_IT(&fixture::htim6);
-            HAL_Delay(9);                            // stopped until 13 ms
-            HAL_TIM_Base_Start_IT(&fixture::htim6);  // the remaining half period, then every 1 ms
+            stopped_at = __HAL_TIM_GET_COUNTER(&fixture::htim6);
+            spin_us(9000);  // stopped
+            HAL_TIM_Base_Start_IT(&fixture::htim6);  // the rest of the period, then every 1 ms
+            restart = sim::board().now();
             fixture::idle();
         },
-        16000000);
+        20000000);
+    const auto at = fixture::entries(r.trace, "TIM6_DAC");
     ASSERT_GE(at.size(), 5u);
-    EXPECT_EQ(at[2], 3000000u);
-    EXPECT_EQ(at[3], 13500000u);
+    EXPECT_EQ(at[2] - start, 3000000u);
+    EXPECT_EQ(stopped_at, 500u);
+    EXPECT_EQ(at[3], restart + (1000u - stopped_at) * 1000u);
     EXPECT_EQ(at[4] - at[3], 1000000u);
 }
 
@@ -181,30 +197,32 @@ namespace {
 
 TEST(Timer, CounterShowsThePresentCountAndWritesMoveTheNextUpdate) {
     std::vector<uint32_t> counts;
-    std::vector<sim::Time> at;
-    run(
+    sim::Time start = 0;
+    auto r = run(
         [&] {
-            HAL_Init();
-            fixture::hooks.tim7 = [&] { at.push_back(sim::board().now()); };
             fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
             HAL_TIM_Base_Start_IT(&fixture::htim7);
-            for (int i = 0; i < 4800; ++i) __NOP();  // 100 us
+            start = sim::board().now();
+            spin_us(100);
             counts.push_back(static_cast<uint32_t>(__HAL_TIM_GET_COUNTER(&fixture::htim7)));
-            HAL_Delay(3);  // 4 ms
+            spin_us(3900);
             counts.push_back(static_cast<uint32_t>(__HAL_TIM_GET_COUNTER(&fixture::htim7)));
             __HAL_TIM_SET_COUNTER(&fixture::htim7, 9000);  // 1 ms left in this period
             fixture::idle();
         },
-        16000000);
+        17000000);
     const std::vector<uint32_t> expected_counts = {100, 4000};
     EXPECT_EQ(counts, expected_counts);
     // Counter set to 9000 at 4 ms: it passes 9999 at 5 ms, then a full period.
-    const std::vector<sim::Time> expected_at = {5000000, 15000000};
-    EXPECT_EQ(at, expected_at);
+    const auto at = fixture::entries(r.trace, "TIM7");
+    ASSERT_EQ(at.size(), 2u);
+    EXPECT_EQ(at[0] - start, 5000000u);
+    EXPECT_EQ(at[1] - start, 15000000u);
 }
 
 TEST(Timer, PwmOutputStartAndStopAreTracedWithPeriodAndHighTime) {
     TIM_HandleTypeDef htim2 = {};
+    sim::Time started = 0, stopped = 0;
     auto r = run(
         [&] {
             HAL_Init();
@@ -219,19 +237,21 @@ TEST(Timer, PwmOutputStartAndStopAreTracedWithPeriodAndHighTime) {
             HAL_TIM_PWM_ConfigChannel(&htim2, &oc, TIM_CHANNEL_1);
             HAL_Delay(1);
             EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_OK);
+            started = sim::board().now();
             EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_ERROR);  // already running
             HAL_Delay(99);
             HAL_TIM_PWM_Stop(&htim2, TIM_CHANNEL_1);
+            stopped = sim::board().now();
             fixture::idle();
         },
         200000000);
     const auto pwm = fixture::records(r.trace, "pwm");
     ASSERT_EQ(pwm.size(), 2u);
-    EXPECT_EQ(fixture::field(pwm[0], "t"), 2000000);
+    EXPECT_EQ(fixture::field(pwm[0], "t"), static_cast<long long>(started));
     EXPECT_EQ(fixture::field(pwm[0], "period_ns"), 1000000);
     EXPECT_EQ(fixture::field(pwm[0], "high_ns"), 499000);
     EXPECT_NE(pwm[0].find("\"on\":true"), std::string::npos);
-    EXPECT_EQ(fixture::field(pwm[1], "t"), 102000000);
+    EXPECT_EQ(fixture::field(pwm[1], "t"), static_cast<long long>(stopped));
     EXPECT_NE(pwm[1].find("\"on\":false"), std::string::npos);
     EXPECT_EQ(TIM2->CR1 & TIM_CR1_CEN, 0u);
 }

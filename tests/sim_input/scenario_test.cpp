@@ -200,6 +200,12 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
         {"version 1\nlength 1s\nat 1 console ab\"c\"\n", "t.scn:3: ", "quote inside a word"},
         {"version 1\nlength 1s\nat 1 console \"a\"b\n", "t.scn:3: ", "followed by a blank"},
         {"version 1\nlength 1s\nat 1 console \"a\x01\"\n", "t.scn:3: ", "control character"},
+        // Raw TAB and DEL inside quotes are control characters too; version numbers
+        // are written without leading zeros.
+        {"version 1\nlength 1s\nat 1 console \"a\tb\"\n", "t.scn:3: ", "control character 0x09"},
+        {"version 1\nlength 1s\nat 1 console \"a\x7f\"\n", "t.scn:3: ", "control character 0x7F"},
+        {"version 01\nlength 1s\n", "t.scn:1: ", "expected 'version 2' (or 'version 1')"},
+        {"version +1\nlength 1s\n", "t.scn:1: ", "expected 'version 2' (or 'version 1')"},
         // Relative times add up; the sum may not pass the one-year bound.
         {"version 1\nlength 31536000s\nat 30000000s pin PA1 1\nat +2000000s pin PA1 0\n",
          "t.scn:4: ", "beyond the longest run"},
@@ -316,6 +322,21 @@ TEST(ScenarioParse, Version2Refusals) {
         const std::string err = parse_err(c.text);
         EXPECT_NE(err.find(c.fragment), std::string::npos) << c.text << "\n-> " << err;
     }
+}
+
+// A runaway token is quoted in part, with its length, not echoed whole.
+TEST(ScenarioParse, LongTokensAreCutInMessages) {
+    const std::string word(1 << 20, 'x');
+    const std::string err = parse_err("version 1\nlength 1s\nat 1 console " + word + "\n");
+    EXPECT_LT(err.size(), 200u) << err.substr(0, 300);
+    EXPECT_NE(err.find("(1048576 characters)"), std::string::npos) << err.substr(0, 300);
+}
+
+// Editors that save "UTF-8 with BOM" put EF BB BF in front of the first line.
+TEST(ScenarioParse, ByteOrderMarkAtTheStartIsIgnored) {
+    const Scenario sc = parse_ok("\xEF\xBB\xBFversion 1\nlength 2s\n");
+    EXPECT_EQ(sc.length_ns, 2000000000ULL);
+    EXPECT_NE(parse_err("version 1\n\xEF\xBB\xBFlength 2s\n").find("t.scn:2: "), std::string::npos);
 }
 
 TEST(ScenarioParse, WholeFileRefusals) {

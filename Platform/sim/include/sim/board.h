@@ -59,12 +59,53 @@ class Board {
     // Delivers the earliest event (and the interrupts it makes runnable). Halts when
     // the queue is empty: nothing can ever change again.
     void advance_to_next_event(const char *waiting_in);
+    // Delivers the events due at the present instant without running interrupts
+    // (nothing can be enabled yet): used once, before the firmware starts.
+    void deliver_events_at_reset() {
+        while (!sched_.empty() && sched_.next_time() <= now()) sched_.run_next();
+    }
     // One core clock (NOP).
-    void core_cycle();
+    void core_cycle() { core_clocks(1); }
+    // `n` clocks of the core at its present clock; N clocks take exactly N / f
+    // seconds however they are split up.
+    void core_clocks(std::uint32_t n);
     // The core stands still until `t` (a flash erase or program stalls every fetch
     // from flash, handlers included): events are delivered, interrupts only become
     // pending, and the ones that can run are taken when the stall ends.
     void stall_to(Time t);
+
+    // ---- HAL calls ---------------------------------------------------------
+    // Every call of a HAL function costs the core this many clocks (call, a few
+    // loads and stores, return: a Cortex-M4 at zero wait states spends about that
+    // on the shortest HAL calls). It is what lets a loop that polls HAL_GetTick()
+    // or a flag through the HAL see time pass, as on the chip. What a HAL function
+    // does inside (its own calls of other HAL functions, the polls of its waits)
+    // is part of that one cost; interrupt handlers and the callbacks it runs are
+    // firmware code again, whose HAL calls cost on their own. The time is counted
+    // apart (hal_ns) so that bus times and latencies can be read without it.
+    static constexpr std::uint32_t kHalCallClocks = 8;
+    void hal_enter() {
+        if (hal_depth_++ == 0 && !ended_) {
+            ++hal_calls_;
+            const Time before = now();
+            core_clocks(kHalCallClocks);
+            hal_ns_ += now() - before;
+        }
+    }
+    void hal_leave() {
+        if (hal_depth_ > 0)
+            --hal_depth_;
+    }
+    // Firmware code called from inside a HAL function (a handler, a callback):
+    // its own HAL calls are charged again. Returns the depth to restore.
+    unsigned enter_firmware_code() {
+        const unsigned d = hal_depth_;
+        hal_depth_ = 0;
+        return d;
+    }
+    void leave_firmware_code(unsigned depth) { hal_depth_ = depth; }
+    std::uint64_t hal_calls() const { return hal_calls_; }
+    Time hal_ns() const { return hal_ns_; }
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
     void take_interrupts() {
@@ -87,8 +128,13 @@ class Board {
     void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
     void run_watchers() {
         ++progress_;
+        if (stop_flag_ && *stop_flag_)
+            end_run(Ending::Interrupted, "stopped by a signal");
         for (auto &w : watchers_) w();
     }
+    // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
+    // not take it for a firmware spinning.
+    void note_progress() { ++progress_; }
     // Counts the firmware's calls into operations that take time; a count that stops
     // moving while the process runs means the firmware spins without letting time pass.
     std::uint64_t progress() const { return progress_; }
@@ -107,6 +153,7 @@ class Board {
     // A flag set asynchronously (by a signal handler) to end the run early; looked at
     // before every event.
     void set_stop_flag(const volatile int *flag) { stop_flag_ = flag; }
+    bool stop_requested() const { return stop_flag_ && *stop_flag_; }
     void set_run_length(Time t);
     Time run_length() const { return run_length_; }
     // The runner's landing point; end_run jumps here (with the signal mask saved,
@@ -168,6 +215,9 @@ class Board {
     std::uint64_t serial_;  // distinguishes boards created one after another
     Time run_length_ = kNever;
     std::uint64_t nop_remainder_ = 0;
+    std::uint64_t hal_calls_ = 0;
+    Time hal_ns_ = 0;
+    unsigned hal_depth_ = 0;
     std::uint32_t masked_wfi_spins_ = 0;
     std::uint64_t taken_ = 0;
     std::array<IrqStats, kIrqSlots> stats_;
@@ -186,5 +236,29 @@ void wait_for_ticks(std::uint32_t tickstart, std::uint32_t ticks, const char *wa
 // The board the firmware is running on. Valid only during a run.
 Board &board();
 bool board_exists();
+
+// First thing in every HAL function of this backend: charges the fixed cost of
+// one HAL call (Board::kHalCallClocks) unless it is called from inside another
+// HAL function. Does nothing without a running board.
+class HalCall {
+  public:
+    HalCall();
+    ~HalCall();
+    HalCall(const HalCall &) = delete;
+    HalCall &operator=(const HalCall &) = delete;
+};
+
+// Around a call from a HAL function into firmware code (MSP hooks, event
+// callbacks): the firmware's own HAL calls in there are charged.
+class FirmwareCode {
+  public:
+    FirmwareCode();
+    ~FirmwareCode();
+    FirmwareCode(const FirmwareCode &) = delete;
+    FirmwareCode &operator=(const FirmwareCode &) = delete;
+
+  private:
+    unsigned depth_ = 0;
+};
 
 }  // namespace sim

@@ -32,7 +32,10 @@ class Nvic {
     std::uint32_t preempt_priority(int irq) const;
 
     // AIRCR.PRIGROUP (0..7).
-    void set_priority_grouping(std::uint32_t group) { prigroup_ = group & 7; }
+    void set_priority_grouping(std::uint32_t group) {
+        prigroup_ = group & 7;
+        ++version_;
+    }
     std::uint32_t priority_grouping() const { return prigroup_; }
 
     void enable(int irq);
@@ -43,6 +46,12 @@ class Nvic {
     bool pending(int irq) const { return bit(pending_, slot(irq)); }
     bool active(int irq) const { return bit(active_, slot(irq)); }
     bool any_pending() const { return pending_count_ != 0; }
+    // Enable and pending bits of device interrupts 32 w .. 32 w + 31, as the
+    // NVIC's ISER/ISPR words show them.
+    std::uint32_t enabled_word(int w) const { return device_word(enabled_, w); }
+    std::uint32_t pending_word(int w) const { return device_word(pending_, w); }
+    // Counts changes of enable, pending and grouping state (for register mirrors).
+    std::uint64_t version() const { return version_; }
 
     // BASEPRI (register value, 0 = off) raises the execution priority like an
     // active handler would; PRIMASK masks every configurable exception.
@@ -76,6 +85,14 @@ class Nvic {
 
     static constexpr int kWords = (kIrqSlots + 63) / 64;
     static bool bit(const std::uint64_t *w, int s) { return (w[s >> 6] >> (s & 63)) & 1u; }
+    static std::uint32_t device_word(const std::uint64_t *bits, int w) {
+        const int first = 16 + 32 * w;  // slot of device interrupt 32 w
+        const int shift = first & 63;
+        std::uint64_t v = bits[first >> 6] >> shift;
+        if (shift > 32 && (first >> 6) + 1 < kWords)
+            v |= bits[(first >> 6) + 1] << (64 - shift);
+        return static_cast<std::uint32_t>(v);
+    }
     static void put(std::uint64_t *w, int s, bool v) {
         const std::uint64_t m = std::uint64_t{1} << (s & 63);
         w[s >> 6] = v ? (w[s >> 6] | m) : (w[s >> 6] & ~m);
@@ -86,6 +103,7 @@ class Nvic {
     std::uint64_t pending_[kWords];
     std::uint64_t active_[kWords];
     int pending_count_ = 0;
+    std::uint64_t version_ = 0;
     std::uint32_t prigroup_ = 0;
     bool primask_ = false;
     std::uint8_t basepri_ = 0;

@@ -22,5 +22,9 @@ void pin_drive(char port, unsigned pin, unsigned level);
 // basic timers, UARTs with DMA) and resets the register objects to their reset
 // values.
 void install_core_models(Board &b);
+// The core's registers written directly by the firmware (SCB, NVIC).
+void install_core_registers(Board &b);
+// WFI with SLEEPDEEP: stop, standby or shutdown as PWR_CR1 selects; never returns.
+[[noreturn]] void enter_deep_sleep();
 
 }  // namespace sim

@@ -40,6 +40,9 @@ struct RunResult {
     // The board's state (NOR chip registers, backup domain) could not be saved at
     // the end: the message; empty when it was.
     std::string state_error;
+    // An output that could not be written completely (trace, console, phone-link
+    // output): what failed, one line each; empty when all was written.
+    std::string output_error;
 };
 
 // Firmware entry: the renamed `main` of an image, or a test function.
@@ -54,8 +57,9 @@ enum ExitStatus : int {
     kExitBadInput = 2,       // scenario, board directory or command line refused
     kExitInternalError = 3,  // the simulator itself failed
     kExitInterrupted = 4,    // stopped by SIGINT or SIGTERM; summary and trace are complete
-    kExitPowerCut = 5        // the scenario cut the power; the board directory holds what a
+    kExitPowerCut = 5,       // the scenario cut the power; the board directory holds what a
                              // power cut there leaves
+    kExitOutputFailed = 6    // the run ended, but an output file could not be written in full
 };
 int exit_status(const RunResult &r);
 

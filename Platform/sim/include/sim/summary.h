@@ -26,7 +26,8 @@ const char *ending_name(Ending e);
 
 struct IrqStats {
     std::uint64_t count = 0;
-    Time worst_ns = 0;  // entry to exit, nested handlers included
+    Time worst_ns = 0;      // entry to exit, nested handlers included
+    Time worst_hal_ns = 0;  // of which the fixed cost of HAL calls (Board::kHalCallClocks)
     Time worst_at = 0;  // entry time of the worst one
 };
 
@@ -40,6 +41,12 @@ class Summary {
   public:
     void set_irq(const std::string &name, const IrqStats &s) { irqs_[name] = s; }
     PortStats &port(const std::string &name) { return ports_[name]; }
+    void set_hal_calls(std::uint64_t calls, Time ns) {
+        hal_calls_ = calls;
+        hal_ns_ = ns;
+    }
+    std::uint64_t hal_calls() const { return hal_calls_; }
+    Time hal_ns() const { return hal_ns_; }
 
     // A named line added by a peripheral model; the last value for a key wins and the
     // order of first appearance is kept.
@@ -61,6 +68,8 @@ class Summary {
     std::map<std::string, IrqStats> irqs_;
     std::map<std::string, PortStats> ports_;
     std::vector<std::pair<std::string, std::string>> notes_;
+    std::uint64_t hal_calls_ = 0;
+    Time hal_ns_ = 0;
     Time end_ = 0;
     Ending ending_ = Ending::Completed;
     std::string reason_;

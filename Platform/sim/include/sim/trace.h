@@ -25,6 +25,9 @@ class Trace {
     // Collects into a string instead (tests).
     void open_string(std::string *sink);
     bool enabled() const { return file_ != nullptr || str_ != nullptr; }
+    // Why writing the file failed (disk full, ...); empty while all went well.
+    // Writing stops at the first failure: the file ends where the failure struck.
+    const std::string &error() const { return error_; }
     void close();
     void flush();
 
@@ -47,7 +50,11 @@ class Trace {
     void key(std::string_view k);
     void spill();
 
+    void failed(const char *doing);
+
     std::FILE *file_ = nullptr;
+    std::string path_;
+    std::string error_;
     std::string *str_ = nullptr;
     std::string buf_;
 };

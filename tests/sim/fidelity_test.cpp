@@ -1,0 +1,613 @@
+// The board at its edges, seen from firmware: HAL-call cost and polling, the
+// vendor's time-out rule, blocking reception, scenario inputs at reset, the core's
+// registers written directly, and the unusual paths of the models (frame formats,
+// aborts, DMA errors, one-pulse timers, generated events).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+using fixture::run;
+
+namespace {
+
+const uint8_t kHundred[100] = {};
+
+void console_port(uint32_t word = UART_WORDLENGTH_8B, uint32_t parity = UART_PARITY_NONE,
+                  uint32_t stop = UART_STOPBITS_1) {
+    fixture::huart3.Instance = USART3;
+    fixture::huart3.Init.BaudRate = 115200;
+    fixture::huart3.Init.WordLength = word;
+    fixture::huart3.Init.Parity = parity;
+    fixture::huart3.Init.StopBits = stop;
+    fixture::huart3.Init.Mode = UART_MODE_TX_RX;
+    ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
+}
+
+TEST(Fidelity, PollingTheTickLetsTimePassAndEveryHalCallCosts) {
+    sim::Time took = 0;
+    uint64_t calls = 0;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            const uint64_t c0 = sim::board().hal_calls();
+            const sim::Time t0 = sim::board().now();
+            const uint32_t start = HAL_GetTick();
+            while (HAL_GetTick() - start < 5u) {
+            }
+            took = sim::board().now() - t0;
+            calls = sim::board().hal_calls() - c0;
+        },
+        20000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);
+    EXPECT_GE(took, 4000000u);
+    EXPECT_LT(took, 5001000u);
+    // One poll per 8 core clocks, plus the tick handler's HAL_IncTick.
+    EXPECT_NEAR(static_cast<double>(calls), took / fixture::kHalCallNs, 10.0);
+    EXPECT_GT(r.result.summary.hal_calls(), calls);
+    EXPECT_NE(r.trace.find("\"hal_calls\":{\"count\":"), std::string::npos);
+}
+
+// A flag polled through the HAL's own idiom (flag, then HAL_GetTick) changes
+// when the byte arrives, as on the chip.
+TEST(Fidelity, PolledReceiveFlagRisesWhenTheByteArrives) {
+    sim::Time seen = 0;
+    run(
+        [&] {
+            HAL_Init();
+            console_port();
+            while (!__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_RXNE)) (void)HAL_GetTick();
+            seen = sim::board().now();
+        },
+        10000000, {fixture::console_bytes(2000000, "k")});
+    EXPECT_GE(seen, 2000000u + 86806u);
+    EXPECT_LT(seen, 2000000u + 86806u + 200u);
+}
+
+// The vendor's rule: the time-out runs from the call's start; Timeout 0 fails at
+// once unless the flag is already there; HAL_MAX_DELAY never fails. 100 bytes
+// need 8.68 ms of line time.
+TEST(Fidelity, TransmitTimeOutsRunFromTheCallsStart) {
+    const struct {
+        uint32_t timeout;
+        uint16_t size;
+        HAL_StatusTypeDef expect;
+        uint32_t sent;  // bytes that left the line before the call returned
+    } rows[] = {
+        {0, 1, HAL_TIMEOUT, 0},   {0, 100, HAL_TIMEOUT, 0},  {1, 100, HAL_TIMEOUT, 12},
+        {7, 100, HAL_TIMEOUT, 80}, {9, 100, HAL_OK, 100},    {HAL_MAX_DELAY, 100, HAL_OK, 100},
+    };
+    for (const auto &row : rows) {
+        HAL_StatusTypeDef status = HAL_ERROR;
+        uint64_t sent = 0;
+        run(
+            [&] {
+                HAL_Init();
+                console_port();
+                status = HAL_UART_Transmit(&fixture::huart3, kHundred, row.size, row.timeout);
+                sent = sim::board().summary().port("USART3").tx;
+                EXPECT_EQ(fixture::huart3.gState, HAL_UART_STATE_READY);
+            },
+            30000000);
+        EXPECT_EQ(status, row.expect) << "timeout " << row.timeout << " size " << row.size;
+        EXPECT_GE(sent + 2, row.sent) << "timeout " << row.timeout;
+        EXPECT_LE(sent, row.sent + 12u) << "timeout " << row.timeout;
+    }
+}
+
+TEST(Fidelity, BlockingReceiveTakesBytesTimesOutAndReportsOverrun) {
+    uint8_t buf[4] = {};
+    HAL_StatusTypeDef ok = HAL_ERROR, timeout = HAL_ERROR, overrun = HAL_OK, busy = HAL_OK;
+    uint32_t waited = 0, error = 0;
+    uint16_t left = 0;
+    run(
+        [&] {
+            HAL_Init();
+            console_port();
+            ok = HAL_UART_Receive(&fixture::huart3, buf, 3, 100);  // "abc" at 1 ms
+            const uint32_t t0 = HAL_GetTick();
+            timeout = HAL_UART_Receive(&fixture::huart3, buf, 2, 5);  // only "d" comes
+            waited = HAL_GetTick() - t0;
+            left = fixture::huart3.RxXferCount;
+            HAL_Delay(20);  // "xyz": 'x' waits in the register, 'y' and 'z' overrun
+            overrun = HAL_UART_Receive(&fixture::huart3, buf + 2, 2, 10);
+            error = HAL_UART_GetError(&fixture::huart3);
+            fixture::huart3.RxState = HAL_UART_STATE_BUSY_RX;
+            busy = HAL_UART_Receive(&fixture::huart3, buf, 1, 10);
+        },
+        60000000, {fixture::console_bytes(1000000, "abc"), fixture::console_bytes(3000000, "d"),
+                   fixture::console_bytes(20000000, "xyz")});
+    EXPECT_EQ(ok, HAL_OK);
+    EXPECT_EQ(timeout, HAL_TIMEOUT);
+    EXPECT_EQ(waited, 6u);
+    EXPECT_EQ(left, 1u);
+    EXPECT_EQ(overrun, HAL_ERROR);
+    EXPECT_EQ(error, HAL_UART_ERROR_ORE);
+    EXPECT_EQ(busy, HAL_BUSY);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 3), "dbx");
+}
+
+// Frame formats: line time from start, data, parity and stop bits; the data
+// bits the line carries (the parity bit replaces the top one); nine-bit items.
+TEST(Fidelity, UnusualFrameFormats) {
+    const struct {
+        uint32_t word, parity, stop;
+        unsigned halfbits;   // per frame
+        uint16_t sent_as;    // what 0xFF arrives as on the line
+    } rows[] = {
+        {UART_WORDLENGTH_7B, UART_PARITY_NONE, UART_STOPBITS_1, 18, 0x7F},
+        {UART_WORDLENGTH_7B, UART_PARITY_ODD, UART_STOPBITS_0_5, 17, 0x3F},
+        {UART_WORDLENGTH_8B, UART_PARITY_EVEN, UART_STOPBITS_1_5, 21, 0x7F},
+        {UART_WORDLENGTH_9B, UART_PARITY_NONE, UART_STOPBITS_2, 24, 0x1FF},
+    };
+    for (const auto &row : rows) {
+        sim::Time took = 0;
+        uint8_t rx[2] = {};
+        auto r = run(
+            [&] {
+                console_port(row.word, row.parity, row.stop);
+                static const uint8_t ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+                const sim::Time t0 = sim::board().now();
+                HAL_UART_Transmit(&fixture::huart3, ones, 2, HAL_MAX_DELAY);
+                took = sim::board().now() - t0;
+                HAL_UART_Receive(&fixture::huart3, rx, 1, 10);
+            },
+            5000000, {fixture::console_bytes(1000000, "\xC3")});
+        const auto tx = fixture::records(r.trace, "uart_tx");
+        const unsigned items = 2;  // nine-bit items are 16 bits each: 4 bytes of `ones`
+        ASSERT_EQ(tx.size(), items) << row.halfbits;
+        EXPECT_EQ(fixture::field(tx[0], "byte"), row.sent_as);
+        EXPECT_NEAR(static_cast<double>(took),
+                    sim::scaled_ceil(items * row.halfbits, 1000000000u, 2u * 115200u) +
+                        fixture::kHalCallNs,
+                    1.0);
+        EXPECT_EQ(rx[0], 0xC3 & row.sent_as & 0xFF) << row.halfbits;
+    }
+}
+
+TEST(Fidelity, AbortsStopReceptionAndTransmissionState) {
+    static uint8_t buf[4];
+    HAL_StatusTypeDef abort = HAL_ERROR, restart = HAL_ERROR;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
+            HAL_UART_Receive_DMA(&fixture::huart3, buf, 4);
+            HAL_Delay(2);  // "ab" received
+            abort = HAL_UART_Abort(&fixture::huart3);
+            EXPECT_EQ(fixture::huart3.RxState, HAL_UART_STATE_READY);
+            EXPECT_EQ(fixture::huart3.gState, HAL_UART_STATE_READY);
+            EXPECT_EQ(USART3->CR3 & USART_CR3_DMAR, 0u);
+            EXPECT_EQ(DMA1_Channel3->CCR & DMA_CCR_EN, 0u);
+            EXPECT_EQ(HAL_DMA_GetState(&fixture::hdma_rx3), HAL_DMA_STATE_READY);
+            EXPECT_EQ(HAL_DMA_Abort(&fixture::hdma_rx3), HAL_ERROR);  // nothing to abort
+            EXPECT_EQ(HAL_DMA_GetError(&fixture::hdma_rx3), HAL_DMA_ERROR_NO_XFER);
+            HAL_Delay(3);  // "cd": 'c' waits in the register, 'd' overruns
+            EXPECT_TRUE(__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_ORE));
+            __HAL_UART_CLEAR_FLAG(&fixture::huart3, UART_CLEAR_OREF);
+            __HAL_UART_FLUSH_DRREGISTER(&fixture::huart3);
+            HAL_Delay(0);
+            EXPECT_FALSE(__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_ORE));
+            EXPECT_FALSE(__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_RXNE));
+            restart = HAL_UART_Receive_DMA(&fixture::huart3, buf + 2, 2);
+            HAL_UART_AbortTransmit(&fixture::huart3);
+            fixture::idle();
+        },
+        20000000, {fixture::console_bytes(500000, "ab"), fixture::console_bytes(3500000, "cd"),
+                   fixture::console_bytes(8000000, "ef")});
+    EXPECT_EQ(abort, HAL_OK);
+    EXPECT_EQ(restart, HAL_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 4), "abef");
+    EXPECT_EQ(r.result.summary.ports().at("USART3").lost, 1u);
+}
+
+// A channel re-pointed by the firmware behind the HAL's back cannot reach host
+// memory: the transfer fails with a transfer error, the channel stops, the HAL
+// reports it through the error callback, and the byte waits in the register.
+TEST(Fidelity, DmaTransferErrorStopsTheChannelAndReachesTheErrorCallback) {
+    static uint8_t buf[2];
+    uint32_t uart_error = 0, dma_error = 0;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
+            HAL_UART_Receive_DMA(&fixture::huart3, buf, 2);
+            DMA1_Channel3->CMAR = 0x20000000u;
+            HAL_Delay(2);
+            uart_error = HAL_UART_GetError(&fixture::huart3);
+            dma_error = HAL_DMA_GetError(&fixture::hdma_rx3);
+            EXPECT_EQ(DMA1_Channel3->CCR & DMA_CCR_EN, 0u);
+            EXPECT_TRUE(__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_RXNE));
+        },
+        5000000, {fixture::console_bytes(500000, "q")});
+    EXPECT_EQ(uart_error & HAL_UART_ERROR_DMA, HAL_UART_ERROR_DMA);
+    EXPECT_EQ(dma_error, HAL_DMA_ERROR_TE);
+    EXPECT_EQ(r.result.summary.irqs().at("DMA1_Channel3").count, 1u);
+}
+
+// Inputs the scenario holds from reset are there at the firmware's first
+// instruction (PA13 comes up pulled high; the scenario holds it low).
+TEST(Fidelity, PinDrivesAtTimeZeroApplyBeforeMain) {
+    uint32_t first = 1, undriven = 0;
+    run([&] { first = (GPIOA->IDR >> 13) & 1u; }, 1000, {fixture::pin(0, 'A', 13, 0)});
+    run([&] { undriven = (GPIOA->IDR >> 13) & 1u; }, 1000);
+    EXPECT_EQ(first, 0u);
+    EXPECT_EQ(undriven, 1u);
+}
+
+TEST(Fidelity, PendSvAndDirectNvicWritesAreTaken) {
+    std::vector<std::string> order;
+    static std::vector<std::string> *log = nullptr;
+    log = &order;
+    auto r = run(
+        [&] {
+            HAL_Init();
+            HAL_NVIC_SetPriority(PendSV_IRQn, 15, 0);
+            fixture::hooks.pendsv = [] { log->push_back("PendSV"); };
+            fixture::hooks.exti0 = [] {
+                log->push_back("exti0");
+                SCB->ICSR = SCB_ICSR_PENDSVSET_Msk;  // lower priority: runs after this returns
+                __DSB();
+                log->push_back("exti0 end");
+            };
+            NVIC->IP[EXTI0_IRQn] = 3u << 4;
+            NVIC->ISER[0] = 1u << EXTI0_IRQn;
+            NVIC->STIR = EXTI0_IRQn;
+            __DSB();
+            log->push_back("main");
+            NVIC->ICER[0] = 1u << EXTI0_IRQn;
+            NVIC->ISPR[0] = 1u << EXTI0_IRQn;  // pending but disabled: nothing runs
+            __ISB();
+            EXPECT_EQ(NVIC_GetPendingIRQ(EXTI0_IRQn), 1u);
+            NVIC->ICPR[0] = 1u << EXTI0_IRQn;
+            __ISB();
+            EXPECT_EQ(NVIC_GetPendingIRQ(EXTI0_IRQn), 0u);
+            SCB->AIRCR = (0x05FAu << 16) | SCB_AIRCR_SYSRESETREQ_Msk;
+            __DSB();
+            log->push_back("not reached");
+        },
+        1000000);
+    const std::vector<std::string> expected = {"exti0", "exti0 end", "PendSV", "main"};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(r.result.ending, sim::Ending::Reset);
+    EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
+}
+
+// Core and peripheral bits that would change how the chip runs and are not
+// modelled halt the board with their name.
+TEST(Fidelity, UnmodelledBitsHaltNamingThem) {
+    const struct {
+        void (*write)();
+        const char *name;
+    } rows[] = {
+        {[] { SCB->VTOR = 0x08004000u; }, "SCB->VTOR"},
+        {[] { SCB->ICSR = 1u << 31; }, "NMIPENDSET"},
+        {[] { HAL_PWR_EnableSleepOnExit(); }, "SLEEPONEXIT"},
+        {[] { SCB->AIRCR = (0x05FAu << 16) | 1u; }, "VECTRESET"},
+        {[] { USART3->CR1 |= USART_CR1_RXNEIE; }, "RXNEIE"},
+        {[] {
+             GPIO_InitTypeDef in = {};
+             in.Pin = GPIO_PIN_0;
+             in.Mode = GPIO_MODE_IT_FALLING;
+             HAL_GPIO_Init(GPIOB, &in);
+         },
+         "EXTI"},
+        {[] { HAL_PWR_EnterSTOPMode(PWR_MAINREGULATOR_ON, PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] {
+             PWR->CR1 = (PWR->CR1 & ~PWR_CR1_LPMS) | 1u;  // stop 1
+             SCB->SCR |= SCB_SCR_SLEEPDEEP_Msk;
+             __WFI();
+         },
+         "stop mode"},
+    };
+    for (const auto &row : rows) {
+        auto r = run(
+            [&] {
+                row.write();
+                __NOP();
+            },
+            1000000);
+        EXPECT_EQ(r.result.ending, sim::Ending::Halted) << row.name;
+        EXPECT_NE(r.result.reason.find(row.name), std::string::npos) << r.result.reason;
+    }
+}
+
+TEST(Fidelity, LowPowerModes) {
+    // Sleep waits for the next interrupt; standby and shutdown, by HAL call or by
+    // SLEEPDEEP and WFI, end the power cycle.
+    sim::Time woke = 0;
+    run(
+        [&] {
+            HAL_Init();
+            HAL_PWR_EnterSLEEPMode(PWR_MAINREGULATOR_ON, PWR_SLEEPENTRY_WFI);
+            woke = sim::board().now();
+            HAL_PWR_EnterSLEEPMode(PWR_LOWPOWERREGULATOR_ON, PWR_SLEEPENTRY_WFE);
+        },
+        5000000);
+    EXPECT_GT(woke, 1000000u);
+    EXPECT_LT(woke, 1001000u);
+    const struct {
+        void (*enter)();
+        const char *mode;
+    } rows[] = {
+        {[] { HAL_PWREx_EnterSHUTDOWNMode(); }, "shutdown"},
+        {[] {
+             PWR->CR1 = (PWR->CR1 & ~PWR_CR1_LPMS) | PWR_CR1_LPMS_STANDBY;
+             SCB->SCR |= SCB_SCR_SLEEPDEEP_Msk;
+             __WFI();
+         },
+         "standby"},
+        {[] {
+             PWR->CR1 = (PWR->CR1 & ~PWR_CR1_LPMS) | PWR_CR1_LPMS_SHUTDOWN;
+             SCB->SCR |= SCB_SCR_SLEEPDEEP_Msk;
+             __WFE();
+         },
+         "shutdown"},
+    };
+    for (const auto &row : rows) {
+        auto r = run(row.enter, 1000000);
+        EXPECT_EQ(r.result.ending, sim::Ending::Standby) << row.mode;
+        const auto lp = fixture::records(r.trace, "low_power");
+        ASSERT_EQ(lp.size(), 1u);
+        EXPECT_NE(lp[0].find(row.mode), std::string::npos) << lp[0];
+    }
+}
+
+TEST(Fidelity, PowerRegisterSetUp) {
+    HAL_StatusTypeDef range2_at_48 = HAL_OK, range2_at_16 = HAL_ERROR, bad = HAL_OK;
+    run(
+        [&] {
+            range2_at_48 = HAL_PWREx_ControlVoltageScaling(PWR_REGULATOR_VOLTAGE_SCALE2);
+            RCC_OscInitTypeDef osc = {};
+            osc.OscillatorType = RCC_OSCILLATORTYPE_HSI;
+            osc.HSIState = RCC_HSI_ON;
+            HAL_RCC_OscConfig(&osc);
+            RCC_ClkInitTypeDef clk = {};
+            clk.ClockType = RCC_CLOCKTYPE_SYSCLK;
+            clk.SYSCLKSource = RCC_SYSCLKSOURCE_HSI;
+            HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_0);
+            range2_at_16 = HAL_PWREx_ControlVoltageScaling(PWR_REGULATOR_VOLTAGE_SCALE2);
+            bad = HAL_PWREx_ControlVoltageScaling(0x12345u);
+            EXPECT_EQ(HAL_PWREx_GetVoltageRange(), PWR_REGULATOR_VOLTAGE_SCALE2);
+            HAL_PWR_EnableBkUpAccess();
+            EXPECT_NE(PWR->CR1 & PWR_CR1_DBP, 0u);
+            HAL_PWR_DisableBkUpAccess();
+            EXPECT_EQ(PWR->CR1 & PWR_CR1_DBP, 0u);
+            HAL_PWR_EnableWakeUpPin(PWR_WAKEUP_PIN2_LOW);
+            EXPECT_NE(PWR->CR3 & PWR_CR3_EWUP2, 0u);
+            EXPECT_NE(PWR->CR4 & PWR_CR4_WP2, 0u);
+            HAL_PWR_DisableWakeUpPin(PWR_WAKEUP_PIN2);
+            EXPECT_EQ(PWR->CR3 & PWR_CR3_EWUP2, 0u);
+            EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(PWR_GPIO_A, PWR_GPIO_BIT_12), HAL_OK);
+            EXPECT_EQ(HAL_PWREx_EnableGPIOPullDown(PWR_GPIO_B, PWR_GPIO_BIT_0), HAL_OK);
+            EXPECT_EQ(PWR->PUCRA, PWR_GPIO_BIT_12);
+            EXPECT_EQ(PWR->PDCRB, PWR_GPIO_BIT_0);
+            HAL_PWREx_DisableGPIOPullUp(PWR_GPIO_A, PWR_GPIO_BIT_12);
+            HAL_PWREx_DisableGPIOPullDown(PWR_GPIO_B, PWR_GPIO_BIT_0);
+            EXPECT_EQ(PWR->PUCRA | PWR->PDCRB, 0u);
+            EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(0x99u, 1u), HAL_ERROR);
+            HAL_PWREx_EnablePullUpPullDownConfig();
+            HAL_PWREx_EnableSRAM2ContentRetention();
+            HAL_PWREx_EnableInternalWakeUpLine();
+            EXPECT_EQ(PWR->CR3 & (PWR_CR3_APC | PWR_CR3_RRS | PWR_CR3_EIWUL),
+                      PWR_CR3_APC | PWR_CR3_RRS | PWR_CR3_EIWUL);
+            HAL_PWREx_DisablePullUpPullDownConfig();
+            HAL_PWREx_DisableSRAM2ContentRetention();
+            HAL_PWREx_DisableInternalWakeUpLine();
+            EXPECT_EQ(PWR->CR3 & (PWR_CR3_APC | PWR_CR3_RRS | PWR_CR3_EIWUL), 0u);
+            HAL_PWREx_EnableBatteryCharging(PWR_CR4_VBRS);  // the 1.5 kOhm resistor
+            EXPECT_NE(PWR->CR4 & PWR_CR4_VBE, 0u);
+            HAL_PWREx_DisableBatteryCharging();
+            EXPECT_EQ(PWR->CR4 & PWR_CR4_VBE, 0u);
+            PWR_PVDTypeDef pvd = {PWR_PVDLEVEL_4, PWR_PVD_MODE_NORMAL};
+            HAL_PWR_ConfigPVD(&pvd);
+            HAL_PWR_EnablePVD();
+            EXPECT_EQ(PWR->CR2 & (PWR_CR2_PLS | PWR_CR2_PVDE), PWR_PVDLEVEL_4 | PWR_CR2_PVDE);
+            HAL_PWR_DisablePVD();
+            HAL_PWREx_EnableLowPowerRunMode();
+            EXPECT_NE(PWR->CR1 & PWR_CR1_LPR, 0u);
+            HAL_PWREx_DisableLowPowerRunMode();
+            HAL_PWR_EnableSEVOnPend();
+            EXPECT_NE(SCB->SCR & SCB_SCR_SEVONPEND_Msk, 0u);
+            HAL_PWR_DisableSEVOnPend();
+            HAL_PWR_DisableSleepOnExit();
+            HAL_PWR_DeInit();
+            EXPECT_EQ(PWR->CR3, 0x00008000u);
+        },
+        1000000);
+    EXPECT_EQ(range2_at_48, HAL_ERROR);  // range 2 allows at most 26 MHz
+    EXPECT_EQ(range2_at_16, HAL_OK);
+    EXPECT_EQ(bad, HAL_ERROR);
+}
+
+// System clock from each source, and what the buses, timers and UART see.
+TEST(Fidelity, ClockSources) {
+    const struct {
+        const char *name;
+        uint32_t osc_type, source, msi_range, pll_source, ahb;
+        uint32_t sysclk, hclk;
+    } rows[] = {
+        {"HSI", RCC_OSCILLATORTYPE_HSI, RCC_SYSCLKSOURCE_HSI, 0, 0, RCC_SYSCLK_DIV1, 16000000,
+         16000000},
+        {"HSE", RCC_OSCILLATORTYPE_HSE, RCC_SYSCLKSOURCE_HSE, 0, 0, RCC_SYSCLK_DIV4, 8000000,
+         2000000},
+        {"MSI 4 MHz", RCC_OSCILLATORTYPE_MSI, RCC_SYSCLKSOURCE_MSI, RCC_MSIRANGE_6, 0,
+         RCC_SYSCLK_DIV1, 4000000, 4000000},
+        {"PLL from MSI", RCC_OSCILLATORTYPE_MSI, RCC_SYSCLKSOURCE_PLLCLK, RCC_MSIRANGE_6,
+         RCC_PLLSOURCE_MSI, RCC_SYSCLK_DIV1, 32000000, 32000000},
+        {"PLL from HSI", RCC_OSCILLATORTYPE_HSI, RCC_SYSCLKSOURCE_PLLCLK, 0, RCC_PLLSOURCE_HSI,
+         RCC_SYSCLK_DIV2, 64000000, 32000000},
+    };
+    for (const auto &row : rows) {
+        uint32_t sys = 0, hclk = 0, pclk2 = 0, brr = 0;
+        RCC_OscInitTypeDef back = {};
+        RCC_ClkInitTypeDef clk_back = {};
+        uint32_t latency = 0;
+        run(
+            [&] {
+                HAL_Init();
+                RCC_OscInitTypeDef osc = {};
+                osc.OscillatorType = row.osc_type;
+                osc.HSIState = RCC_HSI_ON;
+                osc.HSEState = RCC_HSE_ON;
+                osc.MSIState = RCC_MSI_ON;
+                osc.MSIClockRange = row.msi_range;
+                if (row.pll_source) {
+                    osc.PLL.PLLState = RCC_PLL_ON;
+                    osc.PLL.PLLSource = row.pll_source;
+                    osc.PLL.PLLM = 1;
+                    osc.PLL.PLLN = row.pll_source == RCC_PLLSOURCE_MSI ? 16 : 16;
+                    osc.PLL.PLLP = RCC_PLLP_DIV7;
+                    osc.PLL.PLLQ = RCC_PLLQ_DIV2;
+                    osc.PLL.PLLR = row.pll_source == RCC_PLLSOURCE_MSI ? RCC_PLLR_DIV2 : RCC_PLLR_DIV4;
+                }
+                ASSERT_EQ(HAL_RCC_OscConfig(&osc), HAL_OK) << row.name;
+                RCC_ClkInitTypeDef clk = {};
+                clk.ClockType = RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 |
+                                RCC_CLOCKTYPE_PCLK2;
+                clk.SYSCLKSource = row.source;
+                clk.AHBCLKDivider = row.ahb;
+                clk.APB1CLKDivider = RCC_HCLK_DIV1;
+                clk.APB2CLKDivider = RCC_HCLK_DIV2;
+                ASSERT_EQ(HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_3), HAL_OK) << row.name;
+                sys = HAL_RCC_GetSysClockFreq();
+                hclk = HAL_RCC_GetHCLKFreq();
+                pclk2 = HAL_RCC_GetPCLK2Freq();
+                HAL_RCC_GetOscConfig(&back);
+                HAL_RCC_GetClockConfig(&clk_back, &latency);
+                fixture::huart1.Instance = USART1;
+                fixture::huart1.Init.BaudRate = 9600;
+                fixture::huart1.Init.Mode = UART_MODE_TX_RX;
+                HAL_UART_Init(&fixture::huart1);
+                brr = USART1->BRR;
+            },
+            10000000);
+        EXPECT_EQ(sys, row.sysclk) << row.name;
+        EXPECT_EQ(hclk, row.hclk) << row.name;
+        EXPECT_EQ(pclk2, row.hclk / 2) << row.name;
+        EXPECT_EQ(brr, (row.hclk / 2 + 4800) / 9600) << row.name;  // USART1 on PCLK2
+        EXPECT_EQ(clk_back.SYSCLKSource, row.source) << row.name;
+        EXPECT_EQ(latency, FLASH_LATENCY_3) << row.name;
+        EXPECT_EQ(back.PLL.PLLState, row.pll_source ? RCC_PLL_ON : RCC_PLL_OFF) << row.name;
+    }
+}
+
+TEST(Fidelity, PeripheralClockSelections) {
+    uint32_t usart3_hsi = 0, usart2_sys = 0, i2c1_lse_off = 0, rtc_lse = 0, rtc_lsi = 0,
+             rtc_hse = 0, adc_sys = 0, after_deinit = 0;
+    run(
+        [&] {
+            HAL_Init();
+            RCC_OscInitTypeDef osc = {};
+            osc.OscillatorType =
+                RCC_OSCILLATORTYPE_HSI | RCC_OSCILLATORTYPE_LSE | RCC_OSCILLATORTYPE_LSI |
+                RCC_OSCILLATORTYPE_HSE | RCC_OSCILLATORTYPE_HSI48;
+            osc.HSIState = RCC_HSI_ON;
+            osc.LSEState = RCC_LSE_ON;
+            osc.LSIState = RCC_LSI_ON;
+            osc.HSEState = RCC_HSE_ON;
+            osc.HSI48State = RCC_HSI48_ON;
+            ASSERT_EQ(HAL_RCC_OscConfig(&osc), HAL_OK);
+            RCC_PeriphCLKInitTypeDef p = {};
+            p.PeriphClockSelection = RCC_PERIPHCLK_USART3 | RCC_PERIPHCLK_USART2 |
+                                     RCC_PERIPHCLK_I2C1 | RCC_PERIPHCLK_RTC | RCC_PERIPHCLK_ADC |
+                                     RCC_PERIPHCLK_I2C2 | RCC_PERIPHCLK_I2C3 |
+                                     RCC_PERIPHCLK_USART1 | RCC_PERIPHCLK_LPUART1;
+            p.Usart3ClockSelection = RCC_USART3CLKSOURCE_HSI;
+            p.Usart2ClockSelection = RCC_USART2CLKSOURCE_SYSCLK;
+            p.I2c1ClockSelection = RCC_I2C1CLKSOURCE_HSI;
+            p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
+            p.AdcClockSelection = RCC_ADCCLKSOURCE_SYSCLK;
+            ASSERT_EQ(HAL_RCCEx_PeriphCLKConfig(&p), HAL_OK);
+            usart3_hsi = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_USART3);
+            usart2_sys = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_USART2);
+            rtc_lse = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_RTC);
+            adc_sys = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_ADC);
+            RCC_PeriphCLKInitTypeDef back = {};
+            HAL_RCCEx_GetPeriphCLKConfig(&back);
+            EXPECT_EQ(back.Usart3ClockSelection, RCC_USART3CLKSOURCE_HSI);
+            EXPECT_EQ(back.RTCClockSelection, RCC_RTCCLKSOURCE_LSE);
+            // A change of RTC clock resets the backup domain (LSE set-up kept).
+            p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
+            p.RTCClockSelection = RCC_RTCCLKSOURCE_LSI;
+            HAL_RCCEx_PeriphCLKConfig(&p);
+            rtc_lsi = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_RTC);
+            p.RTCClockSelection = RCC_RTCCLKSOURCE_HSE_DIV32;
+            HAL_RCCEx_PeriphCLKConfig(&p);
+            rtc_hse = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_RTC);
+            osc.OscillatorType = RCC_OSCILLATORTYPE_LSE | RCC_OSCILLATORTYPE_LSI |
+                                 RCC_OSCILLATORTYPE_HSI48 | RCC_OSCILLATORTYPE_HSI;
+            osc.LSEState = RCC_LSE_OFF;
+            osc.LSIState = RCC_LSI_OFF;
+            osc.HSI48State = RCC_HSI48_OFF;
+            osc.HSIState = RCC_HSI_OFF;
+            HAL_RCC_OscConfig(&osc);
+            p.PeriphClockSelection = RCC_PERIPHCLK_I2C1;
+            p.I2c1ClockSelection = RCC_I2C1CLKSOURCE_HSI;
+            HAL_RCCEx_PeriphCLKConfig(&p);
+            i2c1_lse_off = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_I2C1);  // HSI now off
+            HAL_RCCEx_EnableLSECSS();
+            HAL_RCCEx_DisableLSECSS();
+            HAL_RCCEx_EnableMSIPLLMode();
+            HAL_RCCEx_DisableMSIPLLMode();
+            HAL_RCC_EnableCSS();
+            HAL_RCC_MCOConfig(0u, 1u << RCC_CFGR_MCOSEL_Pos, 0u);  // system clock out
+            EXPECT_EQ(RCC->CFGR & RCC_CFGR_MCOSEL, 1u << RCC_CFGR_MCOSEL_Pos);
+            EXPECT_EQ(HAL_RCCEx_DisablePLLSAI1(), HAL_OK);
+            EXPECT_EQ(HAL_RCC_DeInit(), HAL_OK);
+            after_deinit = SystemCoreClock;
+        },
+        10000000);
+    EXPECT_EQ(usart3_hsi, 16000000u);
+    EXPECT_EQ(usart2_sys, 48000000u);
+    EXPECT_EQ(rtc_lse, 32768u);
+    EXPECT_EQ(adc_sys, 48000000u);
+    EXPECT_EQ(rtc_lsi, 32000u);
+    EXPECT_EQ(rtc_hse, 8000000u / 32u);
+    EXPECT_EQ(i2c1_lse_off, 0u);
+    EXPECT_EQ(after_deinit, 4000000u);
+}
+
+// One-pulse mode: one update, then the counter stops. Generated update events
+// reload and restart the counter and set the flag unless URS says otherwise.
+TEST(Fidelity, OnePulseTimerAndGeneratedEvents) {
+    sim::Time start = 0, generated_at = 0;
+    HAL_StatusTypeDef busy = HAL_OK;
+    uint32_t cen_after = 1;
+    auto r = run(
+        [&] {
+            fixture::init_tim(fixture::htim6, TIM6, 47, 999, TIM6_DAC_IRQn, 2);
+            TIM6->CR1 |= TIM_CR1_OPM;
+            HAL_TIM_Base_Start_IT(&fixture::htim6);
+            start = sim::board().now();
+            for (int i = 0; i < 48 * 3000; ++i) __NOP();
+            cen_after = TIM6->CR1 & TIM_CR1_CEN;
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            busy = HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // started: busy
+            fixture::htim7.State = HAL_TIM_STATE_READY;
+            HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // UIF: interrupt now
+            generated_at = sim::board().now();
+            TIM7->CR1 |= TIM_CR1_URS;
+            HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // restart, no flag
+            fixture::idle();
+        },
+        30000000);
+    const auto tim6 = fixture::entries(r.trace, "TIM6_DAC");
+    ASSERT_EQ(tim6.size(), 1u);
+    EXPECT_EQ(tim6[0] - start, 1000000u);
+    EXPECT_EQ(cen_after, 0u);
+    EXPECT_EQ(busy, HAL_BUSY);
+    const auto tim7 = fixture::entries(r.trace, "TIM7");
+    ASSERT_GE(tim7.size(), 2u);
+    EXPECT_LT(tim7[0], generated_at);  // taken inside the generating call
+    EXPECT_GE(tim7[1] - generated_at, 10000000u);  // the count restarted at the last event
+    EXPECT_LT(tim7[1] - generated_at, 10001000u);
+}
+
+}  // namespace

@@ -1,0 +1,334 @@
+// The HAL's smaller services as firmware uses them: timer output channels,
+// DMA handle management, tick and NVIC services, core registers through the
+// intrinsics, and the calls the board refuses by halting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+using fixture::run;
+
+namespace {
+
+// PWM and output-compare channels 1 to 6 (channel 5 and 6 on CCMR3), polarity
+// and mode as the traced high time shows them; complementary outputs and the
+// main output enable on the advanced timer.
+TEST(HalServices, TimerOutputChannels) {
+    const struct {
+        uint32_t channel, mode, polarity;
+        uint64_t high_ns;
+    } rows[] = {
+        {TIM_CHANNEL_1, TIM_OCMODE_PWM1, TIM_OCPOLARITY_HIGH, 250000},
+        {TIM_CHANNEL_2, TIM_OCMODE_PWM2, TIM_OCPOLARITY_HIGH, 750000},
+        {TIM_CHANNEL_3, TIM_OCMODE_PWM1, TIM_OCPOLARITY_LOW, 750000},
+        {TIM_CHANNEL_4, TIM_OCMODE_PWM2, TIM_OCPOLARITY_LOW, 250000},
+        {TIM_CHANNEL_5, TIM_OCMODE_PWM1, TIM_OCPOLARITY_HIGH, 250000},
+        {TIM_CHANNEL_6, TIM_OCMODE_PWM1, TIM_OCPOLARITY_HIGH, 250000},
+    };
+    for (const auto &row : rows) {
+        TIM_HandleTypeDef h = {};
+        auto r = run(
+            [&] {
+                h.Instance = TIM1;
+                h.Init.Prescaler = 47;
+                h.Init.Period = 999;
+                h.Init.RepetitionCounter = 0;
+                ASSERT_EQ(HAL_TIM_PWM_Init(&h), HAL_OK);
+                TIM_OC_InitTypeDef oc = {};
+                oc.OCMode = row.mode;
+                oc.Pulse = 250;
+                oc.OCPolarity = row.polarity;
+                oc.OCFastMode = TIM_OCFAST_ENABLE;
+                ASSERT_EQ(HAL_TIM_PWM_ConfigChannel(&h, &oc, row.channel), HAL_OK);
+                ASSERT_EQ(HAL_TIM_PWM_Start_IT(&h, row.channel), HAL_OK);
+                EXPECT_NE(TIM1->BDTR & TIM_BDTR_MOE, 0u);
+                EXPECT_EQ(HAL_TIM_GetChannelState(&h, row.channel), HAL_TIM_CHANNEL_STATE_BUSY);
+                EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_READY);
+                ASSERT_EQ(HAL_TIM_PWM_Stop_IT(&h, row.channel), HAL_OK);
+                EXPECT_EQ(TIM1->BDTR & TIM_BDTR_MOE, 0u);
+                EXPECT_EQ(HAL_TIM_PWM_DeInit(&h), HAL_OK);
+                EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_RESET);
+            },
+            1000000);
+        const auto pwm = fixture::records(r.trace, "pwm");
+        ASSERT_EQ(pwm.size(), 2u) << row.channel;
+        EXPECT_EQ(fixture::field(pwm[0], "channel"), static_cast<long long>(row.channel / 4 + 1));
+        EXPECT_EQ(fixture::field(pwm[0], "period_ns"), 1000000);
+        EXPECT_EQ(fixture::field(pwm[0], "high_ns"), static_cast<long long>(row.high_ns));
+    }
+    HAL_StatusTypeDef bad_config = HAL_OK, bad_start = HAL_OK, bad_n = HAL_OK;
+    run(
+        [&] {
+            TIM_HandleTypeDef h = {};
+            h.Instance = TIM1;
+            h.Init.Period = 99;
+            HAL_TIM_OC_Init(&h);
+            TIM_OC_InitTypeDef oc = {};
+            oc.OCMode = TIM_OCMODE_TOGGLE;
+            bad_config = HAL_TIM_OC_ConfigChannel(&h, &oc, 0x7u);
+            HAL_TIM_OC_ConfigChannel(&h, &oc, TIM_CHANNEL_1);
+            bad_start = HAL_TIM_OC_Start(&h, 0x30u);
+            EXPECT_EQ(HAL_TIM_OC_Start(&h, TIM_CHANNEL_1), HAL_OK);
+            EXPECT_EQ(HAL_TIM_OC_GetState(&h), HAL_TIM_STATE_READY);
+            EXPECT_EQ(HAL_TIM_OC_Stop(&h, TIM_CHANNEL_1), HAL_OK);
+            EXPECT_EQ(HAL_TIMEx_PWMN_Start(&h, TIM_CHANNEL_2), HAL_OK);
+            EXPECT_NE(TIM1->CCER & (1u << 6), 0u);  // CC2NE
+            EXPECT_NE(TIM1->CR1 & TIM_CR1_CEN, 0u);
+            EXPECT_EQ(HAL_TIMEx_PWMN_Stop(&h, TIM_CHANNEL_2), HAL_OK);
+            EXPECT_EQ(TIM1->CR1 & TIM_CR1_CEN, 0u);
+            bad_n = HAL_TIMEx_PWMN_Start(&h, TIM_CHANNEL_4);
+            TIM_BreakDeadTimeConfigTypeDef bdt = {};
+            bdt.DeadTime = 0x2Au;
+            bdt.AutomaticOutput = 1u << 14;  // AOE
+            HAL_TIMEx_ConfigBreakDeadTime(&h, &bdt);
+            EXPECT_EQ(TIM1->BDTR & 0x40FFu, 0x2Au | (1u << 14));  // DTG, AOE
+            TIM_MasterConfigTypeDef master = {};
+            master.MasterOutputTrigger = TIM_TRGO_UPDATE;
+            master.MasterSlaveMode = TIM_MASTERSLAVEMODE_DISABLE;
+            HAL_TIMEx_MasterConfigSynchronization(&h, &master);
+            EXPECT_EQ(TIM1->CR2 & TIM_CR2_MMS, TIM_TRGO_UPDATE);
+            TIM_ClockConfigTypeDef internal = {};
+            internal.ClockSource = TIM_CLOCKSOURCE_INTERNAL;
+            EXPECT_EQ(HAL_TIM_ConfigClockSource(&h, &internal), HAL_OK);
+            EXPECT_EQ(HAL_TIM_OC_DeInit(&h), HAL_OK);
+            EXPECT_EQ(HAL_TIM_GetActiveChannel(&h), HAL_TIM_ACTIVE_CHANNEL_CLEARED);
+        },
+        1000000);
+    EXPECT_EQ(bad_config, HAL_ERROR);
+    EXPECT_EQ(bad_start, HAL_ERROR);
+    EXPECT_EQ(bad_n, HAL_ERROR);
+}
+
+TEST(HalServices, TimerBaseWithoutInterruptAndItsTearDown) {
+    uint32_t counted = 0, after_stop = 1;
+    HAL_StatusTypeDef restart = HAL_OK, unknown = HAL_OK;
+    run(
+        [&] {
+            fixture::init_tim(fixture::htim6, TIM6, 47, 9999, TIM6_DAC_IRQn, 2);
+            ASSERT_EQ(HAL_TIM_Base_Start(&fixture::htim6), HAL_OK);
+            restart = HAL_TIM_Base_Start(&fixture::htim6);  // already running
+            for (int i = 0; i < 48 * 500; ++i) __NOP();
+            counted = __HAL_TIM_GET_COUNTER(&fixture::htim6);
+            HAL_TIM_Base_Stop(&fixture::htim6);
+            after_stop = TIM6->CR1 & TIM_CR1_CEN;
+            EXPECT_EQ(HAL_TIM_Base_GetState(&fixture::htim6), HAL_TIM_STATE_READY);
+            EXPECT_EQ(HAL_TIM_Base_DeInit(&fixture::htim6), HAL_OK);
+            EXPECT_EQ(HAL_TIM_Base_GetState(&fixture::htim6), HAL_TIM_STATE_RESET);
+            TIM_HandleTypeDef other = {};
+            other.Instance = reinterpret_cast<TIM_TypeDef *>(&USART2_regs);
+            unknown = HAL_TIM_Base_Init(&other);
+        },
+        10000000);
+    EXPECT_EQ(counted, 500u);
+    EXPECT_EQ(after_stop, 0u);
+    EXPECT_EQ(restart, HAL_ERROR);
+    EXPECT_EQ(unknown, HAL_ERROR);
+}
+
+TEST(HalServices, DmaHandleManagement) {
+    static uint8_t buf[4];
+    std::vector<std::string> got;
+    static std::vector<std::string> *log;
+    log = &got;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart1, USART1, fixture::hdma_rx1, DMA1_Channel5,
+                               DMA1_Channel5_IRQn, 1, DMA_NORMAL);
+            DMA_HandleTypeDef &h = fixture::hdma_rx1;
+            EXPECT_EQ(h.ChannelIndex, 16u);  // channel 5: flags at bit 16
+            EXPECT_EQ((DMA1_CSELR->CSELR >> 16) & 0xFu, 2u);
+            EXPECT_EQ(HAL_DMA_RegisterCallback(&h, HAL_DMA_XFER_ABORT_CB_ID,
+                                               [](DMA_HandleTypeDef *) { log->push_back("abort"); }),
+                      HAL_OK);
+            EXPECT_EQ(HAL_DMA_RegisterCallback(&h, HAL_DMA_XFER_ALL_CB_ID, nullptr), HAL_ERROR);
+            ASSERT_EQ(HAL_UART_Receive_DMA(&fixture::huart1, buf, 4), HAL_OK);
+            EXPECT_EQ(HAL_DMA_GetState(&h), HAL_DMA_STATE_BUSY);
+            EXPECT_EQ(HAL_DMA_RegisterCallback(&h, HAL_DMA_XFER_CPLT_CB_ID, nullptr), HAL_ERROR);
+            h.XferAbortCallback = [](DMA_HandleTypeDef *) { log->push_back("abort"); };
+            EXPECT_EQ(HAL_DMA_Abort_IT(&h), HAL_OK);
+            EXPECT_EQ(HAL_DMA_Abort_IT(&h), HAL_ERROR);  // nothing left to abort
+            EXPECT_EQ(HAL_DMA_UnRegisterCallback(&h, HAL_DMA_XFER_ALL_CB_ID), HAL_OK);
+            EXPECT_EQ(h.XferAbortCallback, nullptr);
+            for (auto id : {HAL_DMA_XFER_CPLT_CB_ID, HAL_DMA_XFER_HALFCPLT_CB_ID,
+                            HAL_DMA_XFER_ERROR_CB_ID, HAL_DMA_XFER_ABORT_CB_ID}) {
+                EXPECT_EQ(HAL_DMA_RegisterCallback(&h, id, nullptr), HAL_OK);
+                EXPECT_EQ(HAL_DMA_UnRegisterCallback(&h, id), HAL_OK);
+            }
+            EXPECT_EQ(HAL_DMA_DeInit(&h), HAL_OK);
+            EXPECT_EQ(DMA1_Channel5->CCR, 0u);
+            EXPECT_EQ(HAL_DMA_GetState(&h), HAL_DMA_STATE_RESET);
+            DMA_HandleTypeDef none = {};
+            EXPECT_EQ(HAL_DMA_Init(&none), HAL_ERROR);
+            EXPECT_EQ(HAL_DMA_DeInit(&none), HAL_ERROR);
+        },
+        1000000);
+    const std::vector<std::string> expected = {"abort"};
+    EXPECT_EQ(got, expected);
+}
+
+TEST(HalServices, TickAndInterruptControllerServices) {
+    run(
+        [&] {
+            EXPECT_EQ(HAL_GetTickPrio(), 16u);  // not set up yet
+            HAL_Init();
+            EXPECT_EQ(HAL_GetTickPrio(), TICK_INT_PRIORITY);
+            EXPECT_EQ(HAL_NVIC_GetPriorityGrouping(), NVIC_PRIORITYGROUP_4);
+            HAL_NVIC_SetPriority(TIM7_IRQn, 6, 0);
+            uint32_t pre = 0, sub = 0;
+            HAL_NVIC_GetPriority(TIM7_IRQn, NVIC_PRIORITYGROUP_4, &pre, &sub);
+            EXPECT_EQ(pre, 6u);
+            HAL_NVIC_SetPendingIRQ(TIM7_IRQn);  // disabled: stays pending
+            EXPECT_EQ(HAL_NVIC_GetPendingIRQ(TIM7_IRQn), 1u);
+            HAL_NVIC_ClearPendingIRQ(TIM7_IRQn);
+            EXPECT_EQ(HAL_NVIC_GetPendingIRQ(TIM7_IRQn), 0u);
+            EXPECT_EQ(HAL_NVIC_GetActive(TIM7_IRQn), 0u);
+            HAL_NVIC_EnableIRQ(TIM7_IRQn);
+            EXPECT_EQ(NVIC_GetEnableIRQ(TIM7_IRQn), 1u);
+            HAL_NVIC_DisableIRQ(TIM7_IRQn);
+            EXPECT_EQ(NVIC_GetEnableIRQ(TIM7_IRQn), 0u);
+            // A 10 ms tick: HAL_Delay counts in its steps.
+            EXPECT_EQ(HAL_SetTickFreq(HAL_TICK_FREQ_10HZ), HAL_OK);
+            EXPECT_EQ(HAL_GetTickFreq(), HAL_TICK_FREQ_10HZ);
+            const uint32_t t0 = HAL_GetTick();
+            HAL_Delay(250);
+            EXPECT_EQ(HAL_GetTick() - t0, 400u);  // 250 + one tick of 100, in 100s
+            HAL_SetTickFreq(HAL_TICK_FREQ_1KHZ);
+            HAL_SuspendTick();
+            const uint32_t frozen = HAL_GetTick();
+            for (int i = 0; i < 48 * 3000; ++i) __NOP();
+            EXPECT_EQ(HAL_GetTick(), frozen);
+            HAL_ResumeTick();
+            HAL_SYSTICK_CLKSourceConfig(SYSTICK_CLKSOURCE_HCLK_DIV8);
+            EXPECT_EQ(SysTick->CTRL & SysTick_CTRL_CLKSOURCE_Msk, 0u);
+            HAL_SYSTICK_CLKSourceConfig(SYSTICK_CLKSOURCE_HCLK);
+            HAL_SYSTICK_IRQHandler();
+            EXPECT_EQ(HAL_GetDEVID(), 0x435u);
+            EXPECT_EQ(HAL_GetREVID(), 0x1001u);
+            EXPECT_NE(HAL_GetUIDw0() | HAL_GetUIDw1() | HAL_GetUIDw2(), 0u);
+            EXPECT_NE(HAL_GetHalVersion(), 0u);
+            EXPECT_EQ(HAL_DeInit(), HAL_OK);
+            HAL_NVIC_SystemReset();
+        },
+        1000000000);
+}
+
+TEST(HalServices, CoreRegistersThroughTheIntrinsics) {
+    std::vector<uint32_t> ipsr;
+    run(
+        [&] {
+            HAL_Init();
+            HAL_NVIC_SetPriority(EXTI0_IRQn, 8, 0);
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+            fixture::hooks.exti0 = [&] { ipsr.push_back(__get_IPSR()); };
+            ipsr.push_back(__get_IPSR());
+            __set_PRIMASK(1);
+            EXPECT_EQ(__get_PRIMASK(), 1u);
+            NVIC_SetPendingIRQ(EXTI0_IRQn);
+            EXPECT_TRUE(ipsr.size() == 1u);  // masked
+            __set_PRIMASK(0);
+            EXPECT_EQ(ipsr.size(), 2u);
+            __set_BASEPRI(4u << 4);  // masks priority 4 and below
+            EXPECT_EQ(__get_BASEPRI(), 4u << 4);
+            NVIC_SetPendingIRQ(EXTI0_IRQn);
+            EXPECT_EQ(ipsr.size(), 2u);
+            __set_BASEPRI(0);
+            EXPECT_EQ(ipsr.size(), 3u);
+            __disable_fault_irq();
+            NVIC_SetPendingIRQ(EXTI0_IRQn);
+            EXPECT_EQ(ipsr.size(), 3u);
+            __enable_fault_irq();
+            EXPECT_EQ(ipsr.size(), 4u);
+            __SEV();
+            __DMB();
+            EXPECT_EQ(NVIC_GetPriority(EXTI0_IRQn), 8u);
+            NVIC_ClearPendingIRQ(EXTI0_IRQn);
+            // Numbers outside the table are ignored, as the core ignores them.
+            NVIC_EnableIRQ(static_cast<IRQn_Type>(-30));
+            NVIC_SetPriority(static_cast<IRQn_Type>(200), 1);
+            EXPECT_EQ(NVIC_GetPriority(static_cast<IRQn_Type>(200)), 0u);
+        },
+        1000000);
+    const std::vector<uint32_t> expected = {0, 16 + EXTI0_IRQn, 16 + EXTI0_IRQn, 16 + EXTI0_IRQn};
+    EXPECT_EQ(ipsr, expected);
+}
+
+TEST(HalServices, GpioLockAndExtiHandler) {
+    uint16_t called = 0;
+    run(
+        [&] {
+            EXPECT_EQ(HAL_GPIO_LockPin(GPIOB, GPIO_PIN_3), HAL_OK);
+            EXPECT_NE(GPIOB->LCKR & GPIO_PIN_3, 0u);
+            EXTI->PR1 = GPIO_PIN_0;
+            HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_0);  // the weak callback does nothing
+            EXPECT_EQ(EXTI->PR1, 0u);
+            HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_1);  // not pending: nothing
+            called = 1;
+        },
+        1000000);
+    EXPECT_EQ(called, 1u);
+}
+
+// What the board cannot do halts it, naming the call, instead of doing nothing.
+TEST(HalServices, CallsThatAreNotModelledHalt) {
+    static uint8_t b[4];
+    const struct {
+        void (*call)();
+        const char *name;
+    } rows[] = {
+        {[] { HAL_UART_Transmit_IT(&fixture::huart3, b, 1); }, "HAL_UART_Transmit_IT"},
+        {[] { HAL_UART_Receive_IT(&fixture::huart3, b, 1); }, "HAL_UART_Receive_IT"},
+        {[] { HAL_UART_Transmit_DMA(&fixture::huart3, b, 1); }, "HAL_UART_Transmit_DMA"},
+        {[] { HAL_UART_DMAPause(&fixture::huart3); }, "HAL_UART_DMAPause"},
+        {[] { HAL_UART_DMAResume(&fixture::huart3); }, "HAL_UART_DMAResume"},
+        {[] { HAL_HalfDuplex_Init(&fixture::huart3); }, "HAL_HalfDuplex_Init"},
+        {[] { HAL_DMA_Start(&fixture::hdma_rx3, 0, 0, 1); }, "HAL_DMA_Start"},
+        {[] { HAL_DMA_Start_IT(&fixture::hdma_rx3, 0, 0, 1); }, "HAL_DMA_Start_IT"},
+        {[] { HAL_DMA_PollForTransfer(&fixture::hdma_rx3, HAL_DMA_FULL_TRANSFER, 1); },
+         "HAL_DMA_PollForTransfer"},
+        {[] {
+             TIM_ClockConfigTypeDef c = {};
+             c.ClockSource = TIM_CLOCKSOURCE_ETRMODE2;
+             fixture::htim7.Instance = TIM7;
+             HAL_TIM_ConfigClockSource(&fixture::htim7, &c);
+         },
+         "external timer clock"},
+        {[] { __BKPT(3); }, "BKPT 3"},
+    };
+    for (const auto &row : rows) {
+        auto r = run(row.call, 1000000);
+        EXPECT_EQ(r.result.ending, sim::Ending::Halted) << row.name;
+        EXPECT_NE(r.result.reason.find(row.name), std::string::npos) << r.result.reason;
+    }
+}
+
+TEST(HalServices, UartStateAndTearDown) {
+    HAL_UART_StateTypeDef busy_rx = HAL_UART_STATE_RESET;
+    run(
+        [&] {
+            HAL_Init();
+            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
+            static uint8_t byte;
+            HAL_UART_Receive_DMA(&fixture::huart3, &byte, 1);
+            busy_rx = HAL_UART_GetState(&fixture::huart3);
+            HAL_UART_IRQHandler(&fixture::huart3);
+            EXPECT_EQ(HAL_UART_DeInit(&fixture::huart3), HAL_OK);
+            EXPECT_EQ(USART3->CR1, 0u);
+            EXPECT_EQ(HAL_UART_GetState(&fixture::huart3), HAL_UART_STATE_RESET);
+            UART_HandleTypeDef none = {};
+            EXPECT_EQ(HAL_UART_Init(&none), HAL_ERROR);
+            EXPECT_EQ(HAL_UART_DeInit(&none), HAL_ERROR);
+            fixture::huart3.Init.BaudRate = 0;
+            EXPECT_EQ(HAL_UART_Init(&fixture::huart3), HAL_ERROR);
+            fixture::huart3.Init.BaudRate = 1;  // below what the kernel clock can divide
+            EXPECT_EQ(HAL_UART_Init(&fixture::huart3), HAL_ERROR);
+        },
+        1000000);
+    EXPECT_EQ(busy_rx, HAL_UART_STATE_BUSY_RX);
+}
+
+}  // namespace
