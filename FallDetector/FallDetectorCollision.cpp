@@ -5,7 +5,8 @@
 #include "FallDetectorOnFallDetected.h"
 
 void FallDetectorTrackCollisionPeak(FALL_DETECTOR *d) {
-    if (d->wDataCounter < d->wCollisionCheckLastIndex && d->raw_acc > d->wCollisionRawAccMax) {
+    if (FallDetectorSamplesBetween(d->wDataCounter, d->wCollisionCheckLastIndex) > 0 &&
+        d->raw_acc > d->wCollisionRawAccMax) {
         d->wCollisionRawAccMax = d->raw_acc;
         d->wCollisionRawAccMaxIndex = d->wDataCounter;
     }
@@ -17,7 +18,8 @@ int FallDetectorCheckCollisionFall(FALL_DETECTOR *d) {
     const int32_t h = d->FallHistory.wHighFallCounter;
     const int32_t k = d->check_count;
 
-    const int32_t gap = d->FallHistory.wHighFallStartIndex - e->wLastIndex - 1;
+    const int32_t start = d->FallHistory.wHighFallStartIndex;
+    const int32_t gap = FallDetectorSamplesBetween(e->wLastIndex, start) - 1;
     // A wearer who was mostly standing just before needs much longer phases (f negative);
     // one already off balance needs shorter ones.
     const int32_t s17 = static_cast<int32_t>(FallDetectorStandCount(d, 17));
@@ -25,8 +27,8 @@ int FallDetectorCheckCollisionFall(FALL_DETECTOR *d) {
     const uint32_t notStanding = static_cast<uint32_t>(h) - FallDetectorStandCount(d, h);
     const bool gapOk = cfg->COLLISION_COUNTER_MIN <= gap && gap <= cfg->COLLISION_COUNTER_MAX;
     const bool peak = d->wCollisionRawAccMax >= cfg->COLLISION_RAW_ACC_MIN &&
-                      e->wLastIndex < d->wCollisionRawAccMaxIndex &&
-                      d->wCollisionRawAccMaxIndex < d->FallHistory.wHighFallStartIndex;
+                      FallDetectorSamplesBetween(e->wLastIndex, d->wCollisionRawAccMaxIndex) > 0 &&
+                      FallDetectorSamplesBetween(d->wCollisionRawAccMaxIndex, start) > 0;
 
     if (k >= cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT - f && gapOk &&
         e->wFallCounter >= cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT - f &&

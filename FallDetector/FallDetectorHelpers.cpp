@@ -16,6 +16,14 @@ int32_t FallDetectorRingIndex(const FALL_DETECTOR *d, int32_t k) {
         (FALL_DETECTOR_RING - 1));
 }
 
+int32_t FallDetectorSamplesBetween(int32_t earlier, int32_t later) {
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+
+int32_t FallDetectorIndexAfter(int32_t index, int32_t k) {
+    return static_cast<int32_t>(static_cast<uint32_t>(index) + static_cast<uint32_t>(k));
+}
+
 uint32_t FallDetectorStrongCount(const FALL_DETECTOR *d, int32_t k) {
     return d->lowFallCounter[d->wFallDataIndex] - d->lowFallCounter[FallDetectorRingIndex(d, k)];
 }
@@ -139,7 +147,8 @@ void FallDetectorMakeJumpData(FALL_DETECTOR *d) {
             j.wValue = acc;
             j.wIndex = d->wDataCounter;
         }
-        if (d->wDataCounter - j.wJumpStartIndex >= 3 && j.wValue != j.wLastSetValue) {
+        if (FallDetectorSamplesBetween(j.wJumpStartIndex, d->wDataCounter) >= 3 &&
+            j.wValue != j.wLastSetValue) {
             j.wLastSetValue = j.wValue;
             j.wOverCount = FallDetectorJumpOverCount(j.wValue);
         }
@@ -152,7 +161,7 @@ void FallDetectorMakeJumpData(FALL_DETECTOR *d) {
         }
     }
     // The jump is forgotten one second after its peak.
-    if (j.wIndex + 50 < d->wDataCounter)
+    if (FallDetectorSamplesBetween(j.wIndex, d->wDataCounter) > 50)
         FallDetectorClearMaxJumpData(d);
 }
 

@@ -17,9 +17,9 @@ void FallDetectorPushFallHistory(FALL_DETECTOR *d) {
         h.Items[h.wIndex].wFallCounter = h.wHighFallLastCounter;
         h.wIndex = (h.wIndex + 1) % FALL_HISTORY_ITEMS;
         // A window that is still open keeps the peak it has seen; it is only extended.
-        if (d->wCollisionCheckLastIndex < d->wDataCounter)
+        if (FallDetectorSamplesBetween(d->wCollisionCheckLastIndex, d->wDataCounter) > 0)
             d->wCollisionRawAccMax = 0;
-        d->wCollisionCheckLastIndex = d->wDataCounter + 20;
+        d->wCollisionCheckLastIndex = FallDetectorIndexAfter(d->wDataCounter, 20);
     }
     h.wFallCounter = 0;
 }
@@ -28,7 +28,8 @@ int FallDetectorIsFallNear(FALL_DETECTOR *d, int32_t offset, int32_t minimum) {
     if (d->FallHistory.wFallCounter >= minimum)
         return 1;
     const FALL_HISTORY_ITEM *e = FallDetectorLastFallHistory(d);
-    if (d->wDataCounter - e->wLastIndex <= offset && e->wFallCounter >= minimum)
+    if (FallDetectorSamplesBetween(e->wLastIndex, d->wDataCounter) <= offset &&
+        e->wFallCounter >= minimum)
         return 1;
     return 0;
 }

@@ -8,6 +8,13 @@
 
 // Ring slot k samples before the current one, (wFallDataIndex - k) mod 64.
 int32_t FallDetectorRingIndex(const FALL_DETECTOR *d, int32_t k);
+// Sample indices (values of wDataCounter) are compared through their distance, taken modulo
+// 2^32: it is the plain difference whenever the two lie less than 2^31 samples apart, which
+// holds for every index the detector keeps (see FallDetectorAdvance), also across the wrap.
+// later - earlier, negative when `later` comes first.
+int32_t FallDetectorSamplesBetween(int32_t earlier, int32_t later);
+// The index k samples after `index`.
+int32_t FallDetectorIndexAfter(int32_t index, int32_t k);
 // Strong free-fall samples among the last k (lowFallCounter difference, unsigned).
 uint32_t FallDetectorStrongCount(const FALL_DETECTOR *d, int32_t k);
 // Standing samples among the last k (standCounter difference, unsigned).

@@ -108,6 +108,15 @@ void Board::deliver_due_events() {
     } while (sched_.next_time() == at);
 }
 
+void Board::stall_to(Time t) {
+    run_watchers();
+    while (sched_.next_time() <= t) deliver_due_events();
+    if (t > sched_.now())
+        sched_.set_now(t);
+    run_settlers();
+    take_interrupts();
+}
+
 void Board::core_cycle() {
     // One clock of the core: 1e9 / f ns, the remainder carried so that N cycles take
     // exactly N / f seconds.

@@ -25,8 +25,11 @@ namespace sim {
 
 namespace {
 
-constexpr const char *kMarkerHeader = "kelda-board-directory 1";
-constexpr const char *kBackupHeader = "kelda-backup-domain 1";
+constexpr const char *kMarkerHeader = "kelda-board-directory 2";
+constexpr const char *kMarkerHeaderV1 = "kelda-board-directory 1";
+constexpr const char *kBackupHeader = "kelda-backup-domain 2";
+constexpr const char *kBackupHeaderV1 = "kelda-backup-domain 1";
+constexpr const char *kNorStateHeader = "kelda-nor-state 1";
 // Generous bound for the small text files, so a wrong file is refused quickly.
 constexpr off_t kMaxTextFileBytes = 64 * 1024;
 
@@ -88,16 +91,19 @@ bool write_all(int fd, const void *data, std::size_t n) {
 }
 
 // Writes `name` in directory `dirfd` through a temporary file and a rename,
-// so that readers see the old or the new content, never a part.
+// so that readers see the old or the new content, never a part. `sync` also
+// forces both to the disk, which guards against a crash of the host, not of the
+// simulator; the saves at the end of every run leave it out, since a power-cut
+// campaign restarts the board thousands of times and each sync costs milliseconds.
 bool replace_file(int dirfd, const std::string &dir, const char *name, const void *data,
-                  std::size_t n, std::string &error) {
+                  std::size_t n, std::string &error, bool sync = true) {
     const std::string tmp = std::string(name) + ".tmp";
     Fd fd(::openat(dirfd, tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.fd < 0) {
         error = join(dir, tmp.c_str()) + ": cannot create: " + errno_text();
         return false;
     }
-    if (!write_all(fd.fd, data, n) || ::fsync(fd.fd) != 0) {
+    if (!write_all(fd.fd, data, n) || (sync && ::fsync(fd.fd) != 0)) {
         error = join(dir, tmp.c_str()) + ": cannot write: " + errno_text();
         ::unlinkat(dirfd, tmp.c_str(), 0);
         return false;
@@ -107,7 +113,8 @@ bool replace_file(int dirfd, const std::string &dir, const char *name, const voi
         ::unlinkat(dirfd, tmp.c_str(), 0);
         return false;
     }
-    ::fsync(dirfd);
+    if (sync)
+        ::fsync(dirfd);
     return true;
 }
 
@@ -238,20 +245,117 @@ bool is_leap(unsigned year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
+// One "<key> <value>" line of a small text file.
+struct KeyValue {
+    std::string key;
+    std::string value;
+    std::size_t line;
+};
+
+// Reads a versioned key/value text file: the first non-comment line is one of
+// `headers` (its index goes to `version`), then one "<key> <value>" per line, each
+// key at most once; '#' starts a comment, blank lines and CR LF are accepted.
+bool read_key_values(const std::string &text, const std::string &name,
+                     const std::vector<const char *> &headers, std::size_t &version,
+                     std::vector<KeyValue> &out, std::string &error) {
+    const std::vector<std::string> lines = split_lines(text);
+    bool header = false;
+    out.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t lineno = i + 1;
+        std::string line = lines[i];
+        const std::size_t hash = line.find('#');
+        if (hash != std::string::npos)
+            line.erase(hash);
+        const std::vector<std::string> w = split_words(line);
+        if (w.empty())
+            continue;
+        if (!header) {
+            for (std::size_t h = 0; h < headers.size() && !header; ++h) {
+                if (line.find_first_not_of(" \t") == 0 && split_words(headers[h]) == w) {
+                    version = h;
+                    header = true;
+                }
+            }
+            if (!header) {
+                error = name + ":" + std::to_string(lineno) + ": expected '" + headers.back() +
+                        "' first (unknown format or version)";
+                return false;
+            }
+            continue;
+        }
+        if (w.size() != 2) {
+            error = name + ":" + std::to_string(lineno) + ": expected '<key> <value>'";
+            return false;
+        }
+        for (const KeyValue &kv : out) {
+            if (kv.key == w[0]) {
+                error = name + ":" + std::to_string(lineno) + ": duplicate '" + w[0] +
+                        "' (first on line " + std::to_string(kv.line) + ")";
+                return false;
+            }
+        }
+        out.push_back(KeyValue{w[0], w[1], lineno});
+    }
+    if (!header) {
+        error = name + ": empty; expected '" + headers.back() + "'";
+        return false;
+    }
+    return true;
+}
+
+// Every key of `required` must have been read: a truncated file must not
+// silently become a half-default state.
+bool require_keys(const std::vector<KeyValue> &kvs, const std::vector<std::string> &required,
+                  const std::string &name, std::string &error) {
+    for (const std::string &k : required) {
+        bool found = false;
+        for (const KeyValue &kv : kvs) found = found || kv.key == k;
+        if (!found) {
+            error = name + ": missing '" + k + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+// "0x" and 1..digits hex digits.
+bool parse_hex_value(const std::string &val, std::size_t digits, std::uint64_t &v) {
+    return val.size() >= 3 && val.size() <= digits + 2 && val[0] == '0' &&
+           (val[1] == 'x' || val[1] == 'X') && parse_u64(val.substr(2), v, 16);
+}
+
+constexpr std::uint32_t kLseHz = 32768;
+// Upgrade of a version 1 backup domain, which knew nothing of the RTC clock: a
+// calendar that had been set ran from the LSE.
+constexpr std::uint32_t kBdcrLseRtc = 0x00000001u | 0x00000100u | 0x00008000u;
+
 }  // namespace
 
+std::uint64_t BackupDomain::second_ns() const {
+    const std::uint64_t cycles = std::uint64_t{prediv_a + 1} * (prediv_s + 1);
+    return (cycles * 1000000000ULL + kLseHz - 1) / kLseHz;
+}
+
 bool BackupDomain::operator==(const BackupDomain &o) const {
-    return bkp == o.bkp && rtc_initialised == o.rtc_initialised && year == o.year &&
-           month == o.month && day == o.day && weekday == o.weekday && hours == o.hours &&
-           minutes == o.minutes && seconds == o.seconds && subseconds == o.subseconds &&
-           prediv_a == o.prediv_a && prediv_s == o.prediv_s && hour_format_12 == o.hour_format_12 &&
+    return bkp == o.bkp && year == o.year && month == o.month && day == o.day &&
+           weekday == o.weekday && hours == o.hours && minutes == o.minutes &&
+           seconds == o.seconds && subsecond_ns == o.subsecond_ns && prediv_a == o.prediv_a &&
+           prediv_s == o.prediv_s && hour_format_12 == o.hour_format_12 && rcc_bdcr == o.rcc_bdcr &&
            saved_at_ns == o.saved_at_ns;
+}
+
+bool NorState::operator==(const NorState &o) const {
+    return status1 == o.status1 && status2 == o.status2 && status3 == o.status3 &&
+           four_byte == o.four_byte && write_enable == o.write_enable && power_down == o.power_down;
 }
 
 // ---------------------------------------------------------------- backup domain text
 
 bool BoardDir::check_backup_domain(const BackupDomain &s, std::string &error) {
     static const std::uint8_t month_days[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(s.rcc_bdcr));
     if (s.year > 99) {
         error = "year " + std::to_string(s.year) + " out of range (0..99 since 2000)";
     } else if (s.month < 1 || s.month > 12) {
@@ -268,9 +372,13 @@ bool BoardDir::check_backup_domain(const BackupDomain &s, std::string &error) {
         error = "asynchronous prescaler " + std::to_string(s.prediv_a) + " out of range (0..127)";
     } else if (s.prediv_s > 32767) {
         error = "synchronous prescaler " + std::to_string(s.prediv_s) + " out of range (0..32767)";
-    } else if (s.subseconds > s.prediv_s) {
-        error = "subseconds " + std::to_string(s.subseconds) +
-                " exceed the synchronous prescaler " + std::to_string(s.prediv_s);
+    } else if (s.subsecond_ns >= s.second_ns()) {
+        error = "subsecond_ns " + std::to_string(s.subsecond_ns) +
+                " is not within one calendar second (" + std::to_string(s.second_ns()) +
+                " ns with these prescalers)";
+    } else if ((s.rcc_bdcr & ~BackupDomain::kBdcrKeptBits) != 0) {
+        error = std::string("rcc_bdcr ") + hex +
+                " has bits that do not live in the backup domain (kept: 0x0300833D)";
     } else {
         return true;
     }
@@ -283,7 +391,6 @@ std::string BoardDir::format_backup_domain(const BackupDomain &s) {
     out += kBackupHeader;
     out += "\n# RTC backup domain of the simulated board; kept across power cycles.\n";
     out += "saved_at_ns " + std::to_string(s.saved_at_ns) + "\n";
-    out += std::string("rtc_initialised ") + (s.rtc_initialised ? "1" : "0") + "\n";
     std::snprintf(buf, sizeof buf, "date %04u-%02u-%02u\n", 2000u + s.year,
                   static_cast<unsigned>(s.month), static_cast<unsigned>(s.day));
     out += buf;
@@ -291,10 +398,12 @@ std::string BoardDir::format_backup_domain(const BackupDomain &s) {
     std::snprintf(buf, sizeof buf, "time %02u:%02u:%02u\n", static_cast<unsigned>(s.hours),
                   static_cast<unsigned>(s.minutes), static_cast<unsigned>(s.seconds));
     out += buf;
-    out += "subseconds " + std::to_string(s.subseconds) + "\n";
+    out += "subsecond_ns " + std::to_string(s.subsecond_ns) + "\n";
     out += "prediv_a " + std::to_string(s.prediv_a) + "\n";
     out += "prediv_s " + std::to_string(s.prediv_s) + "\n";
     out += std::string("hour_format ") + (s.hour_format_12 ? "12" : "24") + "\n";
+    std::snprintf(buf, sizeof buf, "rcc_bdcr 0x%08X\n", static_cast<unsigned>(s.rcc_bdcr));
+    out += buf;
     for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i) {
         std::snprintf(buf, sizeof buf, "bkp%zu 0x%08X\n", i, static_cast<unsigned>(s.bkp[i]));
         out += buf;
@@ -304,58 +413,36 @@ std::string BoardDir::format_backup_domain(const BackupDomain &s) {
 
 bool BoardDir::parse_backup_domain(const std::string &text, const std::string &name,
                                    BackupDomain &out, std::string &error) {
-    const std::vector<std::string> lines = split_lines(text);
+    std::size_t version = 0;
+    std::vector<KeyValue> kvs;
+    if (!read_key_values(text, name, {kBackupHeaderV1, kBackupHeader}, version, kvs, error))
+        return false;
+    const bool v1 = version == 0;
     BackupDomain s;
-    // Every key exactly once; remembered by the line it was seen on.
-    std::vector<std::pair<std::string, std::size_t>> seen;
+    std::uint32_t v1_subseconds = 0;
+    bool v1_initialised = false;
     auto fail = [&](std::size_t lineno, const std::string &msg) {
         error = name + ":" + std::to_string(lineno) + ": " + msg;
         return false;
     };
-    bool header = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t lineno = i + 1;
-        std::string line = lines[i];
-        const std::size_t hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        const std::vector<std::string> w = split_words(line);
-        if (w.empty())
-            continue;
-        if (!header) {
-            if (line.find_first_not_of(" \t") != 0 || split_words(kBackupHeader) != w) {
-                return fail(lineno, std::string("expected '") + kBackupHeader +
-                                        "' first (unknown format or version)");
-            }
-            header = true;
-            continue;
-        }
-        if (w.size() != 2)
-            return fail(lineno, "expected '<key> <value>'");
-        const std::string &key = w[0];
-        const std::string &val = w[1];
-        for (const auto &k : seen) {
-            if (k.first == key) {
-                return fail(lineno, "duplicate '" + key + "' (first on line " +
-                                        std::to_string(k.second) + ")");
-            }
-        }
-        seen.emplace_back(key, lineno);
+    for (const KeyValue &kv : kvs) {
+        const std::string &key = kv.key;
+        const std::string &val = kv.value;
         std::uint64_t v = 0;
         if (key == "saved_at_ns") {
             if (!parse_u64(val, v))
-                return fail(lineno, "saved_at_ns must be a decimal number");
+                return fail(kv.line, "saved_at_ns must be a decimal number");
             s.saved_at_ns = v;
-        } else if (key == "rtc_initialised") {
+        } else if (v1 && key == "rtc_initialised") {
             if (val != "0" && val != "1")
-                return fail(lineno, "rtc_initialised must be 0 or 1");
-            s.rtc_initialised = val == "1";
+                return fail(kv.line, "rtc_initialised must be 0 or 1");
+            v1_initialised = val == "1";
         } else if (key == "date") {
             std::uint8_t c = 0, yy = 0, mo = 0, d = 0;
             if (val.size() != 10 || !parse_2digits(val, 0, c) || !parse_2digits(val, 2, yy) ||
                 val[4] != '-' || !parse_2digits(val, 5, mo) || val[7] != '-' ||
                 !parse_2digits(val, 8, d) || c != 20) {
-                return fail(lineno, "date must be YYYY-MM-DD between 2000 and 2099");
+                return fail(kv.line, "date must be YYYY-MM-DD between 2000 and 2099");
             }
             s.year = yy;
             s.month = mo;
@@ -364,75 +451,140 @@ bool BoardDir::parse_backup_domain(const std::string &text, const std::string &n
             std::uint8_t h = 0, m = 0, sec = 0;
             if (val.size() != 8 || !parse_2digits(val, 0, h) || val[2] != ':' ||
                 !parse_2digits(val, 3, m) || val[5] != ':' || !parse_2digits(val, 6, sec)) {
-                return fail(lineno, "time must be HH:MM:SS");
+                return fail(kv.line, "time must be HH:MM:SS");
             }
             s.hours = h;
             s.minutes = m;
             s.seconds = sec;
         } else if (key == "weekday") {
             if (!parse_u64(val, v) || v > 255)
-                return fail(lineno, "weekday must be a number 1..7");
+                return fail(kv.line, "weekday must be a number 1..7");
             s.weekday = static_cast<std::uint8_t>(v);
-        } else if (key == "subseconds" || key == "prediv_a" || key == "prediv_s") {
+        } else if ((v1 && key == "subseconds") || key == "prediv_a" || key == "prediv_s") {
             if (!parse_u64(val, v) || v > 0xFFFFFFFFULL)
-                return fail(lineno, key + " must be a decimal number");
-            (key == "subseconds" ? s.subseconds
+                return fail(kv.line, key + " must be a decimal number");
+            (key == "subseconds" ? v1_subseconds
              : key == "prediv_a" ? s.prediv_a
                                  : s.prediv_s) = static_cast<std::uint32_t>(v);
+        } else if (!v1 && key == "subsecond_ns") {
+            if (!parse_u64(val, v))
+                return fail(kv.line, "subsecond_ns must be a decimal number");
+            s.subsecond_ns = v;
         } else if (key == "hour_format") {
             if (val != "12" && val != "24")
-                return fail(lineno, "hour_format must be 12 or 24");
+                return fail(kv.line, "hour_format must be 12 or 24");
             s.hour_format_12 = val == "12";
+        } else if (!v1 && key == "rcc_bdcr") {
+            if (!parse_hex_value(val, 8, v))
+                return fail(kv.line, "rcc_bdcr must be a 32-bit hex value such as 0x00008101");
+            s.rcc_bdcr = static_cast<std::uint32_t>(v);
         } else if (key.size() > 3 && key.compare(0, 3, "bkp") == 0) {
             std::uint64_t idx = 0;
             const std::string num = key.substr(3);
             if (!parse_u64(num, idx) || idx >= BackupDomain::kRegisterCount ||
                 (num.size() > 1 && num[0] == '0')) {
-                return fail(lineno, "unknown key '" + key + "' (backup registers are bkp0..bkp31)");
+                return fail(kv.line,
+                            "unknown key '" + key + "' (backup registers are bkp0..bkp31)");
             }
-            if (val.size() < 3 || val.size() > 10 || val[0] != '0' ||
-                (val[1] != 'x' && val[1] != 'X') || !parse_u64(val.substr(2), v, 16)) {
-                return fail(lineno, key + " must be a 32-bit hex value such as 0x000032F2");
-            }
+            if (!parse_hex_value(val, 8, v))
+                return fail(kv.line, key + " must be a 32-bit hex value such as 0x000032F2");
             s.bkp[idx] = static_cast<std::uint32_t>(v);
         } else {
-            return fail(lineno, "unknown key '" + key + "'");
+            return fail(kv.line, "unknown key '" + key + "'");
         }
     }
-    if (!header) {
-        error = name + ": empty; expected '" + kBackupHeader + "'";
+    std::vector<std::string> required = {"saved_at_ns", "date",     "weekday",    "time",
+                                         "prediv_a",    "prediv_s", "hour_format"};
+    for (const char *k : v1 ? std::vector<const char *>{"rtc_initialised", "subseconds"}
+                            : std::vector<const char *>{"subsecond_ns", "rcc_bdcr"})
+        required.push_back(k);
+    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i)
+        required.push_back("bkp" + std::to_string(i));
+    if (!require_keys(kvs, required, name, error))
         return false;
-    }
-    // Every field must be present: a truncated file must not silently
-    // become a half-default backup domain.
-    static const char *const required[] = {"saved_at_ns", "rtc_initialised", "date",     "weekday",
-                                           "time",        "subseconds",      "prediv_a", "prediv_s",
-                                           "hour_format"};
-    auto has = [&](const std::string &k) {
-        for (const auto &e : seen) {
-            if (e.first == k)
-                return true;
-        }
-        return false;
-    };
-    for (const char *k : required) {
-        if (!has(k)) {
-            error = name + ": missing '" + k + "'";
+    if (v1) {
+        // Layout 1 kept the subsecond register itself; it counts down from
+        // prediv_s once per (prediv_a + 1) LSE cycles.
+        if (v1_subseconds > s.prediv_s) {
+            error = name + ": subseconds " + std::to_string(v1_subseconds) +
+                    " exceed the synchronous prescaler " + std::to_string(s.prediv_s);
             return false;
         }
-    }
-    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i) {
-        const std::string k = "bkp" + std::to_string(i);
-        if (!has(k)) {
-            error = name + ": missing '" + k + "'";
-            return false;
-        }
+        s.subsecond_ns =
+            std::uint64_t{s.prediv_s - v1_subseconds} * (s.prediv_a + 1) * 1000000000ULL / kLseHz;
+        s.rcc_bdcr = v1_initialised ? kBdcrLseRtc : 0u;
     }
     std::string msg;
     if (!check_backup_domain(s, msg)) {
         error = name + ": " + msg;
         return false;
     }
+    out = s;
+    return true;
+}
+
+// ---------------------------------------------------------------- NOR chip state text
+
+std::string BoardDir::format_nor_state(const NorState &s) {
+    char buf[32];
+    std::string out = kNorStateHeader;
+    out +=
+        "\n# External NOR flash chip of the simulated board: non-volatile status register bits,\n"
+        "# and the volatile state it will have at the next start.\n";
+    for (int i = 1; i <= 3; ++i) {
+        const unsigned v = i == 1 ? s.status1 : i == 2 ? s.status2 : s.status3;
+        std::snprintf(buf, sizeof buf, "status%d 0x%02X\n", i, v);
+        out += buf;
+    }
+    out += std::string("address_mode ") + (s.four_byte ? "4" : "3") + "\n";
+    out += std::string("write_enable ") + (s.write_enable ? "1" : "0") + "\n";
+    out += std::string("power_down ") + (s.power_down ? "1" : "0") + "\n";
+    return out;
+}
+
+bool BoardDir::parse_nor_state(const std::string &text, const std::string &name, NorState &out,
+                               std::string &error) {
+    std::size_t version = 0;
+    std::vector<KeyValue> kvs;
+    if (!read_key_values(text, name, {kNorStateHeader}, version, kvs, error))
+        return false;
+    NorState s;
+    for (const KeyValue &kv : kvs) {
+        auto fail = [&](const std::string &msg) {
+            error = name + ":" + std::to_string(kv.line) + ": " + msg;
+            return false;
+        };
+        std::uint64_t v = 0;
+        if (kv.key == "status1" || kv.key == "status2" || kv.key == "status3") {
+            const std::uint8_t kept = kv.key == "status1"   ? NorState::kStatus1Bits
+                                      : kv.key == "status2" ? NorState::kStatus2Bits
+                                                            : NorState::kStatus3Bits;
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", kept);
+            if (!parse_hex_value(kv.value, 2, v))
+                return fail(kv.key + " must be an 8-bit hex value such as 0x02");
+            if ((v & ~std::uint64_t{kept}) != 0)
+                return fail(kv.key + " " + kv.value +
+                            " has bits that are not kept without power (kept: " + hex + ")");
+            (kv.key == "status1"   ? s.status1
+             : kv.key == "status2" ? s.status2
+                                   : s.status3) = static_cast<std::uint8_t>(v);
+        } else if (kv.key == "address_mode") {
+            if (kv.value != "3" && kv.value != "4")
+                return fail("address_mode must be 3 or 4");
+            s.four_byte = kv.value == "4";
+        } else if (kv.key == "write_enable" || kv.key == "power_down") {
+            if (kv.value != "0" && kv.value != "1")
+                return fail(kv.key + " must be 0 or 1");
+            (kv.key == "write_enable" ? s.write_enable : s.power_down) = kv.value == "1";
+        } else {
+            return fail("unknown key '" + kv.key + "'");
+        }
+    }
+    if (!require_keys(
+            kvs, {"status1", "status2", "status3", "address_mode", "write_enable", "power_down"},
+            name, error))
+        return false;
     out = s;
     return true;
 }
@@ -457,6 +609,7 @@ void BoardDir::close() {
     }
     path_.clear();
     backup_ = BackupDomain{};
+    nor_state_ = NorState{};
 }
 
 bool BoardDir::open(const std::string &path, std::string &error) {
@@ -501,6 +654,7 @@ bool BoardDir::open(const std::string &path, std::string &error) {
     }
 
     // ---- phase 1: look, change nothing
+    bool old_layout = false;
     Fd marker;
     struct stat mst {};
     if (!open_existing(dirfd.fd, path, kMarkerFile, marker, mst, error))
@@ -510,12 +664,14 @@ bool BoardDir::open(const std::string &path, std::string &error) {
         if (!read_text_file(marker.fd, join(path, kMarkerFile), mst, text, error))
             return false;
         const std::vector<std::string> lines = split_lines(text);
-        if (lines.empty() || lines[0] != kMarkerHeader) {
-            error =
-                join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader +
-                "' (not a board directory of this simulator, or a newer layout); left untouched";
+        if (lines.empty() || (lines[0] != kMarkerHeader && lines[0] != kMarkerHeaderV1)) {
+            error = join(path, kMarkerFile) + ": first line must be '" + kMarkerHeader + "' (or '" +
+                    kMarkerHeaderV1 +
+                    "', which is upgraded); not a board directory of this simulator, or a "
+                    "newer layout; left untouched";
             return false;
         }
+        old_layout = lines[0] == kMarkerHeaderV1;
     } else {
         // No marker: only an empty directory may become a board directory.
         DIR *d = ::fdopendir(::dup(dirfd.fd));
@@ -558,6 +714,7 @@ bool BoardDir::open(const std::string &path, std::string &error) {
 
     BackupDomain backup;
     bool have_backup = false;
+    bool backup_upgrade = false;  // a layout 1 backup.txt, rewritten in the new format
     {
         Fd bfd;
         struct stat bst {};
@@ -572,12 +729,33 @@ bool BoardDir::open(const std::string &path, std::string &error) {
                 return false;
             }
             have_backup = true;
+            backup_upgrade = !text.empty() && text.find(kBackupHeader) == std::string::npos;
+        }
+    }
+
+    NorState nor_state;
+    bool have_nor_state = false;
+    {
+        Fd sfd;
+        struct stat sst {};
+        if (!open_existing(dirfd.fd, path, kNorStateFile, sfd, sst, error))
+            return false;
+        if (sfd.fd >= 0) {
+            std::string text;
+            if (!read_text_file(sfd.fd, join(path, kNorStateFile), sst, text, error))
+                return false;
+            if (!parse_nor_state(text, join(path, kNorStateFile), nor_state, error)) {
+                error += "; left untouched";
+                return false;
+            }
+            have_nor_state = true;
         }
     }
 
     // ---- phase 2: create what is missing. The marker goes first, so that a
     // creation cut short leaves a directory that the next run recognises and
-    // completes.
+    // completes. An upgrade writes the marker last, so that one cut short is
+    // done again (the new files are read under either marker).
     if (marker.fd < 0) {
         const std::string text = std::string(kMarkerHeader) +
                                  "\n# State of one simulated board; see docs/board-directory.md.\n";
@@ -608,9 +786,20 @@ bool BoardDir::open(const std::string &path, std::string &error) {
             return false;
         }
     }
-    if (!have_backup) {
+    if (!have_backup || backup_upgrade) {
         const std::string text = format_backup_domain(backup);
         if (!replace_file(dirfd.fd, path, kBackupFile, text.data(), text.size(), error))
+            return false;
+    }
+    if (!have_nor_state) {
+        const std::string text = format_nor_state(nor_state);
+        if (!replace_file(dirfd.fd, path, kNorStateFile, text.data(), text.size(), error))
+            return false;
+    }
+    if (old_layout) {
+        const std::string text = std::string(kMarkerHeader) +
+                                 "\n# State of one simulated board; see docs/board-directory.md.\n";
+        if (!replace_file(dirfd.fd, path, kMarkerFile, text.data(), text.size(), error))
             return false;
     }
 
@@ -633,6 +822,43 @@ bool BoardDir::open(const std::string &path, std::string &error) {
     nor_raw_ = static_cast<std::uint8_t *>(nm);
     intflash_ = static_cast<std::uint8_t *>(im);
     backup_ = backup;
+    nor_state_ = nor_state;
+    return true;
+}
+
+bool BoardDir::open_in_memory(std::string &error) {
+    if (is_open()) {
+        error = "this board directory object already has " + path_ + " open";
+        return false;
+    }
+    // Anonymous files rather than plain memory, so that the internal flash can be
+    // mapped a second time at the chip's address, as from a board directory.
+    Fd nor(::memfd_create("nor.img", MFD_CLOEXEC));
+    Fd intf(::memfd_create("intflash.bin", MFD_CLOEXEC));
+    if (nor.fd < 0 || intf.fd < 0 || ::ftruncate(nor.fd, static_cast<off_t>(kNorSize)) != 0 ||
+        ::ftruncate(intf.fd, static_cast<off_t>(kIntFlashSize)) != 0) {
+        error = "cannot create an in-memory board: " + errno_text();
+        return false;
+    }
+    void *nm = ::mmap(nullptr, kNorSize, PROT_READ | PROT_WRITE, MAP_SHARED, nor.fd, 0);
+    if (nm == MAP_FAILED) {
+        error = "cannot map an in-memory board: " + errno_text();
+        return false;
+    }
+    void *im = ::mmap(nullptr, kIntFlashSize, PROT_READ | PROT_WRITE, MAP_SHARED, intf.fd, 0);
+    if (im == MAP_FAILED) {
+        error = "cannot map an in-memory board: " + errno_text();
+        ::munmap(nm, kNorSize);
+        return false;
+    }
+    std::memset(im, 0xFF, kIntFlashSize);
+    path_.clear();
+    nor_fd_ = nor.release();
+    intflash_fd_ = intf.release();
+    nor_raw_ = static_cast<std::uint8_t *>(nm);
+    intflash_ = static_cast<std::uint8_t *>(im);
+    backup_ = BackupDomain{};
+    nor_state_ = NorState{};
     return true;
 }
 
@@ -704,7 +930,7 @@ bool BoardDir::intflash_erase_pages(std::uint32_t first_page, std::uint32_t coun
     return true;
 }
 
-// ---------------------------------------------------------------- backup domain save
+// ---------------------------------------------------------------- saves
 
 bool BoardDir::save_backup_domain(const BackupDomain &state, std::string &error) {
     if (!is_open()) {
@@ -717,9 +943,30 @@ bool BoardDir::save_backup_domain(const BackupDomain &state, std::string &error)
         return false;
     }
     const std::string text = format_backup_domain(state);
-    if (!replace_file(lock_fd_, path_, kBackupFile, text.data(), text.size(), error))
+    if (!in_memory() &&
+        !replace_file(lock_fd_, path_, kBackupFile, text.data(), text.size(), error, false))
         return false;
     backup_ = state;
+    return true;
+}
+
+bool BoardDir::save_nor_state(const NorState &state, std::string &error) {
+    if (!is_open()) {
+        error = "board directory is not open";
+        return false;
+    }
+    if ((state.status1 & ~NorState::kStatus1Bits) || (state.status2 & ~NorState::kStatus2Bits) ||
+        (state.status3 & ~NorState::kStatus3Bits)) {
+        error = join(path_, kNorStateFile) + ": not saved: status bits that are not kept";
+        return false;
+    }
+    if (state == nor_state_)
+        return true;  // already in the file: most runs change nothing here
+    const std::string text = format_nor_state(state);
+    if (!in_memory() &&
+        !replace_file(lock_fd_, path_, kNorStateFile, text.data(), text.size(), error, false))
+        return false;
+    nor_state_ = state;
     return true;
 }
 

@@ -25,10 +25,13 @@ std::string cli_usage(const std::string &program) {
            "  --trace FILE        write the JSON-lines trace to FILE\n"
            "  --trace-systick     include SysTick entries and exits in the trace\n"
            "  --pace FACTOR       keep virtual time at most FACTOR x wall-clock time\n"
+           "  --off-time TIME     the board stayed without power this long before this run\n"
+           "                      (the RTC's calendar advances by it), e.g. 90s, 3600s\n"
            "  --help              this text\n"
            "\n"
            "Exit status: 0 run completed, 1 firmware halted, 2 bad input, 3 internal error,\n"
-           "4 stopped by SIGINT/SIGTERM (summary and trace still written).\n";
+           "4 stopped by SIGINT/SIGTERM (summary and trace still written), 5 the scenario cut\n"
+           "the power.\n";
 }
 
 bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::string &error) {
@@ -84,6 +87,15 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
                 return false;
             }
             o.pace = f;
+        } else if (a == "--off-time") {
+            std::string v;
+            if (!value(v))
+                return false;
+            std::string msg;
+            if (!parse_scenario_time(v, o.off_time_ns, msg)) {
+                error = "--off-time: " + msg;
+                return false;
+            }
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -151,6 +163,8 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     cfg.console.phone_path = opt.phone_out;
     cfg.console.pace = opt.pace;
     cfg.board_dir = &dir;
+    cfg.storage = scenario.storage;
+    cfg.unpowered_ns = opt.off_time_ns;
     const RunResult r = run_firmware(cfg, firmware);
     if (r.setup_failed) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), r.reason.c_str());
@@ -158,6 +172,9 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     }
     std::fflush(stdout);
     std::fputs(r.summary.text().c_str(), stderr);
+    if (!r.state_error.empty())
+        std::fprintf(stderr, "%s: the board's state was not saved: %s\n", program.c_str(),
+                     r.state_error.c_str());
     return exit_status(r);
 }
 

@@ -1,6 +1,7 @@
 #include "sim/rcc.h"
 
 #include "sim/board.h"
+#include "sim/storage.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -342,10 +343,10 @@ HAL_StatusTypeDef HAL_RCCEx_PeriphCLKConfig(RCC_PeriphCLKInitTypeDef *p) {
         const uint32_t current = RCC_regs.BDCR & RCC_BDCR_RTCSEL;
         if (current != 0u && current != (p->RTCClockSelection & RCC_BDCR_RTCSEL)) {
             // Changing the RTC clock needs a backup domain reset, as the HAL does it:
-            // everything but the LSE set-up is lost.
-            const uint32_t keep = RCC_regs.BDCR & (RCC_BDCR_LSEON | RCC_BDCR_LSEBYP |
-                                                   RCC_BDCR_LSERDY | RCC_BDCR_LSEDRV);
+            // the HAL restores RCC_BDCR but the RTC and its backup registers are lost.
+            const uint32_t keep = RCC_regs.BDCR & ~RCC_BDCR_RTCSEL;
             RCC_regs.BDCR = keep;
+            sim::rtc_backup_domain_reset();
         }
         RCC_regs.BDCR =
             (RCC_regs.BDCR & ~RCC_BDCR_RTCSEL) | (p->RTCClockSelection & RCC_BDCR_RTCSEL);

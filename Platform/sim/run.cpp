@@ -8,8 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "board_dir.h"
 #include "sim/board.h"
 #include "sim/peripherals.h"
+#include "sim/storage.h"
 
 namespace sim {
 
@@ -194,6 +196,7 @@ void enter_firmware(Board &b, FirmwareEntry entry) {
 
 RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     RunResult result;
+    BoardDir memory_board;  // outlives the board's models that use it
     Board b;
     Console console(b);
     b.console = &console;
@@ -213,11 +216,24 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     }
     b.trace_systick(cfg.trace_systick);
     install_core_models(b);
+    BoardDir *dir = cfg.board_dir;
+    if (dir == nullptr) {
+        if (!memory_board.open_in_memory(error)) {
+            result.setup_failed = true;
+            result.reason = error;
+            return result;
+        }
+        dir = &memory_board;
+    }
+    if (!install_storage(b, *dir, cfg.storage, cfg.unpowered_ns, error)) {
+        result.setup_failed = true;
+        result.reason = error;
+        return result;
+    }
     console.set_input_handler(
         [](const std::uint8_t *p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
     b.set_run_length(cfg.length_ns);
     ScenarioFeed feed(b, cfg.events);
-    (void)cfg.board_dir;  // persistent peripherals (flash, RTC) attach here
 
     FaultGuard guard;
     StopGuard stop_guard;
@@ -226,6 +242,9 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
     if (sigsetjmp(b.landing(), 1) == 0) {
         enter_firmware(b, entry);
     }
+    // Power goes (or stays, for standby and reset); what the board keeps is saved.
+    if (!storage_power_off(b, b.summary().ending(), error))
+        result.state_error = error;
     const Summary &s = b.summary();
     b.trace()
         .begin(b.now(), "end")
@@ -250,9 +269,12 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
 int exit_status(const RunResult &r) {
     if (r.setup_failed)
         return kExitBadInput;
+    if (!r.state_error.empty())
+        return kExitInternalError;
     switch (r.ending) {
-        case Ending::Completed:
         case Ending::PowerCut:
+            return kExitPowerCut;
+        case Ending::Completed:
         case Ending::Reset:
         case Ending::Standby:
             return kExitCompleted;

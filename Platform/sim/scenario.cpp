@@ -266,14 +266,124 @@ bool parse_level(const std::string &s, std::uint8_t &level) {
     return false;
 }
 
-// Directives and events that later format versions add. Naming them lets a
-// version-1 reader say exactly why it refuses a newer file.
+// Directives and events of format versions after 1 (and planned ones). Naming them
+// lets a reader say exactly why it refuses them in a file of an older version.
+bool is_v2_directive(const std::string &w) {
+    return w == "seed" || w == "flash-timing" || w == "flash-size-register" || w == "power-cut";
+}
+bool is_v2_event(const std::string &w) {
+    return w == "fault" || w == "power-cut";
+}
 bool is_later_directive(const std::string &w) {
     return w == "motion";
 }
 bool is_later_event(const std::string &w) {
-    return w == "battery" || w == "fault" || w == "power-cut" || w == "motion";
+    return w == "battery" || w == "motion";
 }
+
+// Operation kinds a counted power cut may name, as bit sets of StorageOp.
+std::uint8_t op_bit(StorageOp op) {
+    return static_cast<std::uint8_t>(1u << static_cast<unsigned>(op));
+}
+bool parse_op_selector(const std::string &w, std::uint8_t &ops) {
+    const std::uint8_t nor = op_bit(StorageOp::NorProgram) | op_bit(StorageOp::NorErase);
+    const std::uint8_t intflash =
+        op_bit(StorageOp::IntflashProgram) | op_bit(StorageOp::IntflashErase);
+    struct Name {
+        const char *word;
+        std::uint8_t ops;
+    } const names[] = {
+        {"nor-program", op_bit(StorageOp::NorProgram)},
+        {"nor-erase", op_bit(StorageOp::NorErase)},
+        {"nor", nor},
+        {"intflash-program", op_bit(StorageOp::IntflashProgram)},
+        {"intflash-erase", op_bit(StorageOp::IntflashErase)},
+        {"intflash", intflash},
+        {"any", static_cast<std::uint8_t>(nor | intflash)},
+    };
+    for (const Name &n : names) {
+        if (w == n.word) {
+            ops = n.ops;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parse_fault_kind(const std::string &w, FaultKind &kind) {
+    for (FaultKind k :
+         {FaultKind::NorProgram, FaultKind::NorErase, FaultKind::NorStuckBusy,
+          FaultKind::NorMissing, FaultKind::IntflashProgram, FaultKind::IntflashErase}) {
+        if (w == fault_kind_name(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool is_state_fault(FaultKind k) {
+    return k == FaultKind::NorStuckBusy || k == FaultKind::NorMissing;
+}
+
+// "40%", "12.5%": a share strictly below 100 %, at most 4 decimals, as parts per
+// million.
+bool parse_percent(const std::string &s, std::uint32_t &ppm) {
+    if (s.size() < 2 || s.back() != '%')
+        return false;
+    const std::string num = s.substr(0, s.size() - 1);
+    std::size_t i = 0;
+    std::uint64_t whole = 0;
+    while (i < num.size() && num[i] >= '0' && num[i] <= '9' && i < 3)
+        whole = whole * 10 + static_cast<std::uint64_t>(num[i++] - '0');
+    if (i == 0)
+        return false;
+    std::uint64_t frac = 0;
+    int digits = 0;
+    if (i < num.size() && num[i] == '.') {
+        ++i;
+        while (i < num.size() && num[i] >= '0' && num[i] <= '9' && digits < 4) {
+            frac = frac * 10 + static_cast<std::uint64_t>(num[i++] - '0');
+            ++digits;
+        }
+        if (digits == 0)
+            return false;
+    }
+    if (i != num.size())
+        return false;
+    for (int d = digits; d < 4; ++d) frac *= 10;
+    const std::uint64_t v = whole * 10000 + frac;  // hundredths of a thousandth of a percent
+    if (v >= 1000000)
+        return false;
+    ppm = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+// Decimal or 0x-prefixed hexadecimal, 0 .. max.
+bool parse_number(const std::string &s, std::uint64_t max, std::uint64_t &v) {
+    unsigned base = 10;
+    std::size_t i = 0;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    if (i >= s.size() || s.size() - i > (base == 16 ? 16u : 20u))
+        return false;
+    unsigned __int128 acc = 0;
+    for (; i < s.size(); ++i) {
+        const int d = base == 16 ? hex_value(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+        if (d < 0)
+            return false;
+        acc = acc * base + static_cast<unsigned>(d);
+    }
+    if (acc > max)
+        return false;
+    v = static_cast<std::uint64_t>(acc);
+    return true;
+}
+
+constexpr const char *kV2Directives =
+    "version, length, at, seed, flash-timing, flash-size-register, power-cut";
 
 class Parser {
   public:
@@ -296,7 +406,9 @@ class Parser {
 
         if (version_line_ == 0) {
             if (word != "version") {
-                return fail("the first directive must be 'version 1', found '" + word + "'", error);
+                return fail("the first directive must be the version line ('version 2'), found '" +
+                                word + "'",
+                            error);
             }
         }
         if (word == "version")
@@ -305,35 +417,58 @@ class Parser {
             return length(toks, error);
         if (word == "at")
             return event(toks, error);
-        if (is_later_directive(word)) {
+        if (is_v2_directive(word) && sc_.version < 2)
             return fail("'" + word + "' is not part of scenario format version 1", error);
+        if (word == "seed" || word == "flash-timing" || word == "flash-size-register")
+            return setting(toks, error);
+        if (word == "power-cut")
+            return counted_cut(toks, error);
+        if (is_later_directive(word)) {
+            return fail("'" + word + "' is not part of scenario format version " +
+                            std::to_string(sc_.version),
+                        error);
         }
-        return fail("unknown directive '" + word + "' (version 1 knows: version, length, at)",
+        return fail("unknown directive '" + word + "' (version " + std::to_string(sc_.version) +
+                        " knows: " + (sc_.version < 2 ? "version, length, at" : kV2Directives) +
+                        ")",
                     error);
     }
 
     bool finish(std::string &error) {
         if (version_line_ == 0) {
-            error = name_ + ": no 'version 1' line (the file has no directives)";
+            error = name_ + ": no version line ('version 2') (the file has no directives)";
             return false;
         }
         if (length_line_ == 0) {
             error = name_ + ": no 'length' line (how long the run lasts)";
             return false;
         }
-        for (const ScenarioEvent &ev : sc_.events) {
-            if (ev.at_ns >= sc_.length_ns) {
-                error = name_ + ":" + std::to_string(ev.line) + ": event at " +
-                        format_scenario_time(ev.at_ns) +
-                        " is not before the end of the run (length " +
-                        format_scenario_time(sc_.length_ns) + " on line " +
-                        std::to_string(length_line_) + ")";
+        auto too_late = [&](std::uint64_t at, std::uint32_t line) {
+            if (at < sc_.length_ns)
                 return false;
-            }
+            error = name_ + ":" + std::to_string(line) + ": event at " + format_scenario_time(at) +
+                    " is not before the end of the run (length " +
+                    format_scenario_time(sc_.length_ns) + " on line " +
+                    std::to_string(length_line_) + ")";
+            return true;
+        };
+        for (const ScenarioEvent &ev : sc_.events) {
+            if (too_late(ev.at_ns, ev.line))
+                return false;
         }
+        for (const FaultEvent &f : sc_.storage.faults) {
+            if (too_late(f.at_ns, f.line))
+                return false;
+        }
+        const PowerCut &cut = sc_.storage.cut;
+        if (cut.set && cut.timed && too_late(cut.at_ns, cut.line))
+            return false;
         std::stable_sort(
             sc_.events.begin(), sc_.events.end(),
             [](const ScenarioEvent &a, const ScenarioEvent &b) { return a.at_ns < b.at_ns; });
+        std::stable_sort(
+            sc_.storage.faults.begin(), sc_.storage.faults.end(),
+            [](const FaultEvent &a, const FaultEvent &b) { return a.at_ns < b.at_ns; });
         return true;
     }
 
@@ -351,11 +486,11 @@ class Parser {
         }
         std::uint32_t v = 0;
         if (toks.size() != 2 || toks[1].quoted || !parse_decimal_u32(toks[1].text, v)) {
-            return fail("expected 'version 1'", error);
+            return fail("expected 'version 2' (or 'version 1')", error);
         }
-        if (v != kScenarioVersion) {
+        if (v < 1 || v > kScenarioVersion) {
             return fail("scenario format version " + toks[1].text +
-                            " is not supported (this simulator reads version 1)",
+                            " is not supported (this simulator reads versions 1 and 2)",
                         error);
         }
         version_line_ = lineno_;
@@ -427,14 +562,146 @@ class Parser {
                 return fail("pin level must be 0, 1, low or high, got '" + toks[4].text + "'",
                             error);
             }
-        } else if (is_later_event(what)) {
+        } else if (is_v2_event(what) && sc_.version < 2) {
             return fail("'" + what + "' events are not part of scenario format version 1", error);
+        } else if (what == "fault") {
+            if (!fault(toks, ns, error))
+                return false;
+            last_at_ns_ = ns;
+            return true;
+        } else if (what == "power-cut") {
+            if (toks.size() != 3)
+                return fail("expected 'at <time> power-cut'", error);
+            if (!take_cut(error))
+                return false;
+            sc_.storage.cut.timed = true;
+            sc_.storage.cut.at_ns = ns;
+            last_at_ns_ = ns;
+            return true;
+        } else if (is_later_event(what)) {
+            return fail("'" + what + "' events are not part of scenario format version " +
+                            std::to_string(sc_.version),
+                        error);
         } else {
-            return fail("unknown event '" + what + "' (version 1 knows: console, phone, pin)",
+            return fail("unknown event '" + what + "' (version " + std::to_string(sc_.version) +
+                            " knows: console, phone, pin" +
+                            (sc_.version < 2 ? "" : ", fault, power-cut") + ")",
                         error);
         }
         last_at_ns_ = ns;
         sc_.events.push_back(std::move(ev));
+        return true;
+    }
+
+    // at <time> fault <kind> [<count> | always | off]
+    bool fault(const std::vector<Token> &toks, std::uint64_t at, std::string &error) {
+        FaultEvent f;
+        f.at_ns = at;
+        f.line = lineno_;
+        if (toks.size() < 4 || toks.size() > 5 || toks[3].quoted ||
+            (toks.size() == 5 && toks[4].quoted)) {
+            return fail("expected 'at <time> fault <kind> [<count>|always|off]'", error);
+        }
+        if (!parse_fault_kind(toks[3].text, f.kind)) {
+            return fail("unknown fault '" + toks[3].text +
+                            "' (known: nor-program, nor-erase, nor-stuck-busy, nor-missing, "
+                            "intflash-program, intflash-erase)",
+                        error);
+        }
+        if (toks.size() == 5) {
+            const std::string &c = toks[4].text;
+            std::uint32_t n = 0;
+            if (c == "off") {
+                f.count = 0;
+            } else if (c == "always" && !is_state_fault(f.kind)) {
+                f.count = kFaultAlways;
+            } else if (!is_state_fault(f.kind) && parse_decimal_u32(c, n) && n >= 1 &&
+                       n < kFaultAlways) {
+                f.count = n;
+            } else {
+                return fail(
+                    is_state_fault(f.kind)
+                        ? "'" + toks[3].text + "' takes nothing or 'off', not '" + c + "'"
+                        : "fault count must be a number from 1, 'always' or 'off', not '" + c + "'",
+                    error);
+            }
+        }
+        sc_.storage.faults.push_back(f);
+        return true;
+    }
+
+    bool take_cut(std::string &error) {
+        if (sc_.storage.cut.set) {
+            return fail("a second power cut (the first, on line " +
+                            std::to_string(sc_.storage.cut.line) + ", already ends the run)",
+                        error);
+        }
+        sc_.storage.cut.set = true;
+        sc_.storage.cut.line = lineno_;
+        return true;
+    }
+
+    // power-cut <operations> <n> [at <percent>]
+    bool counted_cut(const std::vector<Token> &toks, std::string &error) {
+        for (const Token &t : toks) {
+            if (t.quoted)
+                return fail("expected 'power-cut <operations> <n> [at <percent>]'", error);
+        }
+        if (toks.size() != 3 && toks.size() != 5)
+            return fail("expected 'power-cut <operations> <n> [at <percent>]'", error);
+        std::uint8_t ops = 0;
+        if (!parse_op_selector(toks[1].text, ops)) {
+            return fail("unknown operations '" + toks[1].text +
+                            "' (known: nor-program, nor-erase, nor, intflash-program, "
+                            "intflash-erase, intflash, any)",
+                        error);
+        }
+        std::uint32_t n = 0;
+        if (!parse_decimal_u32(toks[2].text, n) || n == 0)
+            return fail("the operation number counts from 1, not '" + toks[2].text + "'", error);
+        std::uint32_t ppm = 0;
+        if (toks.size() == 5 && (toks[3].text != "at" || !parse_percent(toks[4].text, ppm))) {
+            return fail("expected 'at <percent>' below 100% (e.g. 'at 40%'), not '" + toks[3].text +
+                            " " + toks[4].text + "'",
+                        error);
+        }
+        if (!take_cut(error))
+            return false;
+        PowerCut &cut = sc_.storage.cut;
+        cut.timed = false;
+        cut.ops = ops;
+        cut.nth = n;
+        cut.fraction_ppm = ppm;
+        return true;
+    }
+
+    // seed <n> | flash-timing typical|maximum | flash-size-register <value>
+    bool setting(const std::vector<Token> &toks, std::string &error) {
+        const std::string &word = toks[0].text;
+        std::uint32_t &seen = word == "seed"           ? seed_line_
+                              : word == "flash-timing" ? timing_line_
+                                                       : size_line_;
+        if (seen != 0) {
+            return fail("duplicate " + word + " line (first on line " + std::to_string(seen) + ")",
+                        error);
+        }
+        const std::string value = toks.size() == 2 && !toks[1].quoted ? toks[1].text : "";
+        std::uint64_t v = 0;
+        StoragePlan &st = sc_.storage;
+        if (word == "seed") {
+            if (!parse_number(value, ~std::uint64_t{0}, v))
+                return fail("expected 'seed <number>' (0 to 2^64 - 1)", error);
+            st.seed = v;
+        } else if (word == "flash-timing") {
+            if (value != "typical" && value != "maximum")
+                return fail("expected 'flash-timing typical' or 'flash-timing maximum'", error);
+            st.maximum_timing = value == "maximum";
+        } else {
+            if (!parse_number(value, 0xFFFF, v))
+                return fail("expected 'flash-size-register <value>' (0 to 0xFFFF, in KB)", error);
+            st.flash_size_register = static_cast<std::uint16_t>(v);
+        }
+        seen = lineno_;
         return true;
     }
 
@@ -443,10 +710,45 @@ class Parser {
     std::uint32_t lineno_ = 0;
     std::uint32_t version_line_ = 0;
     std::uint32_t length_line_ = 0;
+    std::uint32_t seed_line_ = 0;
+    std::uint32_t timing_line_ = 0;
+    std::uint32_t size_line_ = 0;
     std::uint64_t last_at_ns_ = 0;
 };
 
 }  // namespace
+
+const char *storage_op_name(StorageOp op) {
+    switch (op) {
+        case StorageOp::NorProgram:
+            return "nor-program";
+        case StorageOp::NorErase:
+            return "nor-erase";
+        case StorageOp::IntflashProgram:
+            return "intflash-program";
+        case StorageOp::IntflashErase:
+            return "intflash-erase";
+    }
+    return "?";
+}
+
+const char *fault_kind_name(FaultKind kind) {
+    switch (kind) {
+        case FaultKind::NorProgram:
+            return "nor-program";
+        case FaultKind::NorErase:
+            return "nor-erase";
+        case FaultKind::NorStuckBusy:
+            return "nor-stuck-busy";
+        case FaultKind::NorMissing:
+            return "nor-missing";
+        case FaultKind::IntflashProgram:
+            return "intflash-program";
+        case FaultKind::IntflashErase:
+            return "intflash-erase";
+    }
+    return "?";
+}
 
 const char *scenario_event_kind_name(ScenarioEventKind kind) {
     switch (kind) {

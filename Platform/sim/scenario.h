@@ -16,9 +16,9 @@
 
 namespace sim {
 
-// The one version this parser reads. A file declaring another version is
-// refused with a message naming both.
-constexpr std::uint32_t kScenarioVersion = 1;
+// The newest format version this parser reads; version 1 files are read too. A
+// file declaring another version is refused with a message naming both.
+constexpr std::uint32_t kScenarioVersion = 2;
 
 // Longest run a scenario may ask for: one year of virtual time (365 days).
 // Longer runs are certainly a typing mistake, and this bound keeps every
@@ -48,12 +48,67 @@ struct ScenarioEvent {
     std::uint32_t line = 0;           // line in the file it came from, for messages
 };
 
+// ---- Storage faults and power cuts (format version 2) ----
+
+// A program or erase of one of the board's two flash memories: what faults act on,
+// what power cuts count.
+enum class StorageOp : std::uint8_t {
+    NorProgram,       // external NOR page program
+    NorErase,         // external NOR 4, 32 or 64 KB erase
+    IntflashProgram,  // internal flash double-word program
+    IntflashErase,    // internal flash page erase
+};
+constexpr int kStorageOpKinds = 4;
+const char *storage_op_name(StorageOp op);  // "nor-program", ...
+
+enum class FaultKind : std::uint8_t {
+    NorProgram,       // NOR page programs take their time and change nothing
+    NorErase,         // NOR erases take their time and change nothing
+    NorStuckBusy,     // the NOR chip's BUSY bit stays set
+    NorMissing,       // no NOR chip answers: reads see 0x00, writes go nowhere
+    IntflashProgram,  // internal flash programs fail with a write-protection error
+    IntflashErase,    // internal flash page erases fail with a write-protection error
+};
+const char *fault_kind_name(FaultKind kind);  // "nor-program", ..., "nor-missing"
+
+struct FaultEvent {
+    std::uint64_t at_ns = 0;  // from this time on
+    FaultKind kind = FaultKind::NorProgram;
+    // Operation faults: how many of the next operations fail; kFaultAlways for every
+    // one until an 'off' event; 0 ends the fault ('off'). State faults (stuck busy,
+    // missing chip): non-zero on, 0 off.
+    std::uint32_t count = 1;
+    std::uint32_t line = 0;
+};
+constexpr std::uint32_t kFaultAlways = 0xFFFFFFFFu;
+
+// Where the power fails: at a time, or as the n-th operation of a kind (counted from
+// this power-up) has run a given fraction of its duration.
+struct PowerCut {
+    bool set = false;
+    bool timed = true;
+    std::uint64_t at_ns = 0;         // timed cut
+    std::uint8_t ops = 0;            // counted cut: bit (1 << StorageOp) for each kind counted
+    std::uint32_t nth = 0;           // counted cut: 1 = the first such operation
+    std::uint32_t fraction_ppm = 0;  // counted cut: share of the operation done, 0 .. 999999
+    std::uint32_t line = 0;
+};
+
+struct StoragePlan {
+    std::vector<FaultEvent> faults;  // sorted by at_ns, file order kept at equal times
+    PowerCut cut;
+    std::uint64_t seed = 0;       // seeds the cells left half-done by a cut
+    bool maximum_timing = false;  // flash busy times: datasheet maxima instead of typical
+    std::uint16_t flash_size_register = 256;  // factory flash size in KB; 0xFFFF = unprogrammed
+};
+
 struct Scenario {
-    std::uint32_t version = 0;    // always kScenarioVersion after a successful load
+    std::uint32_t version = 0;    // 1 or 2 after a successful load
     std::uint64_t length_ns = 0;  // run length, 1 ns .. kMaxScenarioLengthNs
     // Sorted by at_ns; events at the same instant keep their file order.
     std::vector<ScenarioEvent> events;
-    std::string source;  // path or name given to the loader
+    StoragePlan storage;  // empty for version 1
+    std::string source;   // path or name given to the loader
 };
 
 // Reads and checks a scenario file. On success fills `out` and returns true.

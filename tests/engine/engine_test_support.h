@@ -17,6 +17,10 @@ struct DetectorUnderTest {
     }
     // Re-initialise after changing the configuration.
     void Reset() { FallDetectorSet(&d, &cfg); }
+    void Restart(int32_t counter) {
+        Reset();
+        JumpTo(counter);
+    }
 
     // Put the detector past warm-up at a given sample count.
     void JumpTo(int32_t counter) {

@@ -1,3 +1,5 @@
+// Fall history, collision watch window, fall-near test and collision falls, one table per rule;
+// each row puts one threshold at its edge or one step past it.
 #include <gtest/gtest.h>
 
 #include "FallDetectorCollision.h"
@@ -19,110 +21,139 @@ struct HistoryFixture : ::testing::Test {
         h.wHighFallLastCounter = lastCounter;
         h.wFallCounter = 9;
         FallDetectorPushFallHistory(&t.d);
-        EXPECT_EQ(h.wFallCounter, 0);  // cleared whether recorded or not
+        EXPECT_EQ(h.wFallCounter, 0) << "cleared whether recorded or not";
     }
 };
 
-TEST_F(HistoryFixture, RecordsLongStrongPhasesAndOpensTheWatch) {
-    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 5, 0), 1);  // nothing recorded yet
-    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 1000, 1), 0);
-    Push(3, 3, 290, 5);  // too short
-    Push(7, 2, 290, 5);  // fewer than half strong
-    EXPECT_EQ(h.wIndex, 0);
-    EXPECT_EQ(t.d.wCollisionCheckLastIndex, 0);
-
-    t.d.wCollisionRawAccMax = 777;  // from a window that ended long ago
-    Push(4, 2, 290, 6);
-    EXPECT_EQ(h.wIndex, 1);
-    EXPECT_EQ(h.Items[0].wLastIndex, 290);
-    EXPECT_EQ(h.Items[0].wFallCounter, 6);
-    EXPECT_EQ(t.d.wCollisionCheckLastIndex, 320);
-    EXPECT_EQ(t.d.wCollisionRawAccMax, 0);
-    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 10, 6), 1);
-    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 9, 6), 0);
-    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 10, 7), 0);
+TEST_F(HistoryFixture, RecordsPhasesLongAndStrongEnough) {
+    const int32_t rows[][3] = {{3, 3, 0}, {4, 2, 1}, {5, 2, 1}, {5, 1, 0}};  // len, strong, kept
+    for (const auto &r : rows) {
+        t.Restart(300);
+        Push(r[0], static_cast<uint32_t>(r[1]), 290, 6);
+        EXPECT_EQ(h.wIndex, r[2]) << r[0] << " samples, " << r[1] << " strong";
+        EXPECT_EQ(t.d.wCollisionCheckLastIndex, r[2] ? 320 : 0) << r[0] << " " << r[1];
+        EXPECT_EQ(h.Items[0].wLastIndex, r[2] ? 290 : 0) << r[0] << " " << r[1];
+        EXPECT_EQ(h.Items[0].wFallCounter, r[2] ? 6 : 0) << r[0] << " " << r[1];
+    }
 }
 
-TEST_F(HistoryFixture, WatchWindowTracksThePeakAndIsExtendedWithoutLosingIt) {
-    Push(6, 6, 290, 6);
-    t.d.raw_acc = 450;
-    FallDetectorTrackCollisionPeak(&t.d);
-    t.JumpTo(310);
-    Push(6, 6, 305, 6);
-    EXPECT_EQ(t.d.wCollisionRawAccMax, 450);
-    EXPECT_EQ(t.d.wCollisionRawAccMaxIndex, 300);
-    EXPECT_EQ(t.d.wCollisionCheckLastIndex, 330);
-    t.JumpTo(330);  // window end is exclusive
-    t.d.raw_acc = 900;
-    FallDetectorTrackCollisionPeak(&t.d);
-    EXPECT_EQ(t.d.wCollisionRawAccMax, 450);
-    t.JumpTo(329);
-    FallDetectorTrackCollisionPeak(&t.d);
-    EXPECT_EQ(t.d.wCollisionRawAccMaxIndex, 329);
+TEST_F(HistoryFixture, WatchWindowKeepsItsPeakWhileOpenAndTracksTwentySamples) {
+    for (const int32_t endAgo : {0, 1}) {  // the previous window ended this many samples ago
+        t.Restart(300);
+        t.d.wCollisionCheckLastIndex = 300 - endAgo;
+        t.d.wCollisionRawAccMax = 450;
+        Push(6, 6, 290, 6);
+        EXPECT_EQ(t.d.wCollisionRawAccMax, endAgo == 0 ? 450 : 0) << endAgo;
+    }
+    const int32_t rows[][3] = {{319, 500, 500}, {320, 500, 0}, {305, 0, 0}};  // at, acc, max
+    for (const auto &r : rows) {
+        t.d.wCollisionRawAccMax = 0;
+        t.d.wCollisionRawAccMaxIndex = 1;
+        t.JumpTo(r[0]);
+        t.d.raw_acc = static_cast<uint16_t>(r[1]);
+        FallDetectorTrackCollisionPeak(&t.d);
+        EXPECT_EQ(t.d.wCollisionRawAccMax, r[2]) << "at " << r[0];
+        EXPECT_EQ(t.d.wCollisionRawAccMaxIndex, r[2] ? r[0] : 1) << "at " << r[0];
+    }
 }
 
 TEST_F(HistoryFixture, RingOfThirtyTwoOverwritesTheOldest) {
     for (int i = 0; i < 33; ++i) Push(5, 5, 1000 + i, 5);
     EXPECT_EQ(h.wIndex, 1);
-    EXPECT_EQ(h.Items[0].wLastIndex, 1032);
     EXPECT_EQ(h.Items[1].wLastIndex, 1001);
     EXPECT_EQ(FallDetectorLastFallHistory(&t.d)->wLastIndex, 1032);
 }
 
-// Earlier phase confirmed last at 100 with counter `earlier`; the current phase starts
-// at 101 + gap and has k samples; the collision peak lies in between.
-struct CollisionFixture : ::testing::Test {
-    DetectorUnderTest t;
-    FALL_HISTORY &h = t.d.FallHistory;
-    int Check(int32_t earlier, int32_t gap, int32_t k, uint32_t standing17 = 0,
-              uint32_t standingInPhase = 0, int32_t peak = 400, int32_t peakAt = 103) {
-        t.Reset();
-        t.JumpTo(101 + gap + k - 1);
-        h.Items[0] = {100, earlier};
-        h.wIndex = 1;
-        h.wHighFallStartIndex = 101 + gap;
-        h.wHighFallCounter = t.d.check_count = k;
-        t.d.wCollisionRawAccMax = peak;
-        t.d.wCollisionRawAccMaxIndex = peakAt;
-        for (int32_t ago = 0; ago < 64; ++ago)
-            t.StandAgo(ago) = ago < k ? 1000 : 1000 - standingInPhase;
-        t.StandAgo(17) = 1000 - standing17;
-        return FallDetectorCheckCollisionFall(&t.d);
-    }
+// The impact tables put the recorded phase on both sides of the fall-near test; here the
+// open phase and the empty history.
+TEST_F(HistoryFixture, FallNearCountsAnOpenPhaseAndNeedsAMinimumOfZeroWhenEmpty) {
+    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 5, 0), 1);
+    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 1000, 1), 0);
+    h.wFallCounter = 3;
+    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 5, 3), 1);
+    EXPECT_EQ(FallDetectorIsFallNear(&t.d, 5, 4), 0);
+}
+
+// The earlier phase was confirmed last at sample 100 with counter `earlier`; the current phase
+// starts at 101 + gap and has k samples. Of the last 17 samples s17 were standing, inPhase of
+// them inside the current phase (the most recent), the others just before the 17-sample window
+// ends; every older sample outside the phase was standing too.
+struct CollisionRow {
+    const char *edge;
+    int32_t earlier, gap, k, s17, inPhase, peak, peakAt, expected;
 };
 
-TEST_F(CollisionFixture, CollisionFallAndItsBounds) {
-    EXPECT_EQ(Check(6, 5, 5), 7);      // off balance: thresholds lowered by 4
-    EXPECT_EQ(t.d.wDataCounter, 111);  // advanced through the fall path
-    EXPECT_EQ(Check(5, 5, 5), 0);
-    EXPECT_EQ(Check(6, 5, 4), 0);
-    EXPECT_EQ(Check(6, 4, 5), 0);
-    EXPECT_EQ(Check(6, 20, 5), 7);
-    EXPECT_EQ(Check(6, 21, 5), 0);
-    EXPECT_EQ(Check(6, 5, 5, 0, 0, 400, 105), 7);
-    EXPECT_EQ(Check(6, 5, 5, 0, 0, 400, 106), 0);  // at the start of the current phase
-    EXPECT_EQ(Check(6, 5, 5, 0, 0, 400, 100), 0);  // at the earlier phase's last sample
-    EXPECT_EQ(Check(6, 5, 5, 0, 0, 399, 103), 0);
-    h.Items[0] = {0, 0};  // before any recording nothing qualifies
-    h.wIndex = 0;
+int CheckCollision(DetectorUnderTest &t, const CollisionRow &r) {
+    t.Reset();
+    const int32_t start = 101 + r.gap;
+    t.JumpTo(start + r.k - 1);
+    t.d.FallHistory.Items[0] = {100, r.earlier};
+    t.d.FallHistory.wIndex = 1;
+    t.d.FallHistory.wHighFallStartIndex = start;
+    t.d.FallHistory.wHighFallCounter = t.d.check_count = r.k;
+    t.d.wCollisionRawAccMax = r.peak;
+    t.d.wCollisionRawAccMaxIndex = r.peakAt;
+    const int32_t before = r.s17 - r.inPhase;
+    uint32_t count = 1000;
+    for (int32_t ago = 0; ago < 64; ++ago) {  // ring entries hold the count up to that sample
+        t.StandAgo(ago) = count;
+        const bool inside = ago < r.k;
+        const bool standing =
+            inside ? ago < r.inPhase : (ago < 17 ? ago >= 17 - before : ago >= r.k);
+        count -= standing ? 1 : 0;
+    }
+    return FallDetectorCheckCollisionFall(&t.d);
+}
+
+TEST(CollisionFall, Thresholds) {
+    const CollisionRow rows[] = {
+        {"off balance: E 6, k 5, gap 5", 6, 5, 5, 0, 0, 400, 103, 7},
+        {"E 5", 5, 5, 5, 0, 0, 400, 103, 0},
+        {"k 4", 6, 5, 4, 0, 0, 400, 103, 0},
+        {"gap 4", 6, 4, 5, 0, 0, 400, 103, 0},
+        {"gap 20", 6, 20, 5, 0, 0, 400, 103, 7},
+        {"gap 21", 6, 21, 5, 0, 0, 400, 103, 0},
+        {"peak 399", 6, 5, 5, 0, 0, 399, 103, 0},
+        {"peak at the earlier phase's end", 6, 5, 5, 0, 0, 400, 100, 0},
+        {"peak right after it", 6, 5, 5, 0, 0, 400, 101, 7},
+        {"peak right before the start", 6, 5, 5, 0, 0, 400, 105, 7},
+        {"peak at the start", 6, 5, 5, 0, 0, 400, 106, 0},
+        {"1 standing: f 4", 6, 5, 5, 1, 0, 400, 103, 7},
+        {"2 standing: f 3", 6, 5, 5, 2, 0, 400, 103, 0},
+        {"2 standing: E 7, k 6", 7, 5, 6, 2, 0, 400, 103, 7},
+        {"10 standing: f 1", 9, 5, 8, 10, 1, 400, 103, 7},
+        {"10 standing: E 8", 8, 5, 8, 10, 1, 400, 103, 0},
+        {"10 standing: k 7", 9, 5, 7, 10, 0, 400, 103, 0},
+        {"11 standing: f -8", 18, 5, 17, 11, 11, 400, 103, 7},
+        {"11 standing: E 17 is only long", 17, 5, 17, 11, 11, 400, 103, 8},
+        {"12 standing: f -9", 19, 5, 18, 12, 12, 400, 103, 7},
+        {"12 standing: E 18 is only long", 18, 5, 18, 12, 12, 400, 103, 8},
+        {"2 of 9 not standing: enough", 9, 5, 9, 7, 7, 400, 103, 7},
+        {"1 of 9 not standing: too few", 9, 5, 9, 8, 8, 400, 103, 0},
+        {"long: E 16, k 9", 16, 5, 9, 11, 3, 400, 103, 8},
+        {"long: E 15, k 9 is 24 in all", 15, 5, 9, 11, 3, 400, 103, 0},
+        {"long: k 8", 17, 5, 8, 11, 2, 400, 103, 0},
+        {"long: E 9", 9, 5, 16, 11, 10, 400, 103, 0},
+        {"long: E 10", 10, 5, 16, 11, 10, 400, 103, 8},
+        {"long: 3 of 9 not standing", 16, 5, 9, 11, 6, 400, 103, 8},
+        {"long: 2 of 9 not standing", 16, 5, 9, 11, 7, 400, 103, 0},
+        {"long: gap 21", 16, 21, 9, 11, 3, 400, 103, 0},
+        {"long: peak 399", 16, 5, 9, 11, 3, 399, 103, 0},
+    };
+    DetectorUnderTest t;
+    for (const CollisionRow &r : rows) EXPECT_EQ(CheckCollision(t, r), r.expected) << r.edge;
+
+    // A decided collision advances the detector like any positive result.
+    EXPECT_EQ(CheckCollision(t, rows[0]), 7);
+    EXPECT_EQ(t.d.wDataCounter, 111);
+    // Before any recording (E is {0, 0}, nothing watched) nothing qualifies.
+    t.d.FallHistory.Items[0] = {0, 0};
+    t.d.FallHistory.wIndex = 0;
     EXPECT_EQ(FallDetectorCheckCollisionFall(&t.d), 0);
-}
-
-TEST_F(CollisionFixture, StandingRaisesTheThresholds) {
-    EXPECT_EQ(Check(9, 5, 8, 10), 7);  // s17 = 10: f = 1
-    EXPECT_EQ(Check(9, 5, 7, 10), 0);
-    EXPECT_EQ(Check(9, 5, 8, 11), 0);  // s17 = 11: f = -8
-    EXPECT_EQ(Check(18, 5, 17, 11), 7);
-    EXPECT_EQ(Check(9, 5, 9, 7, 7), 7);  // 2 of 9 not standing: at least 9 / 4
-    EXPECT_EQ(Check(9, 5, 9, 8, 8), 0);
-}
-
-TEST_F(CollisionFixture, LongCollisionFall) {
-    EXPECT_EQ(Check(16, 5, 9, 17), 8);     // s17 = 17: f = -10, type 7 out of reach
-    EXPECT_EQ(Check(15, 5, 9, 17), 0);     // 24 in total
-    EXPECT_EQ(Check(17, 5, 8, 17), 0);     // after-collision count below 9
-    EXPECT_EQ(Check(9, 5, 16, 17), 0);     // before-collision count below 10
-    EXPECT_EQ(Check(16, 5, 9, 17, 7), 0);  // 2 of 9 not standing: fewer than 9 / 3
+    // The long collision needs more than 4 confirming samples of its own.
+    t.cfg.AFTER_COLLISION_FALL_COUNTER_LIMIT = 3;
+    EXPECT_EQ(CheckCollision(t, {"k 5", 20, 5, 5, 11, 0, 400, 103, 8}), 8);
+    EXPECT_EQ(CheckCollision(t, {"k 4", 21, 5, 4, 11, 0, 400, 103, 0}), 0);
 }
 
 }  // namespace

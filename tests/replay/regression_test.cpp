@@ -44,7 +44,9 @@ TEST(Regression, EachStreamFirstGivesItsIntendedResult) {
         const regression::ExpectedStream &want = regression::kExpectedStreams[i];
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
         ASSERT_NE(def, nullptr);
-        if (def->intended == 0) {
+        if (def->intended == fall_synth::kNearMiss) {
+            continue;  // recorded as the engine answers
+        } else if (def->intended == 0) {
             EXPECT_EQ(want.positiveCount, 0u) << want.name;
         } else {
             ASSERT_GT(want.positiveCount, 0u) << want.name;
@@ -63,7 +65,7 @@ TEST(Regression, StreamsCoverEveryReachableResultAndTheQuietMotions) {
         const int t = fall_synth::stream(i).intended;
         if (t == 0) {
             ++quiet;
-        } else {
+        } else if (t != fall_synth::kNearMiss) {
             intended.insert(t);
         }
     }

@@ -18,6 +18,14 @@ void trampoline() {
 
 Run run(std::function<void()> firmware, sim::Time length_ns, std::vector<sim::ScenarioEvent> events,
         unsigned hang_seconds) {
+    sim::RunConfig cfg;
+    cfg.length_ns = length_ns;
+    cfg.events = std::move(events);
+    cfg.hang_seconds = hang_seconds;
+    return run(std::move(firmware), std::move(cfg));
+}
+
+Run run(std::function<void()> firmware, sim::RunConfig cfg) {
     hooks = Hooks{};
     huart1 = UART_HandleTypeDef{};
     huart3 = UART_HandleTypeDef{};
@@ -26,12 +34,8 @@ Run run(std::function<void()> firmware, sim::Time length_ns, std::vector<sim::Sc
     htim6 = TIM_HandleTypeDef{};
     htim7 = TIM_HandleTypeDef{};
     Run r;
-    sim::RunConfig cfg;
-    cfg.length_ns = length_ns;
-    cfg.events = std::move(events);
     cfg.trace_capture = &r.trace;
     cfg.trace_systick = true;
-    cfg.hang_seconds = hang_seconds;
     cfg.console.mode = sim::ConsoleMode::Capture;
     cfg.console.console_capture = &r.console;
     cfg.console.phone_capture = &r.phone;

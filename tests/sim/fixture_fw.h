@@ -38,6 +38,9 @@ struct Run {
 // Runs `firmware` for `length_ns` of virtual time with the scenario `events`.
 Run run(std::function<void()> firmware, sim::Time length_ns,
         std::vector<sim::ScenarioEvent> events = {}, unsigned hang_seconds = 10);
+// The same with everything else of the run's configuration (board directory,
+// storage plan); the trace and the console are captured into the result.
+Run run(std::function<void()> firmware, sim::RunConfig cfg);
 
 sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes);
 sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes);

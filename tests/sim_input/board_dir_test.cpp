@@ -83,7 +83,8 @@ class BoardDirTest : public ::testing::Test {
     // Snapshots every file of the board, for "left untouched" checks.
     std::vector<Snapshot> snap_all() const {
         return {snap(file(BoardDir::kMarkerFile)), snap(file(BoardDir::kNorFile)),
-                snap(file(BoardDir::kIntFlashFile)), snap(file(BoardDir::kBackupFile))};
+                snap(file(BoardDir::kIntFlashFile)), snap(file(BoardDir::kBackupFile)),
+                snap(file(BoardDir::kNorStateFile))};
     }
     void expect_untouched(const std::vector<Snapshot> &before) const {
         const std::vector<Snapshot> after = snap_all();
@@ -130,8 +131,9 @@ TEST_F(BoardDirTest, FirstUseCreatesAnErasedSparseBoard) {
     for (std::size_t i = 0; i < BoardDir::kIntFlashSize; ++i) ASSERT_EQ(b.intflash()[i], 0xFF) << i;
 
     EXPECT_EQ(b.backup_domain(), BackupDomain{});
-    EXPECT_FALSE(b.backup_domain().rtc_initialised);
-    EXPECT_EQ(slurp(file(BoardDir::kMarkerFile)).rfind("kelda-board-directory 1\n", 0), 0u);
+    EXPECT_EQ(b.nor_state(), sim::NorState{});
+    EXPECT_EQ(slurp(file(BoardDir::kMarkerFile)).rfind("kelda-board-directory 2\n", 0), 0u);
+    EXPECT_TRUE(fs::exists(file(BoardDir::kNorStateFile)));
 }
 
 TEST_F(BoardDirTest, NorProgramClearsBitsOnlyAndEraseSetsExactlyTheRange) {
@@ -202,7 +204,6 @@ TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
     BackupDomain saved;
     saved.bkp[0] = 0x32F2;
     saved.bkp[31] = 0xDEADBEEF;
-    saved.rtc_initialised = true;
     saved.year = 24;
     saved.month = 2;
     saved.day = 29;
@@ -210,8 +211,14 @@ TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
     saved.hours = 23;
     saved.minutes = 59;
     saved.seconds = 58;
-    saved.subseconds = 17;
+    saved.subsecond_ns = 999999999;
+    saved.rcc_bdcr = 0x00008101;
     saved.saved_at_ns = 123456789012ULL;
+    sim::NorState chip;
+    chip.status2 = 0x02;
+    chip.status3 = 0x62;
+    chip.four_byte = true;
+    chip.power_down = true;
     {
         BoardDir b;
         std::string err;
@@ -233,6 +240,7 @@ TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
 
         ASSERT_TRUE(b.save_backup_domain(saved, err)) << err;
         EXPECT_EQ(b.backup_domain(), saved);
+        ASSERT_TRUE(b.save_nor_state(chip, err)) << err;
     }
     BoardDir b;
     std::string err;
@@ -243,6 +251,7 @@ TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
     EXPECT_EQ(b.intflash()[0x3F000], 0x42);
     EXPECT_EQ(b.intflash()[0x3EFFF], 0xFF);
     EXPECT_EQ(b.backup_domain(), saved);
+    EXPECT_EQ(b.nor_state(), chip);
 }
 
 TEST_F(BoardDirTest, WrongSizedImagesAreRefusedAndLeftUntouched) {
@@ -333,9 +342,9 @@ TEST_F(BoardDirTest, BadDirectoriesAreRefused) {
     std::remove((dir_ + "/notes.txt").c_str());
 
     // A marker of another layout version.
-    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 2\n");
+    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 3\n");
     EXPECT_FALSE(b.open(dir_, err));
-    EXPECT_NE(err.find("first line must be 'kelda-board-directory 1'"), std::string::npos) << err;
+    EXPECT_NE(err.find("first line must be 'kelda-board-directory 2'"), std::string::npos) << err;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 
     // An empty directory is adopted.
@@ -360,7 +369,7 @@ TEST_F(BoardDirTest, OneSimulatorPerBoardAndOneBoardPerObject) {
 TEST_F(BoardDirTest, CreationCutShortIsCompletedAndKeepsWhatExists) {
     // Only the marker and the internal flash made it to disk.
     ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
-    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
+    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 2\n");
     std::string flash(BoardDir::kIntFlashSize, '\xFF');
     flash[7] = 'K';
     spit(file(BoardDir::kIntFlashFile), flash);
@@ -399,7 +408,6 @@ TEST(BackupDomainText, RoundTripsEveryField) {
     BackupDomain s;
     for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i)
         s.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
-    s.rtc_initialised = true;
     s.year = 99;
     s.month = 12;
     s.day = 31;
@@ -407,9 +415,10 @@ TEST(BackupDomainText, RoundTripsEveryField) {
     s.hours = 23;
     s.minutes = 59;
     s.seconds = 59;
-    s.subseconds = 0;
+    s.subsecond_ns = 999999999;  // (0 + 1)(32767 + 1) LSE cycles: one second exactly
     s.prediv_a = 0;
     s.prediv_s = 32767;
+    s.rcc_bdcr = sim::BackupDomain::kBdcrKeptBits;
     s.hour_format_12 = true;
     s.saved_at_ns = 0xFFFFFFFFFFFFFFFFULL;
     BackupDomain back;
@@ -434,8 +443,8 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         const char *fragment;
     } cases[] = {
         {"", "empty"},
-        {with("kelda-backup-domain 1", "kelda-backup-domain 2"),
-         "expected 'kelda-backup-domain 1' first"},
+        {with("kelda-backup-domain 2", "kelda-backup-domain 3"),
+         "expected 'kelda-backup-domain 2' first"},
         {with("bkp31 0x00000000\n", ""), "missing 'bkp31'"},
         {with("time 00:00:00\n", ""), "missing 'time'"},
         {good + "bkp3 0x00000001\n", "duplicate 'bkp3'"},
@@ -447,9 +456,11 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         {with("date 2000-01-01", "date 2000-1-1"), "YYYY-MM-DD"},
         {with("time 00:00:00", "time 24:00:00"), "time of day out of range"},
         {with("weekday 1", "weekday 0"), "week day 0 out of range"},
-        {with("subseconds 255", "subseconds 256"), "exceed the synchronous prescaler"},
+        {with("subsecond_ns 0", "subsecond_ns 1000000000"), "not within one calendar second"},
+        {with("rcc_bdcr 0x00000000", "rcc_bdcr 0x00000002"), "do not live in the backup domain"},
+        {with("rcc_bdcr 0x00000000\n", ""), "missing 'rcc_bdcr'"},
+        {with("subsecond_ns 0", "subseconds 255"), "unknown key 'subseconds'"},
         {with("prediv_a 127", "prediv_a 128"), "asynchronous prescaler 128"},
-        {with("rtc_initialised 0", "rtc_initialised yes"), "must be 0 or 1"},
         {with("saved_at_ns 0", "saved_at_ns 18446744073709551616"), "saved_at_ns must be"},
         {with("hour_format 24", "hour_format 13"), "12 or 24"},
     };
@@ -471,6 +482,86 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         crlf += ch;
     }
     EXPECT_TRUE(BoardDir::parse_backup_domain(crlf, "b", out, err)) << err;
+}
+
+TEST_F(BoardDirTest, LayoutVersion1IsUpgradedInPlace) {
+    // A layout 1 board: marker 1, a version 1 backup file with a set calendar
+    // (subsecond register 63 of 255: 192 of 256 steps of 1/256 s into the second).
+    ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
+    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
+    std::string v1 =
+        "kelda-backup-domain 1\nsaved_at_ns 5\nrtc_initialised 1\n"
+        "date 2024-03-01\nweekday 5\ntime 09:30:00\nsubseconds 63\n"
+        "prediv_a 127\nprediv_s 255\nhour_format 24\n";
+    for (int i = 0; i < 32; ++i) v1 += "bkp" + std::to_string(i) + (i ? " 0x0\n" : " 0x32F2\n");
+    spit(file(BoardDir::kBackupFile), v1);
+    {
+        BoardDir b;
+        std::string err;
+        ASSERT_TRUE(b.open(dir_, err)) << err;
+        const BackupDomain &d = b.backup_domain();
+        EXPECT_EQ(d.bkp[0], 0x32F2u);
+        EXPECT_EQ(d.day, 1);
+        EXPECT_EQ(d.subsecond_ns, 750000000u);
+        EXPECT_EQ(d.rcc_bdcr, 0x00008101u);  // LSE on, RTC clock from the LSE, enabled
+        EXPECT_EQ(b.nor_state(), sim::NorState{});
+    }
+    EXPECT_EQ(slurp(file(BoardDir::kMarkerFile)).rfind("kelda-board-directory 2\n", 0), 0u);
+    EXPECT_EQ(slurp(file(BoardDir::kBackupFile)).rfind("kelda-backup-domain 2\n", 0), 0u);
+    EXPECT_TRUE(fs::exists(file(BoardDir::kNorStateFile)));
+}
+
+TEST(NorStateText, RoundTripsAndRefusesBitsThatAreNotKept) {
+    sim::NorState s;
+    s.status1 = 0x7C;
+    s.status2 = 0x7B;
+    s.status3 = 0x66;
+    s.four_byte = true;
+    s.write_enable = true;
+    sim::NorState back;
+    std::string err;
+    ASSERT_TRUE(BoardDir::parse_nor_state(BoardDir::format_nor_state(s), "n", back, err)) << err;
+    EXPECT_EQ(back, s);
+
+    const std::string good = BoardDir::format_nor_state(sim::NorState{});
+    auto with = [&](const std::string &from, const std::string &to) {
+        std::string t = good;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    const struct {
+        std::string text;
+        const char *fragment;
+    } cases[] = {
+        {with("status1 0x00", "status1 0x01"), "not kept without power (kept: 0x7C)"},
+        {with("status2 0x00", "status2 0x80"), "not kept without power (kept: 0x7B)"},
+        {with("status3 0x60", "status3 0x61"), "not kept without power (kept: 0x66)"},
+        {with("status3 0x60", "status3 0x600"), "8-bit hex value"},
+        {with("address_mode 3", "address_mode 5"), "address_mode must be 3 or 4"},
+        {with("power_down 0\n", ""), "missing 'power_down'"},
+        {with("kelda-nor-state 1", "kelda-nor-state 2"), "expected 'kelda-nor-state 1' first"},
+        {good + "status1 0x04\n", "duplicate 'status1'"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_FALSE(BoardDir::parse_nor_state(c.text, "n", back, err)) << c.fragment;
+        EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
+    }
+}
+
+TEST(InMemoryBoard, IsErasedAndWritable) {
+    BoardDir b;
+    std::string err;
+    ASSERT_TRUE(b.open_in_memory(err)) << err;
+    EXPECT_TRUE(b.in_memory());
+    EXPECT_EQ(b.nor_get(12345), 0xFF);
+    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
+    const std::uint8_t data[] = {0x0F};
+    EXPECT_TRUE(b.nor_program(12345, data, 1));
+    EXPECT_EQ(b.nor_get(12345), 0x0F);
+    BackupDomain d;
+    d.bkp[3] = 7;
+    EXPECT_TRUE(b.save_backup_domain(d, err)) << err;
+    EXPECT_EQ(b.backup_domain().bkp[3], 7u);
 }
 
 TEST_F(BoardDirTest, InvalidBackupStateIsNotSavedAndTheOldOneStays) {

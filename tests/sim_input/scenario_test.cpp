@@ -153,11 +153,12 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
         const char *expect;  // prefix "t.scn:<line>: " plus a fragment of the message
         const char *fragment;
     } cases[] = {
-        {"length 1s\nversion 1\n", "t.scn:1: ", "first directive must be 'version 1'"},
+        {"length 1s\nversion 1\n", "t.scn:1: ", "first directive must be the version line"},
         {"version 1\nversion 1\nlength 1s\n",
          "t.scn:2: ", "duplicate version line (first on line 1)"},
-        {"version 2\nlength 1s\n", "t.scn:1: ", "version 2 is not supported"},
-        {"version one\n", "t.scn:1: ", "expected 'version 1'"},
+        {"version 3\nlength 1s\n", "t.scn:1: ", "version 3 is not supported"},
+        {"version 0\nlength 1s\n", "t.scn:1: ", "version 0 is not supported"},
+        {"version one\n", "t.scn:1: ", "expected 'version 2'"},
         {"version 1\nlength 1s\nlength 2s\n",
          "t.scn:3: ", "duplicate length line (first on line 2)"},
         {"version 1\nlength 0\n", "t.scn:2: ", "greater than zero"},
@@ -210,10 +211,117 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
     }
 }
 
+TEST(ScenarioParse, Version2FaultsCutsAndSettings) {
+    using sim::FaultKind;
+    using sim::StorageOp;
+    const Scenario sc = parse_ok(
+        "version 2\n"
+        "length 10s\n"
+        "seed 0x10\n"
+        "flash-timing maximum\n"
+        "flash-size-register 0xFFFF\n"
+        "at 3s fault nor-erase always\n"     // line 6
+        "at 1s fault nor-program\n"          // line 7
+        "at +1s fault intflash-program 3\n"  // line 8: 2 s
+        "at 2s fault nor-missing\n"
+        "at 2s fault nor-missing off\n"
+        "at 4s fault nor-erase off\n"
+        "power-cut nor-erase 2 at 37.5%\n");
+    EXPECT_EQ(sc.version, 2u);
+    EXPECT_EQ(sc.storage.seed, 16u);
+    EXPECT_TRUE(sc.storage.maximum_timing);
+    EXPECT_EQ(sc.storage.flash_size_register, 0xFFFF);
+    struct Expect {
+        std::uint64_t at_ns;
+        FaultKind kind;
+        std::uint32_t count;
+        std::uint32_t line;
+    } const expect[] = {
+        {1000000000ULL, FaultKind::NorProgram, 1, 7},
+        {2000000000ULL, FaultKind::IntflashProgram, 3, 8},
+        {2000000000ULL, FaultKind::NorMissing, 1, 9},
+        {2000000000ULL, FaultKind::NorMissing, 0, 10},
+        {3000000000ULL, FaultKind::NorErase, sim::kFaultAlways, 6},
+        {4000000000ULL, FaultKind::NorErase, 0, 11},
+    };
+    ASSERT_EQ(sc.storage.faults.size(), std::size(expect));
+    for (std::size_t i = 0; i < std::size(expect); ++i) {
+        const sim::FaultEvent &f = sc.storage.faults[i];
+        EXPECT_EQ(f.at_ns, expect[i].at_ns) << i;
+        EXPECT_EQ(f.kind, expect[i].kind) << i;
+        EXPECT_EQ(f.count, expect[i].count) << i;
+        EXPECT_EQ(f.line, expect[i].line) << i;
+    }
+    const sim::PowerCut &cut = sc.storage.cut;
+    EXPECT_TRUE(cut.set);
+    EXPECT_FALSE(cut.timed);
+    EXPECT_EQ(cut.ops, 1u << static_cast<unsigned>(StorageOp::NorErase));
+    EXPECT_EQ(cut.nth, 2u);
+    EXPECT_EQ(cut.fraction_ppm, 375000u);
+    EXPECT_EQ(cut.line, 12u);
+
+    // Defaults, a timed cut and the operation groups.
+    const Scenario t = parse_ok("version 2\nlength 1s\nat 999ms power-cut\n");
+    EXPECT_EQ(t.storage.seed, 0u);
+    EXPECT_FALSE(t.storage.maximum_timing);
+    EXPECT_EQ(t.storage.flash_size_register, 256);
+    EXPECT_TRUE(t.storage.cut.set && t.storage.cut.timed);
+    EXPECT_EQ(t.storage.cut.at_ns, 999000000ULL);
+    struct Group {
+        const char *word;
+        unsigned ops;
+    } const groups[] = {{"nor", 0x3}, {"intflash", 0xC}, {"any", 0xF}, {"intflash-erase", 0x8}};
+    for (const Group &g : groups) {
+        const Scenario c =
+            parse_ok(std::string("version 2\nlength 1s\npower-cut ") + g.word + " 1 at 0.0001%\n");
+        EXPECT_EQ(c.storage.cut.ops, g.ops) << g.word;
+        EXPECT_EQ(c.storage.cut.fraction_ppm, 1u) << g.word;
+    }
+}
+
+TEST(ScenarioParse, Version2Refusals) {
+    const std::string v2 = "version 2\nlength 1s\n";
+    struct Case {
+        std::string text;
+        const char *fragment;
+    } const cases[] = {
+        {"version 1\nlength 1s\nat 0 fault nor-missing\n", "not part of scenario format version 1"},
+        {"version 1\nlength 1s\nseed 1\n", "not part of scenario format version 1"},
+        {"version 1\nlength 1s\npower-cut any 1\n", "not part of scenario format version 1"},
+        {v2 + "at 0 fault i2c-nack\n", "unknown fault 'i2c-nack'"},
+        {v2 + "at 0 fault nor-program 0\n", "fault count must be a number from 1"},
+        {v2 + "at 0 fault nor-program sometimes\n", "fault count must be"},
+        {v2 + "at 0 fault nor-missing 2\n", "'nor-missing' takes nothing or 'off'"},
+        {v2 + "at 0 fault nor-stuck-busy always\n", "takes nothing or 'off'"},
+        {v2 + "at 0 fault\n", "expected 'at <time> fault <kind>"},
+        {v2 + "at 1s fault nor-erase\n", "not before the end of the run"},
+        {v2 + "at 1s power-cut\n", "not before the end of the run"},
+        {v2 + "at 0 power-cut now\n", "expected 'at <time> power-cut'"},
+        {v2 + "at 0 power-cut\npower-cut any 1\n", "a second power cut (the first, on line 3"},
+        {v2 + "power-cut disk 1\n", "unknown operations 'disk'"},
+        {v2 + "power-cut nor 0\n", "counts from 1"},
+        {v2 + "power-cut nor 1 at 100%\n", "below 100%"},
+        {v2 + "power-cut nor 1 at 40\n", "below 100%"},
+        {v2 + "power-cut nor 1 at 1.23456%\n", "below 100%"},
+        {v2 + "power-cut nor 1 after 40%\n", "expected 'at <percent>'"},
+        {v2 + "power-cut nor\n", "expected 'power-cut <operations> <n>"},
+        {v2 + "seed -1\n", "expected 'seed <number>'"},
+        {v2 + "seed 1\nseed 2\n", "duplicate seed line (first on line 3)"},
+        {v2 + "flash-timing slow\n", "flash-timing typical"},
+        {v2 + "flash-size-register 0x10000\n", "0 to 0xFFFF"},
+        {v2 + "at 0 motor on\n", "knows: console, phone, pin, fault, power-cut"},
+        {v2 + "disk full\n", "version 2 knows: version, length, at, seed"},
+    };
+    for (const Case &c : cases) {
+        const std::string err = parse_err(c.text);
+        EXPECT_NE(err.find(c.fragment), std::string::npos) << c.text << "\n-> " << err;
+    }
+}
+
 TEST(ScenarioParse, WholeFileRefusals) {
-    EXPECT_EQ(parse_err(""), "t.scn: no 'version 1' line (the file has no directives)");
+    EXPECT_EQ(parse_err(""), "t.scn: no version line ('version 2') (the file has no directives)");
     EXPECT_EQ(parse_err("# only a comment\n\n"),
-              "t.scn: no 'version 1' line (the file has no directives)");
+              "t.scn: no version line ('version 2') (the file has no directives)");
     EXPECT_EQ(parse_err("version 1\nat 1 pin PA1 1\n"),
               "t.scn: no 'length' line (how long the run lasts)");
 }

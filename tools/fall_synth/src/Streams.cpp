@@ -189,6 +189,65 @@ constexpr Segment kTumblingFall[] = {
     Seg(200),
 };
 
+// --- near misses: everyday activities close to a fall ----------------------------------------
+
+// Jumping down a 30 cm step: a small push-off, 0.25 s in the air, a 3 g landing taken in the
+// knees while the trunk nods forward and back.
+constexpr Segment kJumpDownStep[] = {
+    Seg(kLeadIn),
+    Seg(8).up(bell(1, 1.4f)),
+    Seg(12).up(flat(0.05f)).rx(flat(-10)),
+    Seg(8).up(bell(1, 3.2f)).rx(bell(0, 30)),
+    Seg(20).up(bell(1, 0.8f)),
+    Seg(200),
+};
+
+// Running at three steps per second for ten seconds: 0 to 2.2 g each stride (a short flight,
+// then the stance), trunk leaning forward, rocking and twisting, then slowing to a stop.
+constexpr Segment kRunning[] = {
+    Seg(kLeadIn),
+    Seg(25).rx(bell(0, -20)).up(ramp(1, 1.1f)).fwd(ramp(0, 0.2f)),  // lean ~5 degrees
+    Seg(500)
+        .up(wave(1.1f, 1.1f))
+        .fwd(wave(0, 0.3f))
+        .rx(wave(0, 25))
+        .ry(wave(0, 35))
+        .rz(wave(0, 12))
+        .period(16.7f),
+    Seg(50).up(wave(1, 0.3f)).rx(bell(0, 20)).fwd(ramp(0, -0.2f)).period(25),  // slowing down
+    Seg(150),
+};
+
+// Sitting down hard: a short lean forward, dropping the last 20 cm onto a chair (0.3 s at
+// 0.3 g), a 3.5 g landing, then leaning back against the backrest.
+constexpr Segment kSittingDownHard[] = {
+    Seg(kLeadIn),
+    Seg(25).rx(bell(0, -40)),
+    Seg(15).up(flat(0.3f)).rx(flat(10)),
+    Seg(6).up(bell(1, 3.5f)),
+    Seg(40).rx(bell(0, 45)),
+    Seg(300),
+};
+
+// Bending quickly to pick something up from the floor: the trunk swings forward about 80
+// degrees in one second (peak 160 degrees per second), stays down for a second, straightens up.
+constexpr Segment kBendingDown[] = {
+    Seg(kLeadIn), Seg(50).rx(bell(0, -160)).up(bell(1, 0.85f)),
+    Seg(50),      Seg(60).rx(bell(0, 135)).up(bell(1, 1.15f)),
+    Seg(200),
+};
+
+// Stumbling and catching oneself: the foot catches, the trunk pitches forward 20 degrees with
+// the support partly lost (0.5 g for 0.16 s), a hard catching step at 2.4 g, back upright.
+constexpr Segment kStumble[] = {
+    Seg(kLeadIn),
+    Seg(15).rx(bell(0, -160)).up(bell(1, 0.7f)),
+    Seg(8).up(flat(0.5f)).rx(flat(-30)),
+    Seg(6).up(bell(1, 2.4f)).rx(bell(0, 60)),
+    Seg(25).rx(bell(0, 70)).up(wave(1, 0.2f)).period(12),
+    Seg(200),
+};
+
 // No stream gives type 9 (a phase of CONTINUE_COUNT + 18 confirming samples): with the
 // default configuration it needs 38 confirming samples, but the confirming count is the phase
 // counter, which stops growing at 30.
@@ -213,6 +272,12 @@ constexpr StreamDef kStreams[] = {
     STREAM("tumbling_fall", "drop with very fast rotation", 12, 29, 40, 20, kTumblingFall),
     STREAM("soft_impact_tilted", "backward fall, softer impact lying", 16, 30, 40, 20,
            kSoftImpactTilted),
+    STREAM("jump_down_step", "jumping down a 30 cm step", kNearMiss, 31, 40, 20, kJumpDownStep),
+    STREAM("running", "running, three steps per second", kNearMiss, 32, 60, 40, kRunning),
+    STREAM("sitting_down_hard", "dropping onto a chair", kNearMiss, 33, 40, 20, kSittingDownHard),
+    STREAM("bending_down", "bending quickly to pick something up", kNearMiss, 34, 40, 20,
+           kBendingDown),
+    STREAM("stumble", "stumbling and catching oneself", kNearMiss, 35, 40, 20, kStumble),
 };
 
 }  // namespace

@@ -61,6 +61,10 @@ class Board {
     void advance_to_next_event(const char *waiting_in);
     // One core clock (NOP).
     void core_cycle();
+    // The core stands still until `t` (a flash erase or program stalls every fetch
+    // from flash, handlers included): events are delivered, interrupts only become
+    // pending, and the ones that can run are taken when the stall ends.
+    void stall_to(Time t);
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
     void take_interrupts() {

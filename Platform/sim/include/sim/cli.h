@@ -1,6 +1,7 @@
 // Command line of a simulator executable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct CliOptions {
     std::string trace;
     bool trace_systick = false;
     double pace = 0.0;
+    std::uint64_t off_time_ns = 0;  // --off-time: the board stayed without power this long
     bool help = false;
 };
 

@@ -22,7 +22,10 @@ struct RunConfig {
     std::string *trace_capture = nullptr;  // or into a string
     bool trace_systick = false;            // SysTick entries/exits in the trace (1000 per second)
     ConsoleConfig console;
-    BoardDir *board_dir = nullptr;  // persistent state; may be null for unit tests
+    // Persistent state; null for a fresh erased board that lives in memory only.
+    BoardDir *board_dir = nullptr;
+    StoragePlan storage;    // the scenario's storage faults, power cut and settings
+    Time unpowered_ns = 0;  // how long the board stayed without power before this run
     // Wall-clock seconds without any call that lets virtual time pass after which a
     // run is declared hung (a spin loop without __NOP or __WFI); 0 turns it off.
     unsigned hang_seconds = 10;
@@ -34,6 +37,9 @@ struct RunResult {
     Time end_ns = 0;
     Summary summary;
     bool setup_failed = false;  // trace or stream could not be opened (reason says why)
+    // The board's state (NOR chip registers, backup domain) could not be saved at
+    // the end: the message; empty when it was.
+    std::string state_error;
 };
 
 // Firmware entry: the renamed `main` of an image, or a test function.
@@ -43,11 +49,13 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry);
 
 // Exit status of the simulator executable for a run's result.
 enum ExitStatus : int {
-    kExitCompleted = 0,      // run length reached (or the scenario cut the power)
+    kExitCompleted = 0,      // run length reached, or the firmware ended the power cycle
     kExitHalted = 1,         // the firmware halted or its main returned
     kExitBadInput = 2,       // scenario, board directory or command line refused
     kExitInternalError = 3,  // the simulator itself failed
-    kExitInterrupted = 4     // stopped by SIGINT or SIGTERM; summary and trace are complete
+    kExitInterrupted = 4,    // stopped by SIGINT or SIGTERM; summary and trace are complete
+    kExitPowerCut = 5        // the scenario cut the power; the board directory holds what a
+                             // power cut there leaves
 };
 int exit_status(const RunResult &r);
 

@@ -45,13 +45,18 @@ struct Segment {
 struct StreamDef {
     const char *name;
     const char *description;
-    int32_t intended;    // the result the motion is designed to produce first; 0 = none
+    int32_t intended;    // the result the motion is designed to produce first; 0 = none,
+                         // kNearMiss = not prescribed (see below)
     uint32_t seed;       // noise seed; 0 means no noise
     uint16_t accNoise;   // peak accelerometer noise, counts
     uint16_t gyroNoise;  // peak gyroscope noise, counts
     const Segment *segments;
     uint16_t segmentCount;
 };
+
+// An everyday activity that comes close to a fall (jumping down a step, sitting down hard):
+// the wearer survives it, and what the engine makes of it is recorded, not prescribed.
+constexpr int32_t kNearMiss = -1;
 
 // The catalogue of named streams.
 std::size_t streamCount();

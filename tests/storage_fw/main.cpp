@@ -1,0 +1,306 @@
+// Storage test firmware: a small log writer for power-cut runs on the simulated
+// board. At every start it finds its place again (the last complete record of a
+// two-sector log in the external NOR flash, a boot counter in the last page of the
+// internal flash), prints what it found on the console, and then appends a 16-byte
+// record every 20 ms, erasing the other sector when the log wraps onto it. The RTC
+// is set once, at the first start of a fresh backup domain.
+//
+// A record is {sequence, boot, sequence ^ boot ^ 0xA5A5A5A5, 0}: a record that a cut
+// left half programmed fails its check word and is counted as torn.
+#include <cstdio>
+#include <cstring>
+
+#include "stm32l4xx_hal.h"
+#include "stm32l4xx_hal_additions.h"
+
+UART_HandleTypeDef huart3;
+QSPI_HandleTypeDef hqspi;
+RTC_HandleTypeDef hrtc;
+
+namespace {
+
+constexpr uint32_t kTimeout = 5000;
+constexpr uint32_t kSectorSize = 4096;
+constexpr uint32_t kRecordSize = 16;
+constexpr uint32_t kRecordsPerSector = kSectorSize / kRecordSize;
+constexpr uint32_t kLogRecords = 2 * kRecordsPerSector;  // sectors 0 and 1
+constexpr uint32_t kCheck = 0xA5A5A5A5u;
+constexpr uint32_t kBootPage = 127;
+constexpr uint32_t kBootPageAddress = 0x08000000u + kBootPage * 2048u;
+constexpr uint32_t kCalendarMark = 0x32F2u;
+
+[[noreturn]] void fail() {
+    for (;;) __WFI();
+}
+
+void print(const char *text) {
+    HAL_UART_Transmit(&huart3, reinterpret_cast<const uint8_t *>(text),
+                      static_cast<uint16_t>(std::strlen(text)), 1000);
+}
+
+// ---- external NOR flash, as the firmware's driver talks to it ------------------
+
+QSPI_CommandTypeDef command(uint8_t op) {
+    QSPI_CommandTypeDef c = {};
+    c.Instruction = op;
+    c.InstructionMode = QSPI_INSTRUCTION_1_LINE;
+    c.AddressMode = QSPI_ADDRESS_NONE;
+    c.AlternateByteMode = QSPI_ALTERNATE_BYTES_NONE;
+    c.DataMode = QSPI_DATA_NONE;
+    c.DdrMode = QSPI_DDR_MODE_DISABLE;
+    c.SIOOMode = QSPI_SIOO_INST_EVERY_CMD;
+    return c;
+}
+
+bool transfer(QSPI_CommandTypeDef c, uint8_t *data, uint32_t n, bool receive) {
+    if (n) {
+        c.DataMode =
+            c.Instruction == 0xEC || c.Instruction == 0x34 ? QSPI_DATA_4_LINES : QSPI_DATA_1_LINE;
+        c.NbData = n;
+    }
+    if (HAL_QSPI_Command(&hqspi, &c, kTimeout) != HAL_OK)
+        return false;
+    if (!n)
+        return true;
+    return (receive ? HAL_QSPI_Receive(&hqspi, data, kTimeout)
+                    : HAL_QSPI_Transmit(&hqspi, data, kTimeout)) == HAL_OK;
+}
+
+uint8_t status(uint8_t op) {
+    uint8_t v = 0;
+    transfer(command(op), &v, 1, true);
+    return v;
+}
+
+void wait_idle() {
+    while (status(0x05) & 0x01) HAL_Delay(1);
+}
+
+QSPI_CommandTypeDef addressed(uint8_t op, uint32_t addr, bool quad_address) {
+    QSPI_CommandTypeDef c = command(op);
+    c.Address = addr;
+    c.AddressSize = QSPI_ADDRESS_32_BITS;
+    c.AddressMode = quad_address ? QSPI_ADDRESS_4_LINES : QSPI_ADDRESS_1_LINE;
+    return c;
+}
+
+void write_status(uint8_t reg_op, uint8_t value) {
+    transfer(command(0x06), nullptr, 0, false);
+    transfer(command(reg_op), &value, 1, false);
+    wait_idle();
+}
+
+bool nor_start() {
+    QSPI_CommandTypeDef id = command(0xAB);  // release from power-down, device ID
+    id.Address = 0;
+    id.AddressSize = QSPI_ADDRESS_24_BITS;
+    id.AddressMode = QSPI_ADDRESS_1_LINE;
+    uint8_t device = 0;
+    if (!transfer(id, &device, 1, true) || device == 0)
+        return false;
+    if (!(status(0x15) & 0x02))
+        write_status(0x11, static_cast<uint8_t>(status(0x15) | 0x02));  // power up in 4-byte mode
+    if (!(status(0x15) & 0x01))
+        transfer(command(0xB7), nullptr, 0, false);
+    if (!(status(0x35) & 0x02))
+        write_status(0x31, static_cast<uint8_t>(status(0x35) | 0x02));  // quad lines
+    return true;
+}
+
+void nor_read(uint32_t addr, uint8_t *buf, uint32_t n) {
+    QSPI_CommandTypeDef c = addressed(0xEC, addr, true);
+    c.DummyCycles = 6;
+    transfer(c, buf, n, true);
+}
+
+void nor_program(uint32_t addr, uint8_t *buf, uint32_t n) {
+    wait_idle();
+    transfer(command(0x06), nullptr, 0, false);
+    transfer(addressed(0x34, addr, false), buf, n, false);
+    wait_idle();
+}
+
+void nor_erase_sector(uint32_t sector) {
+    wait_idle();
+    transfer(command(0x06), nullptr, 0, false);
+    transfer(addressed(0x21, sector * kSectorSize, false), nullptr, 0, false);
+    wait_idle();
+}
+
+// ---- the log -----------------------------------------------------------------
+
+struct Record {
+    uint32_t sequence;
+    uint32_t boot;
+    uint32_t check;
+    uint32_t zero;
+};
+
+uint32_t next_slot = 0;
+uint32_t next_sequence = 1;
+
+// The last complete record wins; erased slots after it are where writing goes on.
+void log_recover(uint32_t &torn) {
+    uint32_t best = 0, best_slot = kLogRecords - 1;
+    torn = 0;
+    for (uint32_t slot = 0; slot < kLogRecords; ++slot) {
+        Record r;
+        nor_read(slot * kRecordSize, reinterpret_cast<uint8_t *>(&r), kRecordSize);
+        if (r.sequence == 0xFFFFFFFFu && r.boot == 0xFFFFFFFFu && r.check == 0xFFFFFFFFu &&
+            r.zero == 0xFFFFFFFFu)
+            continue;
+        if (r.check != (r.sequence ^ r.boot ^ kCheck) || r.zero != 0) {
+            ++torn;
+            continue;
+        }
+        if (r.sequence >= best) {
+            best = r.sequence;
+            best_slot = slot;
+        }
+    }
+    next_sequence = best + 1;
+    next_slot = (best_slot + 1) % kLogRecords;
+}
+
+void log_append(uint32_t boot) {
+    if (next_slot % kRecordsPerSector == 0)
+        nor_erase_sector(next_slot / kRecordsPerSector);
+    Record r = {next_sequence, boot, next_sequence ^ boot ^ kCheck, 0};
+    nor_program(next_slot * kRecordSize, reinterpret_cast<uint8_t *>(&r), kRecordSize);
+    ++next_sequence;
+    next_slot = (next_slot + 1) % kLogRecords;
+}
+
+// ---- boot counter in internal flash: double words {n, ~n} ------------------------
+
+uint32_t count_boot() {
+    const volatile uint32_t *page = reinterpret_cast<const volatile uint32_t *>(kBootPageAddress);
+    uint32_t last = 0, free_word = 512;
+    for (uint32_t w = 0; w < 512; w += 2) {
+        if (page[w] == 0xFFFFFFFFu && page[w + 1] == 0xFFFFFFFFu) {
+            free_word = w;
+            break;
+        }
+        if (page[w + 1] == ~page[w])
+            last = page[w];
+    }
+    const uint32_t boot = last + 1;
+    HAL_FLASH_Unlock();
+    if (free_word == 512) {
+        FLASH_EraseInitTypeDef e = {FLASH_TYPEERASE_PAGES, FLASH_BANK_1, kBootPage, 1};
+        uint32_t page_error = 0;
+        HAL_FLASHEx_Erase(&e, &page_error);
+        free_word = 0;
+    }
+    HAL_FLASH_Program_Word(kBootPageAddress + free_word * 4u, boot);
+    HAL_FLASH_Program_Word(kBootPageAddress + free_word * 4u + 4u, ~boot);
+    HAL_FLASH_Lock();
+    return boot;
+}
+
+// ---- board -------------------------------------------------------------------
+
+void pins() {
+    __HAL_RCC_GPIOA_CLK_ENABLE();
+    __HAL_RCC_GPIOB_CLK_ENABLE();
+    GPIO_InitTypeDef g = {};
+    g.Mode = GPIO_MODE_AF_PP;
+    g.Pull = GPIO_NOPULL;
+    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
+    g.Alternate = GPIO_AF10_QUADSPI;
+    g.Pin = GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7;
+    HAL_GPIO_Init(GPIOA, &g);
+    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
+    HAL_GPIO_Init(GPIOB, &g);
+    g.Pull = GPIO_PULLUP;
+    g.Alternate = GPIO_AF7_USART3;
+    g.Pin = GPIO_PIN_10 | GPIO_PIN_11;
+    HAL_GPIO_Init(GPIOB, &g);
+}
+
+void peripherals() {
+    huart3.Instance = USART3;
+    huart3.Init.BaudRate = 115200;
+    huart3.Init.WordLength = UART_WORDLENGTH_8B;
+    huart3.Init.StopBits = UART_STOPBITS_1;
+    huart3.Init.Parity = UART_PARITY_NONE;
+    huart3.Init.Mode = UART_MODE_TX_RX;
+    huart3.Init.HwFlowCtl = UART_HWCONTROL_NONE;
+    huart3.Init.OverSampling = UART_OVERSAMPLING_8;
+    hqspi.Instance = QUADSPI;
+    hqspi.Init.ClockPrescaler = 255;
+    hqspi.Init.FifoThreshold = 1;
+    hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
+    hqspi.Init.FlashSize = 25;
+    hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
+    hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
+    if (HAL_UART_Init(&huart3) != HAL_OK || HAL_QSPI_Init(&hqspi) != HAL_OK)
+        fail();
+}
+
+void calendar(RTC_TimeTypeDef &t, RTC_DateTypeDef &d) {
+    HAL_PWR_EnableBkUpAccess();
+    RCC_OscInitTypeDef osc = {};
+    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
+    osc.LSEState = RCC_LSE_ON;
+    osc.PLL.PLLState = RCC_PLL_NONE;
+    HAL_RCC_OscConfig(&osc);
+    RCC_PeriphCLKInitTypeDef p = {};
+    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
+    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
+    HAL_RCCEx_PeriphCLKConfig(&p);
+    __HAL_RCC_RTC_ENABLE();
+    hrtc.Instance = RTC;
+    if (HAL_RTCEx_BKUPRead(&hrtc, RTC_BKP_DR0) != kCalendarMark) {
+        hrtc.Init.HourFormat = RTC_HOURFORMAT_24;
+        hrtc.Init.AsynchPrediv = 127;
+        hrtc.Init.SynchPrediv = 255;
+        hrtc.Init.OutPut = RTC_OUTPUT_DISABLE;
+        HAL_RTC_Init(&hrtc);
+        RTC_TimeTypeDef st = {};
+        RTC_DateTypeDef sd = {RTC_WEEKDAY_MONDAY, 1, 1, 24};
+        HAL_RTC_SetTime(&hrtc, &st, RTC_FORMAT_BIN);
+        HAL_RTC_SetDate(&hrtc, &sd, RTC_FORMAT_BIN);
+        HAL_RTCEx_BKUPWrite(&hrtc, RTC_BKP_DR0, kCalendarMark);
+    }
+    HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
+    HAL_RTC_GetDate(&hrtc, &d, RTC_FORMAT_BIN);
+}
+
+}  // namespace
+
+int main(void) {
+    HAL_Init();
+    pins();
+    peripherals();
+    RTC_TimeTypeDef t = {};
+    RTC_DateTypeDef d = {};
+    calendar(t, d);
+    const uint32_t boot = count_boot();
+    char line[112];
+    if (!nor_start()) {
+        std::snprintf(line, sizeof line, "boot %lu: no external flash\r\n",
+                      static_cast<unsigned long>(boot));
+        print(line);
+        fail();
+    }
+    uint32_t torn = 0;
+    log_recover(torn);
+    std::snprintf(
+        line, sizeof line, "boot %lu: log at %lu, torn %lu, 20%02u-%02u-%02u %02u:%02u:%02u\r\n",
+        static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
+        static_cast<unsigned long>(torn), d.Year, d.Month, d.Date, t.Hours, t.Minutes, t.Seconds);
+    print(line);
+    for (;;) {
+        log_append(boot);
+        HAL_Delay(20);
+    }
+}
+
+extern "C" {
+
+void SysTick_Handler(void) {
+    HAL_IncTick();
+}
+
+}  // extern "C"
