@@ -28,14 +28,13 @@ HAL_StatusTypeDef HAL_QSPI_Receive_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData,
  * chip programs 64-bit units, so words come in pairs: first the word at the 8-byte
  * aligned address, then the word after it; the second call programs the double
  * word. A call outside that pattern is refused before anything is written, with
- * HAL_ERROR and the chip's error code for it in HAL_FLASH_GetError(): a misaligned
- * address or one outside the main flash HAL_FLASH_ERROR_PGA; a second word whose
- * first word was not the previous call HAL_FLASH_ERROR_PGS; a first word while another
- * waits for its second HAL_FLASH_ERROR_PGS, the waiting unit being abandoned (never
- * programmed; the next programming or erase reports a programming sequence error).
- * A double word that is not erased, or a locked flash, answers HAL_ERROR with the
- * chip's error flag. The flash must be unlocked, as for HAL_FLASH_Program, and
- * nothing else may program or erase it between the two words of a pair. */
+ * HAL_ERROR and in HAL_FLASH_GetError() the error the chip gives such a write: an
+ * address not 4-byte aligned HAL_FLASH_ERROR_SIZ; a second word with no first word
+ * waiting HAL_FLASH_ERROR_PGA; any other word while a first word waits
+ * HAL_FLASH_ERROR_PGS, the waiting unit being lost (never programmed). A double word
+ * that is not erased, or a locked flash, answers HAL_ERROR with the chip's error flag.
+ * The flash must be unlocked, as for HAL_FLASH_Program, and nothing else may program
+ * or erase it between the two words of a pair. */
 HAL_StatusTypeDef HAL_FLASH_Program_Word(uint32_t Address, uint32_t Data);
 
 #ifdef __cplusplus

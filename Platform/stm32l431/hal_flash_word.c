@@ -20,11 +20,15 @@
  * programming, and does steps 5 to 7. The chip pairs the two words itself.
  *
  * Any call outside that pattern is refused before anything is written, with HAL_ERROR and
- * the chip's error code for it in pFlash.ErrorCode (HAL_FLASH_GetError):
- *   - an address not 4-byte aligned or not in the main flash: HAL_FLASH_ERROR_PGA;
- *   - a second word whose first word was not the previous call: HAL_FLASH_ERROR_PGS;
- *   - a first word while another first word waits for its second: HAL_FLASH_ERROR_PGS,
- *     and the waiting unit is abandoned (PG cleared; the chip never programs half a unit).
+ * in pFlash.ErrorCode (HAL_FLASH_GetError) the error the chip gives such a write (the
+ * simulator's flash model answers the same):
+ *   - an address not 4-byte aligned (the write would be split into smaller accesses):
+ *     HAL_FLASH_ERROR_SIZ;
+ *   - a second word with no first word waiting (its unit cannot be completed):
+ *     HAL_FLASH_ERROR_PGA; an address outside the main flash: HAL_FLASH_ERROR_PGA too;
+ *   - any other word while a first word waits for its second: HAL_FLASH_ERROR_PGS, and
+ *     the waiting unit is abandoned: PG is cleared (the chip never programs half a
+ *     unit) and whatever the chip flags for it is cleared, so the next pair starts clean.
  * Errors the chip reports (locked flash, write protection, a unit that is not erased, ...)
  * come back the same way, with the chip's own flags. Between the two words of a unit
  * nothing else may program or erase the flash: the vendor's calls would find PG set. */
@@ -45,11 +49,21 @@ static void end_programming(void) {
     FLASH_FlushCaches();
 }
 
+/* A word that breaks the pair in waiting: the waiting unit is given up. */
+static HAL_StatusTypeDef abandon_waiting_unit(void) {
+    s_pending_first_word = 0U;
+    end_programming();
+    __DSB();
+    const uint32_t flagged = FLASH->SR & FLASH_FLAG_SR_ERRORS;
+    if (flagged != 0U) {
+        __HAL_FLASH_CLEAR_FLAG(flagged);
+    }
+    return refuse(HAL_FLASH_ERROR_PGS);
+}
+
 static HAL_StatusTypeDef program_first_word(uint32_t Address, uint32_t Data) {
     if (s_pending_first_word != 0U) {
-        s_pending_first_word = 0U;
-        end_programming();
-        return refuse(HAL_FLASH_ERROR_PGS);
+        return abandon_waiting_unit();
     }
     HAL_StatusTypeDef status = FLASH_WaitForLastOperation(FLASH_TIMEOUT_VALUE); /* steps 1, 2 */
     if (status != HAL_OK) {
@@ -81,8 +95,11 @@ static HAL_StatusTypeDef program_first_word(uint32_t Address, uint32_t Data) {
 }
 
 static HAL_StatusTypeDef program_second_word(uint32_t Address, uint32_t Data) {
-    if (s_pending_first_word == 0U || Address != s_pending_first_word + 4U) {
-        return refuse(HAL_FLASH_ERROR_PGS);
+    if (s_pending_first_word == 0U) {
+        return refuse(HAL_FLASH_ERROR_PGA);
+    }
+    if (Address != s_pending_first_word + 4U) {
+        return abandon_waiting_unit();
     }
     s_pending_first_word = 0U;
     *(__IO uint32_t *)(uintptr_t)Address = Data; /* step 4, second word */
@@ -95,7 +112,9 @@ static HAL_StatusTypeDef program_second_word(uint32_t Address, uint32_t Data) {
 HAL_StatusTypeDef HAL_FLASH_Program_Word(uint32_t Address, uint32_t Data) {
     __HAL_LOCK(&pFlash);
     HAL_StatusTypeDef status;
-    if ((Address & 3U) != 0U || Address < FLASH_BASE || Address - FLASH_BASE >= FLASH_SIZE) {
+    if ((Address & 3U) != 0U) {
+        status = refuse(HAL_FLASH_ERROR_SIZ);
+    } else if (Address < FLASH_BASE || Address - FLASH_BASE >= FLASH_SIZE) {
         status = refuse(HAL_FLASH_ERROR_PGA);
     } else if ((Address & 7U) == 0U) {
         status = program_first_word(Address, Data);

@@ -175,7 +175,6 @@ void FlashModel::reset() {
     mem_.assign(kSize, 0xFFu);
     key_step_ = 0;
     first_latched_ = false;
-    abandoned_ = false;
     busy_ = 0;
     op_ = Op::None;
 }
@@ -256,14 +255,13 @@ void FlashModel::write(uint32_t offset, unsigned, uint32_t value) {
             const uint32_t before = cr;
             cr = value;
             if ((before & kPG) && !(cr & kPG) && first_latched_) {
-                first_latched_ = false;  // half a unit is never programmed
-                abandoned_ = true;
+                first_latched_ = false;  // half a unit is never programmed, and flagged
+                sr |= kPGSERR;
             }
             if ((cr & kSTRT) && !(before & kSTRT) && (cr & kPER)) {
-                if ((cr & kPG) || abandoned_ || (sr & kProgrammingErrors)) {
+                if ((cr & kPG) || (sr & kProgrammingErrors)) {
                     sr |= kPGSERR;
                     cr &= ~kSTRT;
-                    abandoned_ = false;
                 } else {
                     op_ = Op::Erase;
                     busy_ = busy_reads;
@@ -277,9 +275,8 @@ void FlashModel::write(uint32_t offset, unsigned, uint32_t value) {
 }
 
 void FlashModel::program_write(uint32_t offset, unsigned width, uint32_t value) {
-    if (!(cr & kPG) || (cr & kLOCK) || abandoned_ || (sr & kProgrammingErrors)) {
+    if (!(cr & kPG) || (cr & kLOCK) || (sr & kProgrammingErrors)) {
         sr |= kPGSERR;
-        abandoned_ = false;
         return;
     }
     if (width != 4) {

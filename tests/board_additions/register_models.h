@@ -46,8 +46,8 @@ class QspiModel final : public mmio::Device {
 // erased). Errors as the manual lists them: PGSERR for a write without PG or with a
 // previous programming error pending, SIZERR for a byte or half-word write, PGAERR for
 // a second word outside the first word's unit or a first word off a double word.
-// A first word left alone when PG is cleared is never programmed, and the next
-// programming or erase reports PGSERR.
+// A first word left alone when PG is cleared is never programmed; the model flags
+// PGSERR for it then (what the chip does here is for a bring-up to confirm).
 class FlashModel final : public mmio::Device {
   public:
     static constexpr uint32_t kSize = 256 * 1024;
@@ -85,7 +85,6 @@ class FlashModel final : public mmio::Device {
     int key_step_ = 0;
     bool first_latched_ = false;
     uint32_t first_offset_ = 0, first_value_ = 0, second_value_ = 0;
-    bool abandoned_ = false;
     int busy_ = 0;
     enum class Op { None, Program, Erase } op_ = Op::None;
 };
