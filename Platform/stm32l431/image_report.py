@@ -384,7 +384,6 @@ def main():
     # ---- Stack ----
     ci = read_callgraphs(args.object_dirs)
     dis = disassemble(prefix, args.elf, by_name)
-    table = set(a for _, a in elf.words(vectors)) if vectors else set()
     taken = set()
     for s in elf.sections:
         if s["name"] == ".isr_vector" or not s["flags"] & 2:
