@@ -15,4 +15,5 @@ ctest --preset host -j "$jobs"
 
 cmake --preset arm >/dev/null
 cmake --build --preset arm -j "$jobs"
+cat build/arm/Platform/stm32l431/*.report.txt   # each board image's size and stack report
 ctest --preset arm -j "$jobs"
