@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: host build (simulator, tools, unit,
-# module and scenario tests), then the target build (compile check of every
-# firmware source, Cortex-M4F tests under QEMU).
+# module and scenario tests, the seam's conformance with the vendor's headers),
+# then the target build (every board image on the vendor's HAL, with its
+# vector-table check and size and stack report; Cortex-M4F tests under QEMU).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +15,5 @@ ctest --preset host -j "$jobs"
 
 cmake --preset arm >/dev/null
 cmake --build --preset arm -j "$jobs"
+cat build/arm/Platform/stm32l431/*.report.txt   # each board image's size and stack report
 ctest --preset arm -j "$jobs"

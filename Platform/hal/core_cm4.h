@@ -1,7 +1,7 @@
 /* Cortex-M4 core peripherals: the subset of the CMSIS core header this firmware
  * uses. Register blocks keep the core's real layout; the instances (SysTick, NVIC,
  * SCB) are declared with the device's other peripherals, and the intrinsics and the
- * NVIC/SysTick access functions come from the backend's seam_intrinsics.h.
+ * NVIC/SysTick access functions come from host/seam_intrinsics.h.
  * The device header must define IRQn_Type and __NVIC_PRIO_BITS before including
  * this file. */
 #ifndef __CORE_CM4_H_GENERIC
@@ -151,7 +151,7 @@ typedef struct {
 #define SCB_SHCSR_BUSFAULTENA_Msk (1U << 17U)
 #define SCB_SHCSR_MEMFAULTENA_Msk (1U << 16U)
 
-/* Pure priority arithmetic, identical on every backend. */
+/* Pure priority arithmetic, as the CMSIS core header has it. */
 __STATIC_INLINE uint32_t NVIC_EncodePriority(uint32_t PriorityGroup, uint32_t PreemptPriority,
                                              uint32_t SubPriority) {
   uint32_t PriorityGroupTmp = (PriorityGroup & 7UL);

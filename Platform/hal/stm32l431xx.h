@@ -3,8 +3,8 @@
  * bits the HAL macros and the firmware use.
  *
  * Instances are objects, not casts of addresses: `GPIOA` is `(&GPIOA_regs)`. The
- * list of objects lives in stm32l431xx_instances.def; on the chip the linker places
- * each object at its bus address, on the host the simulator owns them. */
+ * list of objects lives in stm32l431xx_instances.def and the simulator owns them (on
+ * the board the images use the vendor's own device header). */
 #ifndef __STM32L431xx_H
 #define __STM32L431xx_H
 
@@ -446,7 +446,7 @@ typedef struct {
 
 /* ---- Memory map ---------------------------------------------------------------- */
 
-/* Memories sit at the chip's addresses on every backend: the simulator maps its
+/* Memories sit at the chip's addresses on the host too: the simulator maps its
  * internal flash image at FLASH_BASE, so that addresses computed from it are the
  * addresses the flash HAL calls take (32-bit, as on the chip). */
 #define FLASH_BASE       (0x08000000UL)
@@ -532,8 +532,8 @@ typedef struct {
 }
 #endif
 
-/* Intrinsics and the NVIC/SysTick access functions of the backend in use, found on
- * the include path: inline instructions on the chip, simulator functions on the host. */
+/* Intrinsics and the NVIC/SysTick access functions: simulator functions on the host
+ * (host/seam_intrinsics.h). */
 #include "seam_intrinsics.h"
 
 #endif /* __STM32L431xx_H */

@@ -1,7 +1,8 @@
 /* Register bit definitions of the STM32L431 that the HAL macros and the firmware
  * use. Included by stm32l431xx.h; not meant to be included on its own.
- * Masks are unsigned int (suffix U), 32 bits on every backend, so that expressions
- * such as `SR = ~FLAG` keep their meaning on a 64-bit host. */
+ * Masks are unsigned int (suffix U) where the vendor writes UL: 32 bits on the chip
+ * either way, and on a 64-bit host only U keeps expressions such as `SR = ~FLAG`
+ * 32-bit. */
 #pragma once
 
 /* ---- RCC ---- */

@@ -1,6 +1,5 @@
-/* Clock state shared by start-up code and the HAL (the CMSIS system layer). Each
- * backend defines these: the target from its start-up code, the simulator from its
- * clock model. */
+/* Clock state shared by start-up code and the HAL (the CMSIS system layer); the
+ * simulator defines these from its clock model. */
 #ifndef __SYSTEM_STM32L4XX_H
 #define __SYSTEM_STM32L4XX_H
 

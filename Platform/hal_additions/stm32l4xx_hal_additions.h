@@ -27,10 +27,14 @@ HAL_StatusTypeDef HAL_QSPI_Receive_16(QSPI_HandleTypeDef *hqspi, uint8_t *pData,
 /* One-word internal flash program: writes Data at a 4-byte aligned Address. The
  * chip programs 64-bit units, so words come in pairs: first the word at the 8-byte
  * aligned address, then the word after it; the second call programs the double
- * word. A first word not followed by its second is never programmed and the next
- * flash operation reports a programming sequence error; a second word without its
- * first, a misaligned address or a double word that is not erased answer HAL_ERROR
- * with the chip's error flag. The flash must be unlocked, as for HAL_FLASH_Program. */
+ * word. A call outside that pattern is refused before anything is written, with
+ * HAL_ERROR and in HAL_FLASH_GetError() the error the chip gives such a write: an
+ * address not 4-byte aligned HAL_FLASH_ERROR_SIZ; a second word with no first word
+ * waiting HAL_FLASH_ERROR_PGA; any other word while a first word waits
+ * HAL_FLASH_ERROR_PGS, the waiting unit being lost (never programmed). A double word
+ * that is not erased, or a locked flash, answers HAL_ERROR with the chip's error flag.
+ * The flash must be unlocked, as for HAL_FLASH_Program, and nothing else may program
+ * or erase it between the two words of a pair. */
 HAL_StatusTypeDef HAL_FLASH_Program_Word(uint32_t Address, uint32_t Data);
 
 #ifdef __cplusplus

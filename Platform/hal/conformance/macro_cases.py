@@ -144,7 +144,7 @@ def arguments(name, params, constants):
     return result
 
 
-def cases(function_macros, expressions, seam_macros, vendor_macros, vendor_facts, seam_facts):
+def cases(function_macros, expressions, seam_facts, vendor_facts):
     """Probe lines keyed "case:<use>": (expression form, statement form), and the
     shared macros the table gives no arguments for."""
     constants = {k[len("const:"):] for k in seam_facts if k.startswith("const:")} & \

@@ -292,51 +292,33 @@ def static_items(names, seam_decls):
 
 # ---- Comparison ---------------------------------------------------------------------
 
-INT_TYPES_32 = {"long int": "int", "long unsigned int": "unsigned int"}
-
-
 def as_chip(value):
-    """A constant as the chip has it: long is 32 bits there. Gives (text, changed)."""
-    m = re.match(r"^(long int|long unsigned int) (-?)0x([0-9a-f]+)(.*)$", value)
+    """A constant, or the value of a macro use, as the chip has it: long is 32 bits
+    there, so a long value is the int or unsigned int of its low 32 bits."""
+    head, sep, tail = value.partition(" |")
+    m = re.match(r"^(long int|long unsigned int) (-?)0x([0-9a-f]+)(.*)$", head)
     if not m:
-        return value, False
+        return value
     n = int(m.group(3), 16) * (-1 if m.group(2) else 1)
     if m.group(1) == "long unsigned int":
-        n &= 0xFFFFFFFF
-        return f"unsigned int 0x{n:x}{m.group(4)}", True
-    n = ((n + 0x80000000) & 0xFFFFFFFF) - 0x80000000
-    return f"int {'-' if n < 0 else ''}0x{abs(n):x}{m.group(4)}", True
+        head = f"unsigned int 0x{n & 0xFFFFFFFF:x}{m.group(4)}"
+    else:
+        n = ((n + 0x80000000) & 0xFFFFFFFF) - 0x80000000
+        head = f"int {'-' if n < 0 else ''}0x{abs(n):x}{m.group(4)}"
+    return head + sep + tail
 
 
-def normalise_case(value):
-    """Case results: the value's long types as on the chip."""
-    head, sep, tail = value.partition(" |")
-    text, changed = as_chip(head)
-    return text + sep + tail, changed
-
-
-def compare(seam, vendor, differences, kind_filter=None):
+def compare(seam, vendor, differences):
+    """Facts both sides have and that differ. Those equal once long is taken as 32 bits
+    are kept apart as ulong: differences."""
     for key, sv in seam.items():
-        if kind_filter and not key.startswith(kind_filter):
-            continue
         vv = vendor.get(key)
-        if vv is None:
+        if vv is None or sv == vv:
             continue
-        if sv == vv:
-            continue
-        if key.startswith("const:"):
-            s2, a = as_chip(sv)
-            v2, b = as_chip(vv)
-            if s2 == v2:
-                differences[f"ulong:{key}"] = (sv, vv)
-                continue
-        if key.startswith("case:"):
-            s2, a = normalise_case(sv)
-            v2, b = normalise_case(vv)
-            if s2 == v2:
-                differences[f"ulong:{key}"] = (sv, vv)
-                continue
-        differences[key] = (sv, vv)
+        if (key.startswith("const:") or key.startswith("case:")) and as_chip(sv) == as_chip(vv):
+            differences[f"ulong:{key}"] = (sv, vv)
+        else:
+            differences[key] = (sv, vv)
 
 
 def load_kept(path):
@@ -419,7 +401,7 @@ def main():
     for name, (kind, flist) in seam_decls.typedefs.items():
         if kind != "record" or name not in vendor_decls.typedefs:
             continue
-        vkind, vlist = vendor_decls.typedefs[name]
+        _, vlist = vendor_decls.typedefs[name]
         vlist = vlist or []
         for f in flist:
             if f in vlist:
@@ -482,8 +464,7 @@ def main():
             record_sizes[m.group(1)] = int(sm.group(1))
     function_macros = OrderedDict((n, m) for n, m in seam_macros.items()
                                   if m.params is not None and shared(n))
-    cases, unhandled = macro_cases.cases(function_macros, not_constant, seam_macros, vendor_macros,
-                                         vendor_facts, seam_facts)
+    cases, unhandled = macro_cases.cases(function_macros, not_constant, seam_facts, vendor_facts)
     for name, why in unhandled:
         differences[f"untested:{name}"] = (why, "")
     preludes = macro_cases.preludes(insts, record_sizes)

@@ -1,0 +1,428 @@
+// The firmware's HAL additions for the board (Platform/stm32l431), run unchanged on
+// register models of QUADSPI and the flash interface: register sequence, access widths,
+// flag polling, time-outs, error paths, and the flash word pairing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "mmio_trap.h"
+#include "register_models.h"
+#include "stm32l4xx_hal.h"
+#include "stm32l4xx_hal_additions.h"
+
+namespace {
+
+uint32_t g_ms = 0;
+
+// System memory: the flash-size word says 256 KB.
+class SystemMemory final : public mmio::Device {
+  public:
+    uint32_t read(uint32_t offset, unsigned) override { return offset == 0x5E0 ? 256u : 0u; }
+    void write(uint32_t, unsigned, uint32_t) override {}
+};
+
+QspiModel g_qspi;
+FlashModel g_flash;
+SystemMemory g_system_memory;
+
+void attach_models() {
+    static bool attached = false;
+    if (attached)
+        return;
+    mmio::attach(QSPI_R_BASE, 0x1000, &g_qspi);
+    mmio::attach(FLASH_R_BASE, 0x1000, &g_flash);
+    mmio::attach(FLASH_BASE, FlashModel::kSize, &g_flash.array);
+    mmio::attach(0x1FFF7000u, 0x1000, &g_system_memory);
+    attached = true;
+}
+
+uintptr_t reg(const volatile void *r) {
+    return reinterpret_cast<uintptr_t>(r);
+}
+
+std::vector<mmio::Access> accesses_to(uintptr_t address) {
+    std::vector<mmio::Access> out;
+    for (const mmio::Access &a : mmio::log())
+        if (a.address == address)
+            out.push_back(a);
+    return out;
+}
+
+}  // namespace
+
+// Every look at the clock finds it a millisecond later: a wait that polls the clock
+// times out after as many polls as its time-out in milliseconds.
+extern "C" uint32_t HAL_GetTick(void) {
+    return ++g_ms;
+}
+
+// ---- QUADSPI ----------------------------------------------------------------------------
+
+class Qspi16 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        attach_models();
+        fresh();
+    }
+
+    // A peripheral just out of reset, initialised as the board uses it.
+    void fresh() {
+        g_qspi.reset();
+        hqspi = {};
+        hqspi.Instance = QUADSPI;
+        hqspi.Init.ClockPrescaler = 255;
+        hqspi.Init.FifoThreshold = 1;
+        hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
+        hqspi.Init.FlashSize = 25;
+        hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
+        hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
+        ASSERT_EQ(HAL_QSPI_Init(&hqspi), HAL_OK);
+    }
+
+    // The flash chip's quad page program (data out) or quad fast read (data in) of n bytes.
+    void command(bool program, uint32_t n) {
+        QSPI_CommandTypeDef c{};
+        c.Instruction = program ? 0x34 : 0xEC;
+        c.InstructionMode = QSPI_INSTRUCTION_1_LINE;
+        c.Address = 0x00012300;
+        c.AddressSize = QSPI_ADDRESS_32_BITS;
+        c.AddressMode = program ? QSPI_ADDRESS_1_LINE : QSPI_ADDRESS_4_LINES;
+        c.DummyCycles = program ? 0 : 6;
+        c.DataMode = QSPI_DATA_4_LINES;
+        c.NbData = n;
+        ASSERT_EQ(HAL_QSPI_Command(&hqspi, &c, 5000), HAL_OK);
+        mmio::clear_log();
+        g_ms = 0;
+    }
+
+    static std::vector<mmio::Access> data_register() { return accesses_to(reg(&QUADSPI->DR)); }
+
+    QSPI_HandleTypeDef hqspi;
+};
+
+TEST_F(Qspi16, TransmitMovesTheBufferInHalfWordsInMemoryOrder) {
+    uint8_t storage[15] = {};
+    uint8_t *buf = storage + 1;  // not aligned
+    for (int i = 0; i < 14; ++i) buf[i] = static_cast<uint8_t>(0xA0 + i);
+    command(true, 14);
+
+    ASSERT_EQ(HAL_QSPI_Transmit_16(&hqspi, buf, 5000), HAL_OK);
+
+    EXPECT_EQ(g_qspi.chip_out, std::vector<uint8_t>(buf, buf + 14));
+    const auto dr = data_register();
+    ASSERT_EQ(dr.size(), 7u);
+    for (size_t i = 0; i < dr.size(); ++i) {
+        EXPECT_TRUE(dr[i].write);
+        EXPECT_EQ(dr[i].width, 2u) << "access " << i;
+        EXPECT_EQ(dr[i].value, buf[2 * i] | (buf[2 * i + 1] << 8u));
+    }
+    EXPECT_EQ(hqspi.State, HAL_QSPI_STATE_READY);
+    EXPECT_EQ(hqspi.ErrorCode, HAL_QSPI_ERROR_NONE);
+    EXPECT_EQ(hqspi.Lock, HAL_UNLOCKED);
+    // The transfer-complete flag is cleared at the end, by FCR.
+    const auto fcr = accesses_to(reg(&QUADSPI->FCR));
+    ASSERT_EQ(fcr.size(), 1u);
+    EXPECT_EQ(fcr[0].value, QSPI_FLAG_TC);
+    EXPECT_FALSE(g_qspi.stalled_forever);
+}
+
+TEST_F(Qspi16, ReceiveRestartsWithTheAddressAndReadsHalfWords) {
+    g_qspi.chip_in = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+    uint8_t storage[15] = {};
+    command(false, 14);
+
+    ASSERT_EQ(HAL_QSPI_Receive_16(&hqspi, storage + 1, 5000), HAL_OK);
+
+    EXPECT_EQ(std::vector<uint8_t>(storage + 1, storage + 15), g_qspi.chip_in);
+    EXPECT_EQ(storage[0], 0u);
+    const auto dr = data_register();
+    ASSERT_EQ(dr.size(), 7u);
+    for (const mmio::Access &a : dr) {
+        EXPECT_FALSE(a.write);
+        EXPECT_EQ(a.width, 2u);
+    }
+    // Indirect read mode is selected, then the address written again starts the read.
+    const auto &log = mmio::log();
+    size_t ccr = log.size(), ar = log.size();
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i].write && log[i].address == reg(&QUADSPI->CCR) && ccr == log.size())
+            ccr = i;
+        if (log[i].write && log[i].address == reg(&QUADSPI->AR) && ar == log.size())
+            ar = i;
+    }
+    ASSERT_LT(ar, log.size());
+    EXPECT_LT(ccr, ar);
+    EXPECT_EQ(log[ccr].value & QUADSPI_CCR_FMODE, QUADSPI_CCR_FMODE_0);
+    EXPECT_EQ(log[ar].value, 0x00012300u);
+    EXPECT_EQ(hqspi.State, HAL_QSPI_STATE_READY);
+}
+
+// Apart from the data register, the 16-bit data phase touches the registers exactly as
+// the vendor's byte version does.
+TEST_F(Qspi16, RegisterSequenceIsTheVendorsOutsideTheDataRegister) {
+    auto without_data_and_status = [] {
+        std::vector<std::pair<uintptr_t, bool>> out;
+        for (const mmio::Access &a : mmio::log())
+            if (a.address != reg(&QUADSPI->DR) && a.address != reg(&QUADSPI->SR))
+                out.emplace_back(a.address, a.write);
+        return out;
+    };
+    uint8_t buf[14] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    command(true, 14);
+    ASSERT_EQ(HAL_QSPI_Transmit(&hqspi, buf, 5000), HAL_OK);
+    const auto vendor = without_data_and_status();
+    const auto vendor_bytes = g_qspi.chip_out;
+    g_qspi.chip_out.clear();
+    command(true, 14);
+    ASSERT_EQ(HAL_QSPI_Transmit_16(&hqspi, buf, 5000), HAL_OK);
+    EXPECT_EQ(without_data_and_status(), vendor);
+    EXPECT_EQ(g_qspi.chip_out, vendor_bytes);
+}
+
+// Refused before anything moves: an odd byte count (a half-word would overrun the
+// buffer), a null buffer, a locked or busy handle.
+TEST_F(Qspi16, RefusalsMoveNothing) {
+    struct Case {
+        const char *what;
+        uint32_t bytes;
+        bool null_buffer;
+        HAL_LockTypeDef lock;
+        HAL_QSPI_StateTypeDef state;
+        HAL_StatusTypeDef status;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"odd count", 13, false, HAL_UNLOCKED, HAL_QSPI_STATE_READY, HAL_ERROR,
+         HAL_QSPI_ERROR_INVALID_PARAM},
+        {"null buffer", 14, true, HAL_UNLOCKED, HAL_QSPI_STATE_READY, HAL_ERROR,
+         HAL_QSPI_ERROR_INVALID_PARAM},
+        {"locked", 14, false, HAL_LOCKED, HAL_QSPI_STATE_READY, HAL_BUSY, HAL_QSPI_ERROR_NONE},
+        {"busy", 14, false, HAL_UNLOCKED, HAL_QSPI_STATE_BUSY, HAL_BUSY, HAL_QSPI_ERROR_NONE},
+    };
+    for (const Case &c : cases) {
+        for (const bool transmit : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (transmit ? " transmit" : " receive"));
+            command(transmit, c.bytes);
+            hqspi.Lock = c.lock;
+            hqspi.State = c.state;
+            hqspi.ErrorCode = HAL_QSPI_ERROR_NONE;
+            uint8_t buf[14] = {};
+            uint8_t *p = c.null_buffer ? nullptr : buf;
+            const HAL_StatusTypeDef s = transmit ? HAL_QSPI_Transmit_16(&hqspi, p, 5000)
+                                                 : HAL_QSPI_Receive_16(&hqspi, p, 5000);
+            EXPECT_EQ(s, c.status);
+            EXPECT_EQ(hqspi.ErrorCode, c.error);
+            EXPECT_TRUE(data_register().empty());
+            EXPECT_EQ(hqspi.State, c.state);
+            EXPECT_EQ(hqspi.Lock, c.lock);
+            hqspi.Lock = HAL_UNLOCKED;
+            hqspi.State = HAL_QSPI_STATE_READY;
+        }
+    }
+}
+
+// A chip that stops: the wait gives up once more than Timeout ms have passed since the
+// call began (Timeout 0: at the first wait), with the vendor's result for it.
+TEST_F(Qspi16, StalledTransferTimesOutFromTheCallsStart) {
+    for (const uint32_t timeout : {0u, 1u, 7u}) {
+        for (const bool transmit : {true, false}) {
+            SCOPED_TRACE(std::to_string(timeout) + (transmit ? " transmit" : " receive"));
+            command(transmit, 64);
+            g_qspi.stuck = true;
+            uint8_t buf[64] = {};
+            const HAL_StatusTypeDef s = transmit ? HAL_QSPI_Transmit_16(&hqspi, buf, timeout)
+                                                 : HAL_QSPI_Receive_16(&hqspi, buf, timeout);
+            EXPECT_EQ(s, HAL_ERROR);
+            EXPECT_EQ(hqspi.ErrorCode, HAL_QSPI_ERROR_TIMEOUT);
+            EXPECT_EQ(hqspi.State, HAL_QSPI_STATE_READY);
+            EXPECT_EQ(hqspi.Lock, HAL_UNLOCKED);
+            // The clock at the call, one look per poll: the look that finds more than
+            // Timeout ms gone ends it.
+            EXPECT_EQ(g_ms, timeout + 2u);
+            EXPECT_FALSE(g_qspi.stalled_forever);
+            fresh();  // a timed-out transfer leaves the peripheral busy
+        }
+    }
+}
+
+// ---- Flash ----------------------------------------------------------------------------
+
+class FlashWord : public ::testing::Test {
+  protected:
+    static constexpr uint32_t kArea = 0x0803F000u;  // the user-data area
+
+    void SetUp() override {
+        attach_models();
+        g_flash.reset();
+        pFlash.Lock = HAL_UNLOCKED;
+        pFlash.ErrorCode = HAL_FLASH_ERROR_NONE;
+        pFlash.CacheToReactivate = FLASH_CACHE_DISABLED;
+        ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
+        mmio::clear_log();
+    }
+
+    // The accesses to the flash interface and the array (not the flash-size word).
+    static std::vector<mmio::Access> flash_log() {
+        std::vector<mmio::Access> out;
+        for (const mmio::Access &a : mmio::log())
+            if (a.address < 0x1FFF7000u || a.address >= 0x1FFF8000u)
+                out.push_back(a);
+        return out;
+    }
+
+    static std::vector<mmio::Access> array_writes() {
+        std::vector<mmio::Access> out;
+        for (const mmio::Access &a : mmio::log())
+            if (a.write && a.address >= FLASH_BASE && a.address < FLASH_BASE + FlashModel::kSize)
+                out.push_back(a);
+        return out;
+    }
+};
+
+TEST_F(FlashWord, APairFollowsTheProgrammingSequence) {
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 0x11223344u), HAL_OK);
+    // Steps 1 to 4a: status checked, PG set, the first word written; nothing programmed.
+    auto writes = array_writes();
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].address, kArea);
+    EXPECT_EQ(writes[0].width, 4u);
+    EXPECT_EQ(writes[0].value, 0x11223344u);
+    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, FLASH_CR_PG);
+    EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+    const auto first = flash_log();
+    size_t pg_set = first.size(), word = first.size();
+    for (size_t i = 0; i < first.size(); ++i) {
+        if (first[i].write && first[i].address == reg(&FLASH->CR) &&
+            (first[i].value & FLASH_CR_PG) && pg_set == first.size())
+            pg_set = i;
+        if (first[i].write && first[i].address == kArea)
+            word = i;
+    }
+    EXPECT_LT(pg_set, word);
+    EXPECT_EQ(first.front().address, reg(&FLASH->SR)) << "the busy check comes first";
+
+    mmio::clear_log();
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 4, 0x55667788u), HAL_OK);
+    // Steps 4b to 7: the second word starts the programming; BSY is polled, then PG cleared.
+    EXPECT_EQ(g_flash.word(kArea), 0x11223344u);
+    EXPECT_EQ(g_flash.word(kArea + 4), 0x55667788u);
+    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+    const auto second = flash_log();
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(second.front().address, kArea + 4);
+    EXPECT_TRUE(second.front().write);
+    int busy_polls = 0;
+    for (const mmio::Access &a : second)
+        if (!a.write && a.address == reg(&FLASH->SR) && (a.value & FLASH_SR_BSY))
+            ++busy_polls;
+    EXPECT_EQ(busy_polls, g_flash.busy_reads);
+    EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_NONE);
+}
+
+TEST_F(FlashWord, ConsecutivePairsFillAnArea) {
+    for (uint32_t i = 0; i < 32; ++i)
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 4 * i, 0xC0DE0000u + i), HAL_OK) << i;
+    for (uint32_t i = 0; i < 32; ++i) EXPECT_EQ(g_flash.word(kArea + 4 * i), 0xC0DE0000u + i) << i;
+    EXPECT_EQ(array_writes().size(), 32u);
+}
+
+// Calls outside the pattern are refused before anything is written.
+TEST_F(FlashWord, CallsOutsideThePatternAreRefused) {
+    struct Case {
+        const char *what;
+        uint32_t address;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"second word without its first", kArea + 4, HAL_FLASH_ERROR_PGA},
+        {"misaligned", kArea + 2, HAL_FLASH_ERROR_SIZ},
+        {"past the end of the flash", FLASH_BASE + FlashModel::kSize, HAL_FLASH_ERROR_PGA},
+        {"below the flash", FLASH_BASE - 8, HAL_FLASH_ERROR_PGA},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        mmio::clear_log();
+        EXPECT_EQ(HAL_FLASH_Program_Word(c.address, 0u), HAL_ERROR);
+        EXPECT_EQ(HAL_FLASH_GetError(), c.error);
+        EXPECT_TRUE(array_writes().empty());
+        EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+        EXPECT_EQ(pFlash.Lock, HAL_UNLOCKED);
+    }
+    EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+}
+
+// A word that breaks a waiting pair (another first word, a second word of another unit):
+// refused, the waiting unit abandoned (never programmed), and the next pair works.
+TEST_F(FlashWord, AWordThatBreaksAWaitingPairAbandonsIt) {
+    for (const uint32_t breaking : {kArea + 8, kArea + 12}) {
+        SCOPED_TRACE(breaking);
+        g_flash.reset();
+        ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
+        mmio::clear_log();
+        EXPECT_EQ(HAL_FLASH_Program_Word(breaking, 2u), HAL_ERROR);
+        EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PGS);
+        EXPECT_TRUE(array_writes().empty());
+        EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+        EXPECT_EQ(g_flash.sr & FLASH_FLAG_SR_ERRORS, 0u) << "what the chip flagged is cleared";
+        EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 8, 2u), HAL_OK);
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 12, 3u), HAL_OK);
+        EXPECT_EQ(g_flash.word(kArea + 8), 2u);
+        EXPECT_EQ(g_flash.word(kArea + 12), 3u);
+    }
+}
+
+// Errors the chip reports come back with its flags: a unit not erased (PROGERR, on the
+// second word), a locked interface (PGSERR, at the first word).
+TEST_F(FlashWord, ChipErrorsAreReportedWithTheChipsFlags) {
+    g_flash.set_word(kArea + 4, 0x0000FFFFu);
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 7u), HAL_OK);
+    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 4, 8u), HAL_ERROR);
+    EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PROG);
+    EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+    EXPECT_EQ(g_flash.sr & FLASH_FLAG_SR_ERRORS, 0u);
+
+    ASSERT_EQ(HAL_FLASH_Lock(), HAL_OK);
+    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 8, 9u), HAL_ERROR);
+    EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PGS);
+    EXPECT_EQ(g_flash.word(kArea + 8), 0xFFFFFFFFu);
+    // Nothing waits for a second word: the next pair, unlocked, programs.
+    ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 8, 9u), HAL_OK);
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 12, 10u), HAL_OK);
+    EXPECT_EQ(g_flash.word(kArea + 12), 10u);
+}
+
+TEST_F(FlashWord, ABusyFlagThatNeverClearsTimesOut) {
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
+    g_flash.stuck_busy = true;
+    g_ms = 0;
+    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 4, 2u), HAL_TIMEOUT);
+    EXPECT_GE(g_ms, static_cast<uint32_t>(FLASH_TIMEOUT_VALUE));
+    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+    EXPECT_EQ(pFlash.Lock, HAL_UNLOCKED);
+}
+
+TEST_F(FlashWord, DataCacheIsOffWhileAUnitIsHalfWrittenAndBackAfter) {
+    g_flash.acr = FLASH_ACR_DCEN | FLASH_ACR_ICEN;
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
+    EXPECT_EQ(g_flash.acr & FLASH_ACR_DCEN, 0u);
+    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 4, 2u), HAL_OK);
+    EXPECT_EQ(g_flash.acr & (FLASH_ACR_DCEN | FLASH_ACR_ICEN), FLASH_ACR_DCEN | FLASH_ACR_ICEN);
+    bool reset_seen = false;
+    for (const mmio::Access &a : mmio::log())
+        reset_seen =
+            reset_seen || (a.write && a.address == reg(&FLASH->ACR) && (a.value & FLASH_ACR_DCRST));
+    EXPECT_TRUE(reset_seen) << "the data cache is reset before it is used again";
+}
+
+TEST_F(FlashWord, ALockedHandleAnswersBusyAndTouchesNothing) {
+    pFlash.Lock = HAL_LOCKED;
+    EXPECT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_BUSY);
+    EXPECT_TRUE(mmio::log().empty());
+    pFlash.Lock = HAL_UNLOCKED;
+}

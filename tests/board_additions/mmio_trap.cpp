@@ -1,0 +1,236 @@
+// Trap-and-step register access on x86-64 Linux (see mmio_trap.h).
+#include "mmio_trap.h"
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace mmio {
+namespace {
+
+struct Region {
+    uintptr_t base;
+    size_t size;
+    Device *device;
+};
+
+std::vector<Region> g_regions;
+std::vector<Access> g_log;
+
+enum class Kind { Read, Write, ReadWrite };
+
+struct Pending {
+    bool active = false;
+    Region *region = nullptr;
+    uintptr_t address = 0;
+    unsigned width = 0;
+    Kind kind = Kind::Read;
+};
+Pending g_pending;
+
+[[noreturn]] void die(const char *what, const uint8_t *code) {
+    std::fprintf(stderr, "mmio: %s at instruction %02x %02x %02x %02x %02x %02x\n", what, code[0],
+                 code[1], code[2], code[3], code[4], code[5]);
+    std::abort();
+}
+
+// The width and direction of the memory operand of the instruction at code.
+void decode(const uint8_t *code, unsigned &width, Kind &kind) {
+    const uint8_t *p = code;
+    bool opsize16 = false;
+    bool rex_w = false;
+    for (;; ++p) {
+        if (*p == 0x66)
+            opsize16 = true;
+        else if (*p == 0x67 || *p == 0xF0 || *p == 0xF2 || *p == 0xF3 || *p == 0x2E || *p == 0x36 ||
+                 *p == 0x3E || *p == 0x26 || *p == 0x64 || *p == 0x65)
+            continue;
+        else
+            break;
+    }
+    if ((*p & 0xF0) == 0x40) {
+        rex_w = (*p & 0x08) != 0;
+        ++p;
+    }
+    const unsigned wide = rex_w ? 8u : (opsize16 ? 2u : 4u);
+    const uint8_t op = *p;
+    const uint8_t reg = static_cast<uint8_t>((p[1] >> 3) & 7u);  // ModRM reg field
+    if (op == 0x0F) {
+        switch (p[1]) {
+            case 0xB6:
+            case 0xBE:
+                width = 1, kind = Kind::Read;
+                return;
+            case 0xB7:
+            case 0xBF:
+                width = 2, kind = Kind::Read;
+                return;
+            default:
+                die("unknown two-byte instruction", code);
+        }
+    }
+    switch (op) {
+        case 0x88:
+            width = 1, kind = Kind::Write;
+            return;
+        case 0x89:
+            width = wide, kind = Kind::Write;
+            return;
+        case 0x8A:
+            width = 1, kind = Kind::Read;
+            return;
+        case 0x8B:
+            width = wide, kind = Kind::Read;
+            return;
+        case 0xC6:
+            width = 1, kind = Kind::Write;
+            return;
+        case 0xC7:
+            width = wide, kind = Kind::Write;
+            return;
+        case 0x63:
+            width = 4, kind = Kind::Read;
+            return;
+        case 0x84:
+        case 0x38:
+        case 0x3A:
+        case 0x0A:
+        case 0x22:
+        case 0x02:
+        case 0x2A:
+        case 0x32:
+            width = 1, kind = Kind::Read;
+            return;
+        case 0x85:
+        case 0x39:
+        case 0x3B:
+        case 0x0B:
+        case 0x23:
+        case 0x03:
+        case 0x2B:
+        case 0x33:
+            width = wide, kind = Kind::Read;
+            return;
+        case 0x08:
+        case 0x20:
+        case 0x00:
+        case 0x28:
+        case 0x30:
+            width = 1, kind = Kind::ReadWrite;
+            return;
+        case 0x09:
+        case 0x21:
+        case 0x01:
+        case 0x29:
+        case 0x31:
+            width = wide, kind = Kind::ReadWrite;
+            return;
+        case 0x80:
+        case 0x81:
+        case 0x83:
+            width = op == 0x80 ? 1u : wide;
+            kind = reg == 7 ? Kind::Read : Kind::ReadWrite;  // /7 is cmp
+            return;
+        case 0xF6:
+        case 0xF7:
+            if (reg != 0)
+                die("unknown group-3 instruction", code);
+            width = op == 0xF6 ? 1u : wide, kind = Kind::Read;  // test
+            return;
+        default:
+            die("unknown instruction", code);
+    }
+}
+
+Region *find(uintptr_t address) {
+    for (Region &r : g_regions)
+        if (address >= r.base && address < r.base + r.size)
+            return &r;
+    return nullptr;
+}
+
+void on_segv(int sig, siginfo_t *info, void *context) {
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    Region *region = find(address);
+    if (region == nullptr || g_pending.active) {
+        signal(sig, SIG_DFL);  // a real fault: let it end the test
+        return;
+    }
+    auto *uc = static_cast<ucontext_t *>(context);
+    const auto *code = reinterpret_cast<const uint8_t *>(uc->uc_mcontext.gregs[REG_RIP]);
+    unsigned width = 0;
+    Kind kind = Kind::Read;
+    decode(code, width, kind);
+    mprotect(reinterpret_cast<void *>(region->base), region->size, PROT_READ | PROT_WRITE);
+    if (kind != Kind::Write) {
+        const uint32_t value =
+            region->device->read(static_cast<uint32_t>(address - region->base), width);
+        std::memcpy(reinterpret_cast<void *>(address), &value, width > 4 ? 4 : width);
+        g_log.push_back({address, width, false, value});
+    }
+    g_pending = {true, region, address, width, kind};
+    uc->uc_mcontext.gregs[REG_EFL] |= 0x100;  // trap after this one instruction
+}
+
+void on_trap(int, siginfo_t *, void *context) {
+    auto *uc = static_cast<ucontext_t *>(context);
+    uc->uc_mcontext.gregs[REG_EFL] &= ~0x100LL;
+    if (!g_pending.active)
+        return;
+    if (g_pending.kind != Kind::Read) {
+        uint32_t value = 0;
+        std::memcpy(&value, reinterpret_cast<void *>(g_pending.address),
+                    g_pending.width > 4 ? 4 : g_pending.width);
+        g_log.push_back({g_pending.address, g_pending.width, true, value});
+        g_pending.region->device->write(
+            static_cast<uint32_t>(g_pending.address - g_pending.region->base), g_pending.width,
+            value);
+    }
+    mprotect(reinterpret_cast<void *>(g_pending.region->base), g_pending.region->size, PROT_NONE);
+    g_pending.active = false;
+}
+
+void install_handlers() {
+    static bool installed = false;
+    if (installed)
+        return;
+    struct sigaction sa {};
+    sa.sa_sigaction = on_segv;
+    sa.sa_flags = SA_SIGINFO;
+    sigaction(SIGSEGV, &sa, nullptr);
+    sa.sa_sigaction = on_trap;
+    sigaction(SIGTRAP, &sa, nullptr);
+    installed = true;
+}
+
+}  // namespace
+
+void attach(uintptr_t base, size_t size, Device *device) {
+    install_handlers();
+    void *p = mmap(reinterpret_cast<void *>(base), size, PROT_NONE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (p != reinterpret_cast<void *>(base)) {
+        std::fprintf(stderr, "mmio: cannot map 0x%lx\n", static_cast<unsigned long>(base));
+        std::abort();
+    }
+    g_regions.push_back({base, size, device});
+}
+
+void detach_all() {
+    for (const Region &r : g_regions) munmap(reinterpret_cast<void *>(r.base), r.size);
+    g_regions.clear();
+}
+
+const std::vector<Access> &log() {
+    return g_log;
+}
+
+void clear_log() {
+    g_log.clear();
+}
+
+}  // namespace mmio
