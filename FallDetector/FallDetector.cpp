@@ -14,9 +14,6 @@ extern "C" {
 const char *__FallDetector_VerisonInfo = kFallDetectorVersion;
 }
 
-// Samples after initialisation during which no decision is taken (0.8 s), while the
-// filters and the attitude settle.
-static const int32_t kWarmUpSamples = 40;
 // Nominal magnitude (1 g) the acceleration rings start from.
 static const uint16_t kOneG = 100;
 
@@ -89,31 +86,22 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     const FALL_DETECTOR_CFG *cfg = d->cfg;
 
     // Convert and filter.
-    float ax = FallDetectorAccToG(sample->accX);
-    float ay = FallDetectorAccToG(sample->accY);
-    float az = FallDetectorAccToG(sample->accZ);
-    float gx = FallDetectorGyroToDps(sample->gyroX);
-    float gy = FallDetectorGyroToDps(sample->gyroY);
-    float gz = FallDetectorGyroToDps(sample->gyroZ);
-
-    LPF(&ax, &d->ax_1, &d->ax_2, &d->ax_3);
-    LPF(&ay, &d->ay_1, &d->ay_2, &d->ay_3);
-    LPF(&az, &d->az_1, &d->az_2, &d->az_3);
-    d->lpf_acc = FallDetectorMagnitude(d->ax_1, d->ay_1, d->az_1, 100.0f);
-    d->raw_acc = FallDetectorMagnitude(ax, ay, az, 100.0f);
-
-    LPF(&gx, &d->gx_1, &d->gx_2, &d->gx_3);
-    LPF(&gy, &d->gy_1, &d->gy_2, &d->gy_3);
-    LPF(&gz, &d->gz_1, &d->gz_2, &d->gz_3);
-    d->lpf_gyro = FallDetectorMagnitude(d->gx_1, d->gy_1, d->gz_1, 1.0f);
-    d->raw_gyro = FallDetectorMagnitude(gx, gy, gz, 1.0f);
+    const FallDetectorFilterAxis axes[6] = {
+        {&d->ax_1, &d->ax_2, &d->ax_3}, {&d->ay_1, &d->ay_2, &d->ay_3},
+        {&d->az_1, &d->az_2, &d->az_3}, {&d->gx_1, &d->gx_2, &d->gx_3},
+        {&d->gy_1, &d->gy_2, &d->gy_3}, {&d->gz_1, &d->gz_2, &d->gz_3}};
+    const FallDetectorSignals sig = FallDetectorPreprocess(sample, axes);
+    d->raw_acc = sig.raw_acc;
+    d->lpf_acc = sig.lpf_acc;
+    d->raw_gyro = sig.raw_gyro;
+    d->lpf_gyro = sig.lpf_gyro;
 
     // Attitude.
     FallDetectorComputeAngle(d);
     FallDetectorAngleCompensation(d);
 
     // 5 Hz magnitude that drives the free-fall counters.
-    set_lpf_work(&d->acc_lpf, ax, ay, az);
+    set_lpf_work(&d->acc_lpf, sig.ax, sig.ay, sig.az);
     d->FallHistory.wLpfAcc5Hz =
         FallDetectorMagnitude(d->acc_lpf.ox, d->acc_lpf.oy, d->acc_lpf.oz, 100.0f);
 
@@ -125,11 +113,12 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     d->omegaAngleMean[now] = d->lpf_gyro;
 
     d->wOmegaSum = static_cast<uint16_t>(
-        d->wOmegaSum - d->omegaAngleMean[FallDetectorRingIndex(d, 5)] + d->lpf_gyro);
+        d->wOmegaSum - d->omegaAngleMean[FallDetectorSlotBefore(now, 5)] + d->lpf_gyro);
     d->omega_avg = static_cast<uint16_t>(d->wOmegaSum / 5);
 
     d->wFallSum = static_cast<uint16_t>(
-        d->wFallSum - d->gravityMean[FallDetectorRingIndex(d, cfg->CONTINUE_COUNT)] + d->lpf_acc);
+        d->wFallSum - d->gravityMean[FallDetectorSlotBefore(now, cfg->CONTINUE_COUNT)] +
+        d->lpf_acc);
     d->fall_avg =
         cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
 
@@ -141,11 +130,11 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     d->standCounter[now] = d->wStandCounter;
 
     d->wThreeGravityJumpSum =
-        d->wThreeGravityJumpSum - d->gravityJump[FallDetectorRingIndex(d, 3)] + d->raw_acc;
+        d->wThreeGravityJumpSum - d->gravityJump[FallDetectorSlotBefore(now, 3)] + d->raw_acc;
     d->wThreeOmegaAngleSum =
-        d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorRingIndex(d, 3)] + d->lpf_gyro;
+        d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorSlotBefore(now, 3)] + d->lpf_gyro;
 
-    if (d->wDataCounter < kWarmUpSamples) {
+    if (FallDetectorWarmingUp(d->wDataCounter)) {
         FallDetectorAdvance(d);
         return 0;
     }

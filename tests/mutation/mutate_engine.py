@@ -33,24 +33,31 @@ EQUIVALENT_FILE = os.path.join(HERE, "equivalent.txt")
 # The decision code of each engine: file and the functions (and named constants) in it whose
 # comparisons and constants are changed. The tests are the build targets to rebuild and the programs to run
 # (paths relative to the build directory).
+# The pieces both engines share, tested by each engine's tests.
+COMMON_REGIONS = [
+    ("FallDetector/FallDetectorCommon.cpp", [
+        "kWarmUpSamples", "kLastPlainCount", "kRebase", "kOldest", "kAhead",
+        "FallDetectorWarmingUp", "FallDetectorNextSlot", "FallDetectorCountAtLimit",
+        "FallDetectorRebaseIndex", "FallDetectorNextCount", "FallDetectorCountTurning",
+        "FallDetectorTurningType", "FallDetectorLastItem", "FallDetectorFallNear",
+        "FallDetectorImpactType", "FallDetectorOpenWatch", "FallDetectorTrackPeak",
+        "FallDetectorCollisionPeak", "FallDetectorCollisionGap",
+        "FallDetectorStandingAdjustment"]),
+]
+
+# The decision code of each engine: file and the functions (and named constants) in it whose
+# comparisons and constants are changed.
 ENGINES = {
     "main": {
-        "regions": [
-            ("FallDetector/FallDetector.cpp", ["kWarmUpSamples", "FallDetectorWork"]),
+        "regions": COMMON_REGIONS + [
+            ("FallDetector/FallDetector.cpp", ["FallDetectorWork"]),
             ("FallDetector/FallDetectorHelpers.cpp", [
                 "FallDetectorJumpOverCount", "FallDetectorClearMaxJumpData",
                 "FallDetectorMakeJumpData", "FallDetectorClearHighLowFallCounter",
                 "FallDetectorMakeFallCounter", "FallDetectorMakeConditions",
-                "FallDetectorConfirmDecision", "FallDetectorTurnFall",
-                "FallDetectorThreeGravityImpact"]),
-            ("FallDetector/FallDetectorCollision.cpp", [
-                "FallDetectorTrackCollisionPeak", "FallDetectorCheckCollisionFall"]),
-            ("FallDetector/FallDetectorHistory.cpp", [
-                "FallDetectorLastFallHistory", "FallDetectorPushFallHistory",
-                "FallDetectorIsFallNear"]),
-            ("FallDetector/FallDetectorOnFallDetected.cpp", [
-                "kLastPlainCount", "kRebase", "kOldest", "kAhead", "Rebase", "RebaseIndices",
-                "FallDetectorAdvance"]),
+                "FallDetectorConfirmDecision", "FallDetectorThreeGravityImpact"]),
+            ("FallDetector/FallDetectorCollision.cpp", ["FallDetectorCheckCollisionFall"]),
+            ("FallDetector/FallDetectorHistory.cpp", ["FallDetectorPushFallHistory"]),
         ],
         # Build target and program (relative to the build directory) of each test, in the
         # order they run; the first that fails kills the change and the rest are skipped.
