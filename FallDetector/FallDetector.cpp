@@ -22,41 +22,7 @@ extern "C" const char *FallDetectorGetVersionInfo(void) {
 }
 
 extern "C" int FallDetectorSetDefaultConfig(FALL_DETECTOR_CFG *cfg) {
-    cfg->CONTINUE_COUNT = 20;
-    cfg->FALL_START_G = 60;
-    cfg->JUMP_START_G = 140;
-    cfg->MAX_JUMP_G = 400;
-    cfg->OMEGA_ANGLE_LIMIT = 160;
-    cfg->OMEGA_ANGLE_LIMIT_2 = 360;
-    cfg->FALL_AVG_LIMIT = 40;
-    cfg->FALL_AVG_SPIN_LIMIT = 50;
-    cfg->ROLL_ANGLE_LIMIT = 50;
-    cfg->PITCH_ANGLE_FRONT = -180;
-    cfg->PITCH_ANGLE_FRONT2 = -90;
-    cfg->PITCH_ANGLE_BACK = 35;
-    cfg->MIN_COUNTER_FOR_FALL_HISTORY = 4;
-    cfg->MAX_IGNORING_STEPS = 37;
-    cfg->RAW_FALL_START_G = 60;
-    cfg->RAW_FALL_STOP_G = 90;
-    cfg->RAW_FALL_MEAN_LIMIT = 55;
-    cfg->THREE_GRAVITY_SUM_LIMIT = 1600;
-    cfg->THREE_GRAVITY_FALL_OFFSET = 5;
-    cfg->THREE_GRAVITY_FALL_COUNTER_MIN = 3;
-    cfg->THREE_GRAVITY_SUM_LIMIT2 = 1200;
-    cfg->THREE_GRAVITY_FALL_OFFSET2 = 5;
-    cfg->THREE_GRAVITY_FALL_COUNTER_MIN2 = 7;
-    cfg->THREE_GRAVITY_STAND_OFFSET2 = -3;
-    cfg->THREE_GRAVITY_STAND_MAX2 = 1;
-    cfg->TURN_FALL_GRAVITY_LIMIT = 150;
-    cfg->TURN_FALL_ANGLE_LIMIT = 150;
-    cfg->TURN_FALL_COUNTER_LIMIT = 19;
-    cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT = 10;
-    cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT = 9;
-    cfg->LONG_COLLISION_FALL_COUNTER_LIMIT = 25;
-    cfg->COLLISION_COUNTER_MIN = 5;
-    cfg->COLLISION_COUNTER_MAX = 20;
-    cfg->COLLISION_RAW_ACC_MIN = 400;
-    cfg->VERTICAL_FALL_COUNTER_LIMIT = 25;
+    FallDetectorWriteDefaults(cfg);
     return 0;
 }
 

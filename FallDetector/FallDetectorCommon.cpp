@@ -5,6 +5,44 @@
 #include "FallDetectorMath.h"
 #include "LPF.h"
 
+void FallDetectorWriteDefaults(FALL_DETECTOR_CFG *cfg) {
+    cfg->CONTINUE_COUNT = 20;
+    cfg->FALL_START_G = 60;
+    cfg->JUMP_START_G = 140;
+    cfg->MAX_JUMP_G = 400;
+    cfg->OMEGA_ANGLE_LIMIT = 160;
+    cfg->OMEGA_ANGLE_LIMIT_2 = 360;
+    cfg->FALL_AVG_LIMIT = 40;
+    cfg->FALL_AVG_SPIN_LIMIT = 50;
+    cfg->ROLL_ANGLE_LIMIT = 50;
+    cfg->PITCH_ANGLE_FRONT = -180;
+    cfg->PITCH_ANGLE_FRONT2 = -90;
+    cfg->PITCH_ANGLE_BACK = 35;
+    cfg->MIN_COUNTER_FOR_FALL_HISTORY = 4;
+    cfg->MAX_IGNORING_STEPS = 37;
+    cfg->RAW_FALL_START_G = 60;
+    cfg->RAW_FALL_STOP_G = 90;
+    cfg->RAW_FALL_MEAN_LIMIT = 55;
+    cfg->THREE_GRAVITY_SUM_LIMIT = 1600;
+    cfg->THREE_GRAVITY_FALL_OFFSET = 5;
+    cfg->THREE_GRAVITY_FALL_COUNTER_MIN = 3;
+    cfg->THREE_GRAVITY_SUM_LIMIT2 = 1200;
+    cfg->THREE_GRAVITY_FALL_OFFSET2 = 5;
+    cfg->THREE_GRAVITY_FALL_COUNTER_MIN2 = 7;
+    cfg->THREE_GRAVITY_STAND_OFFSET2 = -3;
+    cfg->THREE_GRAVITY_STAND_MAX2 = 1;
+    cfg->TURN_FALL_GRAVITY_LIMIT = 150;
+    cfg->TURN_FALL_ANGLE_LIMIT = 150;
+    cfg->TURN_FALL_COUNTER_LIMIT = 19;
+    cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT = 10;
+    cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT = 9;
+    cfg->LONG_COLLISION_FALL_COUNTER_LIMIT = 25;
+    cfg->COLLISION_COUNTER_MIN = 5;
+    cfg->COLLISION_COUNTER_MAX = 20;
+    cfg->COLLISION_RAW_ACC_MIN = 400;
+    cfg->VERTICAL_FALL_COUNTER_LIMIT = 25;
+}
+
 // ---------------------------------------------------------------------------------------
 // Preprocessing
 
@@ -221,6 +259,15 @@ bool FallDetectorCollisionPeak(const FALL_DETECTOR_CFG *cfg, int32_t peak, int32
 
 int32_t FallDetectorCollisionGap(int32_t earlierLast, int32_t start) {
     return FallDetectorSamplesBetween(earlierLast, start) - 1;
+}
+
+int32_t FallDetectorRotationDiscount(const FALL_DETECTOR_CFG *cfg, int32_t omega, int32_t fallAvg) {
+    const float f =
+        static_cast<float>(static_cast<double>(omega - cfg->OMEGA_ANGLE_LIMIT) * 0.2 / 200);
+    const float avg = static_cast<float>(fallAvg);
+    const float scaled = avg * f;
+    const float reduced = avg - scaled;
+    return static_cast<int32_t>(reduced);
 }
 
 int32_t FallDetectorStandingAdjustment(uint32_t standing17) {

@@ -246,14 +246,8 @@ int FallDetectorConfirmDecision(FALL_DETECTOR *d) {
         if (k >= required)
             return FALL_TYPE_FREE_FALL_ROTATING;
         if (w < cfg->OMEGA_ANGLE_LIMIT_2) {
-            // Early decision while rotating: the faster the rotation, the more the average
-            // acceleration is discounted.
-            const float f =
-                static_cast<float>(static_cast<double>(w - cfg->OMEGA_ANGLE_LIMIT) * 0.2 / 200);
-            const float avg = static_cast<float>(d->fall_avg);
-            const float scaled = avg * f;
-            const float reduced = avg - scaled;
-            const int32_t g = static_cast<int32_t>(reduced);
+            // Early decision while rotating.
+            const int32_t g = FallDetectorRotationDiscount(cfg, w, d->fall_avg);
             if (g < cfg->FALL_AVG_LIMIT && k >= (N + 1) / 4)
                 return o > 0 ? FALL_TYPE_FREE_FALL_ROTATING_EARLY_AFTER_JUMP
                              : FALL_TYPE_FREE_FALL_ROTATING_EARLY;

@@ -3,6 +3,10 @@
 // One detector is driven from one context; the engine is not reentrant.
 #include <cstdint>
 
+#ifdef FALL_DETECTOR_VARIANT_ENGINE
+#error "the device engine's header in a program built with the data-logging variant"
+#endif
+
 #include "ARSbyQuaternion.h"
 #include "FallDetectorCommon.h"
 #include "set_lpf.h"

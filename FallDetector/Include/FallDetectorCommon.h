@@ -85,6 +85,9 @@ enum {
     FALL_TYPE_SOFT_IMPACT = 16,
 };
 
+// Writes the device engine's defaults (the comments above).
+void FallDetectorWriteDefaults(FALL_DETECTOR_CFG *cfg);
+
 // --- preprocessing -------------------------------------------------------------------------
 
 // One axis of the shared-coefficient filter: output, previous input, previous output.
@@ -182,6 +185,9 @@ bool FallDetectorCollisionPeak(const FALL_DETECTOR_CFG *cfg, int32_t peak, int32
                                int32_t earlierLast, int32_t start);
 // Samples between the earlier phase's last sample and the start of the current phase.
 int32_t FallDetectorCollisionGap(int32_t earlierLast, int32_t start);
+// The early decision while rotating: the average magnitude, discounted the more the faster the
+// rotation, f = (omega - OMEGA_ANGLE_LIMIT) * 0.2 / 200, in single precision and truncated.
+int32_t FallDetectorRotationDiscount(const FALL_DETECTOR_CFG *cfg, int32_t omega, int32_t fallAvg);
 // How much a collision's phase limits move with the standing samples among the last 17: a
 // wearer who was mostly standing needs much longer phases (negative), one already off balance
 // shorter ones.
