@@ -97,8 +97,7 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     d->wFallSum += c.lpf_acc - d->gravityMean[FallDetectorSlotBefore(now, cfg->CONTINUE_COUNT)];
     c.fall_avg = cfg->CONTINUE_COUNT != 0 ? d->wFallSum / cfg->CONTINUE_COUNT : 0;
 
-    c.standing = -cfg->ROLL_ANGLE_LIMIT < c.roll && c.roll < cfg->ROLL_ANGLE_LIMIT &&
-                 cfg->PITCH_ANGLE_FRONT < c.pitch && c.pitch < cfg->PITCH_ANGLE_BACK;
+    c.standing = FallDetectorIsStanding(cfg, c.roll, c.pitch);
     if (c.standing)
         ++d->wStandCounter;
     d->standCounter[now] = d->wStandCounter;

@@ -1,22 +1,21 @@
 // The flip tracker: the axis that carries gravity changes its sign (the body turns over),
 // under load, and low magnitude follows; the longer and harder the flip and the longer the
 // low magnitude after it, the larger the vertical-fall count.
+#include <cstdlib>
+
 #include "FallDetectorRules.h"
 
 namespace {
 
 // The axis with the largest absolute reading; ties go to Y before X and Z, X before Z.
 int32_t DominantAxis(const int32_t r[3]) {
-    const int32_t ax = r[0] < 0 ? -r[0] : r[0];
-    const int32_t ay = r[1] < 0 ? -r[1] : r[1];
-    const int32_t az = r[2] < 0 ? -r[2] : r[2];
     int32_t axis = 1;
-    int32_t largest = ay;
-    if (ax > largest) {
+    int32_t largest = std::abs(r[1]);
+    if (std::abs(r[0]) > largest) {
         axis = 0;
-        largest = ax;
+        largest = std::abs(r[0]);
     }
-    if (az > largest)
+    if (std::abs(r[2]) > largest)
         axis = 2;
     return axis;
 }

@@ -1,5 +1,10 @@
 #include "FallDetectorRules.h"
 
+bool FallDetectorIsStanding(const FALL_DETECTOR_CFG *cfg, int32_t roll, int32_t pitch) {
+    return -cfg->ROLL_ANGLE_LIMIT < roll && roll < cfg->ROLL_ANGLE_LIMIT &&
+           cfg->PITCH_ANGLE_FRONT < pitch && pitch < cfg->PITCH_ANGLE_BACK;
+}
+
 // ---------------------------------------------------------------------------------------
 // Jump: a push-off holds the confirming decision back for a window that grows with its peak.
 

@@ -14,6 +14,9 @@ struct FallDetectorCall {
     bool standing;
 };
 
+// The standing test: roll strictly inside +-ROLL_ANGLE_LIMIT, pitch strictly between
+// PITCH_ANGLE_FRONT and PITCH_ANGLE_BACK.
+bool FallDetectorIsStanding(const FALL_DETECTOR_CFG *cfg, int32_t roll, int32_t pitch);
 // Samples a jump of peak raw_acc v holds the confirming decision back.
 int32_t FallDetectorJumpWindow(const FALL_DETECTOR_CFG *cfg, int32_t v);
 void FallDetectorMakeJump(FALL_DETECTOR *d, const FallDetectorCall *c);
