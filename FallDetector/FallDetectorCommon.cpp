@@ -46,14 +46,29 @@ void FallDetectorWriteDefaults(FALL_DETECTOR_CFG *cfg) {
 // ---------------------------------------------------------------------------------------
 // Preprocessing
 
-float FallDetectorAccToG(int16_t counts) {
+namespace {
+
+float AccToG(int16_t counts) {
     return static_cast<float>(counts) * (1.0f / 8192.0f);  // exact power of two
 }
 
-float FallDetectorGyroToDps(int16_t counts) {
+float GyroToDps(int16_t counts) {
     // Divided in double and rounded once to float.
     return static_cast<float>(static_cast<double>(counts) / 65.536);
 }
+
+// Truncation toward zero to int32; NaN gives 0 and out-of-range values saturate.
+int32_t TruncToInt32(double v) {
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return INT32_MAX;
+    if (v <= -2147483648.0)
+        return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
 
 uint16_t FallDetectorMagnitude(float x, float y, float z, float scale) {
     const float xx = x * x;
@@ -65,21 +80,10 @@ uint16_t FallDetectorMagnitude(float x, float y, float z, float scale) {
     return static_cast<uint16_t>(static_cast<int32_t>(m));
 }
 
-int32_t FallDetectorTruncToInt32(double v) {
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return INT32_MAX;
-    if (v <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 FallDetectorSignals FallDetectorPreprocess(const FALL_DETECTOR_SENSOR_DATA *sample,
                                            const FallDetectorFilterAxis axes[6]) {
-    float in[6] = {FallDetectorAccToG(sample->accX),     FallDetectorAccToG(sample->accY),
-                   FallDetectorAccToG(sample->accZ),     FallDetectorGyroToDps(sample->gyroX),
-                   FallDetectorGyroToDps(sample->gyroY), FallDetectorGyroToDps(sample->gyroZ)};
+    float in[6] = {AccToG(sample->accX),     AccToG(sample->accY),     AccToG(sample->accZ),
+                   GyroToDps(sample->gyroX), GyroToDps(sample->gyroY), GyroToDps(sample->gyroZ)};
     for (int i = 0; i < 6; ++i) LPF(&in[i], axes[i].out, axes[i].prevIn, axes[i].prevOut);
     FallDetectorSignals s;
     s.ax = in[0];
@@ -108,17 +112,15 @@ FallDetectorAngles FallDetectorAttitude(ARSOBJ *ars, const float acc[3], const f
     // Upright posture sits right on a truncation edge of the pitch: keep this exact order
     // (double arithmetic, one rounding to float for the function, widen, scale in double).
     const float sinRoll = static_cast<float>(2 * (w * y - x * z));
-    out.roll = FallDetectorTruncToInt32(static_cast<double>(fdmath::asinf(sinRoll)) * 180 / kPi);
+    out.roll = TruncToInt32(static_cast<double>(fdmath::asinf(sinRoll)) * 180 / kPi);
 
     const float pitchY = static_cast<float>(2 * (w * x + y * z));
     const float pitchX = static_cast<float>(2 * (w * w + z * z) - 1);
-    out.pitch =
-        FallDetectorTruncToInt32(static_cast<double>(fdmath::atan2f(pitchY, pitchX)) * 180 / kPi) -
-        90;
+    out.pitch = TruncToInt32(static_cast<double>(fdmath::atan2f(pitchY, pitchX)) * 180 / kPi) - 90;
 
     const float yawY = static_cast<float>(2 * (x * y + w * z));
     const float yawX = static_cast<float>(2 * (w * w + x * x) - 1);
-    out.yaw = FallDetectorTruncToInt32(static_cast<double>(fdmath::atan2f(yawY, yawX)) * 180 / kPi);
+    out.yaw = TruncToInt32(static_cast<double>(fdmath::atan2f(yawY, yawX)) * 180 / kPi);
     return out;
 }
 

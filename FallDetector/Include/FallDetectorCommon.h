@@ -108,12 +108,8 @@ struct FallDetectorSignals {
 // takes the magnitudes, each operation in single precision and rounded on its own.
 FallDetectorSignals FallDetectorPreprocess(const FALL_DETECTOR_SENSOR_DATA *sample,
                                            const FallDetectorFilterAxis axes[6]);
-float FallDetectorAccToG(int16_t counts);
-float FallDetectorGyroToDps(int16_t counts);
 // trunc(sqrt(x^2 + y^2 + z^2) * scale) in single precision, as a 16-bit magnitude.
 uint16_t FallDetectorMagnitude(float x, float y, float z, float scale);
-// Truncation toward zero to int32; NaN gives 0 and out-of-range values saturate.
-int32_t FallDetectorTruncToInt32(double v);
 
 // --- attitude ------------------------------------------------------------------------------
 

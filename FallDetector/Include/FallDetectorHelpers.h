@@ -1,5 +1,5 @@
 #pragma once
-// Internal steps of the work cycle: preprocessing helpers, attitude angles, jump data,
+// Internal steps of the device engine's work cycle: ring counts, attitude angles, jump data,
 // free-fall counters, posture conditions and the decision rules. Not part of the public
 // interface; declared here so that the modules and their tests can reach them.
 #include <cstdint>
