@@ -14,9 +14,6 @@ extern "C" {
 const char *__FallDetector_VerisonInfo = kFallDetectorVersion;
 }
 
-// Samples after initialisation during which no decision is taken (0.8 s), while the
-// filters and the attitude settle.
-static const int32_t kWarmUpSamples = 40;
 // Nominal magnitude (1 g) the acceleration rings start from.
 static const uint16_t kOneG = 100;
 
@@ -25,41 +22,7 @@ extern "C" const char *FallDetectorGetVersionInfo(void) {
 }
 
 extern "C" int FallDetectorSetDefaultConfig(FALL_DETECTOR_CFG *cfg) {
-    cfg->CONTINUE_COUNT = 20;
-    cfg->FALL_START_G = 60;
-    cfg->JUMP_START_G = 140;
-    cfg->MAX_JUMP_G = 400;
-    cfg->OMEGA_ANGLE_LIMIT = 160;
-    cfg->OMEGA_ANGLE_LIMIT_2 = 360;
-    cfg->FALL_AVG_LIMIT = 40;
-    cfg->FALL_AVG_SPIN_LIMIT = 50;
-    cfg->ROLL_ANGLE_LIMIT = 50;
-    cfg->PITCH_ANGLE_FRONT = -180;
-    cfg->PITCH_ANGLE_FRONT2 = -90;
-    cfg->PITCH_ANGLE_BACK = 35;
-    cfg->MIN_COUNTER_FOR_FALL_HISTORY = 4;
-    cfg->MAX_IGNORING_STEPS = 37;
-    cfg->RAW_FALL_START_G = 60;
-    cfg->RAW_FALL_STOP_G = 90;
-    cfg->RAW_FALL_MEAN_LIMIT = 55;
-    cfg->THREE_GRAVITY_SUM_LIMIT = 1600;
-    cfg->THREE_GRAVITY_FALL_OFFSET = 5;
-    cfg->THREE_GRAVITY_FALL_COUNTER_MIN = 3;
-    cfg->THREE_GRAVITY_SUM_LIMIT2 = 1200;
-    cfg->THREE_GRAVITY_FALL_OFFSET2 = 5;
-    cfg->THREE_GRAVITY_FALL_COUNTER_MIN2 = 7;
-    cfg->THREE_GRAVITY_STAND_OFFSET2 = -3;
-    cfg->THREE_GRAVITY_STAND_MAX2 = 1;
-    cfg->TURN_FALL_GRAVITY_LIMIT = 150;
-    cfg->TURN_FALL_ANGLE_LIMIT = 150;
-    cfg->TURN_FALL_COUNTER_LIMIT = 19;
-    cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT = 10;
-    cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT = 9;
-    cfg->LONG_COLLISION_FALL_COUNTER_LIMIT = 25;
-    cfg->COLLISION_COUNTER_MIN = 5;
-    cfg->COLLISION_COUNTER_MAX = 20;
-    cfg->COLLISION_RAW_ACC_MIN = 400;
-    cfg->VERTICAL_FALL_COUNTER_LIMIT = 25;
+    FallDetectorWriteDefaults(cfg);
     return 0;
 }
 
@@ -89,31 +52,22 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     const FALL_DETECTOR_CFG *cfg = d->cfg;
 
     // Convert and filter.
-    float ax = FallDetectorAccToG(sample->accX);
-    float ay = FallDetectorAccToG(sample->accY);
-    float az = FallDetectorAccToG(sample->accZ);
-    float gx = FallDetectorGyroToDps(sample->gyroX);
-    float gy = FallDetectorGyroToDps(sample->gyroY);
-    float gz = FallDetectorGyroToDps(sample->gyroZ);
-
-    LPF(&ax, &d->ax_1, &d->ax_2, &d->ax_3);
-    LPF(&ay, &d->ay_1, &d->ay_2, &d->ay_3);
-    LPF(&az, &d->az_1, &d->az_2, &d->az_3);
-    d->lpf_acc = FallDetectorMagnitude(d->ax_1, d->ay_1, d->az_1, 100.0f);
-    d->raw_acc = FallDetectorMagnitude(ax, ay, az, 100.0f);
-
-    LPF(&gx, &d->gx_1, &d->gx_2, &d->gx_3);
-    LPF(&gy, &d->gy_1, &d->gy_2, &d->gy_3);
-    LPF(&gz, &d->gz_1, &d->gz_2, &d->gz_3);
-    d->lpf_gyro = FallDetectorMagnitude(d->gx_1, d->gy_1, d->gz_1, 1.0f);
-    d->raw_gyro = FallDetectorMagnitude(gx, gy, gz, 1.0f);
+    const FallDetectorFilterAxis axes[6] = {
+        {&d->ax_1, &d->ax_2, &d->ax_3}, {&d->ay_1, &d->ay_2, &d->ay_3},
+        {&d->az_1, &d->az_2, &d->az_3}, {&d->gx_1, &d->gx_2, &d->gx_3},
+        {&d->gy_1, &d->gy_2, &d->gy_3}, {&d->gz_1, &d->gz_2, &d->gz_3}};
+    const FallDetectorSignals sig = FallDetectorPreprocess(sample, axes);
+    d->raw_acc = sig.raw_acc;
+    d->lpf_acc = sig.lpf_acc;
+    d->raw_gyro = sig.raw_gyro;
+    d->lpf_gyro = sig.lpf_gyro;
 
     // Attitude.
     FallDetectorComputeAngle(d);
     FallDetectorAngleCompensation(d);
 
     // 5 Hz magnitude that drives the free-fall counters.
-    set_lpf_work(&d->acc_lpf, ax, ay, az);
+    set_lpf_work(&d->acc_lpf, sig.ax, sig.ay, sig.az);
     d->FallHistory.wLpfAcc5Hz =
         FallDetectorMagnitude(d->acc_lpf.ox, d->acc_lpf.oy, d->acc_lpf.oz, 100.0f);
 
@@ -125,11 +79,12 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     d->omegaAngleMean[now] = d->lpf_gyro;
 
     d->wOmegaSum = static_cast<uint16_t>(
-        d->wOmegaSum - d->omegaAngleMean[FallDetectorRingIndex(d, 5)] + d->lpf_gyro);
+        d->wOmegaSum - d->omegaAngleMean[FallDetectorSlotBefore(now, 5)] + d->lpf_gyro);
     d->omega_avg = static_cast<uint16_t>(d->wOmegaSum / 5);
 
     d->wFallSum = static_cast<uint16_t>(
-        d->wFallSum - d->gravityMean[FallDetectorRingIndex(d, cfg->CONTINUE_COUNT)] + d->lpf_acc);
+        d->wFallSum - d->gravityMean[FallDetectorSlotBefore(now, cfg->CONTINUE_COUNT)] +
+        d->lpf_acc);
     d->fall_avg =
         cfg->CONTINUE_COUNT != 0 ? static_cast<uint16_t>(d->wFallSum / cfg->CONTINUE_COUNT) : 0;
 
@@ -141,11 +96,11 @@ extern "C" int FallDetectorWork(FALL_DETECTOR *d, const FALL_DETECTOR_SENSOR_DAT
     d->standCounter[now] = d->wStandCounter;
 
     d->wThreeGravityJumpSum =
-        d->wThreeGravityJumpSum - d->gravityJump[FallDetectorRingIndex(d, 3)] + d->raw_acc;
+        d->wThreeGravityJumpSum - d->gravityJump[FallDetectorSlotBefore(now, 3)] + d->raw_acc;
     d->wThreeOmegaAngleSum =
-        d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorRingIndex(d, 3)] + d->lpf_gyro;
+        d->wThreeOmegaAngleSum - d->omegaAngleMean[FallDetectorSlotBefore(now, 3)] + d->lpf_gyro;
 
-    if (d->wDataCounter < kWarmUpSamples) {
+    if (FallDetectorWarmingUp(d->wDataCounter)) {
         FallDetectorAdvance(d);
         return 0;
     }

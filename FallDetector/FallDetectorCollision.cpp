@@ -5,11 +5,8 @@
 #include "FallDetectorOnFallDetected.h"
 
 void FallDetectorTrackCollisionPeak(FALL_DETECTOR *d) {
-    if (FallDetectorSamplesBetween(d->wDataCounter, d->wCollisionCheckLastIndex) > 0 &&
-        d->raw_acc > d->wCollisionRawAccMax) {
-        d->wCollisionRawAccMax = d->raw_acc;
-        d->wCollisionRawAccMaxIndex = d->wDataCounter;
-    }
+    FallDetectorTrackPeak(d->wDataCounter, d->raw_acc, d->wCollisionCheckLastIndex,
+                          &d->wCollisionRawAccMax, &d->wCollisionRawAccMaxIndex);
 }
 
 int FallDetectorCheckCollisionFall(FALL_DETECTOR *d) {
@@ -19,16 +16,12 @@ int FallDetectorCheckCollisionFall(FALL_DETECTOR *d) {
     const int32_t k = d->check_count;
 
     const int32_t start = d->FallHistory.wHighFallStartIndex;
-    const int32_t gap = FallDetectorSamplesBetween(e->wLastIndex, start) - 1;
-    // A wearer who was mostly standing just before needs much longer phases (f negative);
-    // one already off balance needs shorter ones.
-    const int32_t s17 = static_cast<int32_t>(FallDetectorStandCount(d, 17));
-    const int32_t f = (s17 < 11) ? (17 - s17) / 4 : -6 - s17 / 4;
+    const int32_t gap = FallDetectorCollisionGap(e->wLastIndex, start);
+    const int32_t f = FallDetectorStandingAdjustment(FallDetectorStandCount(d, 17));
     const uint32_t notStanding = static_cast<uint32_t>(h) - FallDetectorStandCount(d, h);
     const bool gapOk = cfg->COLLISION_COUNTER_MIN <= gap && gap <= cfg->COLLISION_COUNTER_MAX;
-    const bool peak = d->wCollisionRawAccMax >= cfg->COLLISION_RAW_ACC_MIN &&
-                      FallDetectorSamplesBetween(e->wLastIndex, d->wCollisionRawAccMaxIndex) > 0 &&
-                      FallDetectorSamplesBetween(d->wCollisionRawAccMaxIndex, start) > 0;
+    const bool peak = FallDetectorCollisionPeak(cfg, d->wCollisionRawAccMax,
+                                                d->wCollisionRawAccMaxIndex, e->wLastIndex, start);
 
     if (k >= cfg->AFTER_COLLISION_FALL_COUNTER_LIMIT - f && gapOk &&
         e->wFallCounter >= cfg->BEFORE_COLLISION_FALL_COUNTER_LIMIT - f &&

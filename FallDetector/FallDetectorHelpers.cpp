@@ -1,92 +1,26 @@
 #include "FallDetectorHelpers.h"
 
-#include <cmath>
-
 #include "FallDetectorCollision.h"
 #include "FallDetectorHistory.h"
-#include "FallDetectorMath.h"
 
 // ---------------------------------------------------------------------------------------
-// Rings and conversions
-
-int32_t FallDetectorRingIndex(const FALL_DETECTOR *d, int32_t k) {
-    // Unsigned arithmetic and a mask give the mathematical modulo for any k.
-    return static_cast<int32_t>(
-        (static_cast<uint32_t>(d->wFallDataIndex) - static_cast<uint32_t>(k)) &
-        (FALL_DETECTOR_RING - 1));
-}
-
-int32_t FallDetectorSamplesBetween(int32_t earlier, int32_t later) {
-    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
-}
-
-int32_t FallDetectorIndexAfter(int32_t index, int32_t k) {
-    return static_cast<int32_t>(static_cast<uint32_t>(index) + static_cast<uint32_t>(k));
-}
+// Ring counts and attitude angles
 
 uint32_t FallDetectorStrongCount(const FALL_DETECTOR *d, int32_t k) {
-    return d->lowFallCounter[d->wFallDataIndex] - d->lowFallCounter[FallDetectorRingIndex(d, k)];
+    return FallDetectorGrowth(d->lowFallCounter, d->wFallDataIndex, k);
 }
 
 uint32_t FallDetectorStandCount(const FALL_DETECTOR *d, int32_t k) {
-    return d->standCounter[d->wFallDataIndex] - d->standCounter[FallDetectorRingIndex(d, k)];
+    return FallDetectorGrowth(d->standCounter, d->wFallDataIndex, k);
 }
-
-float FallDetectorAccToG(int16_t counts) {
-    return static_cast<float>(counts) * (1.0f / 8192.0f);  // exact power of two
-}
-
-float FallDetectorGyroToDps(int16_t counts) {
-    // Divided in double and rounded once to float.
-    return static_cast<float>(static_cast<double>(counts) / 65.536);
-}
-
-uint16_t FallDetectorMagnitude(float x, float y, float z, float scale) {
-    const float xx = x * x;
-    const float yy = y * y;
-    const float zz = z * z;
-    const float sum = (xx + yy) + zz;
-    const float m = std::sqrt(sum) * scale;
-    // Full-scale samples give at most 692 (acceleration) and 866 (rate).
-    return static_cast<uint16_t>(static_cast<int32_t>(m));
-}
-
-int32_t FallDetectorTruncToInt32(double v) {
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return INT32_MAX;
-    if (v <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
-// ---------------------------------------------------------------------------------------
-// Attitude angles
 
 void FallDetectorComputeAngle(FALL_DETECTOR *d) {
-    const double rate[3] = {d->gx_1, d->gy_1, d->gz_1};
-    const double acc[3] = {d->ax_1, d->ay_1, d->az_1};
-    ARSUpdate(&d->ARS, rate, acc, 0.02);  // the time step fixes 50 samples/s
-
-    const Quaternion q = d->ARS._Q ? *d->ARS._Q : Quaternion();
-    const double w = q.w(), x = q.x(), y = q.y(), z = q.z();
-    const double kPi = 3.141592653589793;
-
-    // Upright posture sits right on a truncation edge of the pitch: keep this exact order
-    // (double arithmetic, one rounding to float for the function, widen, scale in double).
-    const float sinRoll = static_cast<float>(2 * (w * y - x * z));
-    d->roll = FallDetectorTruncToInt32(static_cast<double>(fdmath::asinf(sinRoll)) * 180 / kPi);
-
-    const float pitchY = static_cast<float>(2 * (w * x + y * z));
-    const float pitchX = static_cast<float>(2 * (w * w + z * z) - 1);
-    d->pitch =
-        FallDetectorTruncToInt32(static_cast<double>(fdmath::atan2f(pitchY, pitchX)) * 180 / kPi) -
-        90;
-
-    const float yawY = static_cast<float>(2 * (x * y + w * z));
-    const float yawX = static_cast<float>(2 * (w * w + x * x) - 1);
-    d->yaw = FallDetectorTruncToInt32(static_cast<double>(fdmath::atan2f(yawY, yawX)) * 180 / kPi);
+    const float acc[3] = {d->ax_1, d->ay_1, d->az_1};
+    const float rate[3] = {d->gx_1, d->gy_1, d->gz_1};
+    const FallDetectorAngles a = FallDetectorAttitude(&d->ARS, acc, rate);
+    d->roll = a.roll;
+    d->pitch = a.pitch;
+    d->yaw = a.yaw;
 }
 
 static bool AngleLearningCondition(const FALL_DETECTOR *d) {
@@ -312,14 +246,8 @@ int FallDetectorConfirmDecision(FALL_DETECTOR *d) {
         if (k >= required)
             return FALL_TYPE_FREE_FALL_ROTATING;
         if (w < cfg->OMEGA_ANGLE_LIMIT_2) {
-            // Early decision while rotating: the faster the rotation, the more the average
-            // acceleration is discounted.
-            const float f =
-                static_cast<float>(static_cast<double>(w - cfg->OMEGA_ANGLE_LIMIT) * 0.2 / 200);
-            const float avg = static_cast<float>(d->fall_avg);
-            const float scaled = avg * f;
-            const float reduced = avg - scaled;
-            const int32_t g = static_cast<int32_t>(reduced);
+            // Early decision while rotating.
+            const int32_t g = FallDetectorRotationDiscount(cfg, w, d->fall_avg);
             if (g < cfg->FALL_AVG_LIMIT && k >= (N + 1) / 4)
                 return o > 0 ? FALL_TYPE_FREE_FALL_ROTATING_EARLY_AFTER_JUMP
                              : FALL_TYPE_FREE_FALL_ROTATING_EARLY;
@@ -331,36 +259,14 @@ int FallDetectorConfirmDecision(FALL_DETECTOR *d) {
 }
 
 int FallDetectorTurnFall(FALL_DETECTOR *d) {
-    const FALL_DETECTOR_CFG *cfg = d->cfg;
-    if (d->raw_acc > cfg->TURN_FALL_GRAVITY_LIMIT && d->raw_gyro > cfg->TURN_FALL_ANGLE_LIMIT)
-        ++d->wTurnFallCounter;
-    else
-        d->wTurnFallCounter = 0;
-
-    const int32_t n = d->wTurnFallCounter;
-    if (n < cfg->TURN_FALL_COUNTER_LIMIT)
-        return 0;
-    // Standing samples inside the turning window raise the count needed.
-    const uint32_t standing = FallDetectorStandCount(d, n);
-    if (static_cast<int64_t>(n) >=
-        static_cast<int64_t>(cfg->TURN_FALL_COUNTER_LIMIT) + standing / 2)
-        return FALL_TYPE_TURNING;
-    return 0;
+    FallDetectorCountTurning(d->cfg, d->raw_acc, d->raw_gyro, &d->wTurnFallCounter);
+    return FallDetectorTurningType(d->cfg, d->wTurnFallCounter, d->standCounter, d->wFallDataIndex);
 }
 
 int FallDetectorThreeGravityImpact(FALL_DETECTOR *d) {
-    const FALL_DETECTOR_CFG *cfg = d->cfg;
-    const int32_t sum = d->wThreeGravityJumpSum;
-    if (sum >= cfg->THREE_GRAVITY_SUM_LIMIT) {
-        if (FallDetectorIsFallNear(d, cfg->THREE_GRAVITY_FALL_OFFSET,
-                                   cfg->THREE_GRAVITY_FALL_COUNTER_MIN))
-            return FALL_TYPE_HARD_IMPACT;
-        return 0;  // a hard impact without a recent phase decides nothing this call
-    }
+    // The softer impact counts only with the body tilted.
     const bool tilted = d->roll < -55 || d->roll > 55 || d->pitch >= 46;
-    if (sum >= cfg->THREE_GRAVITY_SUM_LIMIT2 && tilted &&
-        FallDetectorIsFallNear(d, cfg->THREE_GRAVITY_FALL_OFFSET2,
-                               cfg->THREE_GRAVITY_FALL_COUNTER_MIN2))
-        return FALL_TYPE_SOFT_IMPACT_TILTED;
-    return 0;
+    return FallDetectorImpactType(d->cfg, d->wThreeGravityJumpSum, tilted,
+                                  d->FallHistory.wFallCounter, d->wDataCounter,
+                                  FallDetectorLastFallHistory(d));
 }

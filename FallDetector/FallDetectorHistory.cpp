@@ -3,8 +3,7 @@
 #include "FallDetectorHelpers.h"
 
 const FALL_HISTORY_ITEM *FallDetectorLastFallHistory(const FALL_DETECTOR *d) {
-    const int32_t last = (d->FallHistory.wIndex + FALL_HISTORY_ITEMS - 1) % FALL_HISTORY_ITEMS;
-    return &d->FallHistory.Items[last];
+    return FallDetectorLastItem(d->FallHistory.Items, d->FallHistory.wIndex);
 }
 
 void FallDetectorPushFallHistory(FALL_DETECTOR *d) {
@@ -16,20 +15,13 @@ void FallDetectorPushFallHistory(FALL_DETECTOR *d) {
         h.Items[h.wIndex].wLastIndex = h.wHighFallLastIndex;
         h.Items[h.wIndex].wFallCounter = h.wHighFallLastCounter;
         h.wIndex = (h.wIndex + 1) % FALL_HISTORY_ITEMS;
-        // A window that is still open keeps the peak it has seen; it is only extended.
-        if (FallDetectorSamplesBetween(d->wCollisionCheckLastIndex, d->wDataCounter) > 0)
-            d->wCollisionRawAccMax = 0;
-        d->wCollisionCheckLastIndex = FallDetectorIndexAfter(d->wDataCounter, 20);
+        FallDetectorOpenWatch(d->wDataCounter, &d->wCollisionCheckLastIndex,
+                              &d->wCollisionRawAccMax);
     }
     h.wFallCounter = 0;
 }
 
 int FallDetectorIsFallNear(FALL_DETECTOR *d, int32_t offset, int32_t minimum) {
-    if (d->FallHistory.wFallCounter >= minimum)
-        return 1;
-    const FALL_HISTORY_ITEM *e = FallDetectorLastFallHistory(d);
-    if (FallDetectorSamplesBetween(e->wLastIndex, d->wDataCounter) <= offset &&
-        e->wFallCounter >= minimum)
-        return 1;
-    return 0;
+    return FallDetectorFallNear(d->FallHistory.wFallCounter, d->wDataCounter,
+                                FallDetectorLastFallHistory(d), offset, minimum);
 }

@@ -3,57 +3,13 @@
 // One detector is driven from one context; the engine is not reentrant.
 #include <cstdint>
 
+#ifdef FALL_DETECTOR_VARIANT_ENGINE
+#error "the device engine's header in a program built with the data-logging variant"
+#endif
+
 #include "ARSbyQuaternion.h"
+#include "FallDetectorCommon.h"
 #include "set_lpf.h"
-
-// One motion sample: raw counts, 8192 per g and 65.536 per degree per second.
-typedef struct {
-    int16_t accX;
-    int16_t accY;
-    int16_t accZ;
-    int16_t gyroX;
-    int16_t gyroY;
-    int16_t gyroZ;
-} FALL_DETECTOR_SENSOR_DATA;
-
-// Thresholds; FallDetectorSetDefaultConfig writes the defaults given beside each.
-typedef struct {
-    int32_t CONTINUE_COUNT;                       // 20
-    int32_t FALL_START_G;                         // 60 (read by the data-logging variant only)
-    int32_t JUMP_START_G;                         // 140
-    int32_t MAX_JUMP_G;                           // 400
-    int32_t OMEGA_ANGLE_LIMIT;                    // 160
-    int32_t OMEGA_ANGLE_LIMIT_2;                  // 360
-    int32_t FALL_AVG_LIMIT;                       // 40
-    int32_t FALL_AVG_SPIN_LIMIT;                  // 50 (not consulted)
-    int32_t ROLL_ANGLE_LIMIT;                     // 50
-    int32_t PITCH_ANGLE_FRONT;                    // -180 (variant only)
-    int32_t PITCH_ANGLE_FRONT2;                   // -90 (variant only)
-    int32_t PITCH_ANGLE_BACK;                     // 35
-    int32_t MIN_COUNTER_FOR_FALL_HISTORY;         // 4
-    int32_t MAX_IGNORING_STEPS;                   // 37 (variant only)
-    int32_t RAW_FALL_START_G;                     // 60 (variant only)
-    int32_t RAW_FALL_STOP_G;                      // 90 (variant only)
-    int32_t RAW_FALL_MEAN_LIMIT;                  // 55 (variant only)
-    int32_t THREE_GRAVITY_SUM_LIMIT;              // 1600
-    int32_t THREE_GRAVITY_FALL_OFFSET;            // 5
-    int32_t THREE_GRAVITY_FALL_COUNTER_MIN;       // 3
-    int32_t THREE_GRAVITY_SUM_LIMIT2;             // 1200
-    int32_t THREE_GRAVITY_FALL_OFFSET2;           // 5
-    int32_t THREE_GRAVITY_FALL_COUNTER_MIN2;      // 7
-    int32_t THREE_GRAVITY_STAND_OFFSET2;          // -3 (variant only)
-    int32_t THREE_GRAVITY_STAND_MAX2;             // 1 (variant only)
-    int32_t TURN_FALL_GRAVITY_LIMIT;              // 150
-    int32_t TURN_FALL_ANGLE_LIMIT;                // 150
-    int32_t TURN_FALL_COUNTER_LIMIT;              // 19
-    int32_t BEFORE_COLLISION_FALL_COUNTER_LIMIT;  // 10
-    int32_t AFTER_COLLISION_FALL_COUNTER_LIMIT;   // 9
-    int32_t LONG_COLLISION_FALL_COUNTER_LIMIT;    // 25
-    int32_t COLLISION_COUNTER_MIN;                // 5
-    int32_t COLLISION_COUNTER_MAX;                // 20
-    int32_t COLLISION_RAW_ACC_MIN;                // 400
-    int32_t VERTICAL_FALL_COUNTER_LIMIT;          // 25 (variant only)
-} FALL_DETECTOR_CFG;
 
 // Last jump (burst of raised acceleration) seen before a possible fall.
 typedef struct {
@@ -65,14 +21,6 @@ typedef struct {
     int32_t wJumpStartIndex;  // wDataCounter at which the current jump sum started
     int32_t wLastSetValue;    // wValue from which wOverCount was last derived
 } MAX_JUMP_DATA;
-
-// One recorded reduced-gravity phase.
-typedef struct {
-    int32_t wLastIndex;    // wDataCounter of the phase's last confirming sample
-    int32_t wFallCounter;  // phase counter at that sample
-} FALL_HISTORY_ITEM;
-
-#define FALL_HISTORY_ITEMS 32
 
 // Free-fall counters of the current phase and the ring of recorded phases.
 typedef struct {
@@ -89,8 +37,6 @@ typedef struct {
     int32_t wIndex;                // next history slot to write, 0..31
     FALL_HISTORY_ITEM Items[FALL_HISTORY_ITEMS];
 } FALL_HISTORY;
-
-#define FALL_DETECTOR_RING 64
 
 // Detector state. Rings are indexed by wFallDataIndex; k samples ago is (index - k) mod 64.
 typedef struct {
@@ -137,22 +83,6 @@ typedef struct {
     set_lpf acc_lpf;      // 5 Hz filter of the unfiltered acceleration
     uint32_t lowFallCounter[FALL_DETECTOR_RING];  // snapshots of FallHistory.wLowFallCounter
 } FALL_DETECTOR;
-
-// Fall types returned by FallDetectorWork (0 = no fall).
-enum {
-    FALL_TYPE_NONE = 0,
-    FALL_TYPE_FREE_FALL = 1,
-    FALL_TYPE_FREE_FALL_ROTATING_EARLY = 2,
-    FALL_TYPE_FREE_FALL_AFTER_JUMP = 3,
-    FALL_TYPE_FREE_FALL_ROTATING_EARLY_AFTER_JUMP = 4,
-    FALL_TYPE_TURNING = 5,
-    FALL_TYPE_HARD_IMPACT = 6,
-    FALL_TYPE_COLLISION = 7,
-    FALL_TYPE_LONG_COLLISION = 8,
-    FALL_TYPE_LONG_FREE_FALL = 9,
-    FALL_TYPE_FREE_FALL_ROTATING = 12,
-    FALL_TYPE_SOFT_IMPACT_TILTED = 16,
-};
 
 extern "C" {
 extern const char *__FallDetector_VerisonInfo;

@@ -1,32 +1,15 @@
 #pragma once
-// Internal steps of the work cycle: preprocessing helpers, attitude angles, jump data,
+// Internal steps of the device engine's work cycle: ring counts, attitude angles, jump data,
 // free-fall counters, posture conditions and the decision rules. Not part of the public
 // interface; declared here so that the modules and their tests can reach them.
 #include <cstdint>
 
 #include "FallDetector.h"
 
-// Ring slot k samples before the current one, (wFallDataIndex - k) mod 64.
-int32_t FallDetectorRingIndex(const FALL_DETECTOR *d, int32_t k);
-// Sample indices (values of wDataCounter) are compared through their distance, taken modulo
-// 2^32: it is the plain difference whenever the two lie less than 2^31 samples apart, which
-// holds for every index the detector keeps (see FallDetectorAdvance), also across the wrap.
-// later - earlier, negative when `later` comes first.
-int32_t FallDetectorSamplesBetween(int32_t earlier, int32_t later);
-// The index k samples after `index`.
-int32_t FallDetectorIndexAfter(int32_t index, int32_t k);
-// Strong free-fall samples among the last k (lowFallCounter difference, unsigned).
+// Strong free-fall samples among the last k (lowFallCounter growth).
 uint32_t FallDetectorStrongCount(const FALL_DETECTOR *d, int32_t k);
-// Standing samples among the last k (standCounter difference, unsigned).
+// Standing samples among the last k (standCounter growth).
 uint32_t FallDetectorStandCount(const FALL_DETECTOR *d, int32_t k);
-
-// Conversions of the raw counts (single precision).
-float FallDetectorAccToG(int16_t counts);
-float FallDetectorGyroToDps(int16_t counts);
-// trunc(sqrt(x^2 + y^2 + z^2) * scale) in single precision, as a 16-bit magnitude.
-uint16_t FallDetectorMagnitude(float x, float y, float z, float scale);
-// Truncation toward zero to int32; NaN gives 0 and out-of-range values saturate.
-int32_t FallDetectorTruncToInt32(double v);
 
 void FallDetectorComputeAngle(FALL_DETECTOR *d);
 void FallDetectorAngleCompensation(FALL_DETECTOR *d);

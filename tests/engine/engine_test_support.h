@@ -27,6 +27,6 @@ struct DetectorUnderTest {
         d.wDataCounter = counter;
         d.wFallDataIndex = counter % FALL_DETECTOR_RING;
     }
-    uint32_t &StandAgo(int32_t k) { return d.standCounter[FallDetectorRingIndex(&d, k)]; }
-    uint32_t &LowFallAgo(int32_t k) { return d.lowFallCounter[FallDetectorRingIndex(&d, k)]; }
+    uint32_t &StandAgo(int32_t k) { return d.standCounter[FallDetectorSlotBefore(d.wFallDataIndex, k)]; }
+    uint32_t &LowFallAgo(int32_t k) { return d.lowFallCounter[FallDetectorSlotBefore(d.wFallDataIndex, k)]; }
 };

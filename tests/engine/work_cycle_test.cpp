@@ -80,7 +80,7 @@ TEST(WorkCycle, StandingTest) {
         FallDetectorWork(&t.d, &kStill);
         EXPECT_EQ(t.d.stand_state, r[2]) << r[0] << " " << r[1];
         EXPECT_EQ(t.d.wStandCounter, 70u + r[2]) << r[0] << " " << r[1];
-        EXPECT_EQ(t.d.standCounter[FallDetectorRingIndex(&t.d, 1)], 70u + r[2]);
+        EXPECT_EQ(t.d.standCounter[FallDetectorSlotBefore(t.d.wFallDataIndex, 1)], 70u + r[2]);
     }
 }
 

@@ -13,6 +13,7 @@ Slow (a build per change): not part of CI. Examples:
     tests/mutation/mutate_engine.py                  # the device engine, every change
     tests/mutation/mutate_engine.py --list           # only list the changes
     tests/mutation/mutate_engine.py --only Collision # changes in functions matching a word
+    tests/mutation/mutate_engine.py --engine variant # the data-logging image's variant
 
 Exit status: 0 when every survivor is listed as equivalent, 1 otherwise, 2 on a usage error or
 when the unchanged tree does not pass its own tests.
@@ -33,24 +34,31 @@ EQUIVALENT_FILE = os.path.join(HERE, "equivalent.txt")
 # The decision code of each engine: file and the functions (and named constants) in it whose
 # comparisons and constants are changed. The tests are the build targets to rebuild and the programs to run
 # (paths relative to the build directory).
+# The pieces both engines share, tested by each engine's tests.
+COMMON_REGIONS = [
+    ("FallDetector/FallDetectorCommon.cpp", [
+        "kWarmUpSamples", "kLastPlainCount", "kRebase", "kOldest", "kAhead",
+        "FallDetectorWarmingUp", "FallDetectorNextSlot", "FallDetectorCountAtLimit",
+        "FallDetectorRebaseIndex", "FallDetectorNextCount", "FallDetectorCountTurning",
+        "FallDetectorTurningType", "FallDetectorLastItem", "FallDetectorFallNear",
+        "FallDetectorImpactType", "FallDetectorOpenWatch", "FallDetectorTrackPeak",
+        "FallDetectorCollisionPeak", "FallDetectorCollisionGap",
+        "FallDetectorRotationDiscount", "FallDetectorStandingAdjustment"]),
+]
+
+# The decision code of each engine: file and the functions (and named constants) in it whose
+# comparisons and constants are changed.
 ENGINES = {
     "main": {
-        "regions": [
-            ("FallDetector/FallDetector.cpp", ["kWarmUpSamples", "FallDetectorWork"]),
+        "regions": COMMON_REGIONS + [
+            ("FallDetector/FallDetector.cpp", ["FallDetectorWork"]),
             ("FallDetector/FallDetectorHelpers.cpp", [
                 "FallDetectorJumpOverCount", "FallDetectorClearMaxJumpData",
                 "FallDetectorMakeJumpData", "FallDetectorClearHighLowFallCounter",
                 "FallDetectorMakeFallCounter", "FallDetectorMakeConditions",
-                "FallDetectorConfirmDecision", "FallDetectorTurnFall",
-                "FallDetectorThreeGravityImpact"]),
-            ("FallDetector/FallDetectorCollision.cpp", [
-                "FallDetectorTrackCollisionPeak", "FallDetectorCheckCollisionFall"]),
-            ("FallDetector/FallDetectorHistory.cpp", [
-                "FallDetectorLastFallHistory", "FallDetectorPushFallHistory",
-                "FallDetectorIsFallNear"]),
-            ("FallDetector/FallDetectorOnFallDetected.cpp", [
-                "kLastPlainCount", "kRebase", "kOldest", "kAhead", "Rebase", "RebaseIndices",
-                "FallDetectorAdvance"]),
+                "FallDetectorConfirmDecision", "FallDetectorThreeGravityImpact"]),
+            ("FallDetector/FallDetectorCollision.cpp", ["FallDetectorCheckCollisionFall"]),
+            ("FallDetector/FallDetectorHistory.cpp", ["FallDetectorPushFallHistory"]),
         ],
         # Build target and program (relative to the build directory) of each test, in the
         # order they run; the first that fails kills the change and the rest are skipped.
@@ -59,14 +67,35 @@ ENGINES = {
             ("replay_tests", ["tests/replay/replay_tests", "--gtest_filter=Regression.*"]),
         ],
     },
+    # The data-logging image's variant: its own rules (the shared pieces are the device
+    # engine's to test).
+    "variant": {
+        "regions": [
+            ("datalogger/FallDetector/FallDetectorRules.cpp", ["FallDetectorIsStanding"]),
+            ("datalogger/FallDetector/FallDetector.cpp", [
+                "FallDetectorSetDefaultConfig", "FallDetectorSet", "FallDetectorWork"]),
+            ("datalogger/FallDetector/FallDetectorRules.cpp", [
+                "FallDetectorJumpWindow", "FallDetectorMakeJump", "FallDetectorPushFallHistory",
+                "FallDetectorCollisionType", "FallDetectorMakeFallPhase",
+                "FallDetectorMakeRawFall", "FallDetectorConfirmDecision", "FallDetectorImpact"]),
+            ("datalogger/FallDetector/FallDetectorFlip.cpp", [
+                "DominantAxis", "KeepsSign", "FallDetectorTrackFlip"]),
+        ],
+        "tests": [
+            ("engine_variant_tests", ["tests/engine_variant/engine_variant_tests"]),
+            ("variant_regression_tests", ["tests/replay/variant_regression_tests"]),
+        ],
+    },
 }
 
 SWAP = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "=="}
 OPERATOR = re.compile(r"<=|>=|==|!=|<|>")
 INTEGER = re.compile(r"(?<![\w.])\d+(?![\w.])")
 # Text that looks like a comparison or a constant but is not one: template arguments, member
-# access, shifts, and comments.
+# access, shifts, array sizes and subscripts, where a loop starts, and comments.
 TEMPLATE = re.compile(r"\b(?:\w+_cast|std::\w+)\s*<[^<>;]*>")
+ARRAY_SIZE = re.compile(r"(?<=\w)\[\d+\]")
+LOOP_START = re.compile(r"(?<=for \(int )\w+ = \d+")
 NOT_OPERATORS = re.compile(r"->|<<|>>")
 RESULT_ONLY = re.compile(r"\s*return\s+\d+\s*;\s*$")
 
@@ -77,7 +106,7 @@ def masked(line):
     cut = code.find("//")
     if cut >= 0:
         code = code[:cut] + " " * (len(code) - cut)
-    for pattern in (TEMPLATE, NOT_OPERATORS):
+    for pattern in (TEMPLATE, NOT_OPERATORS, ARRAY_SIZE, LOOP_START):
         code = pattern.sub(lambda m: " " * len(m.group(0)), code)
     return code
 
@@ -289,8 +318,10 @@ def main():
         # Entries that no longer match a survivor (the code moved or the tests now see the
         # change) make the list lie; name them so they are removed.
         keys = {m.key for m in mutants}
+        paths = {path for path, _ in engine["regions"]}
         stale = [k for k in equivalents if k in keys and k not in {m.key for m in survivors}]
-        gone = [k for k in equivalents if k not in keys and (not args.only or args.only in k[1])]
+        gone = [k for k in equivalents
+                if k[0] in paths and k not in keys and (not args.only or args.only in k[1])]
         for k in stale:
             print(f"equivalent.txt lists a change the tests now notice: {' | '.join(k)}")
         for k in gone:

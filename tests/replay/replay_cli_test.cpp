@@ -81,6 +81,17 @@ TEST(ReplayCli, OutputFileGetsOneLinePerSampleAndStdoutTheSummary) {
     EXPECT_EQ(l2.rfind("1,20,0,-8192,", 0), 0u) << l2;
 }
 
+// --variant hands the run to the variant's build of each tool: its streams, its engine.
+TEST(ReplayCli, VariantModeRunsTheDataLoggingVariant) {
+    const Outcome r = run(std::string(FALL_SYNTH_EXE) + " --variant head_first_fall | " +
+                          FALL_REPLAY_EXE + " --variant -");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(",wFlipState,"), std::string::npos);
+    EXPECT_NE(r.out.find("sample 160  time 3200 ms  (line 163)  type 10"), std::string::npos)
+        << r.out.substr(r.out.size() > 400 ? r.out.size() - 400 : 0);
+    EXPECT_EQ(run(std::string(FALL_SYNTH_EXE) + " head_first_fall").status, 2);  // not the device's
+}
+
 TEST(SynthCli, UnknownStreamAndListing) {
     EXPECT_EQ(run(std::string(FALL_SYNTH_EXE) + " no_such_stream").status, 2);
     const Outcome l = run(std::string(FALL_SYNTH_EXE) + " --list");

@@ -1,6 +1,7 @@
 // Cortex-M4F run of the synthetic streams: generates every stream on the target with the
 // same generator code as the host, runs the engine and compares each stream's positive results
-// and hash of per-sample observable output with the committed regression data.
+// and hash of per-sample observable output with the committed regression data. Built once per
+// engine, with that engine's catalogue and data.
 #include "ExpectedStreams.h"
 #include "Semihost.h"
 #include "fall_synth/Run.h"
@@ -10,7 +11,7 @@ FALL_DETECTOR g_detector;
 }
 
 int main() {
-    target::printLine(FallDetectorGetVersionInfo());
+    target::printLine(fall_replay::engineName());
     if (regression::kExpectedStreamCount != fall_synth::streamCount()) {
         target::fail("the regression data and the stream catalogue differ in size");
     }

@@ -20,26 +20,12 @@ const char *stateHeader() {
     return kHeader;
 }
 
-char *putInt(char *p, int64_t v) {
-    char tmp[24];
-    int n = 0;
-    // Work in the negative range so that INT64_MIN needs no special case.
-    bool neg = v < 0;
-    int64_t x = neg ? v : -v;
-    do {
-        tmp[n++] = static_cast<char>('0' - static_cast<int>(x % 10));
-        x /= 10;
-    } while (x != 0);
-    if (neg)
-        *p++ = '-';
-    while (n > 0) *p++ = tmp[--n];
-    return p;
+const char *engineName() {
+    return FallDetectorGetVersionInfo();
 }
 
-char *putHex64(char *p, uint64_t v) {
-    static const char kDigits[] = "0123456789abcdef";
-    for (int shift = 60; shift >= 0; shift -= 4) *p++ = kDigits[(v >> shift) & 0xF];
-    return p;
+bool isVariantEngine() {
+    return false;
 }
 
 std::size_t formatState(const FALL_DETECTOR &d, const FALL_DETECTOR_SENSOR_DATA &in, int result,
@@ -91,22 +77,7 @@ std::size_t formatState(const FALL_DETECTOR &d, const FALL_DETECTOR_SENSOR_DATA 
         d.wPitchCompensation,
         result,
     };
-    char *p = buf;
-    const std::size_t n = sizeof(fields) / sizeof(fields[0]);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i != 0)
-            *p++ = ',';
-        p = putInt(p, fields[i]);
-    }
-    *p = '\0';
-    return static_cast<std::size_t>(p - buf);
-}
-
-void Hash64::add(const char *data, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        h_ ^= static_cast<uint8_t>(data[i]);
-        h_ *= 1099511628211ull;
-    }
+    return putFields(fields, sizeof(fields) / sizeof(fields[0]), buf);
 }
 
 }  // namespace fall_replay

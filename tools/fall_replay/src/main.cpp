@@ -5,16 +5,20 @@
 #include <iostream>
 #include <string>
 
+#include "fall_replay/EngineChoice.h"
+#include "fall_replay/Observe.h"
 #include "fall_replay/Replay.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: fall_replay [options] FILE|-\n"
+    "usage: fall_replay [--variant] [options] FILE|-\n"
     "  Runs the samples of FILE (or standard input for '-') through the fall detection engine\n"
     "  with its default configuration and writes one CSV line of observable state per sample,\n"
     "  then a summary of every positive result.\n"
     "options:\n"
+    "  --variant           (first) the data-logging image's engine variant instead of the\n"
+    "                      device's (runs fall_replay_variant)\n"
     "  -o, --output FILE   write the per-sample CSV to FILE (summary then goes to stdout)\n"
     "  -s, --summary-only  no per-sample output; the summary goes to stdout\n"
     "  -h, --help          this text\n"
@@ -28,6 +32,9 @@ int usage(const std::string &msg) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    const int switched = fall_replay::chooseEngine("fall_replay", argc, argv);
+    if (switched >= 0)
+        return switched;
     std::string input, output;
     bool summaryOnly = false;
     for (int i = 1; i < argc; ++i) {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "FallDetector.h"
+#include "FallDetectorCommon.h"
 
 namespace fall_replay {
 
