@@ -99,6 +99,8 @@ int sys_dnt_write(void) {
                                 exflash_slot_page(EXFLASH_LOG_DNT, p.sector, slot));
     if (HAL_GetTick() - start > 200)
         exflash_count_error();
+    if (w != W25Q_OK)  // before the copy and the flag, whose programs may show the chip works
+        exflash_backoff_failed(&__sys_dnt_backoff, true);
     if (w != W25Q_CHIP_ERR) {
         if (__sys_dnt_is_first) {
             sys_dnt_data first = rec;
@@ -111,7 +113,6 @@ int sys_dnt_write(void) {
     exflash_info_update_8b(EXFLASH_LOG_DNT.base_sector, &p);
     if (w != W25Q_OK) {
         exflash_count_error();
-        exflash_backoff_failed(&__sys_dnt_backoff, true);
         return -3;
     }
     exflash_backoff_ok(&__sys_dnt_backoff);

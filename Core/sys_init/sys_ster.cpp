@@ -87,12 +87,13 @@ int sys_ster_write(void) {
     if (HAL_GetTick() - start > 200)
         exflash_count_error();
     __sys_ster_write_data_valid = false;  // a failed snapshot is dropped and taken anew
+    if (w != W25Q_OK)  // before the flag, whose program may show the chip works
+        exflash_backoff_failed(&__sys_ster_backoff, true);
     if (w != W25Q_CHIP_ERR)
         exflash_flags_set(p.sector, 0, slot);
     exflash_info_update_16b(EXFLASH_LOG_STER.base_sector, &p);
     if (w != W25Q_OK) {
         exflash_count_error();
-        exflash_backoff_failed(&__sys_ster_backoff, true);
         return -3;
     }
     exflash_backoff_ok(&__sys_ster_backoff);
