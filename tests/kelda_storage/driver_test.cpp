@@ -93,8 +93,8 @@ TEST_F(Driver, StartUpSetsTheChipOnceAndThenOnlyReads) {
             seen = w25q_status;
         },
         100 * kMs);
-    for (const char *kind : {"nor_status_write", "nor_mode", "nor_program", "nor_erase",
-                             "nor_ignored"})
+    for (const char *kind :
+         {"nor_status_write", "nor_mode", "nor_program", "nor_erase", "nor_ignored"})
         EXPECT_TRUE(records(second.trace, kind).empty()) << kind;
     EXPECT_NE(second_id, 0);
     EXPECT_TRUE(seen.ADP && seen.ADS && seen.QE && !seen.BUSY && !seen.WEL);

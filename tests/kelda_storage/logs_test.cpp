@@ -61,11 +61,11 @@ TEST(AdvanceRules, TwoSectorLogsAndTheSensorRing) {
         exflash_info from, to;
         int kind;  // 8: 8-byte log at base 2, 16: status-event log, 0: sensor data
     } rows[] = {
-        {{0, 2, 7, 31}, {0, 3, 0, 0}, 8},      {{0, 3, 7, 31}, {0, 2, 0, 0}, 8},
-        {{0, 2, 3, 31}, {0, 2, 4, 0}, 8},      {{0, 2, 0, 5}, {0, 2, 0, 6}, 8},
-        {{0, 4, 15, 15}, {0, 5, 0, 0}, 16},    {{0, 5, 1, 15}, {0, 5, 2, 0}, 16},
-        {{7, 15, 15, 17}, {8, 0, 0, 0}, 0},    {{510, 15, 15, 17}, {1, 0, 0, 0}, 0},
-        {{7, 3, 15, 17}, {7, 4, 0, 0}, 0},     {{7, 3, 4, 16}, {7, 3, 4, 17}, 0},
+        {{0, 2, 7, 31}, {0, 3, 0, 0}, 8},   {{0, 3, 7, 31}, {0, 2, 0, 0}, 8},
+        {{0, 2, 3, 31}, {0, 2, 4, 0}, 8},   {{0, 2, 0, 5}, {0, 2, 0, 6}, 8},
+        {{0, 4, 15, 15}, {0, 5, 0, 0}, 16}, {{0, 5, 1, 15}, {0, 5, 2, 0}, 16},
+        {{7, 15, 15, 17}, {8, 0, 0, 0}, 0}, {{510, 15, 15, 17}, {1, 0, 0, 0}, 0},
+        {{7, 3, 15, 17}, {7, 4, 0, 0}, 0},  {{7, 3, 4, 16}, {7, 3, 4, 17}, 0},
     };
     for (const Row &r : rows) {
         exflash_info i = r.from;
@@ -100,15 +100,22 @@ TEST_F(Logs, PositionRecoveryFromTheFlagPages) {
              l.fill(3, 40, kT0 + 1000);
          },
          false, 0, 3, 1, 8},
-        {"status log, 16..99 used", [](Logs &l) { l.put_flags(4, flags({{16, 0xFF}, {84, 0x7F}})); },
+        {"status log, 16..99 used",
+         [](Logs &l) {
+             l.put_flags(4, flags({{16, 0xFF}, {84, 0x7F}}));
+         },
          true, 0, 4, 6, 4},
         {"status log, nothing used: erased again first", [](Logs &) {}, true, 0, 4, 0, 0},
         {"0x00 among the used flags",
-         [](Logs &l) { l.put_flags(2, flags({{5, 0x7F}, {1, 0x00}, {14, 0x7F}})); }, false, 0, 2,
-         0, 0},
+         [](Logs &l) {
+             l.put_flags(2, flags({{5, 0x7F}, {1, 0x00}, {14, 0x7F}}));
+         },
+         false, 0, 2, 0, 0},
         {"0x00 after the first free flag",
-         [](Logs &l) { l.put_flags(2, flags({{10, 0x7F}, {40, 0xFF}, {1, 0x00}})); }, false, 0,
-         2, 0, 0},
+         [](Logs &l) {
+             l.put_flags(2, flags({{10, 0x7F}, {40, 0xFF}, {1, 0x00}}));
+         },
+         false, 0, 2, 0, 0},
         {"lower full, upper damaged",
          [](Logs &l) {
              l.fill(2, 256, kT0);
@@ -242,7 +249,9 @@ TEST_F(Logs, LastHeartbeatAndTheBlockAfterIt) {
          [](Logs &l) {
              l.fill(2, 256, 1000);
              l.fill(3, 256, 5000);
-             l.put_flags(2, flags({{256, 0x7F}, }));
+             l.put_flags(2, flags({
+                                {256, 0x7F},
+                            }));
              l.put(2 * 4096, std::vector<uint8_t>(1, 0x00));  // sector 2 damaged: reused
          },
          5255, 8},
@@ -291,8 +300,8 @@ TEST_F(Logs, ListingsInTheirExactFormats) {
     put_flags(2, flags({{9, 0x7F}, {1, 0xFF}, {1, 0x7F}}));
     put_dnt(2, 5, beat(kT0, 0, 85, 7));
     put_dnt(2, 6, beat(kT0 + 3661, 2, 85, 3));
-    put_dnt(2, 10, beat(kT0, 1, 85, 7));   // used flag
-    put_dnt(2, 9, beat(kT0, 0, 85, 7));    // free flag: the record the power cut short
+    put_dnt(2, 10, beat(kT0, 1, 85, 7));  // used flag
+    put_dnt(2, 9, beat(kT0, 0, 85, 7));   // free flag: the record the power cut short
     put_flags(4, flags({{16, 0xFF}, {3, 0x7F}}));
     sys_ster_data s = {kT0, 0, -3, 2100, 12, 1, 4};
     put(4 * 4096 + 256 + 32, &s, sizeof s);
@@ -395,7 +404,8 @@ TEST_F(Logs, HexDumpAndSectorDump) {
     std::size_t hex_lines = 0;
     for (const auto &line : l) hex_lines += line.find(" : ") != std::string::npos;
     EXPECT_EQ(hex_lines, 2u + 256u);
-    const std::string tail = "\r\nSector 8192\r\n\n\r\nSector 268435456\r\n\n\r\nSector 2147483647\r\n\n";
+    const std::string tail =
+        "\r\nSector 8192\r\n\n\r\nSector 268435456\r\n\n\r\nSector 2147483647\r\n\n";
     EXPECT_EQ(c.substr(c.size() - tail.size()), tail);
 }
 

@@ -17,8 +17,8 @@ TEST(Calendar, ConversionsBothWays) {
         uint8_t y, mo, d, h, mi, s;
         btime_t t;
     } rows[] = {
-        {0, 1, 1, 0, 0, 0, 946684800},   {24, 2, 29, 23, 59, 59, 1709251199},
-        {24, 3, 1, 0, 0, 0, 1709251200}, {99, 12, 31, 23, 59, 59, 4102444799},
+        {0, 1, 1, 0, 0, 0, 946684800},    {24, 2, 29, 23, 59, 59, 1709251199},
+        {24, 3, 1, 0, 0, 0, 1709251200},  {99, 12, 31, 23, 59, 59, 4102444799},
         {23, 7, 4, 12, 0, 0, 1688472000}, {23, 2, 28, 12, 0, 1, 1677585601},
     };
     for (const Row &r : rows) {
@@ -27,7 +27,8 @@ TEST(Calendar, ConversionsBothWays) {
         t.Hours = r.h;
         t.Minutes = r.mi;
         t.Seconds = r.s;
-        EXPECT_EQ(datetime2unixtime(&d, &t), r.t) << int(r.y) << '-' << int(r.mo) << '-' << int(r.d);
+        EXPECT_EQ(datetime2unixtime(&d, &t), r.t)
+            << int(r.y) << '-' << int(r.mo) << '-' << int(r.d);
         RTC_DateTypeDef d2 = {};
         RTC_TimeTypeDef t2 = {};
         unixtime2datetime(r.t, &d2, &t2);
@@ -91,21 +92,27 @@ TEST_F(FirstPowerUp, SixBytesWithinTwoSecondsOrTheDefault) {
         sim::Time max_ns;
     };
     const std::vector<Row> rows = {
-        {"six bytes at 300 ms", {bytes(300 * kMs, {24, 3, 1, 9, 30, 0})},
-         "setting_time : 24-03-01 09:30:00  \r\n", 600 * kMs},
+        {"six bytes at 300 ms",
+         {bytes(300 * kMs, {24, 3, 1, 9, 30, 0})},
+         "setting_time : 24-03-01 09:30:00  \r\n",
+         600 * kMs},
         {"nothing", {}, "setting_time : 23-07-04 12:00:00  \r\n", 2300 * kMs},
         {"a year byte of 21, then a good calendar",
-         {bytes(100 * kMs, {21, 3, 1, 9, 30, 0}),
-          bytes(900 * kMs, {25, 1, 2, 3, 4, 5})},
-         "setting_time : 25-01-02 03:04:05  \r\n", 1300 * kMs},
-        {"three bytes only", {bytes(300 * kMs, {24, 3, 1})},
-         "setting_time : 23-07-04 12:00:00  \r\n", 2300 * kMs},
+         {bytes(100 * kMs, {21, 3, 1, 9, 30, 0}), bytes(900 * kMs, {25, 1, 2, 3, 4, 5})},
+         "setting_time : 25-01-02 03:04:05  \r\n",
+         1300 * kMs},
+        {"three bytes only",
+         {bytes(300 * kMs, {24, 3, 1})},
+         "setting_time : 23-07-04 12:00:00  \r\n",
+         2300 * kMs},
         {"three bytes at 1.9 s, the rest after the window",
-         {bytes(1900 * kMs, {24, 3, 1}),
-          bytes(2400 * kMs, {9, 30, 0})},
-         "setting_time : 23-07-04 12:00:00  \r\n", 2300 * kMs},
-        {"month 13 is not a calendar", {bytes(300 * kMs, {24, 13, 1, 9, 30, 0})},
-         "setting_time : 23-07-04 12:00:00  \r\n", 2300 * kMs},
+         {bytes(1900 * kMs, {24, 3, 1}), bytes(2400 * kMs, {9, 30, 0})},
+         "setting_time : 23-07-04 12:00:00  \r\n",
+         2300 * kMs},
+        {"month 13 is not a calendar",
+         {bytes(300 * kMs, {24, 13, 1, 9, 30, 0})},
+         "setting_time : 23-07-04 12:00:00  \r\n",
+         2300 * kMs},
     };
     for (const Row &row : rows) {
         std::error_code ec;

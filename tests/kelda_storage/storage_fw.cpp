@@ -11,7 +11,8 @@
 //   dump S... | show id | set id ID        as on the device
 //   speed D S      heartbeat every D ticks, status event every S ticks, from now
 //   samples 0|1    stop or resume logging the sample ring
-//   trig T         a firing of type T: power-cycle record and trigger data
+//   trig T         a firing of type T on the next tick: power-cycle record, trigger data
+//   fire N         a firing record in the power-cycle log on each of the next N ticks
 //   stop           stop the tick
 // Commands run in the main loop; each one's output ends with a line "#".
 #include <cstdio>
@@ -43,6 +44,8 @@ uint32_t ster_period = 30000;
 uint32_t ster_due = 30083;
 bool samples_on = true;
 uint32_t sample_seq = 0;
+volatile int32_t fire_requests = 0;  // firings run in the tick, as on the device
+volatile int32_t trigger_request = 0;
 uint8_t console_ring[64];  // circular reception: no byte lost while the tick runs
 uint32_t console_head = 0;
 char line[128];
@@ -195,9 +198,10 @@ void command(char *text) {
         ster_due = timer7_10ms_counter + ster_period;
     } else if (is(argv[0], "samples") && argc == 2) {
         samples_on = std::atoi(argv[1]) != 0;
+    } else if (is(argv[0], "fire") && argc == 2) {
+        fire_requests = std::atoi(argv[1]);
     } else if (is(argv[0], "trig") && argc == 2) {
-        sys_dnt_trigger_write(std::atoi(argv[1]));
-        flash_user_data_save_trigger_data(static_cast<uint32_t>(std::atoi(argv[1])));
+        trigger_request = std::atoi(argv[1]);
     } else {
         stop_tick();
         if (is(argv[0], "dnt") && is(a1, "-o")) {
@@ -240,6 +244,14 @@ extern "C" void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
     timer7_10ms_counter = timer7_10ms_counter + 1;
     if (timer7_10ms_counter % 2 == 1)
         sample();
+    if (trigger_request != 0) {
+        sys_dnt_trigger_write(trigger_request);
+        flash_user_data_save_trigger_data(static_cast<uint32_t>(trigger_request));
+        trigger_request = 0;
+    } else if (fire_requests > 0) {
+        sys_dnt_trigger_write(1);
+        fire_requests = fire_requests - 1;
+    }
     flash_schedule();
 }
 
