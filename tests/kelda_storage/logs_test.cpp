@@ -296,6 +296,50 @@ TEST_F(Logs, LastHeartbeatAndTheBlockAfterIt) {
     }
 }
 
+// A date-and-time log that cannot be read seeds no block: the sensor log still
+// starts in one (block 1), never in block 0 where the event logs live.
+TEST_F(Logs, SensorLogStartsInABlockWhenTheHeartbeatsCannotBeRead) {
+    int init = 0;
+    uint32_t block = 99;
+    cycle(
+        [&] {
+            ks::bring_up_storage();
+            HAL_QSPI_DeInit(&hqspi);
+            init = sys_dnt_init();
+            sys_sdata_init();
+            block = __sys_sdata_info.block;
+        },
+        100 * kMs);
+    EXPECT_EQ(init, -1);
+    EXPECT_EQ(block, 1u);
+}
+
+// A chip that gets stuck busy does not hold the tick: the writers are called only
+// when the chip is idle, and a program that finds it stuck gives up within 20 ms.
+TEST_F(Logs, AStuckChipDoesNotHoldTheTick) {
+    int ticks = 0;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_dnt_init();
+            sys_sdata_init();
+            fixture::hooks.tim7 = [&] {
+                ++ticks;
+                sys_sdata_block_logged(__sys_sdata_info.block);  // as if a heartbeat named it
+                SensorData_TypeDef d = {static_cast<int16_t>(ticks), 1, 2, 3, 4, 5, 6};
+                if (W25Q_IsBusy() != W25Q_BUSY)
+                    sys_sdata_write(&d);
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        3000 * kMs, "at 1003ms fault nor-stuck-busy\nat 2s fault nor-stuck-busy off\n");
+    EXPECT_GE(ticks, 290);
+    EXPECT_GE(records(run.trace, "nor_program").size(), 50u);
+    EXPECT_LE(run.result.summary.irqs().at("TIM7").worst_ns, 30 * kMs);
+}
+
 TEST_F(Logs, ListingsInTheirExactFormats) {
     put_flags(2, flags({{9, 0x7F}, {1, 0xFF}, {1, 0x7F}}));
     put_dnt(2, 5, beat(kT0, 0, 85, 7));
