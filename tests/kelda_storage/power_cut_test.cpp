@@ -414,6 +414,51 @@ void campaign(const Family &f) {
     }
 }
 
+// Three start-ups on one board: each boot's power-cycle listing shows the runs
+// before it (the last heartbeat of each as kind 0, its first as kind 1), each run
+// opens the sensor-data block after the one its last heartbeat named, and the
+// decoder lists what the firmware lists on the board they leave.
+TEST(StartUps, AcrossPowerCycles) {
+    const fs::path d = scratch("startups");
+    const fs::path board = d / "board";
+    const std::string run = write(d / "run.scn",
+                                  "version 2\nlength 3s\n"
+                                  "at 300ms console dec 24 3 1 9 30 0\n"
+                                  "at 1s console \"speed 5 1000000\\r\"\n"
+                                  "at 2.5s console \"dnt -o\\rdnt -d\\r\"\n");
+    std::vector<std::string> boot_lists, last_beats;
+    Listing listed;
+    for (int boot = 0; boot < 3; ++boot) {
+        const Cycle c = run_fw(board, run, boot ? "--off-time 60s" : "");
+        ASSERT_EQ(c.status, 0) << c.console;
+        const std::size_t ready = c.console.find("ready\r\n");
+        const std::size_t list_start = c.console.rfind("\r\n\r\n", ready);
+        ASSERT_NE(ready, std::string::npos);
+        boot_lists.push_back(c.console.substr(list_start + 4, ready - list_start - 4));
+        listed = fw_listing(c.console, {"onoff", "dnt"});
+        ASSERT_GE(listed["dnt"].size(), 10u) << c.console;
+        last_beats.push_back(listed["dnt"].rbegin()->second);
+    }
+    // Boot 3 lists, per boot: its first heartbeat (kind 1, naming the block the boot
+    // opened), and for the two boots before it their last heartbeat (kind 0).
+    const std::vector<std::string> third = split_lines(boot_lists[2]);
+    ASSERT_EQ(third.size(), 5u) << boot_lists[2];
+    for (int boot = 0; boot < 3; ++boot) {
+        EXPECT_NE(third[2 * boot].find("time[1]"), std::string::npos) << third[2 * boot];
+        EXPECT_NE(third[2 * boot].find("B:" + std::to_string(boot + 1)), std::string::npos)
+            << "boot " << boot + 1 << " opens block " << boot + 1;
+        if (boot < 2) {
+            EXPECT_NE(third[2 * boot + 1].find("time[0]"), std::string::npos);
+            EXPECT_EQ(third[2 * boot + 1].substr(17), last_beats[boot].substr(17))
+                << "kind 0 is boot " << boot + 1 << "'s last heartbeat";
+        }
+    }
+    Decoded decoded = decode(board, false);
+    EXPECT_TRUE(decoded.listing["onoff"] == listed["onoff"]);
+    EXPECT_TRUE(decoded.listing["dnt"] == listed["dnt"]);
+    EXPECT_TRUE(decoded.findings.empty()) << decoded.text;
+}
+
 // The date-and-time and power-cycle logs: heartbeats and firing records across
 // both logs' wraps (the flag page cleared, the erase, the first record), with the
 // start-up's copies of the last and the first heartbeat.
