@@ -422,7 +422,7 @@ TEST(StartUps, AcrossPowerCycles) {
     const fs::path d = scratch("startups");
     const fs::path board = d / "board";
     const std::string run = write(d / "run.scn",
-                                  "version 2\nlength 3s\n"
+                                  "version 2\nlength 6s\n"
                                   "at 300ms console dec 24 3 1 9 30 0\n"
                                   "at 1s console \"speed 5 1000000\\r\"\n"
                                   "at 2.5s console \"dnt -o\\rdnt -d\\r\"\n");

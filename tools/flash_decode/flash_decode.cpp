@@ -2,7 +2,10 @@
 // the recovered positions and the findings.
 #include "flash_decode.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -37,7 +40,45 @@ bool is_directory(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool load_board(const std::string &dir, Image &image, std::string &error) {
+}  // namespace
+
+Image::~Image() {
+    reset();
+}
+
+void Image::reset() {
+    if (map_ != nullptr)
+        ::munmap(map_, EXFLASH_SIZE);
+    map_ = nullptr;
+    bytes_ = nullptr;
+    owned_.clear();
+    intflash.clear();
+    inverted_ = false;
+}
+
+void Image::copy(uint32_t addr, uint8_t *out, uint32_t n) const {
+    std::memcpy(out, bytes_ + addr, n);
+    if (inverted_)
+        for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(~out[i]);
+}
+
+bool Image::erased(uint32_t addr, uint32_t n) const {
+    static const std::vector<uint8_t> zeros(EXFLASH_SECTOR_SIZE, 0x00);
+    static const std::vector<uint8_t> ones(EXFLASH_SECTOR_SIZE, 0xFF);
+    const uint8_t *want = inverted_ ? zeros.data() : ones.data();
+    while (n != 0) {
+        const uint32_t k = n < EXFLASH_SECTOR_SIZE ? n : EXFLASH_SECTOR_SIZE;
+        if (std::memcmp(bytes_ + addr, want, k) != 0)
+            return false;
+        addr += k;
+        n -= k;
+    }
+    return true;
+}
+
+namespace {
+
+bool load_board(const std::string &dir, Image &image, std::string &error, void *&map) {
     std::ifstream marker(dir + "/board.txt");
     std::string first;
     if (!marker || !std::getline(marker, first) ||
@@ -45,19 +86,26 @@ bool load_board(const std::string &dir, Image &image, std::string &error) {
         error = dir + ": not a board directory (no board.txt naming a board layout)";
         return false;
     }
-    std::ifstream nor(dir + "/nor.img", std::ios::binary);
-    if (!nor) {
-        error = dir + "/nor.img: cannot open: " + std::strerror(errno);
+    const std::string nor = dir + "/nor.img";
+    const int fd = ::open(nor.c_str(), O_RDONLY);
+    if (fd < 0) {
+        error = nor + ": cannot open: " + std::strerror(errno);
         return false;
     }
-    if (!read_file(nor, EXFLASH_SIZE, image.nor) || image.nor.size() != EXFLASH_SIZE) {
-        error = dir + "/nor.img: not a 32 MiB NOR image (" +
-                (image.nor.size() > EXFLASH_SIZE ? std::string("larger")
-                                                 : std::to_string(image.nor.size()) + " bytes") +
-                ")";
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) != EXFLASH_SIZE) {
+        ::close(fd);
+        error = nor + ": not a 32 MiB NOR image";
         return false;
     }
-    for (auto &b : image.nor) b = static_cast<uint8_t>(~b);  // stored bit-inverted
+    map = ::mmap(nullptr, EXFLASH_SIZE, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED) {
+        map = nullptr;
+        error = nor + ": cannot map: " + std::strerror(errno);
+        return false;
+    }
     std::ifstream intflash(dir + "/intflash.bin", std::ios::binary);
     if (intflash && (!read_file(intflash, kIntflashSize, image.intflash) ||
                      image.intflash.size() != kIntflashSize)) {
@@ -73,7 +121,7 @@ int read_image(void *ctx, uint32_t page, uint32_t offset, uint8_t *buf, uint32_t
     if (page >= EXFLASH_PAGE_COUNT || len == 0 || offset >= EXFLASH_PAGE_SIZE ||
         len > EXFLASH_PAGE_SIZE - offset)
         return -1;
-    std::memcpy(buf, image.nor.data() + page * EXFLASH_PAGE_SIZE + offset, len);
+    image.copy(page * EXFLASH_PAGE_SIZE + offset, buf, len);
     return 0;
 }
 
@@ -174,7 +222,7 @@ std::string slot_name(uint32_t sector, uint32_t slot) {
 }
 
 bool erased(const Image &image, uint32_t from, uint32_t len) {
-    return exflash_is_erased(image.nor.data() + from, len);
+    return image.erased(from, len);
 }
 
 void check_log_sector(const Image &image, const exflash_log_layout &l, uint32_t sector,
@@ -490,9 +538,16 @@ exflash_reader reader_of(const Image &image) {
 }
 
 bool load(const std::string &path, Image &image, std::string &error) {
-    image = Image{};
-    if (path != "-" && is_directory(path))
-        return load_board(path, image, error);
+    image.reset();
+    if (path != "-" && is_directory(path)) {
+        if (!load_board(path, image, error, image.map_)) {
+            image.reset();
+            return false;
+        }
+        image.bytes_ = static_cast<const uint8_t *>(image.map_);
+        image.inverted_ = true;  // a board stores its NOR bit-inverted
+        return true;
+    }
     std::ifstream file;
     std::istream *in = &std::cin;
     if (path != "-") {
@@ -504,12 +559,14 @@ bool load(const std::string &path, Image &image, std::string &error) {
         in = &file;
     }
     const std::string name = path == "-" ? "<stdin>" : path;
-    if (!read_file(*in, EXFLASH_SIZE, image.nor)) {
+    if (!read_file(*in, EXFLASH_SIZE, image.owned_)) {
+        image.reset();
         error = name + ": larger than the chip (" + std::to_string(EXFLASH_SIZE) +
                 " bytes): not a dump of the external flash";
         return false;
     }
-    image.nor.resize(EXFLASH_SIZE, 0xFF);  // a short dump: the rest reads erased
+    image.owned_.resize(EXFLASH_SIZE, 0xFF);  // a short dump: the rest reads erased
+    image.bytes_ = image.owned_.data();
     image.source = name;
     return true;
 }

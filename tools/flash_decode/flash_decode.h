@@ -11,12 +11,30 @@
 
 namespace flash_decode {
 
-// What the decoder reads: the external flash as the chip holds it (erased = 0xFF),
-// and, from a board directory, the internal flash.
-struct Image {
-    std::vector<uint8_t> nor;       // EXFLASH_SIZE bytes
+// What the decoder reads: the external flash (erased = 0xFF) and, from a board
+// directory, the internal flash. A board's NOR image is mapped, not read, and kept
+// as stored (bit-inverted): a mostly erased chip costs next to nothing.
+class Image {
+  public:
+    Image() = default;
+    ~Image();
+    Image(const Image &) = delete;
+    Image &operator=(const Image &) = delete;
+
+    // Chip bytes [addr, addr + n), which must lie on the chip.
+    void copy(uint32_t addr, uint8_t *out, uint32_t n) const;
+    bool erased(uint32_t addr, uint32_t n) const;
+
     std::vector<uint8_t> intflash;  // empty unless read from a board directory
     std::string source;
+
+  private:
+    friend bool load(const std::string &path, Image &image, std::string &error);
+    void reset();
+    std::vector<uint8_t> owned_;  // a raw dump, padded with erased bytes
+    const uint8_t *bytes_ = nullptr;
+    void *map_ = nullptr;
+    bool inverted_ = false;
 };
 
 // Reads a simulator board directory (nor.img stored bit-inverted, intflash.bin) or a
