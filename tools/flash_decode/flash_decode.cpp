@@ -163,6 +163,7 @@ struct Positions {
     bool last_heartbeat = false;  // the date-and-time log holds a heartbeat
     uint32_t last_block = 0;      // the block it names
     uint32_t next_block = SYS_SDATA_FIRST_BLOCK;
+    uint32_t last_block_records = 0;  // the written part of the block the last heartbeat names
 };
 
 LogPosition recover(const exflash_reader &r, const exflash_log_layout &l) {
@@ -186,6 +187,18 @@ Positions recover_all(const exflash_reader &r) {
         p.last_block = last.block;
         const uint32_t next = exflash_sdata_next_block(last.block);
         p.next_block = next;
+        if (p.last_heartbeat && last.block >= SYS_SDATA_FIRST_BLOCK &&
+            last.block <= SYS_SDATA_LAST_BLOCK) {
+            for (uint32_t i = SYS_SDATA_PER_BLOCK; i-- > 0;) {
+                uint8_t rec[SYS_SDATA_RECORD_SIZE];
+                r.read(r.ctx, exflash_sdata_page(last.block, i), exflash_sdata_offset(i), rec,
+                       sizeof rec);
+                if (!exflash_is_erased(rec, sizeof rec)) {
+                    p.last_block_records = i + 1;
+                    break;
+                }
+            }
+        }
     }
     return p;
 }
@@ -594,8 +607,15 @@ void decode(const Image &image, const Options &options, std::ostream &out) {
         for (const LogDesc &log : kLogs)
             out << log.key << ": " << position_text(pos.*log.pos, *log.layout) << "\r\n";
         out << "sensor_data: ";
-        if (pos.last_heartbeat)
-            out << "the last heartbeat names block " << pos.last_block << "; ";
+        if (pos.last_heartbeat) {
+            out << "the last heartbeat names block " << pos.last_block;
+            if (pos.last_block_records)
+                out << " (" << pos.last_block_records
+                    << " records written; the last was the newest write: had the power failed "
+                       "while it was programmed, it would read partly programmed, which this "
+                       "record cannot show)";
+            out << "; ";
+        }
         out << "the next start-up opens block " << pos.next_block << "\r\n";
         out << "== findings ==\r\n";
         for (const Finding &f : findings) out << f.where << ": " << f.what << "\r\n";
@@ -639,7 +659,7 @@ void decode(const Image &image, const Options &options, std::ostream &out) {
     }
     out << "\"sensor_data\":{\"last_heartbeat_block\":";
     if (pos.last_heartbeat)
-        out << pos.last_block;
+        out << pos.last_block << ",\"records_in_it\":" << pos.last_block_records;
     else
         out << "null";
     out << ",\"next_block\":" << pos.next_block << "}},\"findings\":[";
