@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "flash_decode.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -116,13 +118,20 @@ struct Decoded {
     std::string text;
 };
 
+// In-process: the same code as the flash_decode program (flash_decode_test.cpp
+// runs the program itself).
 Decoded decode(const fs::path &board, bool sensor_data) {
-    const fs::path out = board.string() + ".decoded";
-    EXPECT_EQ(sh(std::string(FLASH_DECODE) + (sensor_data ? " --blocks 1-4 " : " ") +
-                 board.string() + " >" + out.string()),
-              0);
+    flash_decode::Image image;
+    std::string error;
+    EXPECT_TRUE(flash_decode::load(board.string(), image, error)) << error;
+    flash_decode::Options options;
+    options.blocks = sensor_data;
+    options.first_block = 1;
+    options.last_block = 4;
+    std::ostringstream out;
+    flash_decode::decode(image, options, out);
     Decoded d;
-    d.text = slurp(out);
+    d.text = out.str();
     std::string section;
     int sd_block = 0, sd_index = 0;
     for (const std::string &line : split_lines(d.text)) {
