@@ -70,5 +70,6 @@ W25Q_STATE W25Q_Enter4ByteMode(bool enable);
 // Shared with w25q_mem2: waits until the chip is idle, at most `limit_ms`.
 // W25Q_OK when idle; a status read error or W25Q_CHIP_ERR ends the wait.
 W25Q_STATE w25q_wait_idle(uint32_t limit_ms);
-QSPI_CommandTypeDef w25q_command(u8_t opcode);
-QSPI_CommandTypeDef w25q_address_command(u8_t opcode, u32_t address);
+// Shared with w25q_mem2: busy wait, write enable, then the erase command; returns
+// without waiting for the erase.
+W25Q_STATE w25q_start_erase(u8_t opcode, u32_t address);

@@ -38,6 +38,30 @@ bool page_args_ok(u16_t len, u8_t pageShift, u32_t pageNum) {
     return true;
 }
 
+QSPI_CommandTypeDef w25q_command(u8_t opcode) {
+    QSPI_CommandTypeDef cmd = {};
+    cmd.Instruction = opcode;
+    cmd.InstructionMode = QSPI_INSTRUCTION_1_LINE;
+    cmd.AddressMode = QSPI_ADDRESS_NONE;
+    cmd.AddressSize = QSPI_ADDRESS_32_BITS;
+    cmd.AlternateByteMode = QSPI_ALTERNATE_BYTES_NONE;
+    cmd.DataMode = QSPI_DATA_NONE;
+    cmd.DummyCycles = 0;
+    cmd.NbData = 0;
+    cmd.DdrMode = QSPI_DDR_MODE_DISABLE;
+    cmd.DdrHoldHalfCycle = QSPI_DDR_HHC_ANALOG_DELAY;
+    cmd.SIOOMode = QSPI_SIOO_INST_EVERY_CMD;
+    return cmd;
+}
+
+QSPI_CommandTypeDef w25q_address_command(u8_t opcode, u32_t address) {
+    QSPI_CommandTypeDef cmd = w25q_command(opcode);
+    cmd.AddressMode = QSPI_ADDRESS_1_LINE;
+    cmd.AddressSize = QSPI_ADDRESS_32_BITS;
+    cmd.Address = address;
+    return cmd;
+}
+
 bool raw_len_ok(u16_t data_len) {
     return data_len >= 1 && data_len <= 256;
 }
@@ -105,30 +129,6 @@ W25Q_STATE set_status_bit(u8_t reg, u8_t bit) {
 }
 
 }  // namespace
-
-QSPI_CommandTypeDef w25q_command(u8_t opcode) {
-    QSPI_CommandTypeDef cmd = {};
-    cmd.Instruction = opcode;
-    cmd.InstructionMode = QSPI_INSTRUCTION_1_LINE;
-    cmd.AddressMode = QSPI_ADDRESS_NONE;
-    cmd.AddressSize = QSPI_ADDRESS_32_BITS;
-    cmd.AlternateByteMode = QSPI_ALTERNATE_BYTES_NONE;
-    cmd.DataMode = QSPI_DATA_NONE;
-    cmd.DummyCycles = 0;
-    cmd.NbData = 0;
-    cmd.DdrMode = QSPI_DDR_MODE_DISABLE;
-    cmd.DdrHoldHalfCycle = QSPI_DDR_HHC_ANALOG_DELAY;
-    cmd.SIOOMode = QSPI_SIOO_INST_EVERY_CMD;
-    return cmd;
-}
-
-QSPI_CommandTypeDef w25q_address_command(u8_t opcode, u32_t address) {
-    QSPI_CommandTypeDef cmd = w25q_command(opcode);
-    cmd.AddressMode = QSPI_ADDRESS_1_LINE;
-    cmd.AddressSize = QSPI_ADDRESS_32_BITS;
-    cmd.Address = address;
-    return cmd;
-}
 
 // The wait has a bound: a chip that never clears its busy bit must not hold the
 // caller (the 10 ms tick among them) for ever. A status read that fails ends the
@@ -243,19 +243,22 @@ W25Q_STATE W25Q_ProgramRaw_16(i16_t *buf, u16_t data_len, u32_t rawAddr) {
     return program_raw(reinterpret_cast<u8_t *>(buf), data_len, rawAddr, true);
 }
 
-W25Q_STATE W25Q_EraseSector(u32_t SectAddr) {
-    if (SectAddr >= 8192)
-        return W25Q_PARAM_ERR;
+W25Q_STATE w25q_start_erase(u8_t opcode, u32_t address) {
     W25Q_STATE r = w25q_wait_idle(W25Q_WAIT_BEFORE_MS);
     if (r != W25Q_OK)
         return r;
     r = W25Q_WriteEnable(true);
     if (r != W25Q_OK)
         return r;
-    QSPI_CommandTypeDef cmd = w25q_address_command(kSectorErase, SectAddr * 4096u);
-    if (send(cmd) != W25Q_OK)
-        return W25Q_SPI_ERR;
-    return w25q_wait_idle(W25Q_WAIT_SECTOR_ERASE_MS);
+    QSPI_CommandTypeDef cmd = w25q_address_command(opcode, address);
+    return send(cmd);
+}
+
+W25Q_STATE W25Q_EraseSector(u32_t SectAddr) {
+    if (SectAddr >= 8192)
+        return W25Q_PARAM_ERR;
+    const W25Q_STATE r = w25q_start_erase(kSectorErase, SectAddr * 4096u);
+    return r != W25Q_OK ? r : w25q_wait_idle(W25Q_WAIT_SECTOR_ERASE_MS);
 }
 
 W25Q_STATE W25Q_Sleep(void) {

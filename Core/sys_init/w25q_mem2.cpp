@@ -9,30 +9,20 @@ constexpr u8_t kSectorErase = 0x21;     // 4 KB, 4-byte address
 constexpr u8_t kHalfBlockErase = 0x52;  // 32 KB, address of the current mode (4 bytes)
 constexpr u8_t kBlockErase = 0xDC;      // 64 KB, 4-byte address
 
-W25Q_STATE start_erase(u8_t opcode, u32_t address) {
-    W25Q_STATE r = w25q_wait_idle(W25Q_WAIT_BEFORE_MS);
-    if (r != W25Q_OK)
-        return r;
-    r = W25Q_WriteEnable(true);
-    if (r != W25Q_OK)
-        return r;
-    QSPI_CommandTypeDef cmd = w25q_address_command(opcode, address);
-    return HAL_QSPI_Command(&hqspi, &cmd, W25Q_HAL_TIMEOUT_MS) == HAL_OK ? W25Q_OK : W25Q_SPI_ERR;
-}
-
 }  // namespace
 
 W25Q_STATE W25Q_EraseSectorAsync(u32_t SectAddr) {
     if (SectAddr >= 8192)
         return W25Q_PARAM_ERR;
-    return start_erase(kSectorErase, SectAddr * 4096u);
+    return w25q_start_erase(kSectorErase, SectAddr * 4096u);
 }
 
 W25Q_STATE W25Q_EraseBlockAsync(u32_t BlockAddr, u8_t size) {
     if (size == 64)
-        return BlockAddr >= 512 ? W25Q_PARAM_ERR : start_erase(kBlockErase, BlockAddr * 65536u);
+        return BlockAddr >= 512 ? W25Q_PARAM_ERR
+                                : w25q_start_erase(kBlockErase, BlockAddr * 65536u);
     if (size == 32)
         return BlockAddr >= 1024 ? W25Q_PARAM_ERR
-                                 : start_erase(kHalfBlockErase, BlockAddr * 32768u);
+                                 : w25q_start_erase(kHalfBlockErase, BlockAddr * 32768u);
     return W25Q_PARAM_ERR;
 }

@@ -83,6 +83,26 @@ TEST(AdvanceRules, TwoSectorLogsAndTheSensorRing) {
     }
 }
 
+TEST(FlagRules, ScanFromTheStartOffset) {
+    struct Row {
+        std::vector<uint8_t> flags;
+        uint32_t start;
+        int expect;
+    } rows[] = {
+        {flags({}), 0, 0},
+        {flags({{40, 0x7F}}), 0, 40},
+        {flags({{256, 0x7F}}), 0, 256},
+        {flags({{5, 0x7F}, {1, 0x00}}), 0, -1},
+        {flags({{16, 0xFF}, {84, 0x7F}}), 16, 100},  // status log: bytes 0..15 are not slots
+        {flags({{16, 0x00}, {84, 0x7F}}), 16, 100},
+        {flags({{3, 0x7F}, {1, 0x7E}}), 0, -1},
+        {flags({{3, 0x7F}, {1, 0xFF}, {1, 0x00}}), 0, 3},  // damage after the first free flag
+    };
+    for (auto &r : rows)
+        EXPECT_EQ(exflash_flags_check(r.flags.data(), r.start, 256), r.expect)
+            << "start " << r.start << " expect " << r.expect;
+}
+
 // Each row a board of its own: flag pages and records, then the start-up search.
 TEST_F(Logs, PositionRecoveryFromTheFlagPages) {
     struct Row {

@@ -21,7 +21,7 @@
 
 #include "flash_user_data.h"
 #include "main.h"
-#include "stm32l4xx_hal_additions.h"
+#include "storage_board.h"
 #include "sys_battery.h"
 #include "sys_dnt.h"
 #include "sys_dump.h"
@@ -56,26 +56,6 @@ uint32_t line_len = 0;
     for (;;) __WFI();
 }
 
-void gpio_init() {
-    __HAL_RCC_GPIOA_CLK_ENABLE();
-    __HAL_RCC_GPIOB_CLK_ENABLE();
-    HAL_GPIO_WritePin(GPIOA, LED_STATUS_Pin | LED_HEARTBEAT_Pin, GPIO_PIN_RESET);
-    GPIO_InitTypeDef g = {};
-    g.Pin = LED_STATUS_Pin | LED_HEARTBEAT_Pin;
-    g.Mode = GPIO_MODE_OUTPUT_PP;
-    g.Pull = GPIO_PULLDOWN;
-    g.Speed = GPIO_SPEED_FREQ_LOW;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Mode = GPIO_MODE_AF_PP;
-    g.Pull = GPIO_NOPULL;
-    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
-    g.Alternate = GPIO_AF10_QUADSPI;
-    g.Pin = GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
-    HAL_GPIO_Init(GPIOB, &g);
-}
-
 void console_init() {
     __HAL_RCC_DMA1_CLK_ENABLE();
     HAL_NVIC_SetPriority(DMA1_Channel3_IRQn, 10, 0);
@@ -89,36 +69,6 @@ void console_init() {
     huart3.Init.HwFlowCtl = UART_HWCONTROL_NONE;
     huart3.Init.OverSampling = UART_OVERSAMPLING_8;
     if (HAL_UART_Init(&huart3) != HAL_OK)
-        halt();
-}
-
-// Backup domain access and the RTC on the LSE, as the device's clock set-up leaves them.
-void rtc_clock_init() {
-    HAL_PWR_EnableBkUpAccess();
-    RCC_OscInitTypeDef osc = {};
-    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
-    osc.LSEState = RCC_LSE_ON;
-    osc.PLL.PLLState = RCC_PLL_NONE;
-    HAL_RCC_OscConfig(&osc);
-    RCC_PeriphCLKInitTypeDef p = {};
-    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
-    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
-    HAL_RCCEx_PeriphCLKConfig(&p);
-    __HAL_RCC_RTC_ENABLE();
-}
-
-void qspi_init() {
-    __HAL_RCC_QSPI_CLK_ENABLE();
-    hqspi.Instance = QUADSPI;
-    hqspi.Init.ClockPrescaler = 255;  // 48 MHz / 256 = 187.5 kHz
-    hqspi.Init.FifoThreshold = 1;
-    hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
-    hqspi.Init.FlashSize = 25;
-    hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
-    hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
-    hqspi.Init.FlashID = QSPI_FLASH_ID_1;
-    hqspi.Init.DualFlash = QSPI_DUALFLASH_DISABLE;
-    if (HAL_QSPI_Init(&hqspi) != HAL_OK)
         halt();
 }
 
@@ -315,11 +265,11 @@ void DMA1_Channel3_IRQHandler(void) {
 
 int main(void) {
     HAL_Init();
-    gpio_init();
+    storage_board_pins();
     console_init();
     UART5_Printf("Start!\r\n");
-    rtc_clock_init();
-    qspi_init();
+    storage_board_rtc_clock();
+    storage_board_qspi();
     tick_init();
     sys_rtc_init();
     UART5_Printf("\r\n%s\r\n", GetCurrentDateTimeString());

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "main.h"
+#include "storage_board.h"
 #include "sys_rtc.h"
 #include "sys_uart.h"
 #include "w25q_mem.h"
@@ -12,44 +13,12 @@ namespace ks {
 
 void bring_up() {
     HAL_Init();
-    __HAL_RCC_GPIOA_CLK_ENABLE();
-    __HAL_RCC_GPIOB_CLK_ENABLE();
-    GPIO_InitTypeDef g = {};
-    g.Pin = LED_STATUS_Pin | LED_HEARTBEAT_Pin;
-    g.Mode = GPIO_MODE_OUTPUT_PP;
-    g.Pull = GPIO_PULLDOWN;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Mode = GPIO_MODE_AF_PP;
-    g.Pull = GPIO_NOPULL;
-    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
-    g.Alternate = GPIO_AF10_QUADSPI;
-    g.Pin = GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
-    HAL_GPIO_Init(GPIOB, &g);
-    hqspi = QSPI_HandleTypeDef{};
-    hqspi.Instance = QUADSPI;
-    hqspi.Init.ClockPrescaler = 255;
-    hqspi.Init.FifoThreshold = 1;
-    hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
-    hqspi.Init.FlashSize = 25;
-    hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
-    hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
-    HAL_QSPI_Init(&hqspi);
+    storage_board_pins();
+    storage_board_qspi();
     huart3 = UART_HandleTypeDef{};
     fixture::init_uart(huart3, USART3, fixture::hdma_rx3, DMA1_Channel3, DMA1_Channel3_IRQn, 10,
                        DMA_CIRCULAR);
-    HAL_PWR_EnableBkUpAccess();
-    RCC_OscInitTypeDef osc = {};
-    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
-    osc.LSEState = RCC_LSE_ON;
-    osc.PLL.PLLState = RCC_PLL_NONE;
-    HAL_RCC_OscConfig(&osc);
-    RCC_PeriphCLKInitTypeDef p = {};
-    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
-    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
-    HAL_RCCEx_PeriphCLKConfig(&p);
-    __HAL_RCC_RTC_ENABLE();
+    storage_board_rtc_clock();
     hrtc.Instance = RTC;
 }
 
