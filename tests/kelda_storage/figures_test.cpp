@@ -34,7 +34,6 @@ class Figures : public ks::Board {};
 
 TEST_F(Figures, WriteAndListAFullSensorBlock) {
     sim::Time wrote = 0, listed = 0;
-    std::size_t delays = 0;
     const auto run = cycle(
         [&] {
             ks::bring_up_storage();
@@ -56,7 +55,6 @@ TEST_F(Figures, WriteAndListAFullSensorBlock) {
             listed = sim::board().now() - t1;
         },
         120000 * kMs);
-    (void)delays;
     // Bus per record written: status read before, write enable, program, two status
     // reads while the chip programs (0.7 ms), then the read-back: status read, read.
     const sim::Time write_bus =

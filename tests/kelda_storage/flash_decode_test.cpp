@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -111,9 +112,8 @@ TEST(FlashDecode, RefusesWhatIsNotADumpOfTheChip) {
     EXPECT_NE(empty.out.find("== findings ==\r\nnone\r\n"), std::string::npos) << empty.out;
 }
 
-// A raw dump of a hand-made chip: findings for each kind of damage, and the
-// positions the next start-up recovers.
-TEST(FlashDecode, ReportsWhatLooksWrong) {
+// A hand-made chip with one of each kind of damage.
+fs::path hand_chip() {
     std::vector<uint8_t> chip(3u << 16, 0xFF);
     auto at = [&](uint32_t addr, std::initializer_list<uint8_t> bytes) {
         std::copy(bytes.begin(), bytes.end(), chip.begin() + addr);
@@ -125,24 +125,51 @@ TEST(FlashDecode, ReportsWhatLooksWrong) {
     std::memcpy(&chip[256 + 24], &beat, 8);       // slot 3: under a free flag
     at(2 * 4096, {0x7F, 0x00});                   // sector 2: damaged flags
     at(3 * 4096, {0x7F});                         // sector 3: the last heartbeat
-    std::memcpy(&chip[3 * 4096 + 256], &beat, 8);
+    const sys_dnt_data last = {1709285401, 0, 85, 1};
+    std::memcpy(&chip[3 * 4096 + 256], &last, 8);
     at(6 * 4096 + 100, {0x12});                    // an unused sector
     at(65536 + 252, {0x00});                       // block 1: a page's spare bytes
     std::memcpy(&chip[65536], &beat, 8);           // block 1 record 0 ...
     std::memcpy(&chip[65536 + 3 * 14], &beat, 8);  // ... record 3: a gap of two
-    const Result r = decode(dump("hand.bin", chip).string());
+    return dump("hand.bin", chip);
+}
+
+TEST(FlashDecode, ReportsWhatLooksWrong) {
+    const Result r = decode(hand_chip().string());
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char *want : {"sector 0 slot 1: record no writer writes",
-                             "sector 0 slot 2: flag used over an erased record",
-                             "sector 0 slot 3: record under a free flag",
-                             "sector 2: damaged flag page (slot 1 flag 0x00)",
-                             "sector 6: data where the layout says erased",
-                             "block 1: data where the layout says erased (bytes 252..255 of 1",
-                             "block 1: 2 erased record(s) inside the written part",
-                             "power_cycle: sector 0 slot 4 (page 0, count 4)",
-                             "the last heartbeat names block 2; the next start-up opens block 3"})
+    for (const char *want :
+         {"sector 0 slot 1: record no writer writes",
+          "sector 0 slot 2: flag used over an erased record",
+          "sector 0 slot 3: record under a free flag",
+          "sector 2: damaged flag page (slot 1 flag 0x00)",
+          "sector 6: data where the layout says erased",
+          "block 1: data where the layout says erased (bytes 252..255 of 1",
+          "block 1: 2 erased record(s) inside the written part",
+          "power_cycle: sector 0 slot 4 (page 0, count 4)",
+          "the last heartbeat names block 1 (4 records written", "the next start-up opens block 2"})
         EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
     EXPECT_NE(r.out.find("0000  time[0] :  2024-03-01 09:30:00  85  B:2\r\n"), std::string::npos);
+}
+
+// JSON that a JSON reader takes, and CSV rows of the header's width, over several
+// blocks (one of them the one the next start-up opens).
+TEST(FlashDecode, MachineFormatsAreWellFormed) {
+    const std::string chip = hand_chip().string();
+    const Result json = decode("--json --blocks 509-3 " + chip);
+    ASSERT_EQ(json.status, 0);
+    const fs::path j = dump("out.json", std::vector<uint8_t>(json.out.begin(), json.out.end()));
+    EXPECT_EQ(std::system(("python3 -c 'import json,sys; d = json.load(open(sys.argv[1])); "
+                           "assert len(d[\"sensor_data\"]) == 5' " +
+                           j.string())
+                              .c_str()),
+              0)
+        << json.out;
+    const Result csv = decode("--csv --blocks 1-2 " + chip);
+    std::istringstream in(csv.out);
+    std::size_t rows = 0;
+    for (std::string line; std::getline(in, line); ++rows)
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 19) << line;
+    EXPECT_EQ(rows, 5u);  // header, power-cycle, date-and-time, block 1 (2)
 }
 
 }  // namespace

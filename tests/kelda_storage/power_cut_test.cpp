@@ -114,7 +114,6 @@ std::vector<std::string> split_lines(const std::string &text) {
 struct Decoded {
     Listing listing;
     std::vector<std::string> findings;
-    std::map<std::string, std::string> positions;
     std::string text;
 };
 
@@ -136,19 +135,16 @@ Decoded decode(const fs::path &board, bool sensor_data) {
     int sd_block = 0, sd_index = 0;
     for (const std::string &line : split_lines(d.text)) {
         if (line.rfind("== ", 0) == 0) {
-            section = line.find("dnt -o") != std::string::npos      ? "onoff"
-                      : line.find("dnt -d") != std::string::npos    ? "dnt"
-                      : line.find("ster -a") != std::string::npos   ? "ster"
-                      : line.find("sdata") != std::string::npos     ? "sdata"
-                      : line.find("positions") != std::string::npos ? "positions"
-                      : line.find("findings") != std::string::npos  ? "findings"
-                                                                    : "other";
+            section = line.find("dnt -o") != std::string::npos     ? "onoff"
+                      : line.find("dnt -d") != std::string::npos   ? "dnt"
+                      : line.find("ster -a") != std::string::npos  ? "ster"
+                      : line.find("sdata") != std::string::npos    ? "sdata"
+                      : line.find("findings") != std::string::npos ? "findings"
+                                                                   : "other";
             continue;
         }
         if (section == "findings" && line != "none")
             d.findings.push_back(line);
-        else if (section == "positions")
-            d.positions[line.substr(0, line.find(':'))] = line;
         else if (section == "onoff" || section == "dnt" || section == "ster" || section == "sdata")
             add_line(d.listing, section, line, sd_block, sd_index);
     }

@@ -7,8 +7,7 @@
 //
 // Console commands (one per line; the listing commands stop the tick, as the
 // device's console does):
-//   dnt -o | dnt -d | dnt N | ster -a | ster N | sdata A B | tdata | exclean |
-//   dump S... | show id | set id ID        as on the device
+//   dnt -o | dnt -d | ster -a | sdata A B   the listings, as on the device
 //   speed D S      heartbeat every D ticks, status event every S ticks, from now
 //   samples 0|1    stop or resume logging the sample ring
 //   trig T         a firing of type T on the next tick: power-cycle record, trigger data
@@ -24,7 +23,6 @@
 #include "storage_board.h"
 #include "sys_battery.h"
 #include "sys_dnt.h"
-#include "sys_dump.h"
 #include "sys_onoff.h"
 #include "sys_rtc.h"
 #include "sys_sdata.h"
@@ -154,34 +152,14 @@ void command(char *text) {
         trigger_request = std::atoi(argv[1]);
     } else {
         stop_tick();
-        if (is(argv[0], "dnt") && is(a1, "-o")) {
+        if (is(argv[0], "dnt") && is(a1, "-o"))
             sys_onoff_print_all();
-        } else if (is(argv[0], "dnt") && is(a1, "-d")) {
+        else if (is(argv[0], "dnt") && is(a1, "-d"))
             sys_dnt_print_all();
-        } else if (is(argv[0], "dnt") && argc == 2) {
-            sys_dnt_print_sector(static_cast<uint32_t>(std::atoi(argv[1])));
-        } else if (is(argv[0], "ster") && is(a1, "-a")) {
+        else if (is(argv[0], "ster") && is(a1, "-a"))
             sys_ster_print_all();
-        } else if (is(argv[0], "ster") && argc == 2) {
-            sys_ster_print_sector(static_cast<uint32_t>(std::atoi(argv[1])));
-        } else if (is(argv[0], "sdata") && argc == 3) {
+        else if (is(argv[0], "sdata") && argc == 3)
             sys_sdata_print(std::atoi(argv[1]), std::atoi(argv[2]));
-        } else if (is(argv[0], "tdata")) {
-            flash_user_data_print_trigger_data();
-        } else if (is(argv[0], "exclean")) {
-            exflash_reset();
-        } else if (is(argv[0], "dump")) {
-            sys_dump_sector(argc, argv);
-        } else if (is(argv[0], "show") && is(a1, "id")) {
-            char id[16];
-            if (flash_user_data_get_device_id(id) >= 0)
-                UART5_Printf("device_id : %s\r\n", id);
-        } else if (is(argv[0], "set") && is(a1, "id") && argc == 3) {
-            char id[16] = {};
-            std::strncpy(id, argv[2], sizeof id - 1);
-            if (std::strlen(argv[2]) < sizeof id && flash_user_data_set_device_id(id) >= 0)
-                UART5_Printf("set device_id : %s -> complete.\r\n", id);
-        }
     }
     UART5_Printf("#\r\n");
 }

@@ -449,8 +449,9 @@ struct Collector {
     std::ostream &out;
     Format format;
     const char *log = "";
-    bool first = true;
-    bool block_open = false;
+    bool first = true;        // no record yet in the current JSON array
+    bool blocks = false;      // a sensor-data block object has been written
+    bool block_open = false;  // its records array is still open
 
     void begin_record() {
         if (format == Format::Json) {
@@ -493,16 +494,21 @@ struct Collector {
         Collector &c = *static_cast<Collector *>(ctx);
         if (c.format != Format::Json)
             return;
-        if (c.block_open)
-            c.out << "],\"stream_end\":false}";
-        c.out << (c.first ? "" : ",") << "{\"block\":" << block << ",\"records\":[";
-        c.first = true;
+        c.close_block(false);
+        c.out << (c.blocks ? "," : "") << "{\"block\":" << block << ",\"records\":[";
+        c.blocks = true;
         c.block_open = true;
+        c.first = true;
+    }
+    void close_block(bool stream_end) {
+        if (block_open)
+            out << "],\"stream_end\":" << (stream_end ? "true" : "false") << "}";
+        block_open = false;
     }
     static void sdata(void *ctx, uint32_t block, uint32_t index, const SensorData_TypeDef &d) {
         Collector &c = *static_cast<Collector *>(ctx);
         if (c.format == Format::Csv) {
-            c.out << "sensor_data,," << index << ",,,,,," << block << ",,,,,," << d.num << ','
+            c.out << "sensor_data,," << index << ",,,,," << block << ",,,,,," << d.num << ','
                   << d.accX << ',' << d.accY << ',' << d.accZ << ',' << d.gyroX << ',' << d.gyroY
                   << ',' << d.gyroZ << '\n';
             return;
@@ -514,18 +520,13 @@ struct Collector {
     }
     static void sdata_stream_end(void *ctx, uint32_t) {
         Collector &c = *static_cast<Collector *>(ctx);
-        if (c.format == Format::Json) {
-            c.out << "],\"stream_end\":true}";
-            c.block_open = false;
-            c.first = false;
-        }
+        if (c.format == Format::Json)
+            c.close_block(true);
     }
     static void sdata_end(void *ctx) {
         Collector &c = *static_cast<Collector *>(ctx);
-        if (c.format == Format::Json && c.block_open) {
-            c.out << "],\"stream_end\":false}";
-            c.block_open = false;
-        }
+        if (c.format == Format::Json)
+            c.close_block(false);
     }
     exflash_visitor visitor() {
         return {dnt, ster, sdata_block, sdata, sdata_stream_end, sdata_end, this};
