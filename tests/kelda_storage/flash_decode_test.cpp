@@ -1,0 +1,175 @@
+// flash_decode on what it may be given: random, truncated and oversized dumps, a
+// board directory against the firmware that wrote it, usage errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "exflash_format.h"
+#include "flash_decode.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result decode(const std::string &args) {
+    const fs::path dir = fs::path(KELDA_STORAGE_TMP) / "decode";
+    fs::create_directories(dir);
+    const std::string cmd = std::string(FLASH_DECODE) + " " + args + " >" + (dir / "out").string() +
+                            " 2>" + (dir / "err").string();
+    const int raw = std::system(cmd.c_str());
+    auto slurp = [](const fs::path &p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
+}
+
+fs::path dump(const std::string &name, const std::vector<uint8_t> &bytes) {
+    const fs::path p = fs::path(KELDA_STORAGE_TMP) / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+// Random content over the log area and a few blocks, in every output format, with
+// lengths around the page, sector and block edges; in-process, so that a read
+// outside the image would show (the decoder checks every read against the chip).
+TEST(FlashDecode, SurvivesRandomAndTruncatedDumps) {
+    std::mt19937 rng(20240301);
+    const std::size_t sizes[] = {0,     1,     255,    256,    4095,   4096,    4097,
+                                 65535, 65536, 131071, 200000, 262144, 1u << 20};
+    for (int round = 0; round < 13; ++round) {
+        const std::size_t n = sizes[round % (sizeof sizes / sizeof sizes[0])];
+        std::vector<uint8_t> bytes(n);
+        const int style = round % 4;
+        for (auto &b : bytes) {
+            const uint32_t r = rng();
+            // Mostly plausible flag and record bytes, so that the rules get exercised.
+            b = style == 0   ? static_cast<uint8_t>(r)
+                : style == 1 ? (r % 3 == 0   ? 0x7F
+                                : r % 3 == 1 ? 0xFF
+                                             : static_cast<uint8_t>(r >> 8))
+                : style == 2 ? (r % 8 ? 0xFF : static_cast<uint8_t>(r >> 8))
+                             : (r % 2 ? 0x7F : 0x00);
+        }
+        const fs::path p = dump("random.bin", bytes);
+        flash_decode::Image image;
+        std::string error;
+        ASSERT_TRUE(flash_decode::load(p.string(), image, error)) << error;
+        for (flash_decode::Format format :
+             {flash_decode::Format::Text, flash_decode::Format::Csv, flash_decode::Format::Json}) {
+            flash_decode::Options o;
+            o.format = format;
+            o.blocks = true;
+            o.first_block = 509;
+            o.last_block = 2;
+            std::ostringstream out;
+            flash_decode::decode(image, o, out);
+            ASSERT_FALSE(out.str().empty()) << "round " << round;
+        }
+    }
+}
+
+TEST(FlashDecode, RefusesWhatIsNotADumpOfTheChip) {
+    const fs::path big = fs::path(KELDA_STORAGE_TMP) / "oversized.bin";
+    fs::create_directories(big.parent_path());
+    {
+        std::ofstream f(big, std::ios::binary);
+        f.seekp(EXFLASH_SIZE);
+        f.put('\0');  // one byte more than the chip
+    }
+    const Result oversized = decode(big.string());
+    EXPECT_EQ(oversized.status, 1);
+    EXPECT_NE(oversized.err.find("larger than the chip"), std::string::npos) << oversized.err;
+    const fs::path notboard = fs::path(KELDA_STORAGE_TMP) / "notboard";
+    fs::create_directories(notboard);
+    EXPECT_EQ(decode(notboard.string()).status, 1);
+    EXPECT_EQ(decode("/nonexistent/dump.bin").status, 1);
+    EXPECT_EQ(decode("").status, 2);
+    EXPECT_EQ(decode("--blocks 0-3 x").status, 2);
+    EXPECT_EQ(decode("--blocks 7 --csv --bogus x").status, 2);
+    EXPECT_EQ(decode("--help").status, 0);
+    // An empty dump is an erased chip; from standard input too.
+    const Result empty = decode("- </dev/null");
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_NE(empty.out.find("== findings ==\r\nnone\r\n"), std::string::npos) << empty.out;
+}
+
+// A hand-made chip with one of each kind of damage.
+fs::path hand_chip() {
+    std::vector<uint8_t> chip(3u << 16, 0xFF);
+    auto at = [&](uint32_t addr, std::initializer_list<uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), chip.begin() + addr);
+    };
+    const sys_dnt_data beat = {1709285400, 0, 85, 2};
+    at(0, {0x7F, 0x7F, 0x7F});                    // power-cycle log: three slots used
+    std::memcpy(&chip[256], &beat, 8);            // slot 0 a record
+    at(256 + 8, {0x00, 0xFF, 0xFF, 0xFF, 0xFF});  // slot 1 partly programmed
+    std::memcpy(&chip[256 + 24], &beat, 8);       // slot 3: under a free flag
+    at(2 * 4096, {0x7F, 0x00});                   // sector 2: damaged flags
+    at(3 * 4096, {0x7F});                         // sector 3: the last heartbeat
+    const sys_dnt_data last = {1709285401, 0, 85, 1};
+    std::memcpy(&chip[3 * 4096 + 256], &last, 8);
+    at(6 * 4096 + 100, {0x12});                    // an unused sector
+    at(65536 + 252, {0x00});                       // block 1: a page's spare bytes
+    std::memcpy(&chip[65536], &beat, 8);           // block 1 record 0 ...
+    std::memcpy(&chip[65536 + 3 * 14], &beat, 8);  // ... record 3: a gap of two
+    return dump("hand.bin", chip);
+}
+
+TEST(FlashDecode, ReportsWhatLooksWrong) {
+    const Result r = decode(hand_chip().string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *want :
+         {"sector 0 slot 1: record no writer writes",
+          "sector 0 slot 2: flag used over an erased record",
+          "sector 0 slot 3: record under a free flag",
+          "sector 2: damaged flag page (slot 1 flag 0x00)",
+          "sector 6: data where the layout says erased",
+          "block 1: data where the layout says erased (bytes 252..255 of 1",
+          "block 1: 2 erased record(s) inside the written part",
+          "power_cycle: sector 0 slot 4 (page 0, count 4)",
+          "the last heartbeat names block 1 (4 records written", "the next start-up opens block 2"})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
+    EXPECT_NE(r.out.find("0000  time[0] :  2024-03-01 09:30:00  85  B:2\r\n"), std::string::npos);
+}
+
+// JSON that a JSON reader takes, and CSV rows of the header's width, over several
+// blocks (one of them the one the next start-up opens).
+TEST(FlashDecode, MachineFormatsAreWellFormed) {
+    const std::string chip = hand_chip().string();
+    const Result json = decode("--json --blocks 509-3 " + chip);
+    ASSERT_EQ(json.status, 0);
+    const fs::path j = dump("out.json", std::vector<uint8_t>(json.out.begin(), json.out.end()));
+    EXPECT_EQ(std::system(("python3 -c 'import json,sys; d = json.load(open(sys.argv[1])); "
+                           "assert len(d[\"sensor_data\"]) == 5' " +
+                           j.string())
+                              .c_str()),
+              0)
+        << json.out;
+    const Result csv = decode("--csv --blocks 1-2 " + chip);
+    std::istringstream in(csv.out);
+    std::size_t rows = 0;
+    for (std::string line; std::getline(in, line); ++rows)
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 19) << line;
+    EXPECT_EQ(rows, 5u);  // header, power-cycle, date-and-time, block 1 (2)
+}
+
+}  // namespace

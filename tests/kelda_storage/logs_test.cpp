@@ -1,0 +1,685 @@
+// The logs in the external flash, module by module on the simulated chip: position
+// recovery from the flag pages, the older-sector choice, the last heartbeat, the
+// writers' erase-ahead and failure handling, and every listing in its exact format.
+#include <cstring>
+#include <filesystem>
+
+#include "exflash.h"
+#include "hexa_dump.h"
+#include "main.h"
+#include "support.h"
+#include "sys_dnt.h"
+#include "sys_dump.h"
+#include "sys_onoff.h"
+#include "sys_sdata.h"
+#include "sys_ster.h"
+#include "sys_uart.h"
+#include "w25q_mem2.h"
+
+namespace {
+
+using fixture::records;
+using ks::kMs;
+
+constexpr btime_t kT0 = 1709285400;  // 2024-03-01 09:30:00
+
+std::vector<uint8_t> flags(std::initializer_list<std::pair<int, uint8_t>> runs) {
+    std::vector<uint8_t> f;
+    for (const auto &r : runs) f.insert(f.end(), r.first, r.second);
+    f.resize(256, 0xFF);
+    return f;
+}
+
+sys_dnt_data beat(btime_t t, int8_t kind = 0, uint8_t battery = 85, uint16_t block = 7) {
+    return sys_dnt_data{t, kind, battery, block};
+}
+
+class Logs : public ks::Board {
+  public:
+    void fresh() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    // `used` heartbeats in sector `s` from slot 0, times base + slot.
+    void fill(uint32_t s, int used, btime_t base) {
+        put_flags(s, flags({{used, 0x7F}}));
+        for (int i = 0; i < used; ++i) put_dnt(s, i, beat(base + i));
+    }
+    std::string console(std::function<void()> fw) {
+        return cycle(
+                   [&] {
+                       ks::bring_up_storage();
+                       fw();
+                   },
+                   20000 * kMs)
+            .console;
+    }
+};
+
+TEST(AdvanceRules, TwoSectorLogsAndTheSensorRing) {
+    struct Row {
+        exflash_info from, to;
+        int kind;  // 8: 8-byte log at base 2, 16: status-event log, 0: sensor data
+    } rows[] = {
+        {{0, 2, 7, 31}, {0, 3, 0, 0}, 8},   {{0, 3, 7, 31}, {0, 2, 0, 0}, 8},
+        {{0, 2, 3, 31}, {0, 2, 4, 0}, 8},   {{0, 2, 0, 5}, {0, 2, 0, 6}, 8},
+        {{0, 4, 15, 15}, {0, 5, 0, 0}, 16}, {{0, 5, 1, 15}, {0, 5, 2, 0}, 16},
+        {{7, 15, 15, 17}, {8, 0, 0, 0}, 0}, {{510, 15, 15, 17}, {1, 0, 0, 0}, 0},
+        {{7, 3, 15, 17}, {7, 4, 0, 0}, 0},  {{7, 3, 4, 16}, {7, 3, 4, 17}, 0},
+    };
+    for (const Row &r : rows) {
+        exflash_info i = r.from;
+        if (r.kind == 8)
+            exflash_info_update_8b(2, &i);
+        else if (r.kind == 16)
+            exflash_info_update_16b(4, &i);
+        else
+            exflash_info_update_sdata(&i);
+        EXPECT_TRUE(i.block == r.to.block && i.sector == r.to.sector && i.page == r.to.page &&
+                    i.count == r.to.count)
+            << "from " << r.from.block << '/' << r.from.sector << '/' << r.from.page << '/'
+            << r.from.count << " got " << i.block << '/' << i.sector << '/' << i.page << '/'
+            << i.count;
+    }
+}
+
+TEST(FlagRules, ScanFromTheStartOffset) {
+    struct Row {
+        std::vector<uint8_t> flags;
+        uint32_t start;
+        int expect;
+    } rows[] = {
+        {flags({}), 0, 0},
+        {flags({{40, 0x7F}}), 0, 40},
+        {flags({{256, 0x7F}}), 0, 256},
+        {flags({{5, 0x7F}, {1, 0x00}}), 0, -1},
+        {flags({{16, 0xFF}, {84, 0x7F}}), 16, 100},  // status log: bytes 0..15 are not slots
+        {flags({{16, 0x00}, {84, 0x7F}}), 16, 100},
+        {flags({{3, 0x7F}, {1, 0x7E}}), 0, -1},
+        {flags({{3, 0x7F}, {1, 0xFF}, {1, 0x00}}), 0, 3},  // damage after the first free flag
+    };
+    for (auto &r : rows)
+        EXPECT_EQ(exflash_flags_check(r.flags.data(), r.start, 256), r.expect)
+            << "start " << r.start << " expect " << r.expect;
+}
+
+// Each row a board of its own: flag pages and records, then the start-up search.
+TEST_F(Logs, PositionRecoveryFromTheFlagPages) {
+    struct Row {
+        const char *what;
+        std::function<void(Logs &)> board;
+        bool status_log;
+        int result;
+        uint32_t sector, page, count;
+    };
+    const std::vector<Row> rows = {
+        {"both pages erased", [](Logs &) {}, false, 0, 2, 0, 0},
+        {"lower full, upper 40 used",
+         [](Logs &l) {
+             l.fill(2, 256, kT0);
+             l.fill(3, 40, kT0 + 1000);
+         },
+         false, 0, 3, 1, 8},
+        {"status log, 16..99 used",
+         [](Logs &l) {
+             l.put_flags(4, flags({{16, 0xFF}, {84, 0x7F}}));
+         },
+         true, 0, 4, 6, 4},
+        {"status log, nothing used: erased again first", [](Logs &) {}, true, 0, 4, 0, 0},
+        {"0x00 among the used flags",
+         [](Logs &l) {
+             l.put_flags(2, flags({{5, 0x7F}, {1, 0x00}, {14, 0x7F}}));
+         },
+         false, 0, 2, 0, 0},
+        {"0x00 after the first free flag",
+         [](Logs &l) {
+             l.put_flags(2, flags({{10, 0x7F}, {40, 0xFF}, {1, 0x00}}));
+         },
+         false, 0, 2, 0, 0},
+        {"lower full, upper damaged",
+         [](Logs &l) {
+             l.fill(2, 256, kT0);
+             l.put_flags(3, flags({{3, 0x7F}, {1, 0x3F}}));
+         },
+         false, 0, 3, 0, 0},
+        {"a record under a free flag after the last used one",
+         [](Logs &l) {
+             l.fill(2, 10, kT0);
+             l.put_dnt(2, 10, beat(kT0 + 10));
+         },
+         false, 0, 2, 0, 11},
+        {"a free slot between used ones",
+         [](Logs &l) {
+             l.put_flags(2, flags({{5, 0x7F}, {1, 0xFF}, {5, 0x7F}}));
+         },
+         false, 0, 2, 0, 11},
+        {"both full",
+         [](Logs &l) {
+             l.fill(2, 256, kT0);
+             l.fill(3, 256, kT0 + 1000);
+         },
+         false, 256, 99, 99, 99},
+    };
+    for (const Row &r : rows) {
+        fresh();
+        r.board(*this);
+        int result = -9;
+        exflash_info info = {0, 99, 99, 99};
+        cycle(
+            [&] {
+                ks::bring_up_storage();
+                result = r.status_log ? exflash_flags_find_point(4, 16, 16, &info)
+                                      : exflash_flags_find_point(2, 0, 32, &info);
+            },
+            100 * kMs);
+        EXPECT_EQ(result, r.result) << r.what;
+        EXPECT_TRUE(info.sector == r.sector && info.page == r.page && info.count == r.count)
+            << r.what << ": " << info.sector << '/' << info.page << '/' << info.count;
+    }
+}
+
+// Both sectors full: the one whose first readable record is older is reused; a
+// sector with nothing readable is reused before one that has records.
+TEST_F(Logs, BothFullTheOlderSectorIsReused) {
+    struct Row {
+        const char *what;
+        std::function<void(Logs &)> board;
+        bool status_log;
+        uint32_t sector;
+    };
+    auto ster = [](Logs &l, uint32_t s, btime_t t) {
+        l.put_flags(s, flags({{16, 0xFF}, {240, 0x7F}}));
+        sys_ster_data d = {t, 0, 0, 2100, 0, 0, 0};
+        l.put(s * 4096 + 256, &d, sizeof d);
+    };
+    const std::vector<Row> rows = {
+        {"first records 1000 and 2000",
+         [](Logs &l) {
+             l.fill(2, 256, 1000);
+             l.fill(3, 256, 2000);
+         },
+         false, 2},
+        {"first records 2000 and 1000",
+         [](Logs &l) {
+             l.fill(2, 256, 2000);
+             l.fill(3, 256, 1000);
+         },
+         false, 3},
+        {"equal times pick the base sector",
+         [](Logs &l) {
+             l.fill(2, 256, 1000);
+             l.fill(3, 256, 1000);
+         },
+         false, 2},
+        {"lower sector's first record erased: its next readable one counts",
+         [](Logs &l) {
+             l.fill(2, 256, 3000);
+             l.put(2 * 4096 + 256, std::vector<uint8_t>(8, 0xFF));
+             l.fill(3, 256, 2000);
+         },
+         false, 3},
+        {"lower sector holds nothing readable",
+         [](Logs &l) {
+             l.put_flags(2, flags({{256, 0x7F}}));
+             l.fill(3, 256, 2000);
+         },
+         false, 2},
+        {"upper sector holds nothing readable",
+         [](Logs &l) {
+             l.fill(2, 256, 2000);
+             l.put_flags(3, flags({{256, 0x7F}}));
+         },
+         false, 3},
+        {"status log, 5000 and 4000",
+         [&](Logs &l) {
+             ster(l, 4, 5000);
+             ster(l, 5, 4000);
+         },
+         true, 5},
+    };
+    for (const Row &r : rows) {
+        fresh();
+        r.board(*this);
+        exflash_info info = {0, 99, 99, 99};
+        cycle(
+            [&] {
+                ks::bring_up_storage();
+                if (r.status_log)
+                    exflash_log_older_sector(exflash_chip, EXFLASH_LOG_STER, &info);
+                else
+                    sys_dnt_set_info_to_older_sector(2, &info);
+            },
+            200 * kMs);
+        EXPECT_TRUE(info.sector == r.sector && info.page == 0 && info.count == 0)
+            << r.what << ": " << info.sector << '/' << info.page << '/' << info.count;
+    }
+}
+
+// The last heartbeat before the position, and the sensor-data block the start-up
+// opens after the one it names.
+TEST_F(Logs, LastHeartbeatAndTheBlockAfterIt) {
+    struct Row {
+        const char *what;
+        std::function<void(Logs &)> board;
+        btime_t time;  // 0xFFFFFFFF: none
+        uint32_t block;
+    };
+    const std::vector<Row> rows = {
+        {"position at the start of sector 2, sector 3 full",
+         [](Logs &l) {
+             l.fill(2, 256, 1000);
+             l.fill(3, 256, 5000);
+             l.put_flags(2, flags({
+                                {256, 0x7F},
+                            }));
+             l.put(2 * 4096, std::vector<uint8_t>(1, 0x00));  // sector 2 damaged: reused
+         },
+         5255, 8},
+        {"position page 4 of sector 3",
+         [](Logs &l) {
+             l.fill(2, 256, 1000);
+             l.fill(3, 128, 5000);
+         },
+         5127, 8},
+        {"the last slot a failed program left erased",
+         [](Logs &l) {
+             l.fill(2, 20, 1000);
+             l.put(2 * 4096 + 256 + 19 * 8, std::vector<uint8_t>(8, 0xFF));
+         },
+         1018, 8},
+        {"a heartbeat naming block 510",
+         [](Logs &l) {
+             l.put_flags(2, flags({{1, 0x7F}}));
+             l.put_dnt(2, 0, beat(1000, 0, 85, 510));
+         },
+         1000, 1},
+        {"an erased log", [](Logs &) {}, 0xFFFFFFFF, 1},
+    };
+    for (const Row &r : rows) {
+        fresh();
+        r.board(*this);
+        sys_dnt_data last = {};
+        uint32_t block = 0;
+        cycle(
+            [&] {
+                ks::bring_up_storage();
+                sys_dnt_find_point();
+                sys_dnt_get_last_data(&last);
+                __sys_sdata_info.block = 0;
+                sys_dnt_init();
+                sys_sdata_init();
+                block = __sys_sdata_info.block;
+            },
+            300 * kMs);
+        EXPECT_EQ(last.check_time, r.time) << r.what;
+        EXPECT_EQ(block, r.block) << r.what;
+    }
+}
+
+// A date-and-time log that cannot be read seeds no block: the sensor log still
+// starts in one (block 1), never in block 0 where the event logs live.
+TEST_F(Logs, SensorLogStartsInABlockWhenTheHeartbeatsCannotBeRead) {
+    int init = 0;
+    uint32_t block = 99;
+    cycle(
+        [&] {
+            ks::bring_up_storage();
+            HAL_QSPI_DeInit(&hqspi);
+            init = sys_dnt_init();
+            sys_sdata_init();
+            block = __sys_sdata_info.block;
+        },
+        100 * kMs);
+    EXPECT_EQ(init, -1);
+    EXPECT_EQ(block, 1u);
+}
+
+// A chip that gets stuck busy does not hold the tick: the writers are called only
+// when the chip is idle, and a program that finds it stuck gives up within 20 ms.
+TEST_F(Logs, AStuckChipDoesNotHoldTheTick) {
+    int ticks = 0;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_dnt_init();
+            sys_sdata_init();
+            fixture::hooks.tim7 = [&] {
+                ++ticks;
+                sys_sdata_block_logged(__sys_sdata_info.block);  // as if a heartbeat named it
+                SensorData_TypeDef d = {static_cast<int16_t>(ticks), 1, 2, 3, 4, 5, 6};
+                if (W25Q_IsBusy() != W25Q_BUSY)
+                    sys_sdata_write(&d);
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        3000 * kMs, "at 1003ms fault nor-stuck-busy\nat 2s fault nor-stuck-busy off\n");
+    EXPECT_GE(ticks, 290);
+    EXPECT_GE(records(run.trace, "nor_program").size(), 50u);
+    EXPECT_LE(run.result.summary.irqs().at("TIM7").worst_ns, 30 * kMs);
+}
+
+TEST_F(Logs, ListingsInTheirExactFormats) {
+    put_flags(2, flags({{9, 0x7F}, {1, 0xFF}, {1, 0x7F}}));
+    put_dnt(2, 5, beat(kT0, 0, 85, 7));
+    put_dnt(2, 6, beat(kT0 + 3661, 2, 85, 3));
+    put_dnt(2, 10, beat(kT0, 1, 85, 7));  // used flag
+    put_dnt(2, 9, beat(kT0, 0, 85, 7));   // free flag: the record the power cut short
+    put_flags(4, flags({{16, 0xFF}, {3, 0x7F}}));
+    sys_ster_data s = {kT0, 0, -3, 2100, 12, 1, 4};
+    put(4 * 4096 + 256 + 32, &s, sizeof s);
+    fill(3, 20, kT0);
+    put(3 * 4096 + 25, std::vector<uint8_t>(1, 0x00));  // damaged: sector 3 lists nothing
+    const std::string out = console([] {
+        sys_dnt_print_sector(2);
+        sys_dnt_print_sector(3);
+        sys_ster_print_sector(4);
+    });
+    EXPECT_EQ(out,
+              "2005  time[0] :  2024-03-01 09:30:00  85  B:7\r\n"
+              "2006  time[T] :  2024-03-01 10:31:01  85  T:3\r\n"
+              "2010  time[1] :  2024-03-01 09:30:00  85  B:7\r\n"
+              "4002  2024-03-01 09:30:00  -3, 2100, 12, 1, 4\r\n");
+}
+
+TEST_F(Logs, BootListingShowsTheLastUsedSlots) {
+    for (int used : {10, 100}) {
+        fresh();
+        fill(0, used, kT0);
+        const auto l = ks::lines(console([] { sys_dnt_print_sector_by_num(0, 32); }));
+        const int first = used > 32 ? used - 32 : 0;
+        ASSERT_EQ(l.size(), static_cast<std::size_t>(used - first)) << used;
+        char a[16], z[16];
+        std::snprintf(a, sizeof a, "0%03d", first);
+        std::snprintf(z, sizeof z, "0%03d", used - 1);
+        EXPECT_EQ(l.front().substr(0, 4), a);
+        EXPECT_EQ(l.back().substr(0, 4), z);
+    }
+}
+
+// Sensor-data listing: heading, records, the end-of-stream mark, gaps passed over,
+// ranges refused whole, wrapping from 510 to 1.
+TEST_F(Logs, SensorDataListing) {
+    auto rec = [](int16_t n) { return SensorData_TypeDef{n, -1, 2, 8192, -300, 0, 7}; };
+    auto at = [](uint32_t block, uint32_t i) {
+        return exflash_sdata_page(block, i) * 256 + exflash_sdata_offset(i);
+    };
+    for (int16_t n = 0; n < 3; ++n) {
+        SensorData_TypeDef d = rec(n);
+        put(at(9, n), &d, sizeof d);
+    }
+    SensorData_TypeDef later = rec(40);
+    put(at(9, 40), &later, sizeof later);  // records 3..39 failed: a gap
+    put(at(510, 0), &later, sizeof later);
+    int refused[4] = {};
+    const std::string out = console([&] {
+        sys_sdata_print(9, 10);
+        sys_sdata_print(510, 1);
+        refused[0] = sys_sdata_print(0, 5);
+        refused[1] = sys_sdata_print(3, 511);
+        refused[2] = sys_sdata_print(1, 0);
+        refused[3] = sys_sdata_print(600, 3);
+    });
+    const std::string row = ",-1,02,8192,-300,00,07 \r\n";
+    const std::string stream_end = SYS_SDATA_STREAM_END, end = SYS_SDATA_END;
+    // The end-of-stream mark counts records over the whole call: the empty blocks
+    // after a listed one get it too.
+    EXPECT_EQ(out, "SD_block 9\r\n00" + row + "01" + row + "02" + row + "40" + row + stream_end +
+                       "SD_block 10\r\n" + stream_end + end + "SD_block 510\r\n40" + row +
+                       stream_end + "SD_block 1\r\n" + stream_end + end);
+    for (int r : refused) EXPECT_EQ(r, -1);
+}
+
+TEST_F(Logs, HexDumpAndSectorDump) {
+    std::vector<uint8_t> bytes(16);
+    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8_t>(i * 17);
+    put(2 * 4096 + 0x100, bytes);
+    std::string out;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            uint8_t line[16];
+            for (int i = 0; i < 16; ++i) line[i] = static_cast<uint8_t>(i);
+            hexa_dump2(0x100, line, 16);
+            hexa_dump2(0x20, line, 3);
+            const char *args[][4] = {{"dump", "2", "-1", "3"},
+                                     {"dump", "8192", "268435456", "99999999999"}};
+            sys_dump_sector(4, const_cast<char **>(args[0]));
+            sys_dump_sector(4, const_cast<char **>(args[1]));
+        },
+        20000 * kMs);
+    const auto l = ks::lines(run.console);
+    ASSERT_GE(l.size(), 2u);
+    EXPECT_EQ(l[0], "0100 :  00 01 02 03 04 05 06 07 - 08 09 0A 0B 0C 0D 0E 0F");
+    EXPECT_EQ(l[1], "0020 :  00 01 02");  // no line end after a short last line
+    const std::string &c = run.console;
+    EXPECT_EQ(c.find("Sector 3"), std::string::npos) << "-1 ends the dump";
+    const std::size_t s2 = c.find("\r\nSector 2\r\n\n0000 :  FF FF");
+    ASSERT_NE(s2, std::string::npos);
+    EXPECT_NE(c.find("\r\n0100 :  00 11 22 33 44 55 66 77 - 88 99 AA BB CC DD EE FF\r\n"
+                     "0110 :  FF FF FF FF FF FF FF FF - FF FF FF FF FF FF FF FF\r\n",
+                     s2),
+              std::string::npos);
+    std::size_t hex_lines = 0;
+    for (const auto &line : l) hex_lines += line.find(" : ") != std::string::npos;
+    EXPECT_EQ(hex_lines, 2u + 256u);
+    const std::string tail =
+        "\r\nSector 8192\r\n\n\r\nSector 268435456\r\n\n\r\nSector 2147483647\r\n\n";
+    EXPECT_EQ(c.substr(c.size() - tail.size()), tail);
+}
+
+// Wrapping onto the other sector: the flag page is cleared, the erase started, the
+// chip polled, then the record written; one chip operation per call.
+TEST_F(Logs, WrapClearsTheFlagPageThenErasesWithoutBlocking) {
+    fill(2, 255, kT0);
+    fill(3, 256, kT0 - 10000);
+    std::vector<int> results;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_onoff_init();
+            sys_dnt_find_point();
+            for (int i = 0; i < 5; ++i) results.push_back(sys_dnt_write());
+            HAL_Delay(60);
+            results.push_back(sys_dnt_write());
+        },
+        1000 * kMs);
+    EXPECT_EQ(results, (std::vector<int>{0, -2, -2, -1, -1, 0}));
+    std::vector<std::string> ops;
+    for (const auto &r : records(run.trace, "nor_program"))
+        ops.push_back("p" + std::to_string(fixture::field(r, "addr")) + "/" +
+                      std::to_string(fixture::field(r, "len")));
+    for (const auto &r : records(run.trace, "nor_erase"))
+        ops.push_back("e" + std::to_string(fixture::field(r, "addr")));
+    const auto has = [&](const std::string &op) {
+        return std::find(ops.begin(), ops.end(), op) != ops.end();
+    };
+    EXPECT_TRUE(has("p" + std::to_string(3 * 4096) + "/256")) << "flag page cleared";
+    EXPECT_TRUE(has("e" + std::to_string(3 * 4096)));
+    EXPECT_TRUE(has("p" + std::to_string(3 * 4096 + 256) + "/8")) << "first record of sector 3";
+    EXPECT_EQ(nor(3 * 4096, 2), (std::vector<uint8_t>{0x7F, 0xFF}));
+}
+
+// A failed record uses up its slot and its flag, is counted, and the writer backs
+// off; a single glitch does not stop the log at the wrap, a failing chip does.
+TEST_F(Logs, FailedRecordsUseUpTheirSlotAndAFailingChipErasesNothing) {
+    fill(2, 254, kT0);
+    fill(3, 256, kT0 - 10000);
+    std::vector<int> results, sdata;
+    uint16_t errors = 0;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_onoff_init();
+            sys_dnt_find_point();
+            HAL_Delay(100 - HAL_GetTick());
+            results.push_back(sys_dnt_write());  // slot 254 fails
+            results.push_back(sys_dnt_write());  // backing off
+            HAL_Delay(1000);
+            results.push_back(sys_dnt_write());  // slot 255 fails: a failing chip
+            for (int i = 0; i < 200; ++i) {
+                HAL_Delay(1000);
+                results.push_back(sys_dnt_write());
+            }
+            // The sensor-data log the same way: its last record of block 7 fails, and
+            // block 8 is never erased.
+            __sys_sdata_info = {7, 15, 15, 17};
+            SensorData_TypeDef d = {1, 2, 3, 4, 5, 6, 7};
+            for (int i = 0; i < 100; ++i) {
+                sdata.push_back(sys_sdata_write(&d));
+                HAL_Delay(1000);
+            }
+            errors = __exflash_error;
+        },
+        400000 * kMs, "at 100ms fault nor-program always\n");
+    EXPECT_EQ(sdata.front(), -3);
+    for (std::size_t i = 1; i < sdata.size(); ++i) ASSERT_EQ(sdata[i], -1) << i;
+    for (const auto &e : records(run.trace, "nor_erase"))
+        EXPECT_NE(fixture::field(e, "addr"), 8 * 65536);
+    EXPECT_EQ(std::vector<int>(results.begin(), results.begin() + 4),
+              (std::vector<int>{-3, -1, -3, -1}));
+    for (std::size_t i = 3; i < results.size(); ++i) ASSERT_EQ(results[i], -1) << i;
+    EXPECT_GE(errors, 2);
+    // Sector 3, the older history, is untouched.
+    const auto f3 = nor(3 * 4096, 256);
+    EXPECT_EQ(f3, std::vector<uint8_t>(256, 0x7F));
+    sys_dnt_data first;
+    std::memcpy(&first, nor(3 * 4096 + 256, 8).data(), 8);
+    EXPECT_EQ(first.check_time, kT0 - 10000);
+}
+
+TEST_F(Logs, ASingleGlitchAtTheWrapDoesNotStopTheLog) {
+    fill(2, 255, kT0);
+    fill(3, 256, kT0 - 10000);
+    std::vector<int> results;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_onoff_init();
+            sys_dnt_find_point();
+            HAL_Delay(100 - HAL_GetTick());
+            results.push_back(sys_dnt_write());  // the record fails, its flag does not
+            HAL_Delay(1000);
+            for (int i = 0; i < 4; ++i) results.push_back(sys_dnt_write());
+            HAL_Delay(60);
+            results.push_back(sys_dnt_write());
+        },
+        5000 * kMs, "at 100ms fault nor-program 1\n");
+    EXPECT_EQ(results, (std::vector<int>{-3, -2, -2, -1, -1, 0}));
+    EXPECT_EQ(nor(2 * 4096 + 255, 1)[0], 0x7F);  // the failed slot is used up
+    EXPECT_EQ(nor(2 * 4096 + 256 + 255 * 8, 8), std::vector<uint8_t>(8, 0xFF));
+}
+
+// The sensor-data writer: the record at the end of a block, the next block erased
+// ahead without blocking, its first record held until a heartbeat names it.
+TEST_F(Logs, SensorDataPositionRules) {
+    std::vector<int> results;
+    uint32_t due = 0;
+    exflash_info after_last = {};
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            __sys_sdata_info = {7, 15, 15, 17};
+            SensorData_TypeDef d = {1, 2, 3, 4, 5, 6, 7};
+            timer7_10ms_counter = 12345;
+            results.push_back(sys_sdata_write(&d));
+            after_last = __sys_sdata_info;
+            results.push_back(sys_sdata_write(&d));  // erase of block 8 started
+            due = __dnt_write_time_check;
+            results.push_back(sys_sdata_write(&d));  // busy
+            HAL_Delay(200);
+            results.push_back(sys_sdata_write(&d));  // erased, no heartbeat yet
+            sys_sdata_block_logged(8);
+            results.push_back(sys_sdata_write(&d));
+        },
+        1000 * kMs);
+    EXPECT_EQ(results, (std::vector<int>{0, -2, -1, -1, 0}));
+    EXPECT_TRUE(after_last.block == 8 && after_last.sector == 0 && after_last.page == 0 &&
+                after_last.count == 0);
+    EXPECT_EQ(due, 12337u + 100u);
+    const auto programs = records(run.trace, "nor_program");
+    ASSERT_EQ(programs.size(), 2u);
+    EXPECT_EQ(fixture::field(programs[0], "addr"), (7 * 256 + 255) * 256 + 238);
+    EXPECT_EQ(fixture::field(programs[1], "addr"), 8 * 65536);
+    const auto erases = records(run.trace, "nor_erase");
+    ASSERT_EQ(erases.size(), 1u);
+    EXPECT_EQ(fixture::field(erases[0], "addr"), 8 * 65536);
+    EXPECT_EQ(fixture::field(erases[0], "size"), 65536);
+}
+
+// The status-event snapshot: taken when due, kept while the chip is busy, written
+// after; its interval checked against 5 minutes with a message outside +-2 ms.
+TEST_F(Logs, StatusEventSnapshotAndItsInterval) {
+    std::vector<int> got;
+    auto until = [](uint32_t tick) { HAL_Delay(tick - HAL_GetTick() - 1); };
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            sys_ster_init();
+            const uint32_t t1 = HAL_GetTick();
+            got.push_back(sys_ster_set_data());  // the first: interval 0, no message
+            got.push_back(sys_ster_set_data());  // still pending
+            W25Q_EraseBlockAsync(3, 64);
+            got.push_back(W25Q_IsBusy() == W25Q_BUSY);
+            got.push_back(sys_ster_set_data());  // kept through the busy chip
+            HAL_Delay(200);
+            for (int i = 0; i < 4; ++i) got.push_back(sys_ster_write());  // erase ahead first
+            HAL_Delay(60);
+            got.push_back(sys_ster_write());
+            until(t1 + 300001);
+            got.push_back(sys_ster_set_data());  // +1 ms: no message
+            got.push_back(sys_ster_write());
+            until(t1 + 300001 + 299997);
+            got.push_back(sys_ster_set_data());  // -3 ms: message
+            got.push_back(sys_ster_write());
+            until(t1 + 300001 + 299997 + 100);
+            got.push_back(sys_ster_set_data());  // 100 ms after: -299900 -> 27780
+            got.push_back(sys_ster_write());
+            sys_ster_print();
+        },
+        700000 * kMs);
+    EXPECT_EQ(got, (std::vector<int>{0, -1, 1, -1, -2, -2, -1, -1, 0, 0, 0, 0, 0, 0, 0}));
+    const auto l = ks::lines(run.console);
+    ASSERT_EQ(l.size(), 6u) << run.console;
+    EXPECT_NE(l[0].find("  Too long time interval (4, 1, 2, 0) -> -3"), std::string::npos) << l[0];
+    EXPECT_NE(l[1].find("  Too long time interval (4, 1, 3, 0) -> 27780"), std::string::npos)
+        << l[1];
+    EXPECT_EQ(l[2].substr(0, 30), "4000  2024-03-01 09:30:00  0, ");
+    EXPECT_EQ(l[3].substr(0, 4) + l[3].substr(26, 3), "4001 1,");
+    EXPECT_EQ(l[4].substr(0, 4) + l[4].substr(26, 4), "4002 -3,");
+    EXPECT_EQ(l[5].substr(0, 4) + l[5].substr(26, 7), "4003 27780,");
+}
+
+// exclean: progress per sector, the log sectors' flag pages cleared before their
+// erase; the next start-up starts every log at its lower sector.
+TEST_F(Logs, ExcleanAndTheNextStartUp) {
+    fill(2, 256, kT0);
+    fill(3, 40, kT0 + 1000);
+    fill(0, 10, kT0);
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            exflash_reset();
+        },
+        5000 * kMs);
+    const auto l = ks::lines(run.console);
+    ASSERT_EQ(l.size(), 17u);
+    EXPECT_EQ(l[0], "Erase 0_sector");
+    EXPECT_EQ(l[15], "Erase 15_sector");
+    EXPECT_EQ(l[16], "Erase done");
+    EXPECT_EQ(records(run.trace, "nor_erase").size(), 16u);
+    EXPECT_EQ(records(run.trace, "nor_program").size(), 6u);  // flag pages of sectors 0..5
+    EXPECT_EQ(nor(0, 6 * 4096), std::vector<uint8_t>(6 * 4096, 0xFF));
+    const std::string next = console([] {
+        sys_dnt_init();
+        sys_sdata_init();
+        while (sys_dnt_write() != 0) HAL_Delay(10);
+        sys_dnt_print_all();
+        UART5_Printf("block %d\r\n", static_cast<int>(__sys_sdata_info.block));
+    });
+    EXPECT_EQ(next.substr(0, 6), "2000  ");
+    EXPECT_NE(next.find("block 1\r\n"), std::string::npos) << next;
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// Module tests of the device image's storage: the real modules of Core/ run
+// in-process on a simulated board whose persistent state lives in a temporary
+// board directory, one power cycle per run. Every test runs in a process of its
+// own (gtest_discover_tests), so the modules' state starts as after a reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "board_dir.h"
+#include "exflash_format.h"
+#include "fixture_fw.h"
+#include "sim/board.h"
+
+namespace ks {
+
+constexpr sim::Time kMs = 1000000;
+
+// The board as the device brings it up for its storage: pins, QUADSPI at 187.5 kHz,
+// the console port with its circular receive DMA, the RTC on the LSE.
+void bring_up();
+// bring_up, the external flash set up (W25Q_Init) and the calendar set to
+// 2024-03-01 09:30:00.
+void bring_up_storage();
+
+class Board : public ::testing::Test {
+  public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // One power cycle; `plan` holds scenario version 2 directives (faults, cuts).
+    fixture::Run cycle(std::function<void()> fw, sim::Time length, const std::string &plan = "",
+                       std::vector<sim::ScenarioEvent> events = {});
+
+    // The chip's bytes, read or written between power cycles.
+    std::vector<uint8_t> nor(uint32_t addr, uint32_t n);
+    void put(uint32_t addr, const std::vector<uint8_t> &bytes);
+    void put(uint32_t addr, const void *data, size_t n);
+    // A two-sector log sector: flags (one byte per slot) and records.
+    void put_flags(uint32_t sector, const std::vector<uint8_t> &flags);
+    void put_dnt(uint32_t sector, uint32_t slot, const sys_dnt_data &d);
+    std::vector<uint8_t> intflash(uint32_t offset, uint32_t n);
+
+    std::string dir_;
+};
+
+// Lines of a console capture.
+std::vector<std::string> lines(const std::string &text);
+
+}  // namespace ks

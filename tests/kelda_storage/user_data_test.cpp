@@ -1,0 +1,147 @@
+// User data in the internal flash: rewrites keep what they do not change, the
+// device identity, the trigger snapshot and its listing, refusals before any
+// erase, the erase failure's stop, and where the area lies for any flash-size value.
+#include <cstring>
+
+#include "flash_user_data.h"
+#include "main.h"
+#include "support.h"
+#include "sys_battery.h"
+#include "sys_uart.h"
+
+namespace {
+
+using fixture::records;
+using ks::kMs;
+
+constexpr uint32_t kArea = 256 * 1024 - 4096;  // offset of the area in the 256 KB image
+
+class UserData : public ks::Board {};
+
+TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
+    std::string id;
+    int fresh_get = 0, got = -9;
+    std::string fresh_id = "x";
+    cycle(
+        [&] {
+            ks::bring_up_storage();
+            char buf[16] = "junk";
+            fresh_get = flash_user_data_get_device_id(buf);
+            fresh_id = buf;
+            char abc[16] = "abc";
+            flash_user_data_set_device_id(abc);
+            for (int i = 0; i < SENSORDATASTORE_SIZE; ++i) {
+                SENSORDATASTORE_ITEM *s = SensorDataStore_Get(&__sensordata_store);
+                *s = SENSORDATASTORE_ITEM{static_cast<int16_t>(i), 1, 2, 3, 4, 5, 6, 99};
+                SensorDataStore_UpdatePointer(&__sensordata_store, 0);
+            }
+            g_battAdcVal = 2222;
+            flash_user_data_save_trigger_data(3);
+            char back[16] = {};
+            got = flash_user_data_get_device_id(back);
+            id = back;
+        },
+        2000 * kMs);
+    EXPECT_EQ(fresh_get, -1);
+    EXPECT_EQ(fresh_id, "");
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(id, "abc");
+    const auto area = intflash(kArea, 4096);
+    EXPECT_EQ(std::vector<uint8_t>(area.begin() + 3072, area.begin() + 3088),
+              (std::vector<uint8_t>{'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    uint32_t w[4];
+    std::memcpy(w, area.data(), sizeof w);
+    EXPECT_TRUE(w[0] == 2222 && w[1] == 0xFFFFFFFF && w[2] == 3 && w[3] == 0xFFFFFFFF);
+    // The ring was full from its write index on: the oldest sample (0) comes first.
+    SENSORDATASTORE_ITEM first, last;
+    std::memcpy(&first, area.data() + 16, sizeof first);
+    std::memcpy(&last, area.data() + 16 + 149 * 16, sizeof last);
+    EXPECT_EQ(first.num, 0);
+    EXPECT_EQ(last.num, 149);
+    EXPECT_EQ(first.reserved, 99);
+    // Setting an identity keeps the trigger data; the listing shows it.
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            char xyz[16] = "xyz";
+            flash_user_data_set_device_id(xyz);
+            flash_user_data_print_trigger_data();
+        },
+        2000 * kMs);
+    const auto l = ks::lines(run.console);
+    ASSERT_EQ(l.size(), 153u);
+    EXPECT_EQ(l[0], "LoadFlashData............");
+    EXPECT_EQ(l[1], "batt=2222");
+    EXPECT_EQ(l[2], "Trigger=3");
+    EXPECT_EQ(l[3], "00,01,02,03,04,05,06");
+    EXPECT_EQ(l[152], "149,01,02,03,04,05,06");
+    EXPECT_EQ(intflash(kArea + 3072, 4), (std::vector<uint8_t>{'x', 'y', 'z', 0}));
+}
+
+TEST_F(UserData, AFreshAreaListsMinusOnes) {
+    const auto run = cycle(
+        [] {
+            ks::bring_up_storage();
+            flash_user_data_print_trigger_data();
+        },
+        2000 * kMs);
+    const auto l = ks::lines(run.console);
+    ASSERT_EQ(l.size(), 153u);
+    EXPECT_EQ(l[1], "batt=-1");
+    EXPECT_EQ(l[2], "Trigger=-1");
+    for (std::size_t i = 3; i < l.size(); ++i) ASSERT_EQ(l[i], "-1,-1,-1,-1,-1,-1,-1") << i;
+}
+
+// What cannot be written whole is refused before the erase: nothing is lost.
+TEST_F(UserData, RefusalsComeBeforeTheErase) {
+    int r[5] = {};
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            uint8_t data[16] = {1, 2, 3, 4, 5, 6, 7, 8};
+            uint32_t words[2] = {1, 2};
+            r[0] = flash_user_data_write(4090, data, 8);
+            r[1] = flash_user_data_write(2, data, 8);
+            r[2] = flash_user_data_write(0, data, 6);
+            r[3] = flash_user_data_copy_data(0, words, 6);
+            char long_id[17] = "0123456789abcdef";
+            r[4] = flash_user_data_set_device_id(long_id);
+        },
+        1000 * kMs);
+    for (int v : r) EXPECT_EQ(v, -1);
+    EXPECT_TRUE(records(run.trace, "intflash_erase").empty());
+    EXPECT_TRUE(records(run.trace, "intflash_program").empty());
+}
+
+TEST_F(UserData, AnEraseFailureSaysSoAndStops) {
+    bool returned = false;
+    const auto run = cycle(
+        [&] {
+            ks::bring_up_storage();
+            char id[16] = "abc";
+            flash_user_data_set_device_id(id);
+            returned = true;
+        },
+        1000 * kMs, "at 0 fault intflash-erase always\n");
+    EXPECT_EQ(run.console, "Eraser Error\r\n");
+    EXPECT_FALSE(returned);
+    EXPECT_TRUE(records(run.trace, "intflash_program").empty());
+}
+
+// The area is the last 4 KB of the flash the size register names; a value this
+// part cannot have would put it outside the flash, so the part's 256 KB are used.
+TEST_F(UserData, WhereTheAreaLies) {
+    struct Row {
+        const char *reg;
+        uint32_t address;
+    } rows[] = {{"0xFFFF", 0x0803F000}, {"256", 0x0803F000}, {"128", 0x0801F000},
+                {"0", 0x0803F000},      {"4", 0x0803F000},   {"512", 0x0803F000}};
+    for (const Row &r : rows) {
+        uint32_t at = 0;
+        cycle([&] { at = flash_user_data_address(); }, 10 * kMs,
+              std::string("flash-size-register ") + r.reg + "\n");
+        EXPECT_EQ(at, r.address) << r.reg;
+    }
+}
+
+}  // namespace
