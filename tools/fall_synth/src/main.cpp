@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "fall_synth/Activities.h"
 #include "fall_synth/Run.h"
 #include "fall_synth/Synth.h"
 
@@ -17,7 +18,10 @@ const char kUsage[] =
     "       fall_synth [-o FILE] NAME           write stream NAME as replay CSV (default stdout)\n"
     "       fall_synth --run [NAME...]          run streams through the engine, print results\n"
     "       fall_synth --update-expectations FILE\n"
-    "                                           rewrite the regression data file\n";
+    "                                           rewrite the regression data file\n"
+    "       fall_synth --activity PROGRAM [-o FILE] [--run]\n"
+    "                                           daily activity (and a fall) as a sensor-frame\n"
+    "                                           recording for the simulator (docs/fall_replay.md)\n";
 
 int writeStream(const fall_synth::StreamDef &def, std::ostream &out) {
     out << "# synthetic stream '" << def.name << "': " << def.description << "\n";
@@ -133,6 +137,8 @@ int main(int argc, char **argv) {
         }
         return 0;
     }
+    if (a1 == "--activity")
+        return fall_synth::activityMain(argc, argv);
     if (a1 == "--update-expectations") {
         if (argc != 3) {
             std::fputs(kUsage, stderr);
