@@ -225,7 +225,8 @@ class Session {
           tickstart_(tickstart),
           timeout_(tickstart, timeout),
           op_(op),
-          start_(b_.now()) {}
+          start_(b_.now()),
+          tracing_(b_.trace().enabled()) {}
 
     // The bus is free (the vendor's 25 ms wait before every transfer).
     bool free_bus() {
@@ -261,35 +262,41 @@ class Session {
         addr7_ = static_cast<std::uint8_t>((dev_address >> 1) & 0x7Fu);
         dev_ = m_.bus_[i_].devices[addr7_];
         bits_ += 10;  // START or repeated START, then the address and its acknowledge
-        if (!reach(pos(bits_)))
+        const Time at = pos(bits_);
+        if (!reach(at))
             return false;
-        const bool ack = dev_ != nullptr && dev_->address(pos(bits_), read);
+        const bool ack = dev_ != nullptr && dev_->address(at, read);
         return ack || nack();
     }
 
     bool write(std::uint8_t byte) {
         bits_ += 9;
-        if (!reach(pos(bits_)))
+        const Time at = pos(bits_);
+        if (!reach(at))
             return false;
-        wrote_ += hex(byte);
-        return dev_->write(pos(bits_), byte) || nack();
+        if (tracing_)
+            wrote_ += hex(byte);
+        return dev_->write(at, byte) || nack();
     }
 
     bool read(std::uint8_t &byte) {
         bits_ += 9;
-        if (!reach(pos(bits_), false))
+        const Time at = pos(bits_);
+        if (!reach(at, false))
             return false;
-        byte = dev_->read(pos(bits_));
-        got_ += hex(byte);
+        byte = dev_->read(at);
+        if (tracing_)
+            got_ += hex(byte);
         return true;
     }
 
     // The STOP after the last byte; the handle is left ready.
     bool stop() {
         bits_ += 1;
-        if (!reach_stop(pos(bits_), false))
+        const Time at = pos(bits_);
+        if (!reach_stop(at, false))
             return false;
-        dev_->stop(pos(bits_));
+        dev_->stop(at);
         finish_clock();
         I2C_TypeDef *r = kBuses[i_].regs;
         r->CR2 &=
@@ -393,7 +400,7 @@ class Session {
 
     void record() {
         m_.show_busy(i_);
-        if (!b_.trace().enabled())
+        if (!tracing_)
             return;
         static const char *const names[] = {"ok", "nack", "timeout", "busy"};
         b_.trace()
@@ -416,6 +423,7 @@ class Session {
     HalTimeout timeout_;
     const char *op_;
     Time start_;
+    bool tracing_;
     BitTime tm_{1, 1, 0};
     Time anchor_ = 0;
     std::uint64_t bits_ = 0;

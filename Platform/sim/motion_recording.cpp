@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "sim/devices.h"
 
@@ -14,27 +15,28 @@ namespace sim {
 
 namespace {
 
-std::string trim(const std::string &s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
-    return s.substr(a, b - a);
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
 }
 
-std::vector<std::string> split(const std::string &line) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
+// Up to 8 fields of a line; the count, which may exceed what was kept.
+std::size_t split(std::string_view line, std::string_view (&out)[8]) {
+    std::size_t n = 0;
     for (;;) {
-        const std::size_t comma = line.find(',', start);
-        out.push_back(trim(line.substr(start, comma - start)));
-        if (comma == std::string::npos)
-            return out;
-        start = comma + 1;
+        const std::size_t comma = line.find(',');
+        if (n < 8)
+            out[n] = trim(line.substr(0, comma));
+        ++n;
+        if (comma == std::string_view::npos)
+            return n;
+        line.remove_prefix(comma + 1);
     }
 }
 
 // Milliseconds with up to six decimals, as nanoseconds.
-bool parse_ms(const std::string &s, Time &ns) {
+bool parse_ms(std::string_view s, Time &ns) {
     std::size_t i = 0;
     Time whole = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
@@ -62,7 +64,7 @@ bool parse_ms(const std::string &s, Time &ns) {
     return true;
 }
 
-bool parse_int16(const std::string &s, std::int16_t &v) {
+bool parse_int16(std::string_view s, std::int16_t &v) {
     std::size_t i = 0;
     bool neg = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+'))
@@ -83,9 +85,9 @@ bool parse_int16(const std::string &s, std::int16_t &v) {
     return true;
 }
 
-bool is_header(const std::vector<std::string> &f) {
-    for (const std::string &x : f) {
-        if (x.empty() || !(std::isalpha(static_cast<unsigned char>(x[0])) || x[0] == '_'))
+bool is_header(const std::string_view *f, std::size_t n) {
+    for (std::size_t k = 0; k < n && k < 8; ++k) {
+        if (f[k].empty() || !(std::isalpha(static_cast<unsigned char>(f[k][0])) || f[k][0] == '_'))
             return false;
     }
     return true;
@@ -106,43 +108,45 @@ bool parse_motion_recording(const std::string &text, const std::string &name, Mo
         error = name + ":" + std::to_string(lineno) + ": " + msg;
         return false;
     };
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
+    const std::string_view all(text);
+    while (pos < all.size()) {
+        std::size_t end = all.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = all.size();
+        std::string_view line = all.substr(pos, end - pos);
         pos = end + 1;
         ++lineno;
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const std::string t = trim(line);
+            line.remove_suffix(1);
+        const std::string_view t = trim(line);
         if (t.empty() || t[0] == '#')
             continue;
-        const std::vector<std::string> f = split(t);
-        if (!seen_content && is_header(f)) {
+        std::string_view f[8];
+        const std::size_t n = split(t, f);
+        if (!seen_content && is_header(f, n)) {
             seen_content = true;
-            if (f.size() != 7)
+            if (n != 7)
                 return fail(
                     "the header must name 7 columns (time_ms, ax, ay, az, gx, gy, gz), "
                     "not " +
-                    std::to_string(f.size()));
+                    std::to_string(n));
             continue;
         }
         seen_content = true;
-        if (f.size() != 7)
+        if (n != 7)
             return fail("expected 7 values (time_ms, ax, ay, az, gx, gy, gz), found " +
-                        std::to_string(f.size()));
+                        std::to_string(n));
         Time at = 0;
         if (!parse_ms(f[0], at))
-            return fail("time '" + f[0] +
+            return fail("time '" + std::string(f[0]) +
                         "' is not a number of milliseconds (at most six decimals, not negative)");
         if (!rec.t.empty() && at < rec.t.back())
-            return fail("time " + f[0] + " ms is earlier than the previous sample's");
+            return fail("time " + std::string(f[0]) + " ms is earlier than the previous sample's");
         std::array<std::int16_t, 6> v{};
-        for (int k = 0; k < 6; ++k) {
-            if (!parse_int16(f[static_cast<std::size_t>(k + 1)], v[static_cast<std::size_t>(k)]))
-                return fail("value '" + f[static_cast<std::size_t>(k + 1)] + "' for " +
-                            kColumns[k + 1] + " is not a whole number in -32768..32767");
+        for (std::size_t k = 0; k < 6; ++k) {
+            if (!parse_int16(f[k + 1], v[k]))
+                return fail("value '" + std::string(f[k + 1]) + "' for " + kColumns[k + 1] +
+                            " is not a whole number in -32768..32767");
         }
         rec.t.push_back(at);
         rec.v.push_back(v);

@@ -187,6 +187,8 @@ class RadioModule final : public Board::Model, public EventSink {
     }
 
     void summarise() {
+        if (events_.empty() && to_phone_ + to_device_ + lost_ == 0)
+            return;  // nothing used the phone link
         b_.summary().note("radio module", std::string(radio_mode_name(mode_)) + ", " +
                                               std::to_string(to_phone_) + " bytes to the phone, " +
                                               std::to_string(to_device_) + " to the device, " +
