@@ -12,7 +12,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,9 +69,9 @@ class I2cModel final : public Board::Model, public EventSink {
     struct Bus {
         std::array<I2cDevice *, 128> devices{};
         std::vector<std::pair<Time, Time>> stuck;  // data line held low, sorted
-        Time busy_until = 0;   // the hardware finishes a transfer the HAL gave up on
-        bool wedged = false;   // a transfer waits for data the HAL will never give
-        Time pe_reset_at = 0;  // the peripheral was last disabled here
+        bool transferring = false;  // a transfer runs (for a caller that interrupts it)
+        bool wedged = false;        // a transfer waits for data the HAL will never give
+        Time pe_reset_at = 0;       // the peripheral was last disabled here
         std::uint64_t transfers = 0, nacks = 0, timeouts = 0;
     };
     Bus bus_[kBusCount];
@@ -111,7 +111,7 @@ class I2cModel final : public Board::Model, public EventSink {
     // fell while it was enabled counts) until a STOP or until it is disabled.
     bool busy(int i, Time t) const {
         const Bus &bus = bus_[i];
-        if (bus.wedged || t < bus.busy_until)
+        if (bus.wedged || bus.transferring)
             return true;
         const auto *s = stuck_at(i, t);
         return s && s->first >= bus.pe_reset_at;
@@ -119,11 +119,10 @@ class I2cModel final : public Board::Model, public EventSink {
     // When BUSY will clear by itself (kNever: only a reset of the peripheral clears it).
     Time busy_ends(int i, Time t) const {
         const Bus &bus = bus_[i];
-        if (bus.wedged)
+        if (bus.wedged || bus.transferring)
             return kNever;
         const auto *s = stuck_at(i, t);
-        const Time stuck_end = s && s->first >= bus.pe_reset_at ? s->second : t;
-        return std::max(stuck_end, bus.busy_until);
+        return s && s->first >= bus.pe_reset_at ? s->second : t;
     }
 
     void show_busy(int i) {
@@ -135,7 +134,7 @@ class I2cModel final : public Board::Model, public EventSink {
     void peripheral_reset(int i) {
         Bus &bus = bus_[i];
         bus.wedged = false;
-        bus.busy_until = 0;
+        bus.transferring = false;
         bus.pe_reset_at = b_.now();
         kBuses[i].regs->ISR = I2C_ISR_TXE;
         show_busy(i);
@@ -256,7 +255,7 @@ class Session {
             // A disabled peripheral never starts; a held data line delays the START.
             tm_ = bit_time(i_);
             anchor_ = (r->CR1 & I2C_CR1_PE) ? m_.after(i_, b_.now(), 0) : kNever;
-            m_.bus_[i_].busy_until = kNever;  // for a nested caller while this one waits
+            m_.bus_[i_].transferring = true;
             ++m_.bus_[i_].transfers;
         }
         addr7_ = static_cast<std::uint8_t>((dev_address >> 1) & 0x7Fu);
@@ -282,7 +281,8 @@ class Session {
     bool read(std::uint8_t &byte) {
         bits_ += 9;
         const Time at = pos(bits_);
-        if (!reach(at, false))
+        // Master_Receive's own RXNE wait leaves the mode as it was on a time-out.
+        if (!reach(at, std::strcmp(op_, "read") != 0))
             return false;
         byte = dev_->read(at);
         if (tracing_)
@@ -304,7 +304,7 @@ class Session {
         h_->State = HAL_I2C_STATE_READY;
         h_->Mode = HAL_I2C_MODE_NONE;
         __HAL_UNLOCK(h_);
-        m_.bus_[i_].busy_until = 0;
+        m_.bus_[i_].transferring = false;
         record();
         return true;
     }
@@ -326,23 +326,7 @@ class Session {
         }
         if (b_.now() < deferred_)
             b_.advance_to(deferred_);
-        if (timeout_.until(t, op_))
-            return true;
-        h_->ErrorCode |= HAL_I2C_ERROR_TIMEOUT;
-        h_->State = HAL_I2C_STATE_READY;
-        if (reset_mode)
-            h_->Mode = HAL_I2C_MODE_NONE;
-        __HAL_UNLOCK(h_);
-        // The peripheral stays in its transfer, waiting for data or holding the
-        // clock line, until it is disabled.
-        m_.bus_[i_].wedged = true;
-        m_.bus_[i_].busy_until = 0;
-        ++m_.bus_[i_].timeouts;
-        outcome_ = Outcome::Timeout;
-        if (dev_)
-            dev_->stop(b_.now());
-        record();
-        return false;
+        return timeout_.until(t, op_) || timed_out(reset_mode);
     }
 
     // The STOP flag under the call's time-out. After a missing acknowledge the
@@ -357,13 +341,25 @@ class Session {
         if (timeout_.until(t, op_) ||
             (after_nack && HalTimeout(HAL_GetTick(), kBusyTimeoutMs).until(t, op_)))
             return true;
+        return timed_out(true);
+    }
+
+    // A wait ran out of time: the handle as the vendor leaves it, and the peripheral
+    // left in its transfer, waiting for data or holding the clock line, until it is
+    // disabled.
+    bool timed_out(bool reset_mode) {
         h_->ErrorCode |= HAL_I2C_ERROR_TIMEOUT;
         h_->State = HAL_I2C_STATE_READY;
-        h_->Mode = HAL_I2C_MODE_NONE;
+        if (reset_mode)
+            h_->Mode = HAL_I2C_MODE_NONE;
         __HAL_UNLOCK(h_);
-        m_.bus_[i_].wedged = true;
-        ++m_.bus_[i_].timeouts;
+        I2cModel::Bus &bus = m_.bus_[i_];
+        bus.wedged = true;
+        bus.transferring = false;
+        ++bus.timeouts;
         outcome_ = Outcome::Timeout;
+        if (dev_)
+            dev_->stop(b_.now());
         record();
         return false;
     }
@@ -387,7 +383,7 @@ class Session {
         h_->State = HAL_I2C_STATE_READY;
         h_->Mode = HAL_I2C_MODE_NONE;
         __HAL_UNLOCK(h_);
-        m_.bus_[i_].busy_until = 0;
+        m_.bus_[i_].transferring = false;
         outcome_ = Outcome::Nack;
         record();
         return false;
