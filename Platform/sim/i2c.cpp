@@ -225,7 +225,8 @@ class Session {
           timeout_(tickstart, timeout),
           op_(op),
           start_(b_.now()),
-          tracing_(b_.trace().enabled()) {}
+          tracing_(b_.trace().enabled()),
+          rxne_keeps_mode_(std::strcmp(op, "read") == 0) {}
 
     // The bus is free (the vendor's 25 ms wait before every transfer).
     bool free_bus() {
@@ -281,8 +282,7 @@ class Session {
     bool read(std::uint8_t &byte) {
         bits_ += 9;
         const Time at = pos(bits_);
-        // Master_Receive's own RXNE wait leaves the mode as it was on a time-out.
-        if (!reach(at, std::strcmp(op_, "read") != 0))
+        if (!reach(at, !rxne_keeps_mode_))
             return false;
         byte = dev_->read(at);
         if (tracing_)
@@ -420,6 +420,7 @@ class Session {
     const char *op_;
     Time start_;
     bool tracing_;
+    bool rxne_keeps_mode_;  // Master_Receive's RXNE wait leaves the mode on a time-out
     BitTime tm_{1, 1, 0};
     Time anchor_ = 0;
     std::uint64_t bits_ = 0;
