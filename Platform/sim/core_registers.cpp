@@ -36,7 +36,7 @@ class CoreRegisters final : public Board::Model {
         publish();
     }
 
-    void watch() {
+    void watch() override {
         Nvic &n = b_.nvic();
         bool changed = false;
         if (SCB_regs.ICSR != icsr_) {
@@ -163,7 +163,7 @@ class CoreRegisters final : public Board::Model {
 
 void install_core_registers(Board &b) {
     CoreRegisters &m = b.model<CoreRegisters>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
 }
 
 }  // namespace sim

@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kPorts = 6;
 constexpr char kLetters[kPorts] = {'A', 'B', 'C', 'D', 'E', 'H'};
+constexpr std::uint32_t kClockEnable[kPorts] = {RCC_AHB2ENR_GPIOAEN, RCC_AHB2ENR_GPIOBEN,
+                                                RCC_AHB2ENR_GPIOCEN, RCC_AHB2ENR_GPIODEN,
+                                                RCC_AHB2ENR_GPIOEEN, RCC_AHB2ENR_GPIOHEN};
 
 struct PortState {
     std::uint16_t driven = 0;  // pins an external signal drives
@@ -79,6 +82,7 @@ class GpioModel final : public Board::Model {
     }
 
     void refresh(int i, const char *cause) {
+        in_use_ |= 1u << i;
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
@@ -105,8 +109,18 @@ class GpioModel final : public Board::Model {
 
     // Register writes made by the firmware itself (ODR, BSRR, BRR, mode, pull and
     // output type written without the HAL) change the pins as they do on the chip.
-    void watch() {
-        for (int i = 0; i < kPorts; ++i) {
+    // Only ports with their clock on, or set up through the HAL, are looked at: the
+    // chip ignores writes to a port without its clock.
+    void watch() override {
+        const std::uint32_t ahb2 = RCC_regs.AHB2ENR;
+        if (ahb2 != seen_ahb2_) {
+            seen_ahb2_ = ahb2;
+            for (int i = 0; i < kPorts; ++i)
+                if (ahb2 & kClockEnable[i])
+                    in_use_ |= 1u << i;
+        }
+        for (std::uint32_t which = in_use_; which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             GPIO_TypeDef *r = regs(i);
             if (r->BSRR) {
                 const std::uint32_t bsrr = r->BSRR;
@@ -131,6 +145,8 @@ class GpioModel final : public Board::Model {
         std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
     };
     Seen seen_[kPorts];
+    std::uint32_t in_use_ = 0;
+    std::uint32_t seen_ahb2_ = 0;
 
     Board &b_;
 };
@@ -150,7 +166,7 @@ int letter_index(char letter) {
 
 void install_gpio(Board &b) {
     GpioModel &m = b.model<GpioModel>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
 }
 
 char gpio_port_letter(const GPIO_TypeDef *port) {

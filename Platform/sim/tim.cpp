@@ -13,15 +13,16 @@ struct TimerInfo {
     IRQn_Type irq;
     std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
     int apb;                    // bus whose timer clock drives it
+    std::uint32_t clock_enable;  // its bit in RCC APB1ENR1 or APB2ENR
 };
 
 const TimerInfo kTimers[] = {
-    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
-    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1},
-    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1},
-    {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1},
-    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2},
-    {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
+    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM1EN},
+    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1, RCC_APB1ENR1_TIM2EN},
+    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1, RCC_APB1ENR1_TIM6EN},
+    {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1, RCC_APB1ENR1_TIM7EN},
+    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM15EN},
+    {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM16EN},
 };
 constexpr int kTimerCount = 6;
 
@@ -62,12 +63,9 @@ class TimerModel final : public Board::Model, public EventSink {
     // Counter value now (counter ticks completed since the anchor).
     std::uint64_t count_now(int i) const {
         const Timer &t = t_[i];
-        const unsigned __int128 elapsed_cycles =
-            static_cast<unsigned __int128>(b_.now() - t.base) * t.hz / 1000000000u;
+        const std::uint64_t elapsed_cycles = clocks_in(b_.now() - t.base, t.hz);
         const std::uint64_t since_anchor =
-            elapsed_cycles > t.anchor_cycles
-                ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles
-                : 0u;
+            elapsed_cycles > t.anchor_cycles ? elapsed_cycles - t.anchor_cycles : 0u;
         return t.anchor_count + since_anchor / (static_cast<std::uint64_t>(t.psc) + 1u);
     }
 
@@ -125,10 +123,30 @@ class TimerModel final : public Board::Model, public EventSink {
         return (t_[i].sr & kTimers[i].regs->DIER & TIM_DIER_UIE) != 0;
     }
 
+    // Timers the firmware can have written: clocked, or set up through the HAL.
+    // Writes to a timer without its clock do nothing on the chip, so the others
+    // need no look at every call.
+    std::uint32_t in_use() {
+        const std::uint32_t apb1 = RCC_regs.APB1ENR1, apb2 = RCC_regs.APB2ENR;
+        if (apb1 != seen_apb1_ || apb2 != seen_apb2_) {
+            seen_apb1_ = apb1;
+            seen_apb2_ = apb2;
+            for (int i = 0; i < kTimerCount; ++i)
+                if ((kTimers[i].apb == 1 ? apb1 : apb2) & kTimers[i].clock_enable)
+                    in_use_ |= 1u << i;
+        }
+        return in_use_;
+    }
+    void use(int i) { in_use_ |= 1u << i; }
+
+    void watch() override { watch_timers(in_use()); }
+    void watch_all() { watch_timers((1u << kTimerCount) - 1u); }
+
     // Picks up register writes made by the firmware directly (enable bit, interrupt
     // enable, an immediate auto-reload change).
-    void watch() {
-        for (int i = 0; i < kTimerCount; ++i) {
+    void watch_timers(std::uint32_t which) {
+        for (; which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             TIM_TypeDef *r = kTimers[i].regs;
             Timer &t = t_[i];
             const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
@@ -185,6 +203,7 @@ class TimerModel final : public Board::Model, public EventSink {
         (void)when;
         // Update event: the counter restarts from 0 with the preloaded values.
         t.anchor_cycles += cycles(t, t.pending_ticks);
+        rebase_exact(t.base, t.anchor_cycles, t.hz);
         t.anchor_count = 0;
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
@@ -199,7 +218,7 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     // After time has moved: the counters of running timers show the present count.
-    void settle() {
+    void settle() override {
         for (int i = 0; i < kTimerCount; ++i) {
             Timer &t = t_[i];
             if (!t.running)
@@ -228,6 +247,8 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
+    std::uint32_t in_use_ = 0;
+    std::uint32_t seen_apb1_ = 0, seen_apb2_ = 0;
 };
 
 TimerModel &model() {
@@ -249,8 +270,8 @@ void install_timers(Board &b) {
         m.t_[i].seen_arr = kTimers[i].regs->ARR;
         m.t_[i].arr = kTimers[i].regs->ARR;
     }
-    b.add_watcher([&m] { m.watch(); });
-    b.add_settler([&m] { m.settle(); });
+    b.add_watcher(m);
+    b.add_settler(m);
     // TIM1 and TIM16 share one line, so the level is the OR of both.
     b.set_level_source(TIM1_UP_TIM16_IRQn, [&m] { return m.line(0) || m.line(5); });
     b.set_level_source(TIM2_IRQn, [&m] { return m.line(1); });
@@ -299,7 +320,8 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
     }
     htim->State = HAL_TIM_STATE_BUSY;
     TIM_TypeDef *r = htim->Instance;
-    model().watch();  // settle anything written before
+    model().use(i);
+    model().watch_all();  // settle anything written before
     uint32_t cr1 = r->CR1;
     cr1 &= ~(TIM_CR1_DIR | TIM_CR1_CMS | TIM_CR1_CKD | TIM_CR1_ARPE);
     if (r != &TIM6_regs && r != &TIM7_regs)
@@ -310,7 +332,7 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
     r->PSC = htim->Init.Prescaler;
     if (r == &TIM1_regs || r == &TIM15_regs || r == &TIM16_regs)
         r->RCR = htim->Init.RepetitionCounter;
-    model().watch();
+    model().watch_all();
     // The update generated to load the prescaler sets the update flag, which the
     // HAL clears again: the first period elapses a full period after the start.
     model().generate_update(i, false);
@@ -322,7 +344,7 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
 }
 
 void tim_sync() {
-    model().watch();
+    model().watch_all();
 }
 
 }  // namespace sim
@@ -344,7 +366,7 @@ HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef *htim) {
     htim->DMABurstState = HAL_DMA_BURST_STATE_RESET;
     htim->State = HAL_TIM_STATE_RESET;
     __HAL_UNLOCK(htim);
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -361,7 +383,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE(htim);
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -374,7 +396,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
         return HAL_OK;
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -385,7 +407,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_ENABLE(htim);
-    model().watch();
+    model().watch_all();
     sim::board().take_interrupts();
     return HAL_OK;
 }
@@ -397,7 +419,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -409,7 +431,7 @@ HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventS
     if (htim->State == HAL_TIM_STATE_BUSY)
         return HAL_BUSY;
     if (EventSource & TIM_EGR_UG) {
-        model().watch();
+        model().watch_all();
         model().generate_update(i, !(htim->Instance->CR1 & TIM_CR1_URS));
         sim::board().take_interrupts();
     }

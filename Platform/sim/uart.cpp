@@ -20,12 +20,14 @@ struct PortInfo {
     USART_TypeDef *regs;
     const char *name;
     int rx_channel;  // DMA1 channel wired to the receive request
+    volatile std::uint32_t RCC_TypeDef::*enable_register;
+    std::uint32_t clock_enable;
 };
 
 const PortInfo kPorts[] = {
-    {&USART1_regs, "USART1", 5},
-    {&USART2_regs, "USART2", 6},
-    {&USART3_regs, "USART3", 3},
+    {&USART1_regs, "USART1", 5, &RCC_TypeDef::APB2ENR, RCC_APB2ENR_USART1EN},
+    {&USART2_regs, "USART2", 6, &RCC_TypeDef::APB1ENR1, RCC_APB1ENR1_USART2EN},
+    {&USART3_regs, "USART3", 3, &RCC_TypeDef::APB1ENR1, RCC_APB1ENR1_USART3EN},
 };
 constexpr int kPortCount = 3;
 
@@ -195,11 +197,27 @@ class UartModel final : public Board::Model, public EventSink {
         }
     }
 
+    // Ports the firmware can have written: clocked, or set up through the HAL (the
+    // chip ignores writes to a port without its clock).
+    void use(int i) { in_use_ |= 1u << i; }
+    std::uint32_t in_use() {
+        const std::uint32_t apb1 = RCC_regs.APB1ENR1, apb2 = RCC_regs.APB2ENR;
+        if (apb1 != seen_apb1_ || apb2 != seen_apb2_) {
+            seen_apb1_ = apb1;
+            seen_apb2_ = apb2;
+            for (int i = 0; i < kPortCount; ++i)
+                if (RCC_regs.*kPorts[i].enable_register & kPorts[i].clock_enable)
+                    in_use_ |= 1u << i;
+        }
+        return in_use_;
+    }
+
     // Register writes of the firmware: the flag clear register, the request
     // register, and the enable bits (disabling the port discards what it was doing
     // and resets its flags).
-    void watch() {
-        for (int i = 0; i < kPortCount; ++i) {
+    void watch() override {
+        for (std::uint32_t which = in_use(); which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             USART_TypeDef *r = kPorts[i].regs;
             Port &p = ports_[i];
             if (r->ICR) {
@@ -289,6 +307,8 @@ class UartModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
+    std::uint32_t in_use_ = 0;
+    std::uint32_t seen_apb1_ = 0, seen_apb2_ = 0;
 };
 
 UartModel &model() {
@@ -299,7 +319,7 @@ UartModel &model() {
 
 void install_uarts(Board &b) {
     UartModel &m = b.model<UartModel>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
     for (int i = 0; i < kPortCount; ++i) {
         const IRQn_Type irq = static_cast<IRQn_Type>(DMA1_Channel1_IRQn + kPorts[i].rx_channel - 1);
         b.add_wake_source(WakeSource{[&m, i] { return m.rx_may_raise(i); }, irq});
@@ -452,6 +472,7 @@ HAL_StatusTypeDef HAL_UART_Init(UART_HandleTypeDef *huart) {
     p.frame_halfbits = frame_halfbits(init);
     p.data_mask = data_mask(init);
     r->CR1 |= USART_CR1_UE;
+    m.use(i);
     m.watch();  // the port comes up: TEACK and REACK as the HAL's idle check waits for them
     huart->ErrorCode = HAL_UART_ERROR_NONE;
     huart->gState = HAL_UART_STATE_READY;

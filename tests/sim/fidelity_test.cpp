@@ -289,7 +289,11 @@ TEST(Fidelity, UnmodelledBitsHaltNamingThem) {
         {[] { SCB->ICSR = 1u << 31; }, "NMIPENDSET"},
         {[] { HAL_PWR_EnableSleepOnExit(); }, "SLEEPONEXIT"},
         {[] { SCB->AIRCR = (0x05FAu << 16) | 1u; }, "VECTRESET"},
-        {[] { USART3->CR1 |= USART_CR1_RXNEIE; }, "RXNEIE"},
+        {[] {
+             __HAL_RCC_USART3_CLK_ENABLE();
+             USART3->CR1 |= USART_CR1_RXNEIE;
+         },
+         "RXNEIE"},
         {[] {
              GPIO_InitTypeDef in = {};
              in.Pin = GPIO_PIN_0;
