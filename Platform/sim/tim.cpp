@@ -1,5 +1,7 @@
 #include "sim/tim.h"
 
+#include <string>
+
 #include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
@@ -43,6 +45,7 @@ class TimerModel final : public Board::Model, public EventSink {
         std::uint32_t psc = 0;  // prescaler in effect
         std::uint32_t arr = 0;  // auto-reload in effect
         std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
+        std::uint32_t seen_smcr = 0, seen_rcr = 0;
         std::uint32_t sr = 0;  // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
@@ -150,9 +153,13 @@ class TimerModel final : public Board::Model, public EventSink {
             TIM_TypeDef *r = kTimers[i].regs;
             Timer &t = t_[i];
             const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
+            const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
             if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier &&
-                cnt == t.seen_cnt && r->SR == t.sr)
+                cnt == t.seen_cnt && r->SR == t.sr && smcr == t.seen_smcr && rcr == t.seen_rcr)
                 continue;
+            check_not_modelled(i, cr1, dier, smcr, rcr);
+            t.seen_smcr = smcr;
+            t.seen_rcr = rcr;
             sync_sr(i);
             if (cnt != t.seen_cnt) {
                 // The firmware wrote the counter: counting goes on from that value.
@@ -192,6 +199,43 @@ class TimerModel final : public Board::Model, public EventSink {
             t.seen_arr = arr;
             t.seen_dier = dier;
         }
+    }
+
+    // Counting modes, slave modes, the repetition counter and every interrupt or
+    // DMA request but the update interrupt would make the chip do what this model
+    // does not: setting one halts the board with its name.
+    void check_not_modelled(int i, std::uint32_t cr1, std::uint32_t dier, std::uint32_t smcr,
+                            std::uint32_t rcr) {
+        const Timer &t = t_[i];
+        static const struct {
+            int reg;  // 0 CR1, 1 DIER, 2 SMCR
+            std::uint32_t mask;
+            const char *name;
+        } kBits[] = {
+            {0, TIM_CR1_DIR, "CR1 DIR (down-counting)"},
+            {0, TIM_CR1_CMS, "CR1 CMS (centre-aligned counting)"},
+            {2, TIM_SMCR_SMS, "SMCR SMS (slave mode)"},
+            {2, TIM_SMCR_ECE, "SMCR ECE (external clock)"},
+            {1, TIM_DIER_CC1IE, "DIER CC1IE (compare interrupt)"},
+            {1, TIM_DIER_CC2IE, "DIER CC2IE (compare interrupt)"},
+            {1, TIM_DIER_CC3IE, "DIER CC3IE (compare interrupt)"},
+            {1, TIM_DIER_CC4IE, "DIER CC4IE (compare interrupt)"},
+            {1, TIM_DIER_COMIE, "DIER COMIE (commutation interrupt)"},
+            {1, TIM_DIER_TIE, "DIER TIE (trigger interrupt)"},
+            {1, TIM_DIER_BIE, "DIER BIE (break interrupt)"},
+            {1, 0x7Fu * TIM_DIER_UDE,  // UDE, CC1DE to CC4DE, COMDE, TDE
+             "DIER DMA requests"},
+        };
+        const std::uint32_t now[3] = {cr1, dier, smcr};
+        const std::uint32_t before[3] = {t.seen_cr1, t.seen_dier, t.seen_smcr};
+        for (const auto &k : kBits) {
+            if ((now[k.reg] & k.mask) && !(before[k.reg] & k.mask))
+                b_.halt(std::string(kTimers[i].name) + " " + k.name +
+                        " is not modelled by the simulated board");
+        }
+        if (rcr != 0 && t.seen_rcr == 0)
+            b_.halt(std::string(kTimers[i].name) +
+                    " RCR (repetition counter) is not modelled by the simulated board");
     }
 
     void on_event(Time when, std::uint64_t tag) override {

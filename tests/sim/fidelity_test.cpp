@@ -278,6 +278,16 @@ TEST(Fidelity, PendSvAndDirectNvicWritesAreTaken) {
     EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
 }
 
+// A TIM1 time base as the HAL sets it up.
+void timer(uint32_t counter_mode, uint32_t repetitions) {
+    TIM_HandleTypeDef h = {};
+    h.Instance = TIM1;
+    h.Init.Period = 999;
+    h.Init.CounterMode = counter_mode;
+    h.Init.RepetitionCounter = repetitions;
+    HAL_TIM_Base_Init(&h);
+}
+
 // Core and peripheral bits that would change how the chip runs and are not
 // modelled halt the board with their name.
 TEST(Fidelity, UnmodelledBitsHaltNamingThem) {
@@ -302,6 +312,27 @@ TEST(Fidelity, UnmodelledBitsHaltNamingThem) {
          },
          "EXTI"},
         {[] { HAL_PWR_EnterSTOPMode(PWR_MAINREGULATOR_ON, PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] { timer(TIM_COUNTERMODE_DOWN, 0); }, "TIM1 CR1 DIR"},
+        {[] { timer(TIM_COUNTERMODE_CENTERALIGNED1, 0); }, "TIM1 CR1 CMS"},
+        {[] { timer(TIM_COUNTERMODE_UP, 3); }, "TIM1 RCR"},
+        {[] {
+             __HAL_RCC_TIM2_CLK_ENABLE();
+             TIM2->SMCR |= 4u & TIM_SMCR_SMS;  // reset mode
+         },
+         "TIM2 SMCR SMS"},
+        {[] {
+             fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+             __HAL_TIM_ENABLE_IT(&fixture::htim7, TIM_IT_TRIGGER);
+         },
+         "TIM7 DIER TIE"},
+        {[] {
+             TIM_HandleTypeDef h = {};
+             h.Instance = TIM2;
+             h.Init.Period = 999;
+             HAL_TIM_PWM_Init(&h);
+             HAL_TIM_PWM_Start_IT(&h, TIM_CHANNEL_2);
+         },
+         "TIM2 DIER CC2IE"},
         {[] {
              PWR->CR1 = (PWR->CR1 & ~PWR_CR1_LPMS) | 1u;  // stop 1
              SCB->SCR |= SCB_SCR_SLEEPDEEP_Msk;

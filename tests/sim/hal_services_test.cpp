@@ -43,11 +43,11 @@ TEST(HalServices, TimerOutputChannels) {
                 oc.OCPolarity = row.polarity;
                 oc.OCFastMode = TIM_OCFAST_ENABLE;
                 ASSERT_EQ(HAL_TIM_PWM_ConfigChannel(&h, &oc, row.channel), HAL_OK);
-                ASSERT_EQ(HAL_TIM_PWM_Start_IT(&h, row.channel), HAL_OK);
+                ASSERT_EQ(HAL_TIM_PWM_Start(&h, row.channel), HAL_OK);
                 EXPECT_NE(TIM1->BDTR & TIM_BDTR_MOE, 0u);
                 EXPECT_EQ(HAL_TIM_GetChannelState(&h, row.channel), HAL_TIM_CHANNEL_STATE_BUSY);
                 EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_READY);
-                ASSERT_EQ(HAL_TIM_PWM_Stop_IT(&h, row.channel), HAL_OK);
+                ASSERT_EQ(HAL_TIM_PWM_Stop(&h, row.channel), HAL_OK);
                 EXPECT_EQ(TIM1->BDTR & TIM_BDTR_MOE, 0u);
                 EXPECT_EQ(HAL_TIM_PWM_DeInit(&h), HAL_OK);
                 EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_RESET);
