@@ -2,25 +2,14 @@
 // status, the next run as the next power-up, byte-identical boards and traces for
 // the same cuts, and the time without power between two runs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
-namespace fs = std::filesystem;
+#include "program_runs.h"
 
 namespace {
 
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using namespace programs;
 
 struct Cycle {
     int status;
@@ -28,24 +17,10 @@ struct Cycle {
 };
 
 Cycle power_up(const fs::path &board, const std::string &scenario, const std::string &extra = "") {
-    const fs::path out = board.parent_path() / "console.txt";
-    const std::string cmd = std::string(STORAGE_FW_EXE) + " --board " + board.string() +
-                            " --scenario " + scenario + " " + extra + " >" + out.string() +
-                            " 2>/dev/null";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out)};
-}
-
-fs::path scratch(const std::string &name) {
-    const fs::path d = fs::path(SIM_TEST_TMP) / name;
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
-std::string write(const fs::path &p, const std::string &text) {
-    std::ofstream(p, std::ios::binary) << text;
-    return p.string();
+    const Exec e = run(std::string(STORAGE_FW_EXE) + " --board " + board.string() +
+                           " --scenario " + scenario + " " + extra,
+                       board.parent_path());
+    return {e.status, e.out};
 }
 
 const std::string kCut = std::string(SCENARIO_DIR) + "/power-cut.scn";
