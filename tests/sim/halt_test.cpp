@@ -113,20 +113,63 @@ TEST(Halt, FirmwareFaultEndsTheRunWithTraceAndSummary) {
     EXPECT_EQ(again.result.ending, sim::Ending::MainReturned);
 }
 
-TEST(Halt, SpinningWithoutLettingTimePassIsCaught) {
-    volatile uint32_t *const flag = &GPIOC->IDR;  // nothing will ever set it
-    sim::Time spinning_from = 1;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            spinning_from = sim::board().now();
-            while (*flag == 0u) {
-            }
-        },
-        1000000000, {}, 1);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("__NOP or __WFI"), std::string::npos) << r.result.reason;
-    EXPECT_EQ(r.result.end_ns, spinning_from);
+// A loop that lets no virtual time pass: the hang check (1 s here) halts it and
+// names the register and flag it polls; a flag that the firmware's own write sets
+// at once (an oscillator's ready flag) or that is already as awaited ends the loop.
+TEST(Halt, PollingLoopsThatLetNoTimePass) {
+    static volatile uint32_t memory_flag = 0;  // nothing will ever set it
+    const struct {
+        bool uart;
+        void (*loop)();
+        const char *halt;  // null: the loop ends and the run completes
+    } rows[] = {
+        {false,
+         [] {
+             while (memory_flag == 0u) {
+             }
+         },
+         "loops without letting virtual time pass (a spin loop needs __NOP or __WFI)"},
+        {true,
+         [] {
+             while (!(USART3->ISR & USART_ISR_RXNE)) {
+             }
+         },
+         "polls USART3->ISR (RXNE = 0; reads 0x"},
+        {false,
+         [] {
+             while (FLASH->SR & FLASH_SR_BSY) {
+             }
+         },
+         nullptr},
+        {false,
+         [] {
+             RCC->CR |= RCC_CR_HSEON;
+             while (!(RCC->CR & RCC_CR_HSERDY)) {
+             }
+         },
+         nullptr},
+    };
+    for (const auto &row : rows) {
+        sim::Time spinning_from = 1;
+        auto r = run(
+            [&] {
+                HAL_Init();
+                if (row.uart)
+                    fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
+                                       DMA1_Channel3_IRQn, 10, UART_MODE_TX_RX);
+                spinning_from = sim::board().now();
+                row.loop();
+                fixture::idle();
+            },
+            1000000000, {}, 1);
+        if (!row.halt) {
+            EXPECT_EQ(r.result.ending, sim::Ending::Completed) << r.result.reason;
+            continue;
+        }
+        EXPECT_EQ(r.result.ending, sim::Ending::Halted);
+        EXPECT_NE(r.result.reason.find(row.halt), std::string::npos) << r.result.reason;
+        EXPECT_EQ(r.result.end_ns, spinning_from);
+    }
 }
 
 TEST(Halt, ReturningFromMainEndsTheRun) {

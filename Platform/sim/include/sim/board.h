@@ -160,6 +160,14 @@ class Board {
         stale_ = true;
         run_watchers();
     }
+    // The watchers' look without counting it as progress: the hang check's probe
+    // of a loop that reads a register (an earlier write of the loop may be what
+    // sets the flag it waits for).
+    void look_at_registers() {
+        stale_ = true;
+        for (Model *m : watchers_) m->watch();
+        stale_ = false;
+    }
     // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
     // not take it for a firmware spinning.
     void note_progress() { ++progress_; }

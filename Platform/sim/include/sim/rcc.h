@@ -21,5 +21,8 @@ std::uint32_t rcc_pclk2_hz();
 // when the bus prescaler divides.
 std::uint32_t rcc_timer_hz(int apb);
 void rcc_reset_registers();
+class Board;
+// Ready flags of oscillators the firmware switches by writing the registers.
+void install_rcc(Board &b);
 
 }  // namespace sim
