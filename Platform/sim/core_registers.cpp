@@ -66,7 +66,7 @@ class CoreRegisters final : public Board::Model {
         for (int w = 0; w < kWords; ++w) {
             const std::uint32_t set_en = NVIC_regs.ISER[w], clr_en = NVIC_regs.ICER[w];
             const std::uint32_t set_pend = NVIC_regs.ISPR[w], clr_pend = NVIC_regs.ICPR[w];
-            if (set_en == iser_[w] && !clr_en && set_pend == ispr_[w] && !clr_pend)
+            if (((set_en ^ iser_[w]) | clr_en | (set_pend ^ ispr_[w]) | clr_pend) == 0)
                 continue;
             for (int bit = 0; bit < 32; ++bit) {
                 const int irq = 32 * w + bit;

@@ -132,8 +132,8 @@ class GpioModel final : public Board::Model {
                 r->BRR = 0;
             }
             Seen &s = seen_[i];
-            if (r->ODR != s.odr || r->MODER != s.moder || r->PUPDR != s.pupdr ||
-                r->OTYPER != s.otyper)
+            if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
+                 (r->OTYPER ^ s.otyper)) != 0)
                 refresh(i, "firmware");
         }
     }

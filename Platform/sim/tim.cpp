@@ -80,8 +80,10 @@ class TimerModel final : public Board::Model, public EventSink {
         t.hz = hz ? hz : 1u;
     }
 
+    // Called after every start and stop.
     void schedule(int i) {
         Timer &t = t_[i];
+        running_ = t.running ? running_ | (1u << i) : running_ & ~(1u << i);
         ++t.gen;
         if (!t.running) {
             t.next_update = kNever;
@@ -154,8 +156,9 @@ class TimerModel final : public Board::Model, public EventSink {
             Timer &t = t_[i];
             const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
             const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
-            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier &&
-                cnt == t.seen_cnt && r->SR == t.sr && smcr == t.seen_smcr && rcr == t.seen_rcr)
+            if (((cr1 ^ t.seen_cr1) | (arr ^ t.seen_arr) | (dier ^ t.seen_dier) |
+                 (cnt ^ t.seen_cnt) | (r->SR ^ t.sr) | (smcr ^ t.seen_smcr) | (rcr ^ t.seen_rcr)) ==
+                0)
                 continue;
             check_not_modelled(i, cr1, dier, smcr, rcr);
             t.seen_smcr = smcr;
@@ -263,10 +266,9 @@ class TimerModel final : public Board::Model, public EventSink {
 
     // After time has moved: the counters of running timers show the present count.
     void settle() override {
-        for (int i = 0; i < kTimerCount; ++i) {
+        for (std::uint32_t which = running_; which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             Timer &t = t_[i];
-            if (!t.running)
-                continue;
             const auto cnt =
                 static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
             kTimers[i].regs->CNT = cnt;
@@ -292,6 +294,7 @@ class TimerModel final : public Board::Model, public EventSink {
 
     Board &b_;
     std::uint32_t in_use_ = 0;
+    std::uint32_t running_ = 0;
     std::uint32_t seen_apb1_ = 0, seen_apb2_ = 0;
 };
 
