@@ -24,7 +24,6 @@ struct Flag {
     const char *name;
 };
 struct RegisterInfo {
-    const char *name;
     const Flag *flags;  // null: no flag names
     std::size_t flag_count;
 };
@@ -93,85 +92,60 @@ const Named kExti[] = {REG(EXTI_TypeDef, PR1)};
 const Named kSysTick[] = {REG(SysTick_Type, CTRL), REG(SysTick_Type, LOAD), REG(SysTick_Type, VAL)};
 const Named kScb[] = {REG(SCB_Type, ICSR), REG(SCB_Type, AIRCR), REG(SCB_Type, SCR)};
 
+// The named registers of each register block type.
+struct NamedList {
+    const Named *names;
+    std::size_t count;
+};
+#define NAMES(array) {array, sizeof array / sizeof array[0]}
+template <typename T>
+constexpr NamedList kNamesOf = {nullptr, 0};
+template <> constexpr NamedList kNamesOf<USART_TypeDef> = NAMES(kUsart);
+template <> constexpr NamedList kNamesOf<RCC_TypeDef> = NAMES(kRcc);
+template <> constexpr NamedList kNamesOf<FLASH_TypeDef> = NAMES(kFlash);
+template <> constexpr NamedList kNamesOf<TIM_TypeDef> = NAMES(kTim);
+template <> constexpr NamedList kNamesOf<I2C_TypeDef> = NAMES(kI2c);
+template <> constexpr NamedList kNamesOf<RTC_TypeDef> = NAMES(kRtc);
+template <> constexpr NamedList kNamesOf<QUADSPI_TypeDef> = NAMES(kQspi);
+template <> constexpr NamedList kNamesOf<ADC_TypeDef> = NAMES(kAdc);
+template <> constexpr NamedList kNamesOf<PWR_TypeDef> = NAMES(kPwr);
+template <> constexpr NamedList kNamesOf<DMA_TypeDef> = NAMES(kDma);
+template <> constexpr NamedList kNamesOf<DMA_Channel_TypeDef> = NAMES(kDmaChannel);
+template <> constexpr NamedList kNamesOf<GPIO_TypeDef> = NAMES(kGpio);
+template <> constexpr NamedList kNamesOf<EXTI_TypeDef> = NAMES(kExti);
+template <> constexpr NamedList kNamesOf<SysTick_Type> = NAMES(kSysTick);
+template <> constexpr NamedList kNamesOf<SCB_Type> = NAMES(kScb);
+
 struct Instance {
     const char *name;
     const void *regs;
-    const Named *registers;
-    std::size_t register_count;
+    NamedList registers;
 };
-
-template <std::size_t N>
-constexpr std::size_t count(const Named (&)[N]) {
-    return N;
-}
-const Named *table(const USART_TypeDef *) { return kUsart; }
-const Named *table(const RCC_TypeDef *) { return kRcc; }
-const Named *table(const FLASH_TypeDef *) { return kFlash; }
-const Named *table(const TIM_TypeDef *) { return kTim; }
-const Named *table(const I2C_TypeDef *) { return kI2c; }
-const Named *table(const RTC_TypeDef *) { return kRtc; }
-const Named *table(const QUADSPI_TypeDef *) { return kQspi; }
-const Named *table(const ADC_TypeDef *) { return kAdc; }
-const Named *table(const PWR_TypeDef *) { return kPwr; }
-const Named *table(const DMA_TypeDef *) { return kDma; }
-const Named *table(const DMA_Channel_TypeDef *) { return kDmaChannel; }
-const Named *table(const GPIO_TypeDef *) { return kGpio; }
-const Named *table(const EXTI_TypeDef *) { return kExti; }
-const Named *table(const SysTick_Type *) { return kSysTick; }
-const Named *table(const SCB_Type *) { return kScb; }
-const Named *table(const void *) { return nullptr; }
-std::size_t table_size(const USART_TypeDef *) { return count(kUsart); }
-std::size_t table_size(const RCC_TypeDef *) { return count(kRcc); }
-std::size_t table_size(const FLASH_TypeDef *) { return count(kFlash); }
-std::size_t table_size(const TIM_TypeDef *) { return count(kTim); }
-std::size_t table_size(const I2C_TypeDef *) { return count(kI2c); }
-std::size_t table_size(const RTC_TypeDef *) { return count(kRtc); }
-std::size_t table_size(const QUADSPI_TypeDef *) { return count(kQspi); }
-std::size_t table_size(const ADC_TypeDef *) { return count(kAdc); }
-std::size_t table_size(const PWR_TypeDef *) { return count(kPwr); }
-std::size_t table_size(const DMA_TypeDef *) { return count(kDma); }
-std::size_t table_size(const DMA_Channel_TypeDef *) { return count(kDmaChannel); }
-std::size_t table_size(const GPIO_TypeDef *) { return count(kGpio); }
-std::size_t table_size(const EXTI_TypeDef *) { return count(kExti); }
-std::size_t table_size(const SysTick_Type *) { return count(kSysTick); }
-std::size_t table_size(const SCB_Type *) { return count(kScb); }
-std::size_t table_size(const void *) { return 0; }
-
 const Instance kInstances[] = {
-#define PERIPH(type, name, address) \
-    {#name, &name##_regs, table(&name##_regs), table_size(&name##_regs)},
+#define PERIPH(type, name, address) {#name, &name##_regs, kNamesOf<type>},
 #include "stm32l431xx_instances.def"
 #undef PERIPH
 };
 
-// The flags a register holds, by instance kind and register name.
+// The flags a register holds, by instance name prefix and register name.
+const struct {
+    const char *instance, *reg;
+    RegisterInfo info;
+} kFlagged[] = {
+    {"USART", "ISR", {FLAGS(kUsartIsr)}},     {"RCC", "CR", {FLAGS(kRccCr)}},
+    {"RCC", "BDCR", {FLAGS(kRccBdcr)}},      {"RCC", "CSR", {FLAGS(kRccCsr)}},
+    {"FLASH", "SR", {FLAGS(kFlashSr)}},        {"TIM", "SR", {FLAGS(kTimSr)}},
+    {"I2C", "ISR", {FLAGS(kI2cIsr)}},         {"RTC", "ISR", {FLAGS(kRtcIsr)}},
+    {"QUADSPI", "SR", {FLAGS(kQspiSr)}},       {"ADC1", "ISR", {FLAGS(kAdcIsr)}},
+    {"SysTick", "CTRL", {FLAGS(kSysTickCtrl)}},
+};
+
 RegisterInfo flags_of(const char *instance, const char *reg) {
-    const auto is = [&](const char *prefix, const char *r) {
-        return std::strncmp(instance, prefix, std::strlen(prefix)) == 0 && std::strcmp(reg, r) == 0;
-    };
-    if (is("USART", "ISR"))
-        return {reg, FLAGS(kUsartIsr)};
-    if (is("RCC", "CR"))
-        return {reg, FLAGS(kRccCr)};
-    if (is("RCC", "BDCR"))
-        return {reg, FLAGS(kRccBdcr)};
-    if (is("RCC", "CSR"))
-        return {reg, FLAGS(kRccCsr)};
-    if (is("FLASH", "SR"))
-        return {reg, FLAGS(kFlashSr)};
-    if (is("TIM", "SR"))
-        return {reg, FLAGS(kTimSr)};
-    if (is("I2C", "ISR"))
-        return {reg, FLAGS(kI2cIsr)};
-    if (is("RTC", "ISR"))
-        return {reg, FLAGS(kRtcIsr)};
-    if (is("QUADSPI", "SR"))
-        return {reg, FLAGS(kQspiSr)};
-    if (is("ADC1", "ISR"))
-        return {reg, FLAGS(kAdcIsr)};
-    if (is("SysTick", "CTRL"))
-        return {reg, FLAGS(kSysTickCtrl)};
-    return {reg, nullptr, 0};
+    for (const auto &f : kFlagged)
+        if (std::strncmp(instance, f.instance, std::strlen(f.instance)) == 0 &&
+            std::strcmp(reg, f.reg) == 0)
+            return f.info;
+    return {nullptr, 0};
 }
 
 std::uint32_t read32(const std::uint8_t *p) {
@@ -262,9 +236,9 @@ std::string describe_register_poll(const void *address, const void *pc) {
     const std::size_t offset =
         static_cast<std::size_t>(a - static_cast<const std::uint8_t *>(in.regs)) & ~std::size_t{3};
     const char *reg = nullptr;
-    for (std::size_t k = 0; k < in.register_count; ++k)
-        if (in.registers[k].offset == offset)
-            reg = in.registers[k].name;
+    for (std::size_t k = 0; k < in.registers.count; ++k)
+        if (in.registers.names[k].offset == offset)
+            reg = in.registers.names[k].name;
     char buf[48];
     std::string text = in.name;
     if (reg) {
