@@ -256,55 +256,6 @@ TEST(HalServices, CoreRegistersThroughTheIntrinsics) {
     EXPECT_EQ(ipsr, expected);
 }
 
-TEST(HalServices, GpioLockAndExtiHandler) {
-    uint16_t called = 0;
-    run(
-        [&] {
-            EXPECT_EQ(HAL_GPIO_LockPin(GPIOB, GPIO_PIN_3), HAL_OK);
-            EXPECT_NE(GPIOB->LCKR & GPIO_PIN_3, 0u);
-            EXTI->PR1 = GPIO_PIN_0;
-            HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_0);  // the weak callback does nothing
-            EXPECT_EQ(EXTI->PR1, 0u);
-            HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_1);  // not pending: nothing
-            called = 1;
-        },
-        1000000);
-    EXPECT_EQ(called, 1u);
-}
-
-// What the board cannot do halts it, naming the call, instead of doing nothing.
-TEST(HalServices, CallsThatAreNotModelledHalt) {
-    static uint8_t b[4];
-    const struct {
-        void (*call)();
-        const char *name;
-    } rows[] = {
-        {[] { HAL_UART_Transmit_IT(&fixture::huart3, b, 1); }, "HAL_UART_Transmit_IT"},
-        {[] { HAL_UART_Receive_IT(&fixture::huart3, b, 1); }, "HAL_UART_Receive_IT"},
-        {[] { HAL_UART_Transmit_DMA(&fixture::huart3, b, 1); }, "HAL_UART_Transmit_DMA"},
-        {[] { HAL_UART_DMAPause(&fixture::huart3); }, "HAL_UART_DMAPause"},
-        {[] { HAL_UART_DMAResume(&fixture::huart3); }, "HAL_UART_DMAResume"},
-        {[] { HAL_HalfDuplex_Init(&fixture::huart3); }, "HAL_HalfDuplex_Init"},
-        {[] { HAL_DMA_Start(&fixture::hdma_rx3, 0, 0, 1); }, "HAL_DMA_Start"},
-        {[] { HAL_DMA_Start_IT(&fixture::hdma_rx3, 0, 0, 1); }, "HAL_DMA_Start_IT"},
-        {[] { HAL_DMA_PollForTransfer(&fixture::hdma_rx3, HAL_DMA_FULL_TRANSFER, 1); },
-         "HAL_DMA_PollForTransfer"},
-        {[] {
-             TIM_ClockConfigTypeDef c = {};
-             c.ClockSource = TIM_CLOCKSOURCE_ETRMODE2;
-             fixture::htim7.Instance = TIM7;
-             HAL_TIM_ConfigClockSource(&fixture::htim7, &c);
-         },
-         "external timer clock"},
-        {[] { __BKPT(3); }, "BKPT 3"},
-    };
-    for (const auto &row : rows) {
-        auto r = run(row.call, 1000000);
-        EXPECT_EQ(r.result.ending, sim::Ending::Halted) << row.name;
-        EXPECT_NE(r.result.reason.find(row.name), std::string::npos) << r.result.reason;
-    }
-}
-
 TEST(HalServices, UartStateAndTearDown) {
     HAL_UART_StateTypeDef busy_rx = HAL_UART_STATE_RESET;
     run(

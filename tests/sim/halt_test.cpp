@@ -9,35 +9,62 @@ using fixture::run;
 
 namespace {
 
-TEST(Halt, WaitingWithInterruptsMaskedForeverHalts) {
-    auto r = run(
-        [] {
-            HAL_Init();
-            __disable_irq();
-            for (;;) __WFI();
-        },
-        1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("masked"), std::string::npos) << r.result.reason;
-    // The system tick became pending at 1 ms and could never run; the loop then
-    // falls through WFI a million times (one core clock each) before the halt is
-    // declared, long before the end of the run.
-    EXPECT_GT(r.result.end_ns, 21000000u);
-    EXPECT_LT(r.result.end_ns, 22000000u);
-    EXPECT_EQ(sim::exit_status(r.result), sim::kExitHalted);
-    EXPECT_EQ(fixture::records(r.trace, "halt").size(), 1u);
-}
-
-TEST(Halt, WaitingWithNothingThatCanRaiseAnInterruptHalts) {
-    auto r = run(
-        [] {
-            // No tick, no timers, no reception: nothing can ever wake the core.
-            __WFI();
-        },
-        1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("nothing"), std::string::npos) << r.result.reason;
-    EXPECT_EQ(r.result.end_ns, 0u);
+// Firmware that can never go on halts the board with the reason, at the instant it
+// got stuck, with a halt or fault record in the trace; status 1.
+TEST(Halt, StuckFirmwareHaltsWithItsReasonAndTime) {
+    const struct {
+        void (*firmware)();
+        const char *reason;
+        sim::Time from, to;  // end of the run
+    } rows[] = {
+        // The tick became pending at 1 ms and can never run; the loop falls through WFI
+        // a million times (one core clock each) before the halt is declared.
+        {[] {
+             HAL_Init();
+             __disable_irq();
+             for (;;) __WFI();
+         },
+         "masked", 21000000, 22000000},
+        {[] { __WFI(); }, "nothing that can raise one", 0, 0},  // no tick, timers or reception
+        {[] {
+             HAL_NVIC_SetPriority(USART2_IRQn, 3, 0);
+             HAL_NVIC_EnableIRQ(USART2_IRQn);
+             HAL_NVIC_SetPendingIRQ(USART2_IRQn);
+             fixture::idle();
+         },
+         "USART2", 0, 1000},
+        // A delay in a handler the tick cannot pre-empt (equal priority): at its call.
+        {[] {
+             HAL_Init();
+             HAL_NVIC_SetPriority(EXTI0_IRQn, 0, 0);
+             HAL_NVIC_EnableIRQ(EXTI0_IRQn);
+             fixture::hooks.exti0 = [] { HAL_Delay(10); };
+             HAL_Delay(3);
+             HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
+             fixture::idle();
+         },
+         "HAL_Delay", 4000000, 4001000},
+        // The chip would take a hard fault, right after the delay.
+        {[] {
+             HAL_Init();
+             HAL_Delay(4);
+             volatile uint32_t *nowhere = nullptr;
+             *nowhere = 1;
+         },
+         "invalid memory access", 5000000, 5001000},
+    };
+    for (const auto &row : rows) {
+        auto r = run(row.firmware, 1000000000);
+        EXPECT_EQ(r.result.ending, sim::Ending::Halted) << row.reason;
+        EXPECT_EQ(sim::exit_status(r.result), sim::kExitHalted);
+        EXPECT_NE(r.result.reason.find(row.reason), std::string::npos) << r.result.reason;
+        EXPECT_GE(r.result.end_ns, row.from) << row.reason;
+        EXPECT_LE(r.result.end_ns, row.to) << row.reason;
+        EXPECT_EQ(fixture::records(r.trace, "halt").size(), 1u) << row.reason;
+    }
+    const auto returned = run([] { HAL_Init(); }, 1000).result;
+    EXPECT_EQ(returned.ending, sim::Ending::MainReturned);
+    EXPECT_EQ(sim::exit_status(returned), sim::kExitHalted);
 }
 
 TEST(Halt, ReceptionWithBytesOnTheWayKeepsTheCoreWaiting) {
@@ -58,59 +85,6 @@ TEST(Halt, ReceptionWithBytesOnTheWayKeepsTheCoreWaiting) {
     // Halted after the byte's two DMA interrupts (half transfer, complete).
     EXPECT_NEAR(static_cast<double>(r.result.end_ns), 5000000 + 86806 + 2 * fixture::kHalCallNs,
                 1.0);
-}
-
-TEST(Halt, UnhandledInterruptSpinsInTheDefaultHandler) {
-    auto r = run(
-        [] {
-            HAL_NVIC_SetPriority(USART2_IRQn, 3, 0);
-            HAL_NVIC_EnableIRQ(USART2_IRQn);
-            HAL_NVIC_SetPendingIRQ(USART2_IRQn);
-            fixture::idle();
-        },
-        1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("USART2"), std::string::npos) << r.result.reason;
-}
-
-TEST(Halt, DelayInsideAHandlerThatMasksTheTickHalts) {
-    auto r = run(
-        [] {
-            HAL_Init();
-            HAL_NVIC_SetPriority(EXTI0_IRQn, 0, 0);  // equal to SysTick: the tick cannot nest
-            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
-            fixture::hooks.exti0 = [] { HAL_Delay(10); };
-            HAL_Delay(3);
-            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
-            fixture::idle();
-        },
-        1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("HAL_Delay"), std::string::npos) << r.result.reason;
-    // At the handler's call of HAL_Delay.
-    EXPECT_NEAR(static_cast<double>(r.result.end_ns - fixture::entries(r.trace, "EXTI0").at(0)),
-                fixture::kHalCallNs, 1.0);
-}
-
-TEST(Halt, FirmwareFaultEndsTheRunWithTraceAndSummary) {
-    auto r = run(
-        [] {
-            HAL_Init();
-            HAL_Delay(4);
-            volatile uint32_t *nowhere = nullptr;
-            *nowhere = 1;  // the chip would take a hard fault
-        },
-        1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    EXPECT_NE(r.result.reason.find("invalid memory access"), std::string::npos) << r.result.reason;
-    EXPECT_GE(r.result.end_ns, 5000000u);  // right after the delay
-    EXPECT_LT(r.result.end_ns, 5001000u);
-    const auto faults = fixture::records(r.trace, "fault");
-    ASSERT_EQ(faults.size(), 1u);
-    EXPECT_EQ(fixture::field(faults[0], "t"), static_cast<long long>(r.result.end_ns));
-    // The board is usable again afterwards: the fault handling was torn down.
-    auto again = run([] { HAL_Init(); }, 1000);
-    EXPECT_EQ(again.result.ending, sim::Ending::MainReturned);
 }
 
 // A loop that lets no virtual time pass: the hang check (1 s here) halts it and
@@ -170,12 +144,6 @@ TEST(Halt, PollingLoopsThatLetNoTimePass) {
         EXPECT_NE(r.result.reason.find(row.halt), std::string::npos) << r.result.reason;
         EXPECT_EQ(r.result.end_ns, spinning_from);
     }
-}
-
-TEST(Halt, ReturningFromMainEndsTheRun) {
-    auto r = run([] { HAL_Init(); }, 1000000000);
-    EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);
-    EXPECT_EQ(sim::exit_status(r.result), sim::kExitHalted);
 }
 
 TEST(RunEnd, RunLengthEndsTheRunFromInsideNestedHandlers) {
