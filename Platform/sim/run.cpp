@@ -66,12 +66,19 @@ const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr std::size_t kFaultSignalCount = sizeof kFaultSignals / sizeof kFaultSignals[0];
 
 // The hang check's probe: while the firmware makes no progress, the register
-// pages are unreadable, and the first read of one shows which register the loop
-// polls. The watchers then look at what the loop wrote before it (a flag that the
-// chip sets at once, such as an oscillator's ready flag, is set then, and the loop
-// goes on); a register that stays as it is is what the hang check names.
+// pages are unreadable, and a read of one shows which register the code reads.
+// Read again from the same place at the next probe, still without progress, it is
+// a polling loop: the watchers then look at what the firmware wrote before it (a
+// flag that the chip sets at once, such as an oscillator's ready flag, is set
+// then, and the loop goes on); a register that stays as it is is what the hang
+// check names. (A single read in a long computation changes nothing, so that a
+// run's outcome never depends on when the wall-clock probe came.)
 volatile sig_atomic_t g_probing = 0;
-std::string g_polled;  // the register a quiet firmware was found reading
+std::uint64_t g_probe_progress = 0;  // the progress count when the pages were closed
+std::string g_polled;                // the register a quiet firmware was found reading
+const void *g_hit_address = nullptr;  // the last probe's read, and where it was made
+const void *g_hit_pc = nullptr;
+std::uint64_t g_hit_progress = ~std::uint64_t{0};
 
 void protect_registers(bool unreadable) {
     const RegisterArena a = register_arena();
@@ -85,7 +92,9 @@ bool probe_hit(const siginfo_t *info, const void *context) {
     if (!g_probing || addr < a.begin || addr >= a.begin + a.size)
         return false;
     protect_registers(false);
-    if (board().ended())
+    // The simulator's own code reads registers too: once the firmware has made a
+    // call (progress moved on), a fault is the simulator's, not a polling loop's.
+    if (board().ended() || board().progress() != g_probe_progress || board().in_hal_call())
         return true;
     const void *pc = nullptr;
 #if defined(__x86_64__)
@@ -94,6 +103,12 @@ bool probe_hit(const siginfo_t *info, const void *context) {
 #else
     (void)context;
 #endif
+    const bool again = addr == g_hit_address && pc == g_hit_pc && g_hit_progress == g_probe_progress;
+    g_hit_address = addr;
+    g_hit_pc = pc;
+    g_hit_progress = g_probe_progress;
+    if (!again)
+        return true;
     const auto *word = reinterpret_cast<const std::uint32_t *>(
         reinterpret_cast<std::uintptr_t>(addr) & ~std::uintptr_t{3});
     const std::uint32_t before = *word;
@@ -188,6 +203,7 @@ void on_alarm(int) {
             "the firmware loops without letting virtual time pass (a spin loop needs __NOP or "
             "__WFI)");
     }
+    g_probe_progress = p;
     protect_registers(true);
 }
 
@@ -197,6 +213,7 @@ class AlarmGuard {
         g_last_progress = ~std::uint64_t{0};
         g_still_alarms = 0;
         g_polled.clear();
+        g_hit_address = nullptr;
         g_hang_alarms = hang_seconds * kAlarmsPerSecond;
         struct sigaction sa {};
         sa.sa_handler = on_alarm;

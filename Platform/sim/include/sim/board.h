@@ -121,6 +121,7 @@ class Board {
         stale_ = true;
     }
     std::uint64_t hal_calls() const { return hal_calls_; }
+    bool in_hal_call() const { return hal_depth_ > 0; }
     Time hal_ns() const { return hal_ns_; }
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
