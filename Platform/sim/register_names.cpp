@@ -28,49 +28,58 @@ struct RegisterInfo {
     std::size_t flag_count;
 };
 
-#define REG(type, field) {offsetof(type, field), #field}
+#define REG(type, field) \
+    { offsetof(type, field), #field }
 #define FLAGS(array) array, sizeof array / sizeof array[0]
 
 const Flag kUsartIsr[] = {
-    {USART_ISR_PE, "PE"},     {USART_ISR_FE, "FE"},       {USART_ISR_NE, "NE"},
-    {USART_ISR_ORE, "ORE"},   {USART_ISR_IDLE, "IDLE"},   {USART_ISR_RXNE, "RXNE"},
-    {USART_ISR_TC, "TC"},     {USART_ISR_TXE, "TXE"},     {USART_ISR_BUSY, "BUSY"},
+    {USART_ISR_PE, "PE"},       {USART_ISR_FE, "FE"},       {USART_ISR_NE, "NE"},
+    {USART_ISR_ORE, "ORE"},     {USART_ISR_IDLE, "IDLE"},   {USART_ISR_RXNE, "RXNE"},
+    {USART_ISR_TC, "TC"},       {USART_ISR_TXE, "TXE"},     {USART_ISR_BUSY, "BUSY"},
     {USART_ISR_TEACK, "TEACK"}, {USART_ISR_REACK, "REACK"},
 };
 const Flag kRccCr[] = {
-    {RCC_CR_MSIRDY, "MSIRDY"}, {RCC_CR_HSIRDY, "HSIRDY"}, {RCC_CR_HSERDY, "HSERDY"},
+    {RCC_CR_MSIRDY, "MSIRDY"}, {RCC_CR_HSIRDY, "HSIRDY"},         {RCC_CR_HSERDY, "HSERDY"},
     {RCC_CR_PLLRDY, "PLLRDY"}, {RCC_CR_PLLSAI1RDY, "PLLSAI1RDY"},
 };
 const Flag kRccBdcr[] = {{RCC_BDCR_LSERDY, "LSERDY"}};
 const Flag kRccCsr[] = {{RCC_CSR_LSIRDY, "LSIRDY"}};
 const Flag kFlashSr[] = {
-    {FLASH_SR_EOP, "EOP"},         {FLASH_SR_OPERR, "OPERR"},   {FLASH_SR_PROGERR, "PROGERR"},
-    {FLASH_SR_WRPERR, "WRPERR"},   {FLASH_SR_PGAERR, "PGAERR"}, {FLASH_SR_SIZERR, "SIZERR"},
-    {FLASH_SR_PGSERR, "PGSERR"},   {FLASH_SR_BSY, "BSY"},
+    {FLASH_SR_EOP, "EOP"},       {FLASH_SR_OPERR, "OPERR"},   {FLASH_SR_PROGERR, "PROGERR"},
+    {FLASH_SR_WRPERR, "WRPERR"}, {FLASH_SR_PGAERR, "PGAERR"}, {FLASH_SR_SIZERR, "SIZERR"},
+    {FLASH_SR_PGSERR, "PGSERR"}, {FLASH_SR_BSY, "BSY"},
 };
 const Flag kTimSr[] = {{TIM_SR_UIF, "UIF"},     {TIM_SR_CC1IF, "CC1IF"}, {TIM_SR_CC2IF, "CC2IF"},
                        {TIM_SR_CC3IF, "CC3IF"}, {TIM_SR_CC4IF, "CC4IF"}, {TIM_SR_TIF, "TIF"}};
 const Flag kI2cIsr[] = {
-    {I2C_ISR_TXE, "TXE"},     {I2C_ISR_TXIS, "TXIS"}, {I2C_ISR_RXNE, "RXNE"},
-    {I2C_ISR_ADDR, "ADDR"},   {I2C_ISR_NACKF, "NACKF"}, {I2C_ISR_STOPF, "STOPF"},
-    {I2C_ISR_TC, "TC"},       {I2C_ISR_TCR, "TCR"},   {I2C_ISR_BERR, "BERR"},
-    {I2C_ISR_ARLO, "ARLO"},   {I2C_ISR_BUSY, "BUSY"},
+    {I2C_ISR_TXE, "TXE"},   {I2C_ISR_TXIS, "TXIS"},   {I2C_ISR_RXNE, "RXNE"},
+    {I2C_ISR_ADDR, "ADDR"}, {I2C_ISR_NACKF, "NACKF"}, {I2C_ISR_STOPF, "STOPF"},
+    {I2C_ISR_TC, "TC"},     {I2C_ISR_TCR, "TCR"},     {I2C_ISR_BERR, "BERR"},
+    {I2C_ISR_ARLO, "ARLO"}, {I2C_ISR_BUSY, "BUSY"},
 };
-const Flag kRtcIsr[] = {{RTC_ISR_INITS, "INITS"}, {RTC_ISR_RSF, "RSF"}, {RTC_ISR_INITF, "INITF"},
-                        {RTC_ISR_WUTWF, "WUTWF"}, {RTC_ISR_ALRAWF, "ALRAWF"}};
-const Flag kQspiSr[] = {{QUADSPI_SR_TEF, "TEF"}, {QUADSPI_SR_TCF, "TCF"}, {QUADSPI_SR_FTF, "FTF"},
-                        {QUADSPI_SR_SMF, "SMF"}, {QUADSPI_SR_TOF, "TOF"}, {QUADSPI_SR_BUSY, "BUSY"}};
-const Flag kAdcIsr[] = {{ADC_ISR_ADRDY, "ADRDY"}, {ADC_ISR_EOSMP, "EOSMP"}, {ADC_ISR_EOC, "EOC"},
-                        {ADC_ISR_EOS, "EOS"},     {ADC_ISR_OVR, "OVR"}};
+const Flag kRtcIsr[] = {{RTC_ISR_INITS, "INITS"},
+                        {RTC_ISR_RSF, "RSF"},
+                        {RTC_ISR_INITF, "INITF"},
+                        {RTC_ISR_WUTWF, "WUTWF"},
+                        {RTC_ISR_ALRAWF, "ALRAWF"}};
+const Flag kQspiSr[] = {{QUADSPI_SR_TEF, "TEF"}, {QUADSPI_SR_TCF, "TCF"},
+                        {QUADSPI_SR_FTF, "FTF"}, {QUADSPI_SR_SMF, "SMF"},
+                        {QUADSPI_SR_TOF, "TOF"}, {QUADSPI_SR_BUSY, "BUSY"}};
+const Flag kAdcIsr[] = {{ADC_ISR_ADRDY, "ADRDY"},
+                        {ADC_ISR_EOSMP, "EOSMP"},
+                        {ADC_ISR_EOC, "EOC"},
+                        {ADC_ISR_EOS, "EOS"},
+                        {ADC_ISR_OVR, "OVR"}};
 const Flag kSysTickCtrl[] = {{SysTick_CTRL_COUNTFLAG_Msk, "COUNTFLAG"}};
 
 const Named kUsart[] = {REG(USART_TypeDef, CR1), REG(USART_TypeDef, CR2), REG(USART_TypeDef, CR3),
                         REG(USART_TypeDef, BRR), REG(USART_TypeDef, RQR), REG(USART_TypeDef, ISR),
                         REG(USART_TypeDef, ICR), REG(USART_TypeDef, RDR), REG(USART_TypeDef, TDR)};
-const Named kRcc[] = {REG(RCC_TypeDef, CR),      REG(RCC_TypeDef, CFGR),    REG(RCC_TypeDef, PLLCFGR),
-                      REG(RCC_TypeDef, CIFR),    REG(RCC_TypeDef, AHB1ENR), REG(RCC_TypeDef, AHB2ENR),
-                      REG(RCC_TypeDef, APB1ENR1), REG(RCC_TypeDef, APB2ENR), REG(RCC_TypeDef, CCIPR),
-                      REG(RCC_TypeDef, BDCR),    REG(RCC_TypeDef, CSR)};
+const Named kRcc[] = {
+    REG(RCC_TypeDef, CR),       REG(RCC_TypeDef, CFGR),    REG(RCC_TypeDef, PLLCFGR),
+    REG(RCC_TypeDef, CIFR),     REG(RCC_TypeDef, AHB1ENR), REG(RCC_TypeDef, AHB2ENR),
+    REG(RCC_TypeDef, APB1ENR1), REG(RCC_TypeDef, APB2ENR), REG(RCC_TypeDef, CCIPR),
+    REG(RCC_TypeDef, BDCR),     REG(RCC_TypeDef, CSR)};
 const Named kFlash[] = {REG(FLASH_TypeDef, ACR), REG(FLASH_TypeDef, KEYR), REG(FLASH_TypeDef, SR),
                         REG(FLASH_TypeDef, CR)};
 const Named kTim[] = {REG(TIM_TypeDef, CR1), REG(TIM_TypeDef, SMCR), REG(TIM_TypeDef, DIER),
@@ -80,8 +89,9 @@ const Named kI2c[] = {REG(I2C_TypeDef, CR1), REG(I2C_TypeDef, CR2),  REG(I2C_Typ
                       REG(I2C_TypeDef, ICR), REG(I2C_TypeDef, RXDR), REG(I2C_TypeDef, TXDR)};
 const Named kRtc[] = {REG(RTC_TypeDef, TR),  REG(RTC_TypeDef, DR),  REG(RTC_TypeDef, CR),
                       REG(RTC_TypeDef, ISR), REG(RTC_TypeDef, SSR), REG(RTC_TypeDef, BKP0R)};
-const Named kQspi[] = {REG(QUADSPI_TypeDef, CR), REG(QUADSPI_TypeDef, SR), REG(QUADSPI_TypeDef, FCR),
-                       REG(QUADSPI_TypeDef, CCR), REG(QUADSPI_TypeDef, DR)};
+const Named kQspi[] = {REG(QUADSPI_TypeDef, CR), REG(QUADSPI_TypeDef, SR),
+                       REG(QUADSPI_TypeDef, FCR), REG(QUADSPI_TypeDef, CCR),
+                       REG(QUADSPI_TypeDef, DR)};
 const Named kAdc[] = {REG(ADC_TypeDef, ISR), REG(ADC_TypeDef, CR), REG(ADC_TypeDef, DR)};
 const Named kPwr[] = {REG(PWR_TypeDef, CR1), REG(PWR_TypeDef, SR1), REG(PWR_TypeDef, SR2)};
 const Named kDma[] = {REG(DMA_TypeDef, ISR), REG(DMA_TypeDef, IFCR)};
@@ -97,24 +107,40 @@ struct NamedList {
     const Named *names;
     std::size_t count;
 };
-#define NAMES(array) {array, sizeof array / sizeof array[0]}
+#define NAMES(array) \
+    { array, sizeof array / sizeof array[0] }
 template <typename T>
 constexpr NamedList kNamesOf = {nullptr, 0};
-template <> constexpr NamedList kNamesOf<USART_TypeDef> = NAMES(kUsart);
-template <> constexpr NamedList kNamesOf<RCC_TypeDef> = NAMES(kRcc);
-template <> constexpr NamedList kNamesOf<FLASH_TypeDef> = NAMES(kFlash);
-template <> constexpr NamedList kNamesOf<TIM_TypeDef> = NAMES(kTim);
-template <> constexpr NamedList kNamesOf<I2C_TypeDef> = NAMES(kI2c);
-template <> constexpr NamedList kNamesOf<RTC_TypeDef> = NAMES(kRtc);
-template <> constexpr NamedList kNamesOf<QUADSPI_TypeDef> = NAMES(kQspi);
-template <> constexpr NamedList kNamesOf<ADC_TypeDef> = NAMES(kAdc);
-template <> constexpr NamedList kNamesOf<PWR_TypeDef> = NAMES(kPwr);
-template <> constexpr NamedList kNamesOf<DMA_TypeDef> = NAMES(kDma);
-template <> constexpr NamedList kNamesOf<DMA_Channel_TypeDef> = NAMES(kDmaChannel);
-template <> constexpr NamedList kNamesOf<GPIO_TypeDef> = NAMES(kGpio);
-template <> constexpr NamedList kNamesOf<EXTI_TypeDef> = NAMES(kExti);
-template <> constexpr NamedList kNamesOf<SysTick_Type> = NAMES(kSysTick);
-template <> constexpr NamedList kNamesOf<SCB_Type> = NAMES(kScb);
+template <>
+constexpr NamedList kNamesOf<USART_TypeDef> = NAMES(kUsart);
+template <>
+constexpr NamedList kNamesOf<RCC_TypeDef> = NAMES(kRcc);
+template <>
+constexpr NamedList kNamesOf<FLASH_TypeDef> = NAMES(kFlash);
+template <>
+constexpr NamedList kNamesOf<TIM_TypeDef> = NAMES(kTim);
+template <>
+constexpr NamedList kNamesOf<I2C_TypeDef> = NAMES(kI2c);
+template <>
+constexpr NamedList kNamesOf<RTC_TypeDef> = NAMES(kRtc);
+template <>
+constexpr NamedList kNamesOf<QUADSPI_TypeDef> = NAMES(kQspi);
+template <>
+constexpr NamedList kNamesOf<ADC_TypeDef> = NAMES(kAdc);
+template <>
+constexpr NamedList kNamesOf<PWR_TypeDef> = NAMES(kPwr);
+template <>
+constexpr NamedList kNamesOf<DMA_TypeDef> = NAMES(kDma);
+template <>
+constexpr NamedList kNamesOf<DMA_Channel_TypeDef> = NAMES(kDmaChannel);
+template <>
+constexpr NamedList kNamesOf<GPIO_TypeDef> = NAMES(kGpio);
+template <>
+constexpr NamedList kNamesOf<EXTI_TypeDef> = NAMES(kExti);
+template <>
+constexpr NamedList kNamesOf<SysTick_Type> = NAMES(kSysTick);
+template <>
+constexpr NamedList kNamesOf<SCB_Type> = NAMES(kScb);
 
 struct Instance {
     const char *name;
@@ -132,11 +158,11 @@ const struct {
     const char *instance, *reg;
     RegisterInfo info;
 } kFlagged[] = {
-    {"USART", "ISR", {FLAGS(kUsartIsr)}},     {"RCC", "CR", {FLAGS(kRccCr)}},
-    {"RCC", "BDCR", {FLAGS(kRccBdcr)}},      {"RCC", "CSR", {FLAGS(kRccCsr)}},
-    {"FLASH", "SR", {FLAGS(kFlashSr)}},        {"TIM", "SR", {FLAGS(kTimSr)}},
-    {"I2C", "ISR", {FLAGS(kI2cIsr)}},         {"RTC", "ISR", {FLAGS(kRtcIsr)}},
-    {"QUADSPI", "SR", {FLAGS(kQspiSr)}},       {"ADC1", "ISR", {FLAGS(kAdcIsr)}},
+    {"USART", "ISR", {FLAGS(kUsartIsr)}},       {"RCC", "CR", {FLAGS(kRccCr)}},
+    {"RCC", "BDCR", {FLAGS(kRccBdcr)}},         {"RCC", "CSR", {FLAGS(kRccCsr)}},
+    {"FLASH", "SR", {FLAGS(kFlashSr)}},         {"TIM", "SR", {FLAGS(kTimSr)}},
+    {"I2C", "ISR", {FLAGS(kI2cIsr)}},           {"RTC", "ISR", {FLAGS(kRtcIsr)}},
+    {"QUADSPI", "SR", {FLAGS(kQspiSr)}},        {"ADC1", "ISR", {FLAGS(kAdcIsr)}},
     {"SysTick", "CTRL", {FLAGS(kSysTickCtrl)}},
 };
 
@@ -250,8 +276,9 @@ std::string describe_register_poll(const void *address, const void *pc) {
     }
     const std::uint32_t value = read32(static_cast<const std::uint8_t *>(in.regs) + offset);
     // A byte or half-word read tests bits further up the word.
-    const std::uint32_t mask = tested_mask(static_cast<const std::uint8_t *>(pc))
-                               << (8u * (static_cast<std::size_t>(a - static_cast<const std::uint8_t *>(in.regs)) & 3u));
+    const std::uint32_t mask =
+        tested_mask(static_cast<const std::uint8_t *>(pc))
+        << (8u * (static_cast<std::size_t>(a - static_cast<const std::uint8_t *>(in.regs)) & 3u));
     std::string tested;
     if (mask != 0) {
         const RegisterInfo info = flags_of(in.name, reg ? reg : "");

@@ -30,9 +30,9 @@ __attribute__((used)) alignas(kPage) unsigned char sim_register_arena[kBlocks * 
 static_assert(__COUNTER__ == 0, "the page numbers below count from here");
 #define SIM_STR2(x) #x
 #define SIM_STR(x) SIM_STR2(x)
-#define PERIPH(type, name, address)                                                       \
-    asm(".globl " #name "_regs\n.set " #name "_regs, sim_register_arena+(" SIM_STR(__COUNTER__) \
-        "-1)*4096");
+#define PERIPH(type, name, address)          \
+    asm(".globl " #name "_regs\n.set " #name \
+        "_regs, sim_register_arena+(" SIM_STR(__COUNTER__) "-1)*4096");
 #include "stm32l431xx_instances.def"
 #undef PERIPH
 

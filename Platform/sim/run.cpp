@@ -74,8 +74,8 @@ constexpr std::size_t kFaultSignalCount = sizeof kFaultSignals / sizeof kFaultSi
 // check names. (A single read in a long computation changes nothing, so that a
 // run's outcome never depends on when the wall-clock probe came.)
 volatile sig_atomic_t g_probing = 0;
-std::uint64_t g_probe_progress = 0;  // the progress count when the pages were closed
-std::string g_polled;                // the register a quiet firmware was found reading
+std::uint64_t g_probe_progress = 0;   // the progress count when the pages were closed
+std::string g_polled;                 // the register a quiet firmware was found reading
 const void *g_hit_address = nullptr;  // the last probe's read, and where it was made
 const void *g_hit_pc = nullptr;
 std::uint64_t g_hit_progress = ~std::uint64_t{0};
@@ -103,7 +103,8 @@ bool probe_hit(const siginfo_t *info, const void *context) {
 #else
     (void)context;
 #endif
-    const bool again = addr == g_hit_address && pc == g_hit_pc && g_hit_progress == g_probe_progress;
+    const bool again =
+        addr == g_hit_address && pc == g_hit_pc && g_hit_progress == g_probe_progress;
     g_hit_address = addr;
     g_hit_pc = pc;
     g_hit_progress = g_probe_progress;

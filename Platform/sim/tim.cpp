@@ -13,8 +13,8 @@ struct TimerInfo {
     TIM_TypeDef *regs;
     const char *name;
     IRQn_Type irq;
-    std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
-    int apb;                    // bus whose timer clock drives it
+    std::uint64_t counter_max;   // 16-bit counters, TIM2 is 32-bit
+    int apb;                     // bus whose timer clock drives it
     std::uint32_t clock_enable;  // its bit in RCC APB1ENR1 or APB2ENR
 };
 

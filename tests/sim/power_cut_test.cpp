@@ -18,8 +18,8 @@ struct Cycle {
 };
 
 Cycle power_up(const fs::path &board, const std::string &scenario, const std::string &extra = "") {
-    const Exec e = run(std::string(STORAGE_FW_EXE) + " --board " + board.string() +
-                           " --scenario " + scenario + " " + extra,
+    const Exec e = run(std::string(STORAGE_FW_EXE) + " --board " + board.string() + " --scenario " +
+                           scenario + " " + extra,
                        board.parent_path());
     return {e.status, e.out};
 }

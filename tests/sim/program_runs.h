@@ -45,7 +45,8 @@ struct Exec {
 inline Exec run(const std::string &command, const fs::path &dir) {
     const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
     const auto t0 = std::chrono::steady_clock::now();
-    const int raw = std::system(("(" + command + ") >" + out.string() + " 2>" + err.string()).c_str());
+    const int raw =
+        std::system(("(" + command + ") >" + out.string() + " 2>" + err.string()).c_str());
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     return Exec{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err), wall};
