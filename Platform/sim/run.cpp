@@ -227,6 +227,8 @@ class AlarmGuard {
     ~AlarmGuard() {
         itimerval off{{0, 0}, {0, 0}};
         setitimer(ITIMER_REAL, &off, nullptr);
+        // An alarm still pending must not reach the old (default: fatal) action.
+        signal(SIGALRM, SIG_IGN);
         sigaction(SIGALRM, &old_, nullptr);
         protect_registers(false);
     }
