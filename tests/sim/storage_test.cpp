@@ -283,6 +283,9 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
             zero_state = HAL_QSPI_GetState(&hqspi);
             after_zero = simple(0x04);
             qspi_init();
+            EXPECT_EQ(HAL_QSPI_SetFifoThreshold(&hqspi, 4), HAL_OK);
+            EXPECT_EQ(HAL_QSPI_GetFifoThreshold(&hqspi), 4u);
+            EXPECT_EQ(QUADSPI->CR & QUADSPI_CR_FTHRES, 3u << QUADSPI_CR_FTHRES_Pos);
             wel_after_zero = status(1) & 0x02;
             // An interrupt that uses the handle during a transfer finds it locked.
             fixture::hooks.tim7 = [&] {
