@@ -630,11 +630,6 @@ TEST(Fidelity, PeripheralClockSelections) {
             p.I2c1ClockSelection = RCC_I2C1CLKSOURCE_HSI;
             HAL_RCCEx_PeriphCLKConfig(&p);
             i2c1_lse_off = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_I2C1);  // HSI now off
-            HAL_RCCEx_EnableLSECSS();
-            HAL_RCCEx_DisableLSECSS();
-            HAL_RCCEx_EnableMSIPLLMode();
-            HAL_RCCEx_DisableMSIPLLMode();
-            HAL_RCC_EnableCSS();
             HAL_RCC_MCOConfig(0u, 1u << RCC_CFGR_MCOSEL_Pos, 0u);  // system clock out
             EXPECT_EQ(RCC->CFGR & RCC_CFGR_MCOSEL, 1u << RCC_CFGR_MCOSEL_Pos);
             EXPECT_EQ(HAL_RCCEx_DisablePLLSAI1(), HAL_OK);
