@@ -4,7 +4,6 @@
 
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,18 +37,14 @@ inline std::string write(const fs::path &p, const std::string &text) {
 struct Exec {
     int status;  // exit status, -1 when killed by a signal
     std::string out, err;
-    double wall_s;
 };
 
 // Runs a shell command with its stdout and stderr captured in files in `dir`.
 inline Exec run(const std::string &command, const fs::path &dir) {
     const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const auto t0 = std::chrono::steady_clock::now();
     const int raw =
         std::system(("(" + command + ") >" + out.string() + " 2>" + err.string()).c_str());
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    return Exec{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err), wall};
+    return Exec{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
 }
 
 }  // namespace programs

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
