@@ -1,6 +1,7 @@
 #include "sim/gpio.h"
 
 #include "sim/peripherals.h"
+#include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -9,9 +10,10 @@ namespace {
 
 constexpr int kPorts = 6;
 constexpr char kLetters[kPorts] = {'A', 'B', 'C', 'D', 'E', 'H'};
-constexpr std::uint32_t kClockEnable[kPorts] = {RCC_AHB2ENR_GPIOAEN, RCC_AHB2ENR_GPIOBEN,
-                                                RCC_AHB2ENR_GPIOCEN, RCC_AHB2ENR_GPIODEN,
-                                                RCC_AHB2ENR_GPIOEEN, RCC_AHB2ENR_GPIOHEN};
+const RccEnable kPortClocks[kPorts] = {
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOAEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIOBEN},
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOCEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIODEN},
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOEEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIOHEN}};
 
 struct PortState {
     std::uint16_t driven = 0;  // pins an external signal drives
@@ -82,7 +84,7 @@ class GpioModel final : public Board::Model {
     }
 
     void refresh(int i, const char *cause) {
-        in_use_ |= 1u << i;
+        in_use_.add(i);
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
@@ -109,17 +111,9 @@ class GpioModel final : public Board::Model {
 
     // Register writes made by the firmware itself (ODR, BSRR, BRR, mode, pull and
     // output type written without the HAL) change the pins as they do on the chip.
-    // Only ports with their clock on, or set up through the HAL, are looked at: the
-    // chip ignores writes to a port without its clock.
+    // Only ports the firmware can have written are looked at (sim/rcc.h).
     void watch() override {
-        const std::uint32_t ahb2 = RCC_regs.AHB2ENR;
-        if (ahb2 != seen_ahb2_) {
-            seen_ahb2_ = ahb2;
-            for (int i = 0; i < kPorts; ++i)
-                if (ahb2 & kClockEnable[i])
-                    in_use_ |= 1u << i;
-        }
-        for (std::uint32_t which = in_use_; which; which &= which - 1) {
+        for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
             GPIO_TypeDef *r = regs(i);
             if (r->BSRR) {
@@ -145,8 +139,7 @@ class GpioModel final : public Board::Model {
         std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
     };
     Seen seen_[kPorts];
-    std::uint32_t in_use_ = 0;
-    std::uint32_t seen_ahb2_ = 0;
+    InstancesInUse in_use_{kPortClocks, kPorts};
 
     Board &b_;
 };

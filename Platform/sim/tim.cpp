@@ -13,18 +13,22 @@ struct TimerInfo {
     TIM_TypeDef *regs;
     const char *name;
     IRQn_Type irq;
-    std::uint64_t counter_max;   // 16-bit counters, TIM2 is 32-bit
-    int apb;                     // bus whose timer clock drives it
-    std::uint32_t clock_enable;  // its bit in RCC APB1ENR1 or APB2ENR
+    std::uint64_t counter_max;  // 16-bit counters, TIM2 is 32-bit
+    int apb;                    // bus whose timer clock drives it
 };
 
 const TimerInfo kTimers[] = {
-    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM1EN},
-    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1, RCC_APB1ENR1_TIM2EN},
-    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1, RCC_APB1ENR1_TIM6EN},
-    {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1, RCC_APB1ENR1_TIM7EN},
-    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM15EN},
-    {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2, RCC_APB2ENR_TIM16EN},
+    {&TIM1_regs, "TIM1", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
+    {&TIM2_regs, "TIM2", TIM2_IRQn, 0xFFFFFFFFu, 1},
+    {&TIM6_regs, "TIM6", TIM6_DAC_IRQn, 0xFFFFu, 1},
+    {&TIM7_regs, "TIM7", TIM7_IRQn, 0xFFFFu, 1},
+    {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2},
+    {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
+};
+const RccEnable kTimerClocks[] = {
+    {RccBus::Apb2, RCC_APB2ENR_TIM1EN},  {RccBus::Apb1, RCC_APB1ENR1_TIM2EN},
+    {RccBus::Apb1, RCC_APB1ENR1_TIM6EN}, {RccBus::Apb1, RCC_APB1ENR1_TIM7EN},
+    {RccBus::Apb2, RCC_APB2ENR_TIM15EN}, {RccBus::Apb2, RCC_APB2ENR_TIM16EN},
 };
 constexpr int kTimerCount = 6;
 
@@ -128,23 +132,10 @@ class TimerModel final : public Board::Model, public EventSink {
         return (t_[i].sr & kTimers[i].regs->DIER & TIM_DIER_UIE) != 0;
     }
 
-    // Timers the firmware can have written: clocked, or set up through the HAL.
-    // Writes to a timer without its clock do nothing on the chip, so the others
-    // need no look at every call.
-    std::uint32_t in_use() {
-        const std::uint32_t apb1 = RCC_regs.APB1ENR1, apb2 = RCC_regs.APB2ENR;
-        if (apb1 != seen_apb1_ || apb2 != seen_apb2_) {
-            seen_apb1_ = apb1;
-            seen_apb2_ = apb2;
-            for (int i = 0; i < kTimerCount; ++i)
-                if ((kTimers[i].apb == 1 ? apb1 : apb2) & kTimers[i].clock_enable)
-                    in_use_ |= 1u << i;
-        }
-        return in_use_;
-    }
-    void use(int i) { in_use_ |= 1u << i; }
+    void use(int i) { in_use_.add(i); }
 
-    void watch() override { watch_timers(in_use()); }
+    // Only timers the firmware can have written (sim/rcc.h).
+    void watch() override { watch_timers(in_use_.mask()); }
     void watch_all() { watch_timers((1u << kTimerCount) - 1u); }
 
     // Picks up register writes made by the firmware directly (enable bit, interrupt
@@ -293,9 +284,8 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
-    std::uint32_t in_use_ = 0;
+    InstancesInUse in_use_{kTimerClocks, kTimerCount};
     std::uint32_t running_ = 0;
-    std::uint32_t seen_apb1_ = 0, seen_apb2_ = 0;
 };
 
 TimerModel &model() {

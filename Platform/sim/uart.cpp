@@ -7,6 +7,7 @@
 #include "sim/dma.h"
 #include "sim/hal_timeout.h"
 #include "sim/peripherals.h"
+#include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -20,15 +21,16 @@ struct PortInfo {
     USART_TypeDef *regs;
     const char *name;
     int rx_channel;  // DMA1 channel wired to the receive request
-    volatile std::uint32_t RCC_TypeDef::*enable_register;
-    std::uint32_t clock_enable;
 };
 
 const PortInfo kPorts[] = {
-    {&USART1_regs, "USART1", 5, &RCC_TypeDef::APB2ENR, RCC_APB2ENR_USART1EN},
-    {&USART2_regs, "USART2", 6, &RCC_TypeDef::APB1ENR1, RCC_APB1ENR1_USART2EN},
-    {&USART3_regs, "USART3", 3, &RCC_TypeDef::APB1ENR1, RCC_APB1ENR1_USART3EN},
+    {&USART1_regs, "USART1", 5},
+    {&USART2_regs, "USART2", 6},
+    {&USART3_regs, "USART3", 3},
 };
+const RccEnable kPortClocks[] = {{RccBus::Apb2, RCC_APB2ENR_USART1EN},
+                                 {RccBus::Apb1, RCC_APB1ENR1_USART2EN},
+                                 {RccBus::Apb1, RCC_APB1ENR1_USART3EN}};
 constexpr int kPortCount = 3;
 
 int port_index(const USART_TypeDef *r) {
@@ -197,26 +199,14 @@ class UartModel final : public Board::Model, public EventSink {
         }
     }
 
-    // Ports the firmware can have written: clocked, or set up through the HAL (the
-    // chip ignores writes to a port without its clock).
-    void use(int i) { in_use_ |= 1u << i; }
-    std::uint32_t in_use() {
-        const std::uint32_t apb1 = RCC_regs.APB1ENR1, apb2 = RCC_regs.APB2ENR;
-        if (apb1 != seen_apb1_ || apb2 != seen_apb2_) {
-            seen_apb1_ = apb1;
-            seen_apb2_ = apb2;
-            for (int i = 0; i < kPortCount; ++i)
-                if (RCC_regs.*kPorts[i].enable_register & kPorts[i].clock_enable)
-                    in_use_ |= 1u << i;
-        }
-        return in_use_;
-    }
+    void use(int i) { in_use_.add(i); }
 
     // Register writes of the firmware: the flag clear register, the request
     // register, and the enable bits (disabling the port discards what it was doing
     // and resets its flags).
     void watch() override {
-        for (std::uint32_t which = in_use(); which; which &= which - 1) {
+        // Only ports the firmware can have written (sim/rcc.h).
+        for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
             USART_TypeDef *r = kPorts[i].regs;
             Port &p = ports_[i];
@@ -307,8 +297,7 @@ class UartModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
-    std::uint32_t in_use_ = 0;
-    std::uint32_t seen_apb1_ = 0, seen_apb2_ = 0;
+    InstancesInUse in_use_{kPortClocks, kPortCount};
 };
 
 UartModel &model() {
