@@ -16,6 +16,9 @@ namespace {
 
 constexpr std::uint32_t kDefaultBaud = 115200;  // line rate of a port that was never set up
 constexpr std::uint32_t kUartDmaRequest = 2;    // CSELR selection of the USART streams
+// TDR reads this (a frame has 9 data bits at most), so that a write of the
+// firmware itself is seen.
+constexpr std::uint16_t kTdrIdle = 0xFFFF;
 
 struct PortInfo {
     USART_TypeDef *regs;
@@ -161,7 +164,6 @@ class UartModel final : public Board::Model, public EventSink {
     void write_tdr(int i, std::uint16_t value) {
         Port &p = ports_[i];
         USART_TypeDef *r = kPorts[i].regs;
-        r->TDR = value;
         r->ISR &= ~USART_ISR_TC;
         if (p.shifting || !tx_enabled(i)) {
             p.tdr = value;
@@ -223,22 +225,29 @@ class UartModel final : public Board::Model, public EventSink {
                 r->RQR = 0;
             }
             const std::uint32_t cr1 = r->CR1;
-            if (cr1 == p.seen_cr1)
-                continue;
-            check_not_modelled(i, cr1);
-            if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
-                reset_port(i);
-            p.seen_cr1 = cr1;
-            const bool ue = (cr1 & USART_CR1_UE) != 0;
-            r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
-                     ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
-                     ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
-            if (p.tdr_full && !p.shifting && tx_enabled(i)) {
-                // A byte left waiting in TDR goes out once the transmitter is on.
-                p.tdr_full = false;
-                r->ISR |= USART_ISR_TXE;
-                write_tdr(i, p.tdr);
+            if (cr1 != p.seen_cr1) {
+                check_not_modelled(i, cr1);
+                if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
+                    reset_port(i);
+                p.seen_cr1 = cr1;
+                const bool ue = (cr1 & USART_CR1_UE) != 0;
+                r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
+                         ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
+                         ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
+                if (p.tdr_full && !p.shifting && tx_enabled(i)) {
+                    // A byte left waiting in TDR goes out once the transmitter is on.
+                    p.tdr_full = false;
+                    r->ISR |= USART_ISR_TXE;
+                    write_tdr(i, p.tdr);
+                }
             }
+            // Bytes written into TDR by the firmware itself: a loop that writes one and
+            // then polls TXE without a call in between would see the flag before this
+            // look, and overwrite the byte, so such transmission cannot be modelled.
+            if (r->TDR != kTdrIdle)
+                b_.halt(std::string(kPorts[i].name) +
+                        " TDR written directly (transmission through the data register) is not "
+                        "modelled by the simulated board: HAL_UART_Transmit is");
         }
     }
 
@@ -309,6 +318,7 @@ UartModel &model() {
 void install_uarts(Board &b) {
     UartModel &m = b.model<UartModel>();
     b.add_watcher(m);
+    for (const PortInfo &port : kPorts) port.regs->TDR = kTdrIdle;
     for (int i = 0; i < kPortCount; ++i) {
         const IRQn_Type irq = static_cast<IRQn_Type>(DMA1_Channel1_IRQn + kPorts[i].rx_channel - 1);
         b.add_wake_source(WakeSource{[&m, i] { return m.rx_may_raise(i); }, irq});

@@ -348,6 +348,11 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
          },
          "RXNEIE"},
         {[] {
+             __HAL_RCC_USART3_CLK_ENABLE();
+             USART3->TDR = 'x';
+         },
+         "USART3 TDR written directly"},
+        {[] {
              GPIO_InitTypeDef in = {};
              in.Pin = GPIO_PIN_0;
              in.Mode = GPIO_MODE_IT_FALLING;
