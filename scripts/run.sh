@@ -12,11 +12,18 @@
 #                                              the demo scenario lasts 4 s)
 #   scripts/run.sh --trace demo-trace.jsonl
 #   scripts/run.sh --scenario my.scn --board my-board
+#
+# DEMO_FW=path/to/demo_fw runs that executable as it is, without setting up or
+# building anything (the tests use it).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-(cd "$root" && scripts/setup.sh && cmake --preset host >&2 &&
-  cmake --build --preset host -j 2 --target demo_fw >&2)
+exe="${DEMO_FW:-}"
+if [ -z "$exe" ]; then
+  (cd "$root" && scripts/setup.sh && cmake --preset host >&2 &&
+    cmake --build --preset host -j 2 --target demo_fw >&2)
+  exe="$root/build/host/tests/demo_fw/demo_fw"
+fi
 
 defaults=()
 has_option() {
@@ -27,4 +34,4 @@ has_option() {
 has_option --board "$@" || defaults+=(--board "$root/build/board-demo")
 has_option --scenario "$@" || defaults+=(--scenario "$root/scenarios/demo.scn")
 
-exec "$root/build/host/tests/demo_fw/demo_fw" "${defaults[@]}" "$@"
+exec "$exe" "${defaults[@]}" "$@"

@@ -36,7 +36,7 @@ class CoreRegisters final : public Board::Model {
         publish();
     }
 
-    void watch() {
+    void watch() override {
         Nvic &n = b_.nvic();
         bool changed = false;
         if (SCB_regs.ICSR != icsr_) {
@@ -66,7 +66,7 @@ class CoreRegisters final : public Board::Model {
         for (int w = 0; w < kWords; ++w) {
             const std::uint32_t set_en = NVIC_regs.ISER[w], clr_en = NVIC_regs.ICER[w];
             const std::uint32_t set_pend = NVIC_regs.ISPR[w], clr_pend = NVIC_regs.ICPR[w];
-            if (set_en == iser_[w] && !clr_en && set_pend == ispr_[w] && !clr_pend)
+            if (((set_en ^ iser_[w]) | clr_en | (set_pend ^ ispr_[w]) | clr_pend) == 0)
                 continue;
             for (int bit = 0; bit < 32; ++bit) {
                 const int irq = 32 * w + bit;
@@ -163,7 +163,7 @@ class CoreRegisters final : public Board::Model {
 
 void install_core_registers(Board &b) {
     CoreRegisters &m = b.model<CoreRegisters>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
 }
 
 }  // namespace sim

@@ -45,7 +45,7 @@ class DmaModel final : public Board::Model {
     }
 
     // Flag clear register: a write of ones clears the matching flags (CGIF all four).
-    void watch_ifcr() {
+    void watch() override {
         const std::uint32_t ifcr = DMA1_regs.IFCR;
         if (!ifcr)
             return;
@@ -82,7 +82,7 @@ int dma_channel_number(const void *regs) {
 
 void install_dma(Board &b) {
     DmaModel &m = b.model<DmaModel>();
-    b.add_watcher([&m] { m.watch_ifcr(); });
+    b.add_watcher(m);
     for (int ch = 1; ch <= kChannels; ++ch)
         b.set_level_source(channel_irq(ch), [ch] { return DmaModel::line(ch); });
 }

@@ -1,6 +1,7 @@
 #include "sim/gpio.h"
 
 #include "sim/peripherals.h"
+#include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -9,6 +10,10 @@ namespace {
 
 constexpr int kPorts = 6;
 constexpr char kLetters[kPorts] = {'A', 'B', 'C', 'D', 'E', 'H'};
+const RccEnable kPortClocks[kPorts] = {
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOAEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIOBEN},
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOCEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIODEN},
+    {RccBus::Ahb2, RCC_AHB2ENR_GPIOEEN}, {RccBus::Ahb2, RCC_AHB2ENR_GPIOHEN}};
 
 struct PortState {
     std::uint16_t driven = 0;  // pins an external signal drives
@@ -83,6 +88,7 @@ class GpioModel final : public Board::Model {
     }
 
     void refresh(int i, const char *cause) {
+        in_use_.add(i);
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
@@ -109,8 +115,10 @@ class GpioModel final : public Board::Model {
 
     // Register writes made by the firmware itself (ODR, BSRR, BRR, mode, pull and
     // output type written without the HAL) change the pins as they do on the chip.
-    void watch() {
-        for (int i = 0; i < kPorts; ++i) {
+    // Only ports the firmware can have written are looked at (sim/rcc.h).
+    void watch() override {
+        for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             GPIO_TypeDef *r = regs(i);
             if (r->BSRR) {
                 const std::uint32_t bsrr = r->BSRR;
@@ -122,8 +130,8 @@ class GpioModel final : public Board::Model {
                 r->BRR = 0;
             }
             Seen &s = seen_[i];
-            if (r->ODR != s.odr || r->MODER != s.moder || r->PUPDR != s.pupdr ||
-                r->OTYPER != s.otyper)
+            if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
+                 (r->OTYPER ^ s.otyper)) != 0)
                 refresh(i, "firmware");
         }
     }
@@ -135,6 +143,7 @@ class GpioModel final : public Board::Model {
         std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
     };
     Seen seen_[kPorts];
+    InstancesInUse in_use_{kPortClocks, kPorts};
 
     Board &b_;
 };
@@ -154,7 +163,7 @@ int letter_index(char letter) {
 
 void install_gpio(Board &b) {
     GpioModel &m = b.model<GpioModel>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
 }
 
 char gpio_port_letter(const GPIO_TypeDef *port) {

@@ -12,7 +12,7 @@ using sim::board;
 extern "C" {
 
 void __WFI(void) {
-    board().run_watchers();
+    board().firmware_entry();
     if (SCB_regs.SCR & SCB_SCR_SLEEPDEEP_Msk)
         sim::enter_deep_sleep();
     board().wait_for_interrupt();
@@ -23,20 +23,21 @@ void __WFE(void) {
 }
 void __SEV(void) {}
 void __NOP(void) {
+    board().firmware_ran();
     board().core_cycle();
 }
 // The barriers make register writes before them take effect, as on the core
 // (the PendSV idiom: set PENDSVSET, then __DSB and __ISB).
 void __DSB(void) {
-    board().run_watchers();
+    board().firmware_entry();
     board().take_interrupts();
 }
 void __ISB(void) {
-    board().run_watchers();
+    board().firmware_entry();
     board().take_interrupts();
 }
 void __DMB(void) {
-    board().run_watchers();
+    board().firmware_entry();
 }
 void __BKPT(uint32_t value) {
     board().halt("breakpoint instruction (BKPT " + std::to_string(value) +

@@ -17,6 +17,7 @@ void install_core_models(Board &b) {
     reset_registers();
     reset_hal_globals();
     rcc_reset_registers();
+    install_rcc(b);
     install_core_registers(b);
     install_systick(b);
     install_gpio(b);

@@ -53,6 +53,19 @@ class QspiModel final : public Board::Model, public EventSink {
     std::uint32_t cycles_per_byte = 0;  // data phase
     Time bus_free_at = 0;               // the peripheral's BUSY flag clears (kNever: stuck)
 
+    // BUSY in QUADSPI->SR shows the frame in progress to firmware that reads it.
+    void busy_until(Time t) {
+        bus_free_at = t;
+        ++busy_gen_;
+        if (t > b_.now()) {
+            QUADSPI_regs.SR |= QUADSPI_SR_BUSY;
+            if (t != kNever)
+                b_.sched().schedule(t, this, kBusyTag | busy_gen_);
+        } else {
+            QUADSPI_regs.SR &= ~QUADSPI_SR_BUSY;
+        }
+    }
+
     void configure(const QSPI_CommandTypeDef &cmd) {
         if (cmd.DdrMode != QSPI_DDR_MODE_DISABLE)
             b_.halt("QUADSPI double data rate mode is not modelled");
@@ -99,6 +112,11 @@ class QspiModel final : public Board::Model, public EventSink {
         pending_ = true;
     }
     void on_event(Time when, std::uint64_t tag) override {
+        if (tag & kBusyTag) {
+            if (tag == (kBusyTag | busy_gen_))
+                QUADSPI_regs.SR &= ~QUADSPI_SR_BUSY;
+            return;
+        }
         if (tag != gen_ || !pending_)
             return;
         pending_ = false;
@@ -135,6 +153,8 @@ class QspiModel final : public Board::Model, public EventSink {
 
     Board &b_;
     std::uint64_t gen_ = 0;
+    static constexpr std::uint64_t kBusyTag = std::uint64_t{1} << 63;
+    std::uint64_t busy_gen_ = 0;
     bool pending_ = false;
     QspiFrame pending_frame_;
     std::vector<std::uint8_t> pending_tx_;
@@ -195,7 +215,7 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
             // Room in the FIFO once byte i - 16 has started shifting out.
             const Time room = i >= kFifoBytes ? shift_start(i - kFifoBytes) : 0;
             if (!hal_wait_until(room, tickstart, timeout, call)) {
-                m.bus_free_at = kNever;  // the frame waits for data that never comes
+                m.busy_until(kNever);  // the frame waits for data that never comes
                 return timed_out(h);
             }
             if (b.now() > shift_start(i)) {
@@ -207,7 +227,7 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
             sent.push_back(tx[i]);
         } else {
             if (!hal_wait_until(shift_end(i), tickstart, timeout, call)) {
-                m.bus_free_at = kNever;  // the FIFO fills and the frame stops
+                m.busy_until(kNever);  // the FIFO fills and the frame stops
                 return timed_out(h);
             }
             rx[i] = i < m.rx().size() ? m.rx()[i] : 0;
@@ -221,7 +241,7 @@ HAL_StatusTypeDef data_phase(QSPI_HandleTypeDef *h, const std::uint8_t *tx, std:
         }
     }
     const Time end = at_cycle(m.header_cycles + std::uint64_t{n} * cpb);
-    m.bus_free_at = end;
+    m.busy_until(end);
     if (tx)
         m.deliver_at(end, f, std::move(sent));
     return hal_wait_until(end, tickstart, timeout, call) ? HAL_OK : timed_out(h);
@@ -378,7 +398,7 @@ HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef *hqspi, QSPI_CommandTypeDe
                 sim::Time end = sim::kNever;
                 if (m.enabled()) {
                     end = sim::board().now() + m.span(m.header_cycles);
-                    m.bus_free_at = end;
+                    m.busy_until(end);
                     m.deliver_at(end, m.frame, {});
                 }
                 if (sim::hal_wait_until(end, tickstart, Timeout, "HAL_QSPI_Command")) {
@@ -477,7 +497,7 @@ HAL_StatusTypeDef HAL_QSPI_Abort(QSPI_HandleTypeDef *hqspi) {
         sim::QspiModel &m = model();
         if (m.bus_free_at > sim::board().now()) {
             m.cancel();
-            m.bus_free_at = sim::board().now();
+            m.busy_until(sim::board().now());
         }
         CLEAR_BIT(hqspi->Instance->CCR, QUADSPI_CCR_FMODE);
         hqspi->State = HAL_QSPI_STATE_READY;

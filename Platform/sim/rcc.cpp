@@ -120,6 +120,64 @@ void rcc_reset_registers() {
     FLASH_regs.ACR = 0x00000600u;
 }
 
+std::uint32_t rcc_enable_changes = 0;
+
+void InstancesInUse::rescan() {
+    seen_changes_ = rcc_enable_changes;
+    const std::uint32_t now[3] = {RCC_regs.AHB2ENR, RCC_regs.APB1ENR1, RCC_regs.APB2ENR};
+    for (int i = 0; i < count_; ++i)
+        if (now[static_cast<int>(enables_[i].bus)] & enables_[i].bit)
+            mask_ |= 1u << i;
+}
+
+namespace {
+
+// The ready flags follow their oscillator's enable bit at once, also when the
+// firmware switches an oscillator by writing RCC->CR, BDCR or CSR itself; the PLLs
+// lock when their input is ready. Changes of the clock enable registers are
+// counted for the other watchers (InstancesInUse).
+class RccRegisters final : public Board::Model {
+  public:
+    explicit RccRegisters(Board &) {}
+    void watch() override {
+        const std::uint32_t enables[3] = {RCC_regs.AHB2ENR, RCC_regs.APB1ENR1, RCC_regs.APB2ENR};
+        if (((enables[0] ^ enables_[0]) | (enables[1] ^ enables_[1]) |
+             (enables[2] ^ enables_[2])) != 0) {
+            for (int k = 0; k < 3; ++k) enables_[k] = enables[k];
+            ++rcc_enable_changes;
+        }
+        if (RCC_regs.CR == cr_ && RCC_regs.BDCR == bdcr_ && RCC_regs.CSR == csr_)
+            return;
+        std::uint32_t cr = RCC_regs.CR;
+        cr = follow(cr, RCC_CR_MSION, RCC_CR_MSIRDY, true);
+        cr = follow(cr, RCC_CR_HSION, RCC_CR_HSIRDY, true);
+        cr = follow(cr, RCC_CR_HSEON, RCC_CR_HSERDY, true);
+        const std::uint32_t src = RCC_regs.PLLCFGR & RCC_PLLCFGR_PLLSRC;
+        const bool input = (src == RCC_PLLCFGR_PLLSRC_HSE && (cr & RCC_CR_HSERDY)) ||
+                           (src == RCC_PLLCFGR_PLLSRC_HSI && (cr & RCC_CR_HSIRDY)) ||
+                           (src == RCC_PLLCFGR_PLLSRC_MSI && (cr & RCC_CR_MSIRDY));
+        cr = follow(cr, RCC_CR_PLLON, RCC_CR_PLLRDY, input);
+        cr = follow(cr, RCC_CR_PLLSAI1ON, RCC_CR_PLLSAI1RDY, input);
+        RCC_regs.CR = cr_ = cr;
+        RCC_regs.BDCR = bdcr_ = follow(RCC_regs.BDCR, RCC_BDCR_LSEON, RCC_BDCR_LSERDY, true);
+        RCC_regs.CSR = csr_ = follow(RCC_regs.CSR, RCC_CSR_LSION, RCC_CSR_LSIRDY, true);
+    }
+
+  private:
+    static std::uint32_t follow(std::uint32_t reg, std::uint32_t on, std::uint32_t ready,
+                                bool can_be_ready) {
+        return (reg & on) && can_be_ready ? reg | ready : reg & ~ready;
+    }
+    std::uint32_t cr_ = 0, bdcr_ = 0, csr_ = 0;
+    std::uint32_t enables_[3] = {0, 0, 0};
+};
+
+}  // namespace
+
+void install_rcc(Board &b) {
+    b.add_watcher(b.model<RccRegisters>());
+}
+
 }  // namespace sim
 
 using sim::set_bits;

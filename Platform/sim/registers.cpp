@@ -1,15 +1,46 @@
 // The register objects of every peripheral instance (the chip's memory-mapped
 // registers are plain objects on the host) and their reset values.
+//
+// Each register block has a page of its own in one arena: the hang check can then
+// protect the arena and learn from the fault which register a firmware loop that
+// lets no time pass is reading. The `<name>_regs` symbols the device header
+// declares are placed at their pages by the assembler.
 #include <cstring>
 
 #include "sim/peripherals.h"
 #include "stm32l4xx.h"
 
-#define PERIPH(type, name, address) type name##_regs{};
+namespace {
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kBlocks = 0
+#define PERIPH(type, name, address) +1
+#include "stm32l431xx_instances.def"
+#undef PERIPH
+    ;
+#define PERIPH(type, name, address) static_assert(sizeof(type) <= kPage, #name " fits its page");
+#include "stm32l431xx_instances.def"
+#undef PERIPH
+}  // namespace
+
+extern "C" {
+__attribute__((used)) alignas(kPage) unsigned char sim_register_arena[kBlocks * kPage];
+}
+
+// Block k (counted from 1 in the order of the list) at page k - 1.
+static_assert(__COUNTER__ == 0, "the page numbers below count from here");
+#define SIM_STR2(x) #x
+#define SIM_STR(x) SIM_STR2(x)
+#define PERIPH(type, name, address)          \
+    asm(".globl " #name "_regs\n.set " #name \
+        "_regs, sim_register_arena+(" SIM_STR(__COUNTER__) "-1)*4096");
 #include "stm32l431xx_instances.def"
 #undef PERIPH
 
 namespace sim {
+
+RegisterArena register_arena() {
+    return RegisterArena{sim_register_arena, sizeof sim_register_arena, kPage};
+}
 
 void reset_registers() {
 #define PERIPH(type, name, address) std::memset((void *)&name##_regs, 0, sizeof(type));

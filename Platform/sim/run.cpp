@@ -2,6 +2,7 @@
 
 #include <setjmp.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/time.h>
 
 #include <cstdio>
@@ -67,7 +68,62 @@ class ScenarioFeed final : public EventSink {
 const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr std::size_t kFaultSignalCount = sizeof kFaultSignals / sizeof kFaultSignals[0];
 
-void on_fault(int sig) {
+// The hang check's probe: while the firmware makes no progress, the register
+// pages are unreadable, and a read of one shows which register the code reads.
+// Read again from the same place at the next probe, still without progress, it is
+// a polling loop: the watchers then look at what the firmware wrote before it (a
+// flag that the chip sets at once, such as an oscillator's ready flag, is set
+// then, and the loop goes on); a register that stays as it is is what the hang
+// check names. (A single read in a long computation changes nothing, so that a
+// run's outcome never depends on when the wall-clock probe came.)
+volatile sig_atomic_t g_probing = 0;
+std::uint64_t g_probe_progress = 0;   // the progress count when the pages were closed
+std::string g_polled;                 // the register a quiet firmware was found reading
+const void *g_hit_address = nullptr;  // the last probe's read, and where it was made
+const void *g_hit_pc = nullptr;
+std::uint64_t g_hit_progress = ~std::uint64_t{0};
+
+void protect_registers(bool unreadable) {
+    const RegisterArena a = register_arena();
+    mprotect(a.begin, a.size, unreadable ? PROT_NONE : PROT_READ | PROT_WRITE);
+    g_probing = unreadable ? 1 : 0;
+}
+
+bool probe_hit(const siginfo_t *info, const void *context) {
+    const RegisterArena a = register_arena();
+    const auto *addr = static_cast<const unsigned char *>(info->si_addr);
+    if (!g_probing || addr < a.begin || addr >= a.begin + a.size)
+        return false;
+    protect_registers(false);
+    // The simulator's own code reads registers too: once the firmware has made a
+    // call (progress moved on), a fault is the simulator's, not a polling loop's.
+    if (board().ended() || board().progress() != g_probe_progress || board().in_hal_call())
+        return true;
+    const void *pc = nullptr;
+#if defined(__x86_64__)
+    pc = reinterpret_cast<const void *>(
+        static_cast<const ucontext_t *>(context)->uc_mcontext.gregs[REG_RIP]);
+#else
+    (void)context;
+#endif
+    const bool again =
+        addr == g_hit_address && pc == g_hit_pc && g_hit_progress == g_probe_progress;
+    g_hit_address = addr;
+    g_hit_pc = pc;
+    g_hit_progress = g_probe_progress;
+    if (!again)
+        return true;
+    const auto *word = reinterpret_cast<const std::uint32_t *>(
+        reinterpret_cast<std::uintptr_t>(addr) & ~std::uintptr_t{3});
+    const std::uint32_t before = *word;
+    board().look_at_registers();
+    g_polled = *word == before ? describe_register_poll(addr, pc) : std::string();
+    return true;
+}
+
+void on_fault(int sig, siginfo_t *info, void *context) {
+    if (sig == SIGSEGV && board_exists() && probe_hit(info, context))
+        return;  // the read is made again, now that the page can be read
     const char *what = sig == SIGSEGV  ? "invalid memory access"
                        : sig == SIGBUS ? "bus error"
                        : sig == SIGFPE ? "arithmetic trap (integer division by zero)"
@@ -79,6 +135,7 @@ void on_fault(int sig) {
         raise(sig);
         return;
     }
+    protect_registers(false);
     board().fault(what);
 }
 
@@ -129,15 +186,29 @@ void on_alarm(int) {
     if (p != g_last_progress) {
         g_last_progress = p;
         g_still_alarms = 0;
+        if (g_probing)
+            protect_registers(false);
+        g_polled.clear();
         return;
     }
     ++g_still_alarms;
-    if (g_stop_requested)
+    if (g_stop_requested) {
+        protect_registers(false);
         board().end_run(Ending::Interrupted, "stopped by a signal");
-    if (g_hang_alarms != 0 && g_still_alarms >= g_hang_alarms)
+    }
+    if (g_hang_alarms != 0 && g_still_alarms >= g_hang_alarms) {
+        protect_registers(false);
+        if (!g_polled.empty())
+            board().halt("the firmware polls " + g_polled +
+                         " in a loop that lets no virtual time pass, so it never changes (flags "
+                         "change only while time passes: call a HAL function such as HAL_GetTick "
+                         "or __NOP in the loop)");
         board().halt(
             "the firmware loops without letting virtual time pass (a spin loop needs __NOP or "
             "__WFI)");
+    }
+    g_probe_progress = p;
+    protect_registers(true);
 }
 
 class AlarmGuard {
@@ -145,6 +216,8 @@ class AlarmGuard {
     explicit AlarmGuard(unsigned hang_seconds) {
         g_last_progress = ~std::uint64_t{0};
         g_still_alarms = 0;
+        g_polled.clear();
+        g_hit_address = nullptr;
         g_hang_alarms = hang_seconds * kAlarmsPerSecond;
         struct sigaction sa {};
         sa.sa_handler = on_alarm;
@@ -157,7 +230,10 @@ class AlarmGuard {
     ~AlarmGuard() {
         itimerval off{{0, 0}, {0, 0}};
         setitimer(ITIMER_REAL, &off, nullptr);
+        // An alarm still pending must not reach the old (default: fatal) action.
+        signal(SIGALRM, SIG_IGN);
         sigaction(SIGALRM, &old_, nullptr);
+        protect_registers(false);
     }
     AlarmGuard(const AlarmGuard &) = delete;
     AlarmGuard &operator=(const AlarmGuard &) = delete;
@@ -175,8 +251,8 @@ class FaultGuard {
         ss.ss_size = stack_.size();
         sigaltstack(&ss, &old_stack_);
         struct sigaction sa {};
-        sa.sa_handler = on_fault;
-        sa.sa_flags = SA_ONSTACK | SA_NODEFER;
+        sa.sa_sigaction = on_fault;
+        sa.sa_flags = SA_ONSTACK | SA_NODEFER | SA_SIGINFO;
         sigemptyset(&sa.sa_mask);
         for (std::size_t i = 0; i < kFaultSignalCount; ++i)
             sigaction(kFaultSignals[i], &sa, &old_[i]);

@@ -10,9 +10,8 @@ class SysTickModel final : public Board::Model, public EventSink {
   public:
     explicit SysTickModel(Board &b) : b_(b) {}
 
-    // Called from the register watcher on every clock advance: cheap comparison,
-    // reschedule only on change.
-    void check() {
+    // Register watcher: cheap comparison, reschedule only on change.
+    void watch() override {
         const std::uint32_t ctrl =
             SysTick_regs.CTRL &
             (SysTick_CTRL_ENABLE_Msk | SysTick_CTRL_TICKINT_Msk | SysTick_CTRL_CLKSOURCE_Msk);
@@ -49,12 +48,11 @@ class SysTickModel final : public Board::Model, public EventSink {
 
     // The current value counts down from LOAD once per clock; firmware that times
     // short intervals with it sees it move.
-    void settle() {
+    void settle() override {
         if (!(ctrl_ & SysTick_CTRL_ENABLE_Msk) || load_ == 0)
             return;
         const std::uint64_t period = static_cast<std::uint64_t>(load_) + 1u;
-        const auto elapsed = static_cast<std::uint64_t>(
-            static_cast<unsigned __int128>(b_.now() - anchor_) * hz_ / 1000000000u);
+        const std::uint64_t elapsed = clocks_in(b_.now() - anchor_, hz_);
         SysTick_regs.VAL = static_cast<std::uint32_t>((period - elapsed % period) % period);
     }
 
@@ -62,6 +60,9 @@ class SysTickModel final : public Board::Model, public EventSink {
         if (tag != gen_)
             return;
         ++wraps_;
+        std::uint64_t cycles = wraps_ * (static_cast<std::uint64_t>(load_) + 1u);
+        if (rebase_exact(anchor_, cycles, hz_))
+            wraps_ = 0;
         SysTick_regs.CTRL |= SysTick_CTRL_COUNTFLAG_Msk;
         if (ctrl_ & SysTick_CTRL_TICKINT_Msk)
             b_.nvic().set_pending(kSysTickIrq);
@@ -91,13 +92,13 @@ class SysTickModel final : public Board::Model, public EventSink {
 
 void install_systick(Board &b) {
     SysTickModel &m = b.model<SysTickModel>();
-    b.add_watcher([&m] { m.check(); });
-    b.add_settler([&m] { m.settle(); });
+    b.add_watcher(m);
+    b.add_settler(m);
     b.add_wake_source(WakeSource{[&m] { return m.may_raise(); }, kSysTickIrq});
 }
 
 void systick_sync(Board &b) {
-    b.model<SysTickModel>().check();
+    b.model<SysTickModel>().watch();
 }
 
 }  // namespace sim

@@ -1,5 +1,7 @@
 #include "sim/tim.h"
 
+#include <string>
+
 #include "sim/handle.h"
 #include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
@@ -24,6 +26,11 @@ const TimerInfo kTimers[] = {
     {&TIM15_regs, "TIM15", TIM1_BRK_TIM15_IRQn, 0xFFFFu, 2},
     {&TIM16_regs, "TIM16", TIM1_UP_TIM16_IRQn, 0xFFFFu, 2},
 };
+const RccEnable kTimerClocks[] = {
+    {RccBus::Apb2, RCC_APB2ENR_TIM1EN},  {RccBus::Apb1, RCC_APB1ENR1_TIM2EN},
+    {RccBus::Apb1, RCC_APB1ENR1_TIM6EN}, {RccBus::Apb1, RCC_APB1ENR1_TIM7EN},
+    {RccBus::Apb2, RCC_APB2ENR_TIM15EN}, {RccBus::Apb2, RCC_APB2ENR_TIM16EN},
+};
 constexpr int kTimerCount = 6;
 
 class TimerModel final : public Board::Model, public EventSink {
@@ -43,6 +50,7 @@ class TimerModel final : public Board::Model, public EventSink {
         std::uint32_t psc = 0;  // prescaler in effect
         std::uint32_t arr = 0;  // auto-reload in effect
         std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
+        std::uint32_t seen_smcr = 0, seen_rcr = 0;
         std::uint32_t sr = 0;  // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
@@ -64,12 +72,9 @@ class TimerModel final : public Board::Model, public EventSink {
     // Counter value now (counter ticks completed since the anchor).
     std::uint64_t count_now(int i) const {
         const Timer &t = t_[i];
-        const unsigned __int128 elapsed_cycles =
-            static_cast<unsigned __int128>(b_.now() - t.base) * t.hz / 1000000000u;
+        const std::uint64_t elapsed_cycles = clocks_in(b_.now() - t.base, t.hz);
         const std::uint64_t since_anchor =
-            elapsed_cycles > t.anchor_cycles
-                ? static_cast<std::uint64_t>(elapsed_cycles) - t.anchor_cycles
-                : 0u;
+            elapsed_cycles > t.anchor_cycles ? elapsed_cycles - t.anchor_cycles : 0u;
         return t.anchor_count + since_anchor / (static_cast<std::uint64_t>(t.psc) + 1u);
     }
 
@@ -81,8 +86,10 @@ class TimerModel final : public Board::Model, public EventSink {
         t.hz = hz ? hz : 1u;
     }
 
+    // Called after every start and stop.
     void schedule(int i) {
         Timer &t = t_[i];
+        running_ = t.running ? running_ | (1u << i) : running_ & ~(1u << i);
         ++t.gen;
         if (!t.running) {
             t.next_update = kNever;
@@ -127,16 +134,28 @@ class TimerModel final : public Board::Model, public EventSink {
         return (t_[i].sr & kTimers[i].regs->DIER & TIM_DIER_UIE) != 0;
     }
 
+    void use(int i) { in_use_.add(i); }
+
+    // Only timers the firmware can have written (sim/rcc.h).
+    void watch() override { watch_timers(in_use_.mask()); }
+    void watch_all() { watch_timers((1u << kTimerCount) - 1u); }
+
     // Picks up register writes made by the firmware directly (enable bit, interrupt
     // enable, an immediate auto-reload change).
-    void watch() {
-        for (int i = 0; i < kTimerCount; ++i) {
+    void watch_timers(std::uint32_t which) {
+        for (; which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             TIM_TypeDef *r = kTimers[i].regs;
             Timer &t = t_[i];
             const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
-            if (cr1 == t.seen_cr1 && arr == t.seen_arr && dier == t.seen_dier &&
-                cnt == t.seen_cnt && r->SR == t.sr)
+            const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
+            if (((cr1 ^ t.seen_cr1) | (arr ^ t.seen_arr) | (dier ^ t.seen_dier) |
+                 (cnt ^ t.seen_cnt) | (r->SR ^ t.sr) | (smcr ^ t.seen_smcr) | (rcr ^ t.seen_rcr)) ==
+                0)
                 continue;
+            check_not_modelled(i, cr1, dier, smcr, rcr);
+            t.seen_smcr = smcr;
+            t.seen_rcr = rcr;
             sync_sr(i);
             if (cnt != t.seen_cnt) {
                 // The firmware wrote the counter: counting goes on from that value.
@@ -178,6 +197,43 @@ class TimerModel final : public Board::Model, public EventSink {
         }
     }
 
+    // Counting modes, slave modes, the repetition counter and every interrupt or
+    // DMA request but the update interrupt would make the chip do what this model
+    // does not: setting one halts the board with its name.
+    void check_not_modelled(int i, std::uint32_t cr1, std::uint32_t dier, std::uint32_t smcr,
+                            std::uint32_t rcr) {
+        const Timer &t = t_[i];
+        static const struct {
+            int reg;  // 0 CR1, 1 DIER, 2 SMCR
+            std::uint32_t mask;
+            const char *name;
+        } kBits[] = {
+            {0, TIM_CR1_DIR, "CR1 DIR (down-counting)"},
+            {0, TIM_CR1_CMS, "CR1 CMS (centre-aligned counting)"},
+            {2, TIM_SMCR_SMS, "SMCR SMS (slave mode)"},
+            {2, TIM_SMCR_ECE, "SMCR ECE (external clock)"},
+            {1, TIM_DIER_CC1IE, "DIER CC1IE (compare interrupt)"},
+            {1, TIM_DIER_CC2IE, "DIER CC2IE (compare interrupt)"},
+            {1, TIM_DIER_CC3IE, "DIER CC3IE (compare interrupt)"},
+            {1, TIM_DIER_CC4IE, "DIER CC4IE (compare interrupt)"},
+            {1, TIM_DIER_COMIE, "DIER COMIE (commutation interrupt)"},
+            {1, TIM_DIER_TIE, "DIER TIE (trigger interrupt)"},
+            {1, TIM_DIER_BIE, "DIER BIE (break interrupt)"},
+            {1, 0x7Fu * TIM_DIER_UDE,  // UDE, CC1DE to CC4DE, COMDE, TDE
+             "DIER DMA requests"},
+        };
+        const std::uint32_t now[3] = {cr1, dier, smcr};
+        const std::uint32_t before[3] = {t.seen_cr1, t.seen_dier, t.seen_smcr};
+        for (const auto &k : kBits) {
+            if ((now[k.reg] & k.mask) && !(before[k.reg] & k.mask))
+                b_.halt(std::string(kTimers[i].name) + " " + k.name +
+                        " is not modelled by the simulated board");
+        }
+        if (rcr != 0 && t.seen_rcr == 0)
+            b_.halt(std::string(kTimers[i].name) +
+                    " RCR (repetition counter) is not modelled by the simulated board");
+    }
+
     void on_event(Time when, std::uint64_t tag) override {
         const int i = static_cast<int>(tag & 7u);
         Timer &t = t_[i];
@@ -187,6 +243,7 @@ class TimerModel final : public Board::Model, public EventSink {
         (void)when;
         // Update event: the counter restarts from 0 with the preloaded values.
         t.anchor_cycles += cycles(t, t.pending_ticks);
+        rebase_exact(t.base, t.anchor_cycles, t.hz);
         t.anchor_count = 0;
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
@@ -205,11 +262,10 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     // After time has moved: the counters of running timers show the present count.
-    void settle() {
-        for (int i = 0; i < kTimerCount; ++i) {
+    void settle() override {
+        for (std::uint32_t which = running_; which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             Timer &t = t_[i];
-            if (!t.running)
-                continue;
             const auto cnt =
                 static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
             kTimers[i].regs->CNT = cnt;
@@ -234,6 +290,8 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
+    InstancesInUse in_use_{kTimerClocks, kTimerCount};
+    std::uint32_t running_ = 0;
 };
 
 TimerModel &model() {
@@ -260,8 +318,8 @@ void install_timers(Board &b) {
         m.t_[i].seen_arr = kTimers[i].regs->ARR;
         m.t_[i].arr = kTimers[i].regs->ARR;
     }
-    b.add_watcher([&m] { m.watch(); });
-    b.add_settler([&m] { m.settle(); });
+    b.add_watcher(m);
+    b.add_settler(m);
     // TIM1 and TIM16 share one line, so the level is the OR of both.
     b.set_level_source(TIM1_UP_TIM16_IRQn, [&m] { return m.line(0) || m.line(5); });
     b.set_level_source(TIM2_IRQn, [&m] { return m.line(1); });
@@ -312,7 +370,8 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
     }
     htim->State = HAL_TIM_STATE_BUSY;
     TIM_TypeDef *r = htim->Instance;
-    model().watch();  // settle anything written before
+    model().use(i);
+    model().watch_all();  // settle anything written before
     uint32_t cr1 = r->CR1;
     cr1 &= ~(TIM_CR1_DIR | TIM_CR1_CMS | TIM_CR1_CKD | TIM_CR1_ARPE);
     if (r != &TIM6_regs && r != &TIM7_regs)
@@ -323,7 +382,7 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
     r->PSC = htim->Init.Prescaler;
     if (r == &TIM1_regs || r == &TIM15_regs || r == &TIM16_regs)
         r->RCR = htim->Init.RepetitionCounter;
-    model().watch();
+    model().watch_all();
     // The update generated to load the prescaler sets the update flag, which the
     // HAL clears again: the first period elapses a full period after the start.
     model().generate_update(i, false);
@@ -335,7 +394,7 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
 }
 
 void tim_sync() {
-    model().watch();
+    model().watch_all();
 }
 
 }  // namespace sim
@@ -358,7 +417,7 @@ HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef *htim) {
     htim->DMABurstState = HAL_DMA_BURST_STATE_RESET;
     htim->State = HAL_TIM_STATE_RESET;
     __HAL_UNLOCK(htim);
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -378,7 +437,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE(htim);
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -391,7 +450,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
         return HAL_OK;
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -405,7 +464,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_ENABLE(htim);
-    model().watch();
+    model().watch_all();
     sim::board().take_interrupts();
     return HAL_OK;
 }
@@ -418,7 +477,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
     __HAL_TIM_DISABLE(htim);
     htim->State = HAL_TIM_STATE_READY;
-    model().watch();
+    model().watch_all();
     return HAL_OK;
 }
 
@@ -431,7 +490,7 @@ HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventS
     if (htim->State == HAL_TIM_STATE_BUSY)
         return HAL_BUSY;
     if (EventSource & TIM_EGR_UG) {
-        model().watch();
+        model().watch_all();
         model().generate_update(i, !(htim->Instance->CR1 & TIM_CR1_URS));
         sim::board().take_interrupts();
     }

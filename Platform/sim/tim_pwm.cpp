@@ -240,14 +240,22 @@ HAL_StatusTypeDef HAL_TIM_PWM_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
     return stop_channel(htim, Channel, true, "HAL_TIM_PWM_Stop");
 }
 
-// Compare interrupts are never raised by this board, so the interrupt variants
-// behave as the plain ones.
+// As the vendor's: the compare interrupt of channels 1 to 4 is enabled, which the
+// timer model refuses by halting (compare interrupts are not modelled).
 HAL_StatusTypeDef HAL_TIM_PWM_Start_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
+    if (!valid_channel(Channel) || channel_index(Channel) > 3u)
+        return HAL_ERROR;
+    sim::require_instance(htim, "HAL_TIM_PWM_Start_IT");
+    __HAL_TIM_ENABLE_IT(htim, TIM_DIER_CC1IE << channel_index(Channel));
     return start_channel(htim, Channel, true, "HAL_TIM_PWM_Start_IT");
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Stop_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
+    if (!valid_channel(Channel) || channel_index(Channel) > 3u)
+        return HAL_ERROR;
+    sim::require_instance(htim, "HAL_TIM_PWM_Stop_IT");
+    __HAL_TIM_DISABLE_IT(htim, TIM_DIER_CC1IE << channel_index(Channel));
     return stop_channel(htim, Channel, true, "HAL_TIM_PWM_Stop_IT");
 }
 

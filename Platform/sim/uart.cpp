@@ -9,6 +9,7 @@
 #include "sim/handle.h"
 #include "sim/hal_timeout.h"
 #include "sim/peripherals.h"
+#include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -17,6 +18,9 @@ namespace {
 
 constexpr std::uint32_t kDefaultBaud = 115200;  // line rate of a port that was never set up
 constexpr std::uint32_t kUartDmaRequest = 2;    // CSELR selection of the USART streams
+// TDR reads this (a frame has 9 data bits at most), so that a write of the
+// firmware itself is seen.
+constexpr std::uint16_t kTdrIdle = 0xFFFF;
 
 struct PortInfo {
     USART_TypeDef *regs;
@@ -29,6 +33,9 @@ const PortInfo kPorts[] = {
     {&USART2_regs, "USART2", 6},
     {&USART3_regs, "USART3", 3},
 };
+const RccEnable kPortClocks[] = {{RccBus::Apb2, RCC_APB2ENR_USART1EN},
+                                 {RccBus::Apb1, RCC_APB1ENR1_USART2EN},
+                                 {RccBus::Apb1, RCC_APB1ENR1_USART3EN}};
 constexpr int kPortCount = 3;
 
 int port_index(const USART_TypeDef *r) {
@@ -159,7 +166,6 @@ class UartModel final : public Board::Model, public EventSink {
     void write_tdr(int i, std::uint16_t value) {
         Port &p = ports_[i];
         USART_TypeDef *r = kPorts[i].regs;
-        r->TDR = value;
         r->ISR &= ~USART_ISR_TC;
         if (p.shifting || !tx_enabled(i)) {
             p.tdr = value;
@@ -197,11 +203,15 @@ class UartModel final : public Board::Model, public EventSink {
         }
     }
 
+    void use(int i) { in_use_.add(i); }
+
     // Register writes of the firmware: the flag clear register, the request
     // register, and the enable bits (disabling the port discards what it was doing
     // and resets its flags).
-    void watch() {
-        for (int i = 0; i < kPortCount; ++i) {
+    void watch() override {
+        // Only ports the firmware can have written (sim/rcc.h).
+        for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
+            const int i = __builtin_ctz(which);
             USART_TypeDef *r = kPorts[i].regs;
             Port &p = ports_[i];
             if (r->ICR) {
@@ -217,22 +227,29 @@ class UartModel final : public Board::Model, public EventSink {
                 r->RQR = 0;
             }
             const std::uint32_t cr1 = r->CR1;
-            if (cr1 == p.seen_cr1)
-                continue;
-            check_not_modelled(i, cr1);
-            if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
-                reset_port(i);
-            p.seen_cr1 = cr1;
-            const bool ue = (cr1 & USART_CR1_UE) != 0;
-            r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
-                     ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
-                     ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
-            if (p.tdr_full && !p.shifting && tx_enabled(i)) {
-                // A byte left waiting in TDR goes out once the transmitter is on.
-                p.tdr_full = false;
-                r->ISR |= USART_ISR_TXE;
-                write_tdr(i, p.tdr);
+            if (cr1 != p.seen_cr1) {
+                check_not_modelled(i, cr1);
+                if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
+                    reset_port(i);
+                p.seen_cr1 = cr1;
+                const bool ue = (cr1 & USART_CR1_UE) != 0;
+                r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
+                         ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
+                         ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
+                if (p.tdr_full && !p.shifting && tx_enabled(i)) {
+                    // A byte left waiting in TDR goes out once the transmitter is on.
+                    p.tdr_full = false;
+                    r->ISR |= USART_ISR_TXE;
+                    write_tdr(i, p.tdr);
+                }
             }
+            // Bytes written into TDR by the firmware itself: a loop that writes one and
+            // then polls TXE without a call in between would see the flag before this
+            // look, and overwrite the byte, so such transmission cannot be modelled.
+            if (r->TDR != kTdrIdle)
+                b_.halt(std::string(kPorts[i].name) +
+                        " TDR written directly (transmission through the data register) is not "
+                        "modelled by the simulated board: HAL_UART_Transmit is");
         }
     }
 
@@ -289,6 +306,7 @@ class UartModel final : public Board::Model, public EventSink {
     }
 
     Board &b_;
+    InstancesInUse in_use_{kPortClocks, kPortCount};
 };
 
 UartModel &model() {
@@ -299,7 +317,8 @@ UartModel &model() {
 
 void install_uarts(Board &b) {
     UartModel &m = b.model<UartModel>();
-    b.add_watcher([&m] { m.watch(); });
+    b.add_watcher(m);
+    for (const PortInfo &port : kPorts) port.regs->TDR = kTdrIdle;
     for (int i = 0; i < kPortCount; ++i) {
         const IRQn_Type irq = static_cast<IRQn_Type>(DMA1_Channel1_IRQn + kPorts[i].rx_channel - 1);
         b.add_wake_source(WakeSource{[&m, i] { return m.rx_may_raise(i); }, irq});
@@ -453,6 +472,7 @@ HAL_StatusTypeDef HAL_UART_Init(UART_HandleTypeDef *huart) {
     p.frame_halfbits = frame_halfbits(init);
     p.data_mask = data_mask(init);
     r->CR1 |= USART_CR1_UE;
+    m.use(i);
     m.watch();  // the port comes up: TEACK and REACK as the HAL's idle check waits for them
     huart->ErrorCode = HAL_UART_ERROR_NONE;
     huart->gState = HAL_UART_STATE_READY;

@@ -1,4 +1,5 @@
-// The interrupt controller's arbitration and the event queue, as plain objects.
+// The interrupt controller's sub-priorities and the event queue, as plain objects
+// (the arbitration as firmware sees it: timing_priority_test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,46 +10,6 @@
 #include "sim/trace.h"
 
 namespace {
-
-TEST(Nvic, PendingInterruptRunsOnlyWhenItBeatsTheExecutionPriority) {
-    sim::Nvic n;
-    n.set_priority_grouping(3);  // 4 bits of pre-emption
-    n.set_priority(7, 2, 0);
-    n.set_priority(13, 10, 0);
-    n.enable(7);
-    n.enable(13);
-    n.set_pending(13);
-    EXPECT_EQ(n.next_to_take(false), 13);  // thread mode: anything goes
-    n.enter(13);
-    n.set_pending(7);
-    EXPECT_EQ(n.next_to_take(false), 7);  // 2 beats 10
-    n.enter(7);
-    n.set_pending(13);
-    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // 10 does not beat 2 (and 13 is active)
-    n.leave(7);
-    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // still active at 10: no re-entry
-    n.leave(13);
-    EXPECT_EQ(n.next_to_take(false), 13);
-}
-
-TEST(Nvic, LowestPriorityNumberThenLowestIrqNumberWins) {
-    sim::Nvic n;
-    n.set_priority_grouping(3);
-    for (int irq : {20, 21, 22}) n.enable(irq);
-    n.set_priority(20, 5, 0);
-    n.set_priority(21, 3, 0);
-    n.set_priority(22, 3, 0);
-    n.set_pending(22);
-    n.set_pending(20);
-    n.set_pending(21);
-    EXPECT_EQ(n.next_to_take(false), 21);
-    n.clear_pending(21);
-    EXPECT_EQ(n.next_to_take(false), 22);
-    // Disabled lines stay pending but are never taken.
-    n.disable(22);
-    EXPECT_EQ(n.next_to_take(false), 20);
-    EXPECT_TRUE(n.pending(22));
-}
 
 TEST(Nvic, SubPriorityOrdersButDoesNotPreempt) {
     sim::Nvic n;
@@ -64,25 +25,6 @@ TEST(Nvic, SubPriorityOrdersButDoesNotPreempt) {
     n.leave(30);
     EXPECT_EQ(n.next_to_take(false), 31);
     EXPECT_EQ(n.preempt_priority(31), 1u);
-}
-
-TEST(Nvic, PrimaskBlocksTakingButNotWaking_BasepriRaisesTheFloor) {
-    sim::Nvic n;
-    n.set_priority_grouping(3);
-    n.set_priority(sim::kSysTickIrq, 0, 0);
-    n.set_priority(40, 6, 0);
-    n.enable(40);
-    n.set_primask(true);
-    n.set_pending(sim::kSysTickIrq);
-    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);
-    EXPECT_EQ(n.next_to_take(true), sim::kSysTickIrq);
-    n.set_primask(false);
-    n.clear_pending(sim::kSysTickIrq);
-    n.set_basepri(6 << 4);
-    n.set_pending(40);
-    EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // 6 does not beat BASEPRI 6
-    n.set_basepri(7 << 4);
-    EXPECT_EQ(n.next_to_take(false), 40);
 }
 
 struct Recorder : sim::EventSink {

@@ -11,58 +11,30 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "program_runs.h"
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-fs::path scratch(const std::string &name) {
-    fs::path d = fs::path(SIM_TEST_TMP) / ("robust-" + name);
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
+using namespace programs;
 
 // A scenario of `length` holding PC0/PC1 at the edge firmware's mode.
 std::string scenario(const fs::path &dir, const std::string &length, unsigned mode) {
-    const fs::path p = dir / "s.scn";
-    std::ofstream(p) << "version 1\nlength " << length << "\nat 0 pin PC0 " << (mode & 1u)
-                     << "\nat 0 pin PC1 " << (mode >> 1) << "\n";
-    return p.string();
+    return write(dir / "s.scn", "version 1\nlength " + length + "\nat 0 pin PC0 " +
+                                    std::to_string(mode & 1u) + "\nat 0 pin PC1 " +
+                                    std::to_string(mode >> 1) + "\n");
 }
 
-struct Exec {
-    int status;
-    std::string out, err;
-    double wall_s;
-};
-
 Exec run_exe(const std::string &exe, const std::string &args, const fs::path &dir) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const auto t0 = Clock::now();
-    const int raw =
-        std::system((exe + " " + args + " >" + out.string() + " 2>" + err.string()).c_str());
-    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    return Exec{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err), wall};
+    return run(exe + " " + args, dir);
 }
 
 // Starts `argv` with stderr to `err`; returns the child.
@@ -99,7 +71,7 @@ TEST(Robustness, ExitAndAbortInTheFirmwareHaltWithTraceAndSummary) {
         {2, "halted (fault: abort() was called", "before abort\r\n"},
     };
     for (const auto &row : rows) {
-        const fs::path d = scratch("exit" + std::to_string(row.mode));
+        const fs::path d = scratch("robust-exit" + std::to_string(row.mode));
         const Exec e = run_exe(EDGE_FW_EXE,
                                "--board " + (d / "b").string() + " --scenario " +
                                    scenario(d, "1s", row.mode) + " --trace " + (d / "t").string(),
@@ -115,7 +87,7 @@ TEST(Robustness, ExitAndAbortInTheFirmwareHaltWithTraceAndSummary) {
 }
 
 TEST(Robustness, TraceThatCannotBeWrittenEndsWithStatusSix) {
-    const fs::path d = scratch("full");
+    const fs::path d = scratch("robust-full");
     const Exec e = run_exe(DEMO_FW_EXE,
                            "--board " + (d / "b").string() + " --scenario " + SCENARIO_DIR +
                                "/demo.scn --trace /dev/full",
@@ -136,7 +108,7 @@ TEST(Robustness, SignalsStopSpinningAndPacedRunsPromptly) {
         const char *pace;
     } rows[] = {{EDGE_FW_EXE, 3, nullptr}, {DEMO_FW_EXE, 0, "0.001"}};
     for (const auto &row : rows) {
-        const fs::path d = scratch(std::string("signal") + (row.pace ? "-paced" : "-spin"));
+        const fs::path d = scratch(std::string("robust-signal") + (row.pace ? "-paced" : "-spin"));
         std::vector<std::string> argv = {row.exe,
                                          "--board",
                                          (d / "b").string(),
@@ -208,14 +180,15 @@ TEST(Robustness, CommandLineRefusals) {
     EXPECT_TRUE(opt.pty_wait);
 }
 
-// Output paths are checked before anything is created or truncated.
-TEST(Robustness, ClashingOutputPathsAreRefusedBeforeAnythingIsTouched) {
-    const fs::path d = scratch("paths");
+// Bad command lines, bad board directories and clashing output paths are bad
+// input (status 2), checked before anything is created or truncated.
+TEST(Robustness, BadInputIsRefusedBeforeAnythingIsTouched) {
+    const fs::path d = scratch("robust-paths");
     const std::string scn = scenario(d, "10ms", 0);
     const std::string scn_before = slurp(scn);
-    std::ofstream(d / "old-trace") << "keep";
+    write(d / "old-trace", "keep");
     fs::create_directories(d / "notaboard");
-    std::ofstream(d / "notaboard" / "x") << "x";
+    write(d / "notaboard" / "x", "x");
     const std::string b = (d / "b").string();
     const struct {
         std::string args;
@@ -230,6 +203,8 @@ TEST(Robustness, ClashingOutputPathsAreRefusedBeforeAnythingIsTouched) {
         // A refused board directory leaves an existing trace as it was.
         {"--board " + (d / "notaboard").string() + " --trace " + (d / "old-trace").string(),
          "bad board directory"},
+        {"--board " + b + " --console tty", "--console"},
+        {"--trace " + (d / "t").string(), "--board DIR is required"},
     };
     for (const auto &row : rows) {
         const Exec e = run_exe(EDGE_FW_EXE, row.args + " --scenario " + scn, d);
@@ -239,29 +214,33 @@ TEST(Robustness, ClashingOutputPathsAreRefusedBeforeAnythingIsTouched) {
     }
     EXPECT_EQ(slurp(scn), scn_before);
     EXPECT_EQ(slurp(d / "old-trace"), "keep");
+    EXPECT_EQ(slurp(d / "notaboard" / "x"), "x");
+    const Exec h = run_exe(EDGE_FW_EXE, "--help", d);
+    EXPECT_EQ(h.status, 0);
+    EXPECT_NE(h.out.find("--scenario FILE"), std::string::npos);
 }
 
 // Reads the console pty of a child that printed "console on PATH" on `err_fd`.
 struct PtyReader {
     int fd = -1;
-    std::string seen;
+    std::string path, seen;
     explicit PtyReader(int err_fd) {
         std::string first;
         char c;
         while (read(err_fd, &c, 1) == 1 && c != '\n') first += c;
-        const std::string path = first.substr(first.find("/dev/"));
-        fd_path = path;
+        path = first.substr(first.find("/dev/"));
     }
     void open_now() {
-        fd = open(fd_path.c_str(), O_RDWR | O_NOCTTY);
+        fd = open(path.c_str(), O_RDWR | O_NOCTTY);
         termios tio{};
         tcgetattr(fd, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
-    void read_for(double seconds) {
+    // Reads for `seconds`, or until `text` has been seen.
+    void read_for(double seconds, const std::string &text = "") {
         const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < end) {
+        while (Clock::now() < end && (text.empty() || seen.find(text) == std::string::npos)) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 50) > 0) {
                 char buf[4096];
@@ -272,7 +251,6 @@ struct PtyReader {
             }
         }
     }
-    std::string fd_path;
 };
 
 std::string rest_of(int fd) {
@@ -297,7 +275,7 @@ TEST(Robustness, PseudoTerminalKeepsOutputForItsReader) {
         {false, -1, 0, "console pty: 20000 bytes dropped"},
     };
     for (const auto &row : rows) {
-        const fs::path d = scratch("pty");
+        const fs::path d = scratch("robust-pty");
         int err_pipe[2];
         ASSERT_EQ(pipe(err_pipe), 0);
         std::vector<std::string> argv = {EDGE_FW_EXE, "--board", (d / "b").string(),
@@ -328,6 +306,28 @@ TEST(Robustness, PseudoTerminalKeepsOutputForItsReader) {
         }
         EXPECT_NE(err.find(row.dropped), std::string::npos) << err;
     }
+}
+
+// Paced to real time, what is typed on the terminal reaches the firmware (the
+// demo echoes it) once its reception runs, one second into the run.
+TEST(Robustness, PseudoTerminalTakesTypedBytes) {
+    const fs::path d = scratch("robust-pty-input");
+    int err_pipe[2];
+    ASSERT_EQ(pipe(err_pipe), 0);
+    const pid_t pid = spawn({DEMO_FW_EXE, "--board", (d / "b").string(), "--scenario",
+                             write(d / "s.scn", "version 1\nlength 2500ms\n"), "--console", "pty",
+                             "--pace", "1"},
+                            {}, err_pipe[1]);
+    close(err_pipe[1]);
+    PtyReader reader(err_pipe[0]);
+    reader.open_now();
+    reader.read_for(5, "uptime 00001 s\r\n");
+    ASSERT_EQ(::write(reader.fd, "hi\r", 3), 3);
+    reader.read_for(5, "uptime 00002 s");
+    close(reader.fd);
+    EXPECT_EQ(wait_status(pid), 0);
+    close(err_pipe[0]);
+    EXPECT_NE(reader.seen.find("uptime 00001 s\r\nhi\r"), std::string::npos) << reader.seen;
 }
 
 }  // namespace

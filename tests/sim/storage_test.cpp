@@ -264,6 +264,7 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
     uint32_t zero_error = 0, short_error = 0;
     HAL_QSPI_StateTypeDef zero_state = HAL_QSPI_STATE_RESET, short_state = HAL_QSPI_STATE_RESET;
     uint8_t wel_after_zero = 0;
+    bool busy_after_zero = false, busy_after_short = false;
     cycle(
         [&] {
             QSPI_HandleTypeDef never = {};
@@ -275,10 +276,16 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
             // handle stays in ERROR and refuses the next call; the frame still
             // reaches the chip.
             zero = simple(0x06, 0);
+            // The frame is still on the bus; firmware polling BUSY sees it end.
+            busy_after_zero = __HAL_QSPI_GET_FLAG(&hqspi, QSPI_FLAG_BUSY);
+            while (__HAL_QSPI_GET_FLAG(&hqspi, QSPI_FLAG_BUSY)) HAL_GetTick();
             zero_error = HAL_QSPI_GetError(&hqspi);
             zero_state = HAL_QSPI_GetState(&hqspi);
             after_zero = simple(0x04);
             qspi_init();
+            EXPECT_EQ(HAL_QSPI_SetFifoThreshold(&hqspi, 4), HAL_OK);
+            EXPECT_EQ(HAL_QSPI_GetFifoThreshold(&hqspi), 4u);
+            EXPECT_EQ(QUADSPI->CR & QUADSPI_CR_FTHRES, 3u << QUADSPI_CR_FTHRES_Pos);
             wel_after_zero = status(1) & 0x02;
             // An interrupt that uses the handle during a transfer finds it locked.
             fixture::hooks.tim7 = [&] {
@@ -296,6 +303,7 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
             short_error = HAL_QSPI_GetError(&hqspi);
             short_state = HAL_QSPI_GetState(&hqspi);
             after_short = simple(0x06, 10);
+            busy_after_short = __HAL_QSPI_GET_FLAG(&hqspi, QSPI_FLAG_BUSY);
         },
         200 * kMs);
     EXPECT_EQ(uninit, HAL_BUSY);
@@ -309,6 +317,8 @@ TEST_F(Storage, QspiHandleStatesLockAndVendorTimeOuts) {
     EXPECT_EQ(short_error, HAL_QSPI_ERROR_TIMEOUT);
     EXPECT_EQ(short_state, HAL_QSPI_STATE_READY);  // the vendor's Receive ends READY
     EXPECT_EQ(after_short, HAL_ERROR);
+    EXPECT_TRUE(busy_after_zero);
+    EXPECT_TRUE(busy_after_short);
 }
 
 // The 16-byte FIFO lets the bus run ahead of a core held up by an interrupt; once

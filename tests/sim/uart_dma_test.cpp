@@ -212,28 +212,6 @@ TEST(UartDma, TransmitOnAPortNotYetSetUpIsRefusedAtOnce) {
     EXPECT_TRUE(r.console.empty());
 }
 
-TEST(UartDma, FrameLengthFollowsWordLengthParityAndStopBits) {
-    // 8 data bits with even parity (9-bit word) and 2 stop bits: 12 bit times.
-    sim::Time took = 0;
-    run(
-        [&] {
-            fixture::huart3.Instance = USART3;
-            fixture::huart3.Init.BaudRate = 9600;
-            fixture::huart3.Init.WordLength = UART_WORDLENGTH_9B;
-            fixture::huart3.Init.Parity = UART_PARITY_EVEN;
-            fixture::huart3.Init.StopBits = UART_STOPBITS_2;
-            fixture::huart3.Init.Mode = UART_MODE_TX_RX;
-            ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
-            static const uint8_t three[3] = {1, 2, 3};
-            const sim::Time t0 = sim::board().now();
-            HAL_UART_Transmit(&fixture::huart3, three, 3, 1000);
-            took = sim::board().now() - t0;
-        },
-        100000000);
-    EXPECT_NEAR(static_cast<double>(took),
-                sim::scaled_ceil(3 * 12, 1000000000u, 9600u) + fixture::kHalCallNs, 1.0);
-}
-
 TEST(UartDma, DisabledTransmitterTimesOutAfterTheTimeOut) {
     HAL_StatusTypeDef status = HAL_OK;
     uint32_t ticks = 0;

@@ -42,6 +42,15 @@ class Board {
     Board(const Board &) = delete;
     Board &operator=(const Board &) = delete;
 
+    // Everything not owned by the core (peripheral models) hangs off here and is torn
+    // down with the board.
+    struct Model {
+        virtual ~Model() = default;
+        // Registered with add_watcher / add_settler.
+        virtual void watch() {}
+        virtual void settle() {}
+    };
+
     Scheduler &sched() { return sched_; }
     Nvic &nvic() { return nvic_; }
     Trace &trace() { return trace_; }
@@ -86,6 +95,9 @@ class Board {
     static constexpr std::uint32_t kHalCallClocks = 8;
     void hal_enter() {
         if (hal_depth_++ == 0 && !ended_) {
+            // Called from firmware code: what it wrote since the last look is seen
+            // before the call's time passes.
+            stale_ = true;
             ++hal_calls_;
             const Time before = now();
             core_clocks(kHalCallClocks);
@@ -101,10 +113,15 @@ class Board {
     unsigned enter_firmware_code() {
         const unsigned d = hal_depth_;
         hal_depth_ = 0;
+        stale_ = true;
         return d;
     }
-    void leave_firmware_code(unsigned depth) { hal_depth_ = depth; }
+    void leave_firmware_code(unsigned depth) {
+        hal_depth_ = depth;
+        stale_ = true;
+    }
     std::uint64_t hal_calls() const { return hal_calls_; }
+    bool in_hal_call() const { return hal_depth_ > 0; }
     Time hal_ns() const { return hal_ns_; }
     // Runs pending interrupts that beat the execution priority (after PRIMASK or
     // priority changes, which take effect at once on the core).
@@ -122,15 +139,35 @@ class Board {
     // request still asserted (DMA flags, timer update flag).
     void set_level_source(int irq, std::function<bool()> asserted);
     void add_wake_source(WakeSource w) { wakers_.push_back(std::move(w)); }
-    // Register watchers make direct register writes take effect: they run whenever
-    // firmware code may have run since the last look (before time advances and after
-    // each handler).
-    void add_watcher(std::function<void()> w) { watchers_.push_back(std::move(w)); }
+    // Register watchers make direct register writes take effect: a model's
+    // watch() runs whenever firmware code may have run since the last look (at
+    // every call from the firmware, before time advances and after each handler).
+    // Nothing else can write the registers in between, so a look with no firmware
+    // code run since the last one is skipped.
+    void add_watcher(Model &m) { watchers_.push_back(&m); }
     void run_watchers() {
         ++progress_;
         if (stop_flag_ && *stop_flag_)
             end_run(Ending::Interrupted, "stopped by a signal");
-        for (auto &w : watchers_) w();
+        if (!stale_)
+            return;
+        stale_ = false;
+        for (Model *m : watchers_) m->watch();
+    }
+    // An entry from firmware code that is not a HAL call (an intrinsic): its
+    // register writes are looked at before anything else happens.
+    void firmware_ran() { stale_ = true; }
+    void firmware_entry() {
+        stale_ = true;
+        run_watchers();
+    }
+    // The watchers' look without counting it as progress: the hang check's probe
+    // of a loop that reads a register (an earlier write of the loop may be what
+    // sets the flag it waits for).
+    void look_at_registers() {
+        stale_ = true;
+        for (Model *m : watchers_) m->watch();
+        stale_ = false;
     }
     // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
     // not take it for a firmware spinning.
@@ -140,9 +177,9 @@ class Board {
     std::uint64_t progress() const { return progress_; }
     // Settlers update registers that change with time (timer counters) once the
     // clock has moved, before firmware code runs again.
-    void add_settler(std::function<void()> s) { settlers_.push_back(std::move(s)); }
+    void add_settler(Model &m) { settlers_.push_back(&m); }
     void run_settlers() {
-        for (auto &s : settlers_) s();
+        for (Model *m : settlers_) m->settle();
     }
     static const char *irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
@@ -169,11 +206,6 @@ class Board {
     [[noreturn]] void fault(const std::string &what);
     bool ended() const { return ended_; }
 
-    // Everything not owned by the core (peripheral models) hangs off here and is torn
-    // down with the board.
-    struct Model {
-        virtual ~Model() = default;
-    };
     // The board's one model of type T, created on first use. The lookup is cached
     // per type and board, since HAL calls reach their model on every call.
     template <typename T>
@@ -213,8 +245,8 @@ class Board {
     Summary summary_;
     std::vector<std::function<bool()>> level_;  // by irq slot
     std::vector<WakeSource> wakers_;
-    std::vector<std::function<void()>> watchers_;
-    std::vector<std::function<void()>> settlers_;
+    std::vector<Model *> watchers_;
+    std::vector<Model *> settlers_;
     std::vector<std::unique_ptr<Model>> models_;
     std::vector<std::function<void()>> finishers_;
     IrqExitObserver irq_exit_observer_ = nullptr;
@@ -225,6 +257,7 @@ class Board {
     std::uint64_t hal_calls_ = 0;
     Time hal_ns_ = 0;
     unsigned hal_depth_ = 0;
+    bool stale_ = true;  // firmware code may have run since the watchers last looked
     std::uint32_t masked_wfi_spins_ = 0;
     std::uint64_t taken_ = 0;
     std::array<IrqStats, kIrqSlots> stats_;

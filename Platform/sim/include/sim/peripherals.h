@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace sim {
 
@@ -20,6 +21,19 @@ void pin_drive(char port, unsigned pin, unsigned level);
 // A pin is held at `level` against everything, the firmware's own output too (a
 // short, a stuck line), or let go with kRelease (scenario.h).
 void pin_hold(char port, unsigned pin, unsigned level);
+
+// The pages that hold the register blocks, one block at the start of each page.
+struct RegisterArena {
+    unsigned char *begin;
+    std::size_t size;
+    std::size_t page;
+};
+RegisterArena register_arena();
+// What a firmware loop that reads `address` (a register) and lets no virtual time
+// pass is waiting for, e.g. "USART3->ISR (TXE, now 0; reads 0x00000000)". `pc` is
+// where the read was made; the flags tested are named when the code there can be
+// read, else the register and its value.
+std::string describe_register_poll(const void *address, const void *pc);
 
 // Creates the models of the core peripherals on a fresh board (SysTick, GPIO,
 // basic timers, UARTs with DMA) and resets the register objects to their reset

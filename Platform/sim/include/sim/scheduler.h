@@ -47,9 +47,11 @@ class Scheduler {
         EventSink *sink;
         std::uint64_t tag;
     };
-    static bool later(const Entry &a, const Entry &b) {
-        return a.when != b.when ? a.when > b.when : a.seq > b.seq;
-    }
+    struct Later {
+        bool operator()(const Entry &a, const Entry &b) const {
+            return a.when != b.when ? a.when > b.when : a.seq > b.seq;
+        }
+    };
 
     Time now_ = 0;
     std::uint64_t seq_ = 0;
@@ -61,5 +63,20 @@ class Scheduler {
 // (one byte at 115200 baud is 86805.5... ns), always from a fixed anchor so that
 // rounding never accumulates.
 Time scaled_ceil(std::uint64_t count, std::uint64_t num, std::uint64_t den);
+
+// Whole cycles of a `hz` clock in `dt` nanoseconds: floor(dt * hz / 1e9). Counters
+// shown to the firmware are worked out with it after every advance, so the common
+// case stays in 64 bits.
+inline std::uint64_t clocks_in(Time dt, std::uint64_t hz) {
+    std::uint64_t product;
+    if (!__builtin_mul_overflow(dt, hz, &product))
+        return product / 1000000000u;
+    return static_cast<std::uint64_t>(static_cast<unsigned __int128>(dt) * hz / 1000000000u);
+}
+
+// Moves an anchor forward by `cycles` of a `hz` clock when that is a whole number
+// of nanoseconds (10 ms of a 48 MHz clock is), so that times stay small from it;
+// otherwise leaves both as they are. Returns whether it moved.
+bool rebase_exact(Time &anchor, std::uint64_t &cycles, std::uint64_t hz);
 
 }  // namespace sim
