@@ -235,6 +235,8 @@ void Board::dispatch() {
             s.worst_at = entry;
         }
         ++s.count;
+        if (irq_exit_observer_)
+            irq_exit_observer_(irq, entry, dur);
         const auto &lvl = level_[static_cast<std::size_t>(irq - kFirstIrq)];
         if (lvl && lvl())
             nvic_.set_pending(irq);
@@ -257,6 +259,7 @@ void Board::fault(const std::string &what) {
 
 void Board::end_run(Ending ending, const std::string &reason) {
     ended_ = true;
+    for (auto &f : finishers_) f();
     for (int s = 0; s < kIrqSlots; ++s) {
         const IrqStats &st = stats_[static_cast<std::size_t>(s)];
         if (st.count)

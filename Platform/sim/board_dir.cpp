@@ -37,6 +37,13 @@ std::string errno_text() {
     return std::strerror(errno);
 }
 
+// board.txt: the layout line, a comment, and the image that last ran on the board.
+std::string marker_text(const std::string &image) {
+    return std::string(kMarkerHeader) +
+           "\n# State of one simulated board; see docs/board-directory.md.\n" +
+           (image.empty() ? "" : "image " + image + "\n");
+}
+
 std::string join(const std::string &dir, const char *name) {
     return dir + "/" + name;
 }
@@ -610,6 +617,7 @@ void BoardDir::close() {
     path_.clear();
     backup_ = BackupDomain{};
     nor_state_ = NorState{};
+    image_.clear();
 }
 
 bool BoardDir::open(const std::string &path, std::string &error) {
@@ -655,6 +663,7 @@ bool BoardDir::open(const std::string &path, std::string &error) {
 
     // ---- phase 1: look, change nothing
     bool old_layout = false;
+    std::string image;
     Fd marker;
     struct stat mst {};
     if (!open_existing(dirfd.fd, path, kMarkerFile, marker, mst, error))
@@ -672,6 +681,10 @@ bool BoardDir::open(const std::string &path, std::string &error) {
             return false;
         }
         old_layout = lines[0] == kMarkerHeaderV1;
+        for (std::size_t k = 1; k < lines.size(); ++k) {
+            if (lines[k].rfind("image ", 0) == 0)
+                image = lines[k].substr(6);
+        }
     } else {
         // No marker: only an empty directory may become a board directory.
         DIR *d = ::fdopendir(::dup(dirfd.fd));
@@ -757,8 +770,7 @@ bool BoardDir::open(const std::string &path, std::string &error) {
     // completes. An upgrade writes the marker last, so that one cut short is
     // done again (the new files are read under either marker).
     if (marker.fd < 0) {
-        const std::string text = std::string(kMarkerHeader) +
-                                 "\n# State of one simulated board; see docs/board-directory.md.\n";
+        const std::string text = marker_text("");
         if (!replace_file(dirfd.fd, path, kMarkerFile, text.data(), text.size(), error))
             return false;
     }
@@ -797,8 +809,7 @@ bool BoardDir::open(const std::string &path, std::string &error) {
             return false;
     }
     if (old_layout) {
-        const std::string text = std::string(kMarkerHeader) +
-                                 "\n# State of one simulated board; see docs/board-directory.md.\n";
+        const std::string text = marker_text(image);
         if (!replace_file(dirfd.fd, path, kMarkerFile, text.data(), text.size(), error))
             return false;
     }
@@ -823,6 +834,17 @@ bool BoardDir::open(const std::string &path, std::string &error) {
     intflash_ = static_cast<std::uint8_t *>(im);
     backup_ = backup;
     nor_state_ = nor_state;
+    image_ = image;
+    return true;
+}
+
+bool BoardDir::set_image(const std::string &image, std::string &error) {
+    if (!in_memory()) {
+        const std::string text = marker_text(image);
+        if (!replace_file(lock_fd_, path_, kMarkerFile, text.data(), text.size(), error))
+            return false;
+    }
+    image_ = image;
     return true;
 }
 

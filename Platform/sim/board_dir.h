@@ -5,7 +5,8 @@
 // directory is the next power-up:
 //
 //   board.txt      marker and layout version (2; a version 1 directory is
-//                  upgraded in place when opened)
+//                  upgraded in place when opened), and the name of the firmware
+//                  image that last ran on the board
 //   nor.img        external NOR flash, 32 MiB, sparse, stored BIT-INVERTED so that
 //                  holes (never-written ranges) read as erased 0xFF
 //   nor-state.txt  the NOR chip's status register bits and, when the chip kept its
@@ -148,6 +149,13 @@ class BoardDir {
     void close();
 
     bool is_open() const { return nor_raw_ != nullptr; }
+
+    // The firmware image that last ran on this board (empty: none named yet). The
+    // two images give the same flash areas different meanings, so the simulator
+    // refuses a run with the other one unless told to (docs/board-directory.md).
+    const std::string &image() const { return image_; }
+    // Records the image in board.txt (atomically).
+    bool set_image(const std::string &image, std::string &error);
     bool in_memory() const { return is_open() && path_.empty(); }
     const std::string &path() const { return path_; }
 
@@ -213,6 +221,7 @@ class BoardDir {
     std::uint8_t *intflash_ = nullptr;
     BackupDomain backup_;
     NorState nor_state_;
+    std::string image_;
 };
 
 }  // namespace sim

@@ -12,6 +12,7 @@
 
 #include "board_dir.h"
 #include "scenario.h"
+#include "sim/devices.h"
 #include "sim/run.h"
 
 namespace sim {
@@ -34,6 +35,8 @@ std::string cli_usage(const std::string &program) {
            "                      (the RTC's calendar advances by it), e.g. 90s, 3600s\n"
            "  --pty-wait          with --console pty: hold the board in reset until a\n"
            "                      program opens the terminal\n"
+           "  --reflash           run on a board directory that another firmware image\n"
+           "                      wrote last (its flash keeps what that image stored)\n"
            "  --help              this text\n"
            "\n"
            "Every option at most once. Exit status: 0 run completed, 1 firmware halted,\n"
@@ -92,6 +95,8 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
             o.trace_systick = true;
         } else if (a == "--pty-wait") {
             o.pty_wait = true;
+        } else if (a == "--reflash") {
+            o.reflash = true;
         } else if (a == "--console") {
             std::string m;
             if (!value(m))
@@ -208,7 +213,7 @@ bool check_output_paths(const CliOptions &opt, std::string &error) {
     return true;
 }
 
-int sim_main(int argc, char **argv, void (*firmware)()) {
+int sim_main(int argc, char **argv, void (*firmware)(), const char *image) {
     const std::string program = argc > 0 ? argv[0] : "sim";
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     CliOptions opt;
@@ -229,6 +234,15 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
         std::fprintf(stderr, "%s: bad scenario: %s\n", program.c_str(), error.c_str());
         return kExitBadInput;
     }
+    // The motion recording too, with its own file and line in messages.
+    DeviceSetup devices;
+    devices.plan = scenario.devices;
+    if (!devices.plan.motion.path.empty() &&
+        !load_motion_recording(devices.plan.motion.path, devices.motion, error)) {
+        std::fprintf(stderr, "%s: bad scenario: %s:%u: motion: %s\n", program.c_str(),
+                     opt.scenario.c_str(), devices.plan.motion.line, error.c_str());
+        return kExitBadInput;
+    }
     // So are the output files: each is checked, against the inputs and against the
     // other, before anything is created or truncated.
     if (!check_output_paths(opt, error)) {
@@ -237,6 +251,21 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     }
     BoardDir dir;
     if (!dir.open(opt.board_dir, error)) {
+        std::fprintf(stderr, "%s: bad board directory: %s\n", program.c_str(), error.c_str());
+        return kExitBadInput;
+    }
+    // The two firmware images keep different things at the same flash addresses: a
+    // board written by one would read as damaged logs to the other.
+    if (!dir.image().empty() && dir.image() != image && !opt.reflash) {
+        std::fprintf(stderr,
+                     "%s: bad board directory: %s was last run with the image '%s', whose flash "
+                     "contents mean something else to '%s'; give --reflash to run it anyway "
+                     "(the board keeps what '%s' stored)\n",
+                     program.c_str(), opt.board_dir.c_str(), dir.image().c_str(), image,
+                     dir.image().c_str());
+        return kExitBadInput;
+    }
+    if (dir.image() != image && !dir.set_image(image, error)) {
         std::fprintf(stderr, "%s: bad board directory: %s\n", program.c_str(), error.c_str());
         return kExitBadInput;
     }
@@ -251,6 +280,7 @@ int sim_main(int argc, char **argv, void (*firmware)()) {
     cfg.console.wait_for_client = opt.pty_wait;
     cfg.board_dir = &dir;
     cfg.storage = scenario.storage;
+    cfg.devices = std::move(devices);
     cfg.unpowered_ns = opt.off_time_ns;
     const RunResult r = run_firmware(cfg, firmware);
     if (r.setup_failed) {

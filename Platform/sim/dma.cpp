@@ -1,5 +1,6 @@
 #include "sim/dma.h"
 
+#include "sim/handle.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -156,7 +157,10 @@ uint32_t channel_index(const DMA_HandleTypeDef *hdma) {
 
 HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
     const sim::HalCall hal_call;
-    if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
+    if (hdma == nullptr)
+        return HAL_ERROR;
+    sim::require_instance(hdma, "HAL_DMA_Init");
+    if (dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->ChannelIndex = channel_index(hdma);
     hdma->DmaBaseAddress = DMA1;
@@ -180,7 +184,10 @@ HAL_StatusTypeDef HAL_DMA_Init(DMA_HandleTypeDef *hdma) {
 
 HAL_StatusTypeDef HAL_DMA_DeInit(DMA_HandleTypeDef *hdma) {
     const sim::HalCall hal_call;
-    if (hdma == nullptr || dma_channel_number(hdma->Instance) == 0)
+    if (hdma == nullptr)
+        return HAL_ERROR;
+    sim::require_instance(hdma, "HAL_DMA_DeInit");
+    if (dma_channel_number(hdma->Instance) == 0)
         return HAL_ERROR;
     hdma->Instance->CCR = 0;
     hdma->Instance->CNDTR = 0;
@@ -258,6 +265,7 @@ HAL_StatusTypeDef HAL_DMA_PollForTransfer(DMA_HandleTypeDef *, HAL_DMA_LevelComp
 // asserted while another enabled flag is up, so the handler is entered again.
 void HAL_DMA_IRQHandler(DMA_HandleTypeDef *hdma) {
     const sim::HalCall hal_call;
+    sim::require_instance(hdma, "HAL_DMA_IRQHandler");
     const uint32_t flags = DMA1_regs.ISR;
     const uint32_t source = hdma->Instance->CCR;
     const uint32_t idx = hdma->ChannelIndex;

@@ -13,6 +13,8 @@ constexpr char kLetters[kPorts] = {'A', 'B', 'C', 'D', 'E', 'H'};
 struct PortState {
     std::uint16_t driven = 0;  // pins an external signal drives
     std::uint16_t drive = 0;   // the driven levels
+    std::uint16_t held = 0;    // pins held at a level against everything
+    std::uint16_t hold = 0;    // the held levels
     std::uint16_t level = 0;   // last resolved levels (what was traced)
 };
 
@@ -63,6 +65,8 @@ class GpioModel final : public Board::Model {
                 (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
             if (mode == 3u) {
                 lvl = 0;
+            } else if (s.held & bit) {
+                lvl = (s.hold & bit) ? 1u : 0u;
             } else if (mode == 1u) {
                 const bool open_drain = (otyper & bit) != 0;
                 if (!open_drain) {
@@ -180,6 +184,17 @@ void gpio_drive(char letter, unsigned pin, unsigned level) {
     } else {
         s.drive = static_cast<std::uint16_t>(s.drive & ~(1u << pin));
     }
+    model().refresh(i, "scenario");
+}
+
+void pin_hold(char letter, unsigned pin, unsigned level) {
+    const int i = letter_index(letter);
+    if (i < 0 || pin > 15)
+        return;
+    PortState &s = model().state_[i];
+    const auto bit = static_cast<std::uint16_t>(1u << pin);
+    s.held = static_cast<std::uint16_t>(level > 1 ? s.held & ~bit : s.held | bit);
+    s.hold = static_cast<std::uint16_t>(level == 1 ? s.hold | bit : s.hold & ~bit);
     model().refresh(i, "scenario");
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sim/hal_timeout.h"
+#include "sim/handle.h"
 #include "sim/storage_models.h"
 #include "stm32l4xx_hal.h"
 #include "stm32l4xx_hal_additions.h"
@@ -235,6 +236,7 @@ HAL_StatusTypeDef transfer(QSPI_HandleTypeDef *h, std::uint8_t *pData, std::uint
     __HAL_LOCK(h);
     HAL_StatusTypeDef status = HAL_OK;
     if (h->State == HAL_QSPI_STATE_READY) {
+        require_instance(h, call);
         h->ErrorCode = HAL_QSPI_ERROR_NONE;
         const std::uint32_t n = h->Instance->DLR + 1u;
         if (pData == nullptr || (half_words && (n & 1u))) {
@@ -295,6 +297,7 @@ HAL_StatusTypeDef HAL_QSPI_Init(QSPI_HandleTypeDef *hqspi) {
     const uint32_t tickstart = HAL_GetTick();
     if (hqspi == nullptr)
         return HAL_ERROR;
+    sim::require_instance(hqspi, "HAL_QSPI_Init");
     if (hqspi->State == HAL_QSPI_STATE_RESET) {
         hqspi->Lock = HAL_UNLOCKED;
         {
@@ -328,6 +331,7 @@ HAL_StatusTypeDef HAL_QSPI_DeInit(QSPI_HandleTypeDef *hqspi) {
     const sim::HalCall hal_call;
     if (hqspi == nullptr)
         return HAL_ERROR;
+    sim::require_instance(hqspi, "HAL_QSPI_DeInit");
     hqspi->Instance->CR &= ~QUADSPI_CR_EN;
     {
         const sim::FirmwareCode firmware;
@@ -353,6 +357,7 @@ HAL_StatusTypeDef HAL_QSPI_Command(QSPI_HandleTypeDef *hqspi, QSPI_CommandTypeDe
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status;
     if (hqspi->State == HAL_QSPI_STATE_READY) {
+        sim::require_instance(hqspi, "HAL_QSPI_Command");
         hqspi->ErrorCode = HAL_QSPI_ERROR_NONE;
         hqspi->State = HAL_QSPI_STATE_BUSY;
         sim::QspiModel &m = model();
@@ -459,7 +464,7 @@ HAL_StatusTypeDef HAL_QSPI_Abort_IT(QSPI_HandleTypeDef *) {
 // The simulated peripheral raises no interrupt flags (indirect mode is blocking).
 void HAL_QSPI_IRQHandler(QSPI_HandleTypeDef *hqspi) {
     const sim::HalCall hal_call;
-    (void)hqspi;
+    sim::require_instance(hqspi, "HAL_QSPI_IRQHandler");
 }
 
 // Aborting a frame stopped part-way lets chip select rise without the frame
@@ -467,6 +472,7 @@ void HAL_QSPI_IRQHandler(QSPI_HandleTypeDef *hqspi) {
 HAL_StatusTypeDef HAL_QSPI_Abort(QSPI_HandleTypeDef *hqspi) {
     const sim::HalCall hal_call;
     if ((static_cast<uint32_t>(hqspi->State) & 0x2u) != 0u) {
+        sim::require_instance(hqspi, "HAL_QSPI_Abort");
         __HAL_UNLOCK(hqspi);
         sim::QspiModel &m = model();
         if (m.bus_free_at > sim::board().now()) {
@@ -522,6 +528,7 @@ HAL_StatusTypeDef HAL_QSPI_SetFifoThreshold(QSPI_HandleTypeDef *hqspi, uint32_t 
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status = HAL_OK;
     if (hqspi->State == HAL_QSPI_STATE_READY) {
+        sim::require_instance(hqspi, "HAL_QSPI_SetFifoThreshold");
         hqspi->Init.FifoThreshold = Threshold;
         MODIFY_REG(hqspi->Instance->CR, QUADSPI_CR_FTHRES,
                    (Threshold - 1u) << QUADSPI_CR_FTHRES_Pos);
@@ -534,6 +541,7 @@ HAL_StatusTypeDef HAL_QSPI_SetFifoThreshold(QSPI_HandleTypeDef *hqspi, uint32_t 
 
 uint32_t HAL_QSPI_GetFifoThreshold(const QSPI_HandleTypeDef *hqspi) {
     const sim::HalCall hal_call;
+    sim::require_instance(hqspi, "HAL_QSPI_GetFifoThreshold");
     return ((hqspi->Instance->CR & QUADSPI_CR_FTHRES) >> QUADSPI_CR_FTHRES_Pos) + 1u;
 }
 
@@ -542,6 +550,7 @@ HAL_StatusTypeDef HAL_QSPI_SetFlashID(QSPI_HandleTypeDef *hqspi, uint32_t FlashI
     __HAL_LOCK(hqspi);
     HAL_StatusTypeDef status = HAL_OK;
     if (hqspi->State == HAL_QSPI_STATE_READY) {
+        sim::require_instance(hqspi, "HAL_QSPI_SetFlashID");
         hqspi->Init.FlashID = FlashID;
         MODIFY_REG(hqspi->Instance->CR, QUADSPI_CR_FSEL, FlashID);
     } else {

@@ -26,6 +26,7 @@
 
 #include "board_dir.h"
 #include "sim/hal_timeout.h"
+#include "sim/handle.h"
 #include "sim/storage_models.h"
 #include "stm32l4xx_hal.h"
 
@@ -335,6 +336,7 @@ HAL_StatusTypeDef HAL_RTC_Init(RTC_HandleTypeDef *hrtc) {
         hrtc->Lock = HAL_UNLOCKED;
         HAL_RTC_MspInit(hrtc);
     }
+    sim::require_instance(hrtc, "HAL_RTC_Init");
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
     m.sync();
@@ -363,6 +365,7 @@ HAL_StatusTypeDef HAL_RTC_DeInit(RTC_HandleTypeDef *hrtc) {
     const sim::HalCall hal_call;
     if (hrtc == nullptr)
         return HAL_ERROR;
+    sim::require_instance(hrtc, "HAL_RTC_DeInit");
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
     HAL_StatusTypeDef status = m.enter_init(hrtc, "HAL_RTC_DeInit");
@@ -394,6 +397,7 @@ HAL_StatusTypeDef HAL_RTC_SetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
                                   uint32_t Format) {
     const sim::HalCall hal_call;
     __HAL_LOCK(hrtc);
+    sim::require_instance(hrtc, "HAL_RTC_SetTime");
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
     const bool twelve = (RTC_regs.CR & RTC_CR_FMT) != 0u;
@@ -430,6 +434,7 @@ HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
                                   uint32_t Format) {
     const sim::HalCall hal_call;
     __HAL_LOCK(hrtc);
+    sim::require_instance(hrtc, "HAL_RTC_SetDate");
     hrtc->State = HAL_RTC_STATE_BUSY;
     sim::Rtc &m = model();
     if (Format == RTC_FORMAT_BIN && (sDate->Month & 0x10u) == 0x10u)
@@ -464,6 +469,7 @@ HAL_StatusTypeDef HAL_RTC_SetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
 HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTime,
                                   uint32_t Format) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTC_GetTime");
     (void)hrtc;
     sim::Rtc &m = model();
     m.sync();
@@ -494,6 +500,7 @@ HAL_StatusTypeDef HAL_RTC_GetTime(RTC_HandleTypeDef *hrtc, RTC_TimeTypeDef *sTim
 HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDate,
                                   uint32_t Format) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTC_GetDate");
     (void)hrtc;
     sim::Rtc &m = model();
     if (m.date_locked_) {
@@ -519,6 +526,7 @@ HAL_StatusTypeDef HAL_RTC_GetDate(RTC_HandleTypeDef *hrtc, RTC_DateTypeDef *sDat
 
 HAL_StatusTypeDef HAL_RTC_WaitForSynchro(RTC_HandleTypeDef *hrtc) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTC_WaitForSynchro");
     (void)hrtc;
     return model().wait_for_synchro("HAL_RTC_WaitForSynchro");
 }
@@ -530,6 +538,7 @@ HAL_RTCStateTypeDef HAL_RTC_GetState(RTC_HandleTypeDef *hrtc) {
 
 void HAL_RTCEx_BKUPWrite(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister, uint32_t Data) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTCEx_BKUPWrite");
     (void)hrtc;
     sim::Rtc &m = model();
     sim::Board &b = sim::board();
@@ -557,6 +566,7 @@ void HAL_RTCEx_BKUPWrite(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister, uint3
 
 uint32_t HAL_RTCEx_BKUPRead(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTCEx_BKUPRead");
     (void)hrtc;
     if (BackupRegister >= sim::BackupDomain::kRegisterCount)
         sim::board().halt("HAL_RTCEx_BKUPRead: backup register " + std::to_string(BackupRegister) +
@@ -566,12 +576,14 @@ uint32_t HAL_RTCEx_BKUPRead(RTC_HandleTypeDef *hrtc, uint32_t BackupRegister) {
 
 HAL_StatusTypeDef HAL_RTCEx_EnableBypassShadow(RTC_HandleTypeDef *hrtc) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTCEx_EnableBypassShadow");
     (void)hrtc;
     RTC_regs.CR |= RTC_CR_BYPSHAD;
     return HAL_OK;
 }
 HAL_StatusTypeDef HAL_RTCEx_DisableBypassShadow(RTC_HandleTypeDef *hrtc) {
     const sim::HalCall hal_call;
+    sim::require_instance(hrtc, "HAL_RTCEx_DisableBypassShadow");
     (void)hrtc;
     RTC_regs.CR &= ~RTC_CR_BYPSHAD;
     return HAL_OK;

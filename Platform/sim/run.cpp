@@ -41,10 +41,13 @@ class ScenarioFeed final : public EventSink {
                 serial_inject(SerialPort::Console, e.bytes.data(), e.bytes.size());
                 break;
             case ScenarioEventKind::PhoneBytes:
-                serial_inject(SerialPort::Phone, e.bytes.data(), e.bytes.size());
+                radio_from_phone(e.bytes.data(), e.bytes.size());
                 break;
             case ScenarioEventKind::PinLevel:
                 pin_drive(e.port, e.pin, e.level);
+                break;
+            case ScenarioEventKind::PinHold:
+                pin_hold(e.port, e.pin, e.level);
                 break;
         }
         if (index + 1 < events_.size())
@@ -239,6 +242,7 @@ RunResult run_firmware(const RunConfig &cfg, FirmwareEntry entry) {
         result.reason = error;
         return result;
     }
+    install_devices(b, cfg.devices);
     console.set_input_handler(
         [](const std::uint8_t *p, std::size_t n) { serial_inject(SerialPort::Console, p, n); });
     b.set_run_length(cfg.length_ns);

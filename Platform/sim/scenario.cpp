@@ -282,19 +282,39 @@ bool parse_level(const std::string &s, std::uint8_t &level) {
     return false;
 }
 
-// Directives and events of format versions after 1 (and planned ones). Naming them
-// lets a reader say exactly why it refuses them in a file of an older version.
-bool is_v2_directive(const std::string &w) {
-    return w == "seed" || w == "flash-timing" || w == "flash-size-register" || w == "power-cut";
+// The format version that introduced each directive and event. Naming them lets a
+// reader say exactly why it refuses them in a file of an older version.
+struct Word {
+    const char *word;
+    std::uint32_t version;
+};
+constexpr Word kDirectives[] = {{"version", 1},      {"length", 1},
+                                {"at", 1},           {"seed", 2},
+                                {"flash-timing", 2}, {"flash-size-register", 2},
+                                {"power-cut", 2},    {"motion", 3}};
+constexpr Word kEvents[] = {{"console", 1}, {"phone", 1},   {"pin", 1},   {"fault", 2},
+                            {"power-cut", 2}, {"battery", 3}, {"radio", 3}, {"hold", 3}};
+
+template <std::size_t N>
+std::uint32_t introduced_in(const Word (&words)[N], const std::string &w) {
+    for (const Word &k : words) {
+        if (w == k.word)
+            return k.version;
+    }
+    return 0;
 }
-bool is_v2_event(const std::string &w) {
-    return w == "fault" || w == "power-cut";
-}
-bool is_later_directive(const std::string &w) {
-    return w == "motion";
-}
-bool is_later_event(const std::string &w) {
-    return w == "battery" || w == "motion";
+
+// "console, phone, pin" for the words a version knows.
+template <std::size_t N>
+std::string known_words(const Word (&words)[N], std::uint32_t version) {
+    std::string out;
+    for (const Word &k : words) {
+        if (k.version > version)
+            continue;
+        out += out.empty() ? "" : ", ";
+        out += k.word;
+    }
+    return out;
 }
 
 // Operation kinds a counted power cut may name, as bit sets of StorageOp.
@@ -340,6 +360,17 @@ bool parse_fault_kind(const std::string &w, FaultKind &kind) {
 
 bool is_state_fault(FaultKind k) {
     return k == FaultKind::NorStuckBusy || k == FaultKind::NorMissing;
+}
+
+bool parse_device_fault_kind(const std::string &w, DeviceFaultKind &kind) {
+    for (DeviceFaultKind k :
+         {DeviceFaultKind::I2cNack, DeviceFaultKind::I2cStuck, DeviceFaultKind::SensorReset}) {
+        if (w == device_fault_name(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
 }
 
 // "40%", "12.5%": a share strictly below 100 %, at most 4 decimals, as parts per
@@ -398,9 +429,6 @@ bool parse_number(const std::string &s, std::uint64_t max, std::uint64_t &v) {
     return true;
 }
 
-constexpr const char *kV2Directives =
-    "version, length, at, seed, flash-timing, flash-size-register, power-cut";
-
 class Parser {
   public:
     Parser(const std::string &name, Scenario &sc) : name_(name), sc_(sc) {}
@@ -422,10 +450,16 @@ class Parser {
 
         if (version_line_ == 0) {
             if (word != "version") {
-                return fail("the first directive must be the version line ('version 2'), found " +
+                return fail("the first directive must be the version line ('version 3'), found " +
                                 shown(word),
                             error);
             }
+        }
+        const std::uint32_t since = introduced_in(kDirectives, word);
+        if (word != "version" && since > sc_.version) {
+            return fail(shown(word) + " is not part of scenario format version " +
+                            std::to_string(sc_.version),
+                        error);
         }
         if (word == "version")
             return version(toks, error);
@@ -433,26 +467,20 @@ class Parser {
             return length(toks, error);
         if (word == "at")
             return event(toks, error);
-        if (is_v2_directive(word) && sc_.version < 2)
-            return fail(shown(word) + " is not part of scenario format version 1", error);
         if (word == "seed" || word == "flash-timing" || word == "flash-size-register")
             return setting(toks, error);
         if (word == "power-cut")
             return counted_cut(toks, error);
-        if (is_later_directive(word)) {
-            return fail(shown(word) + " is not part of scenario format version " +
-                            std::to_string(sc_.version),
-                        error);
-        }
+        if (word == "motion")
+            return motion(toks, error);
         return fail("unknown directive " + shown(word) + " (version " + std::to_string(sc_.version) +
-                        " knows: " + (sc_.version < 2 ? "version, length, at" : kV2Directives) +
-                        ")",
+                        " knows: " + known_words(kDirectives, sc_.version) + ")",
                     error);
     }
 
     bool finish(std::string &error) {
         if (version_line_ == 0) {
-            error = name_ + ": no version line ('version 2') (the file has no directives)";
+            error = name_ + ": no version line ('version 3') (the file has no directives)";
             return false;
         }
         if (length_line_ == 0) {
@@ -476,6 +504,19 @@ class Parser {
             if (too_late(f.at_ns, f.line))
                 return false;
         }
+        DevicePlan &dev = sc_.devices;
+        for (const DeviceFault &f : dev.faults) {
+            if (too_late(f.at_ns, f.line))
+                return false;
+        }
+        for (const BatteryPoint &p : dev.battery) {
+            if (too_late(p.at_ns, p.line))
+                return false;
+        }
+        for (const RadioEvent &r : dev.radio) {
+            if (too_late(r.at_ns, r.line))
+                return false;
+        }
         const PowerCut &cut = sc_.storage.cut;
         if (cut.set && cut.timed && too_late(cut.at_ns, cut.line))
             return false;
@@ -485,6 +526,10 @@ class Parser {
         std::stable_sort(
             sc_.storage.faults.begin(), sc_.storage.faults.end(),
             [](const FaultEvent &a, const FaultEvent &b) { return a.at_ns < b.at_ns; });
+        auto by_time = [](const auto &a, const auto &b) { return a.at_ns < b.at_ns; };
+        std::stable_sort(dev.faults.begin(), dev.faults.end(), by_time);
+        std::stable_sort(dev.battery.begin(), dev.battery.end(), by_time);
+        std::stable_sort(dev.radio.begin(), dev.radio.end(), by_time);
         return true;
     }
 
@@ -504,11 +549,11 @@ class Parser {
         // The number as the format writes it: no sign, no leading zeros.
         if (toks.size() != 2 || toks[1].quoted || !parse_decimal_u32(toks[1].text, v) ||
             toks[1].text != std::to_string(v)) {
-            return fail("expected 'version 2' (or 'version 1')", error);
+            return fail("expected 'version 3' (or an older version, 1 or 2)", error);
         }
         if (v < 1 || v > kScenarioVersion) {
             return fail("scenario format version " + toks[1].text +
-                            " is not supported (this simulator reads versions 1 and 2)",
+                            " is not supported (this simulator reads versions 1 to 3)",
                         error);
         }
         version_line_ = lineno_;
@@ -580,8 +625,10 @@ class Parser {
                 return fail("pin level must be 0, 1, low or high, got " + shown(toks[4].text),
                             error);
             }
-        } else if (is_v2_event(what) && sc_.version < 2) {
-            return fail(shown(what) + " events are not part of scenario format version 1", error);
+        } else if (introduced_in(kEvents, what) > sc_.version) {
+            return fail(shown(what) + " events are not part of scenario format version " +
+                            std::to_string(sc_.version),
+                        error);
         } else if (what == "fault") {
             if (!fault(toks, ns, error))
                 return false;
@@ -596,14 +643,27 @@ class Parser {
             sc_.storage.cut.at_ns = ns;
             last_at_ns_ = ns;
             return true;
-        } else if (is_later_event(what)) {
-            return fail(shown(what) + " events are not part of scenario format version " +
-                            std::to_string(sc_.version),
-                        error);
+        } else if (what == "battery" || what == "radio") {
+            if (!(what == "battery" ? battery(toks, ns, error) : radio(toks, ns, error)))
+                return false;
+            last_at_ns_ = ns;
+            return true;
+        } else if (what == "hold") {
+            ev.kind = ScenarioEventKind::PinHold;
+            if (toks.size() != 5 || toks[3].quoted || toks[4].quoted)
+                return fail("expected 'at <time> hold <PB5> <0|1|off>'", error);
+            if (!parse_pin(toks[3].text, ev.port, ev.pin, msg))
+                return fail(msg, error);
+            if (toks[4].text == "off") {
+                ev.level = kRelease;
+            } else if (!parse_level(toks[4].text, ev.level)) {
+                return fail("a held pin's level must be 0, 1, low, high or off, got " +
+                                shown(toks[4].text),
+                            error);
+            }
         } else {
             return fail("unknown event " + shown(what) + " (version " + std::to_string(sc_.version) +
-                            " knows: console, phone, pin" +
-                            (sc_.version < 2 ? "" : ", fault, power-cut") + ")",
+                            " knows: " + known_words(kEvents, sc_.version) + ")",
                         error);
         }
         last_at_ns_ = ns;
@@ -620,10 +680,20 @@ class Parser {
             (toks.size() == 5 && toks[4].quoted)) {
             return fail("expected 'at <time> fault <kind> [<count>|always|off]'", error);
         }
+        DeviceFaultKind dk = DeviceFaultKind::I2cNack;
+        if (parse_device_fault_kind(toks[3].text, dk)) {
+            if (sc_.version < 3) {
+                return fail(shown(toks[3].text) + " faults are not part of scenario format version " +
+                                std::to_string(sc_.version),
+                            error);
+            }
+            return device_fault(toks, at, dk, error);
+        }
         if (!parse_fault_kind(toks[3].text, f.kind)) {
             return fail("unknown fault " + shown(toks[3].text) +
                             " (known: nor-program, nor-erase, nor-stuck-busy, nor-missing, "
-                            "intflash-program, intflash-erase)",
+                            "intflash-program, intflash-erase" +
+                            (sc_.version < 3 ? "" : ", i2c-nack, i2c-stuck, sensor-reset") + ")",
                         error);
         }
         if (toks.size() == 5) {
@@ -645,6 +715,123 @@ class Parser {
             }
         }
         sc_.storage.faults.push_back(f);
+        return true;
+    }
+
+    // at <time> fault i2c-nack [<count>|always|off] | i2c-stuck [off] | sensor-reset
+    bool device_fault(const std::vector<Token> &toks, std::uint64_t at, DeviceFaultKind kind,
+                      std::string &error) {
+        DeviceFault f;
+        f.at_ns = at;
+        f.kind = kind;
+        f.line = lineno_;
+        const std::string c = toks.size() == 5 ? toks[4].text : "";
+        std::uint32_t n = 0;
+        if (c.empty()) {
+            f.count = 1;
+        } else if (kind == DeviceFaultKind::SensorReset) {
+            return fail("'sensor-reset' takes nothing, not " + shown(c), error);
+        } else if (c == "off") {
+            f.count = 0;
+        } else if (kind == DeviceFaultKind::I2cStuck) {
+            return fail("'i2c-stuck' takes nothing or 'off', not " + shown(c), error);
+        } else if (c == "always") {
+            f.count = kFaultAlways;
+        } else if (parse_decimal_u32(c, n) && n >= 1 && n < kFaultAlways) {
+            f.count = n;
+        } else {
+            return fail("fault count must be a number from 1, 'always' or 'off', not " + shown(c),
+                        error);
+        }
+        sc_.devices.faults.push_back(f);
+        return true;
+    }
+
+    // at <time> battery <counts> [over <time>]
+    bool battery(const std::vector<Token> &toks, std::uint64_t at, std::string &error) {
+        for (const Token &t : toks) {
+            if (t.quoted)
+                return fail("expected 'at <time> battery <counts> [over <time>]'", error);
+        }
+        if (toks.size() != 4 && toks.size() != 6)
+            return fail("expected 'at <time> battery <counts> [over <time>]'", error);
+        std::uint32_t v = 0;
+        if (!parse_decimal_u32(toks[3].text, v) || v > 4095) {
+            return fail("battery counts are the ADC's 12-bit reading, 0 to 4095, not " +
+                            shown(toks[3].text),
+                        error);
+        }
+        BatteryPoint p;
+        p.at_ns = at;
+        p.counts = static_cast<std::uint16_t>(v);
+        p.line = lineno_;
+        if (toks.size() == 6) {
+            std::string msg;
+            if (toks[4].text != "over")
+                return fail("expected 'over <time>' after the counts, not " + shown(toks[4].text),
+                            error);
+            if (!parse_scenario_time(toks[5].text, p.ramp_ns, msg))
+                return fail(msg, error);
+        }
+        sc_.devices.battery.push_back(p);
+        return true;
+    }
+
+    // at <time> radio pipe|absent|silent|babble [<bytes per second>]
+    bool radio(const std::vector<Token> &toks, std::uint64_t at, std::string &error) {
+        const char *usage = "expected 'at <time> radio pipe|absent|silent|babble [<bytes/s>]'";
+        if (toks.size() < 4 || toks.size() > 5 || toks[3].quoted ||
+            (toks.size() == 5 && toks[4].quoted))
+            return fail(usage, error);
+        RadioEvent r;
+        r.at_ns = at;
+        r.line = lineno_;
+        bool known = false;
+        for (RadioMode m : {RadioMode::Pipe, RadioMode::Absent, RadioMode::Silent, RadioMode::Babble}) {
+            if (toks[3].text == radio_mode_name(m)) {
+                r.mode = m;
+                known = true;
+            }
+        }
+        if (!known)
+            return fail("unknown radio mode " + shown(toks[3].text) +
+                            " (known: pipe, absent, silent, babble)",
+                        error);
+        if (toks.size() == 5) {
+            std::uint32_t rate = 0;
+            if (r.mode != RadioMode::Babble)
+                return fail(shown(toks[3].text) + " takes nothing more, not " + shown(toks[4].text),
+                            error);
+            if (!parse_decimal_u32(toks[4].text, rate) || rate == 0)
+                return fail("a babbling module's rate is a number of bytes per second from 1, "
+                            "not " + shown(toks[4].text),
+                            error);
+            r.bytes_per_second = rate;
+        }
+        sc_.devices.radio.push_back(r);
+        return true;
+    }
+
+    // motion <file.csv> [hold|linear]
+    bool motion(const std::vector<Token> &toks, std::string &error) {
+        if (sc_.devices.motion.line != 0) {
+            return fail("duplicate motion line (first on line " +
+                            std::to_string(sc_.devices.motion.line) + ")",
+                        error);
+        }
+        if (toks.size() < 2 || toks.size() > 3 || (toks.size() == 3 && toks[2].quoted) ||
+            toks[1].text.empty())
+            return fail("expected 'motion <recording.csv> [hold|linear]'", error);
+        MotionSource &m = sc_.devices.motion;
+        if (toks.size() == 3) {
+            if (toks[2].text != "hold" && toks[2].text != "linear")
+                return fail("a recording is resampled by 'hold' or 'linear', not " +
+                                shown(toks[2].text),
+                            error);
+            m.resampling = toks[2].text == "hold" ? Resampling::Hold : Resampling::Linear;
+        }
+        m.path = toks[1].text;
+        m.line = lineno_;
         return true;
     }
 
@@ -768,6 +955,32 @@ const char *fault_kind_name(FaultKind kind) {
     return "?";
 }
 
+const char *device_fault_name(DeviceFaultKind kind) {
+    switch (kind) {
+        case DeviceFaultKind::I2cNack:
+            return "i2c-nack";
+        case DeviceFaultKind::I2cStuck:
+            return "i2c-stuck";
+        case DeviceFaultKind::SensorReset:
+            return "sensor-reset";
+    }
+    return "?";
+}
+
+const char *radio_mode_name(RadioMode mode) {
+    switch (mode) {
+        case RadioMode::Pipe:
+            return "pipe";
+        case RadioMode::Absent:
+            return "absent";
+        case RadioMode::Silent:
+            return "silent";
+        case RadioMode::Babble:
+            return "babble";
+    }
+    return "?";
+}
+
 const char *scenario_event_kind_name(ScenarioEventKind kind) {
     switch (kind) {
         case ScenarioEventKind::ConsoleBytes:
@@ -776,6 +989,8 @@ const char *scenario_event_kind_name(ScenarioEventKind kind) {
             return "phone";
         case ScenarioEventKind::PinLevel:
             return "pin";
+        case ScenarioEventKind::PinHold:
+            return "hold";
     }
     return "?";
 }
@@ -913,7 +1128,15 @@ bool load_scenario(const std::string &path, Scenario &out, std::string &error) {
         error = path + ": read error";
         return false;
     }
-    return parse_scenario(ss.str(), path, out, error);
+    if (!parse_scenario(ss.str(), path, out, error))
+        return false;
+    // A recording named relative to the scenario lives beside it, wherever the
+    // simulator is started from.
+    std::string &motion = out.devices.motion.path;
+    const std::size_t slash = path.rfind('/');
+    if (!motion.empty() && motion[0] != '/' && slash != std::string::npos)
+        motion = path.substr(0, slash + 1) + motion;
+    return true;
 }
 
 }  // namespace sim

@@ -16,9 +16,9 @@
 
 namespace sim {
 
-// The newest format version this parser reads; version 1 files are read too. A
-// file declaring another version is refused with a message naming both.
-constexpr std::uint32_t kScenarioVersion = 2;
+// The newest format version this parser reads; versions 1 and 2 are read too. A
+// file declaring another version is refused with a message naming them.
+constexpr std::uint32_t kScenarioVersion = 3;
 
 // Longest run a scenario may ask for: one year of virtual time (365 days).
 // Longer runs are certainly a typing mistake, and this bound keeps every
@@ -33,9 +33,10 @@ enum class ScenarioEventKind : std::uint8_t {
     ConsoleBytes,  // bytes arriving on the console port (USART3 receive line)
     PhoneBytes,    // bytes arriving from the radio module (USART1 receive line)
     PinLevel,      // an external signal drives an input pin to a level
+    PinHold,       // a pin is held at a level against everything, or let go (version 3)
 };
 
-// Name used in messages and traces: "console", "phone", "pin".
+// Name used in messages and traces: "console", "phone", "pin", "hold".
 const char *scenario_event_kind_name(ScenarioEventKind kind);
 
 struct ScenarioEvent {
@@ -44,9 +45,11 @@ struct ScenarioEvent {
     std::vector<std::uint8_t> bytes;  // ConsoleBytes, PhoneBytes: never empty
     char port = 0;                    // PinLevel: 'A', 'B', 'C' or 'H'
     std::uint8_t pin = 0;             // PinLevel: 0..15
-    std::uint8_t level = 0;           // PinLevel: 0 (low) or 1 (high)
+    std::uint8_t level = 0;           // PinLevel: 0 (low) or 1 (high); PinHold: also kRelease
     std::uint32_t line = 0;           // line in the file it came from, for messages
 };
+
+constexpr std::uint8_t kRelease = 2;  // PinHold: the pin is let go
 
 // ---- Storage faults and power cuts (format version 2) ----
 
@@ -102,16 +105,81 @@ struct StoragePlan {
     std::uint16_t flash_size_register = 256;  // factory flash size in KB; 0xFFFF = unprogrammed
 };
 
+// ---- The board's devices (format version 3) ----
+
+// Faults of the motion sensor and of its bus (I2C1).
+enum class DeviceFaultKind : std::uint8_t {
+    I2cNack,      // the sensor does not acknowledge its address
+    I2cStuck,     // a device holds the bus's data line low: the bus stays busy
+    SensorReset,  // the sensor resets itself to its power-on state
+};
+const char *device_fault_name(DeviceFaultKind kind);  // "i2c-nack", ...
+
+struct DeviceFault {
+    std::uint64_t at_ns = 0;
+    DeviceFaultKind kind = DeviceFaultKind::I2cNack;
+    // I2cNack: the next `count` transfers (kFaultAlways until 'off'); I2cStuck: non-zero
+    // on, 0 off; SensorReset: 1.
+    std::uint32_t count = 1;
+    std::uint32_t line = 0;
+};
+
+// Battery sense input (ADC1 channel 6) in ADC counts, from this time on: a step, or a
+// straight ramp from the value at `at_ns` to `counts` over `ramp_ns`.
+struct BatteryPoint {
+    std::uint64_t at_ns = 0;
+    std::uint16_t counts = 0;  // 0..4095
+    std::uint64_t ramp_ns = 0;
+    std::uint32_t line = 0;
+};
+constexpr std::uint16_t kBatteryDefaultCounts = 2300;  // a full battery until the scenario says
+
+// What the radio module on USART1 does from this time on.
+enum class RadioMode : std::uint8_t {
+    Pipe,    // passes bytes between the device and the phone (the default)
+    Absent,  // no module on the board
+    Silent,  // powered, but passes nothing either way
+    Babble,  // sends random bytes to the device without pause
+};
+const char *radio_mode_name(RadioMode mode);  // "pipe", ...
+
+struct RadioEvent {
+    std::uint64_t at_ns = 0;
+    RadioMode mode = RadioMode::Pipe;
+    std::uint32_t bytes_per_second = 0;  // Babble: 0 = as fast as the line allows
+    std::uint32_t line = 0;
+};
+
+// How a motion recording's samples become the sensor's samples at its output data
+// rate: the latest recorded sample at or before each of the sensor's sampling
+// instants, or a straight line between the two around it.
+enum class Resampling : std::uint8_t { Hold, Linear };
+
+struct MotionSource {
+    std::string path;  // empty: no recording (the wearer stands still)
+    Resampling resampling = Resampling::Hold;
+    std::uint32_t line = 0;
+};
+
+struct DevicePlan {
+    MotionSource motion;
+    std::vector<BatteryPoint> battery;  // sorted by at_ns, file order kept
+    std::vector<DeviceFault> faults;    // sorted by at_ns, file order kept
+    std::vector<RadioEvent> radio;      // sorted by at_ns, file order kept
+};
+
 struct Scenario {
-    std::uint32_t version = 0;    // 1 or 2 after a successful load
+    std::uint32_t version = 0;    // 1, 2 or 3 after a successful load
     std::uint64_t length_ns = 0;  // run length, 1 ns .. kMaxScenarioLengthNs
     // Sorted by at_ns; events at the same instant keep their file order.
     std::vector<ScenarioEvent> events;
     StoragePlan storage;  // empty for version 1
+    DevicePlan devices;   // empty before version 3
     std::string source;   // path or name given to the loader
 };
 
-// Reads and checks a scenario file. On success fills `out` and returns true.
+// Reads and checks a scenario file. On success fills `out` and returns true. A
+// relative motion recording path is taken from the scenario file's directory.
 // On failure returns false, leaves `out` unchanged and sets `error` to
 // "<path>:<line>: <message>", or "<path>: <message>" when the fault concerns
 // the whole file (it cannot be read, it lacks a version or length line).

@@ -1,5 +1,6 @@
 #include "sim/tim.h"
 
+#include "sim/handle.h"
 #include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
 
@@ -46,6 +47,7 @@ class TimerModel final : public Board::Model, public EventSink {
         std::uint64_t gen = 0;
         Time next_update = kNever;
         std::uint64_t pending_ticks = 0;  // counter ticks from the anchor to the next update
+        std::uint64_t lost_updates = 0;   // updates while the flag of the last was still set
     };
     Timer t_[kTimerCount];
 
@@ -188,8 +190,12 @@ class TimerModel final : public Board::Model, public EventSink {
         t.anchor_count = 0;
         t.psc = r->PSC & 0xFFFFu;
         t.arr = r->ARR;
-        if (!(r->CR1 & TIM_CR1_UDIS))
+        if (!(r->CR1 & TIM_CR1_UDIS)) {
+            sync_sr(i);
+            if ((t.sr & TIM_SR_UIF) && (r->DIER & TIM_DIER_UIE))
+                ++t.lost_updates;
             set_flag(i, TIM_SR_UIF);
+        }
         if (r->CR1 & TIM_CR1_OPM) {
             r->CR1 &= ~TIM_CR1_CEN;
             t.seen_cr1 = r->CR1;
@@ -243,6 +249,11 @@ int timer_index(const TIM_TypeDef *r) {
 
 }  // namespace
 
+std::uint64_t tim_lost_updates(const TIM_TypeDef *timer) {
+    const int i = timer_index(timer);
+    return i < 0 ? 0 : model().t_[i].lost_updates;
+}
+
 void install_timers(Board &b) {
     TimerModel &m = b.model<TimerModel>();
     for (int i = 0; i < kTimerCount; ++i) {
@@ -276,6 +287,8 @@ extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    if (htim != nullptr)
+        sim::require_instance(htim, "HAL_TIM_Base_Init");
     return sim::tim_init(htim, HAL_TIM_Base_MspInit);
 }
 
@@ -331,6 +344,7 @@ extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_Base_DeInit(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_Base_DeInit");
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     htim->State = HAL_TIM_STATE_BUSY;
@@ -357,7 +371,10 @@ __weak void HAL_TIM_Base_MspDeInit(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
-    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
+    if (htim->State != HAL_TIM_STATE_READY)
+        return HAL_ERROR;
+    sim::require_instance(htim, "HAL_TIM_Base_Start");
+    if (timer_index(htim->Instance) < 0)
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE(htim);
@@ -366,10 +383,10 @@ HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef *htim) {
 }
 
 // Stopping a handle whose instance was never set (a timer never initialised)
-// writes nothing: the firmware stops TIM6 on its terminal paths without ever
-// having set it up.
+// faults, as the vendor's stop writes through it.
 HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_Base_Stop");
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     __HAL_TIM_DISABLE(htim);
@@ -380,7 +397,10 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
-    if (htim->State != HAL_TIM_STATE_READY || timer_index(htim->Instance) < 0)
+    if (htim->State != HAL_TIM_STATE_READY)
+        return HAL_ERROR;
+    sim::require_instance(htim, "HAL_TIM_Base_Start_IT");
+    if (timer_index(htim->Instance) < 0)
         return HAL_ERROR;
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_ENABLE_IT(htim, TIM_IT_UPDATE);
@@ -392,6 +412,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_Base_Stop_IT");
     if (timer_index(htim->Instance) < 0)
         return HAL_OK;
     __HAL_TIM_DISABLE_IT(htim, TIM_IT_UPDATE);
@@ -403,6 +424,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventSource) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_GenerateEvent");
     const int i = timer_index(htim->Instance);
     if (i < 0)
         return HAL_ERROR;
@@ -420,6 +442,7 @@ HAL_StatusTypeDef HAL_TIM_GenerateEvent(TIM_HandleTypeDef *htim, uint32_t EventS
 // commutation flags are never raised by this board.
 void HAL_TIM_IRQHandler(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_IRQHandler");
     const int i = timer_index(htim->Instance);
     if (i < 0)
         return;

@@ -3,6 +3,7 @@
 // is not simulated pin by pin: each start and stop of a PWM output is traced with
 // its period and high time, which is what the buzzer needs to be observed.
 #include "sim/board.h"
+#include "sim/handle.h"
 #include "sim/rcc.h"
 #include "sim/tim.h"
 #include "stm32l4xx_hal.h"
@@ -90,10 +91,11 @@ void trace_output(TIM_HandleTypeDef *htim, uint32_t idx, bool on) {
 }
 
 HAL_StatusTypeDef config_channel(TIM_HandleTypeDef *htim, const TIM_OC_InitTypeDef *cfg,
-                                 uint32_t channel, bool pwm) {
+                                 uint32_t channel, bool pwm, const char *function) {
     if (!valid_channel(channel))
         return HAL_ERROR;
     __HAL_LOCK(htim);
+    sim::require_instance(htim, function);
     TIM_TypeDef *r = htim->Instance;
     const uint32_t idx = channel_index(channel);
     r->CCER &= ~(1u << (4u * idx));  // channel off while it is changed
@@ -110,24 +112,30 @@ HAL_StatusTypeDef config_channel(TIM_HandleTypeDef *htim, const TIM_OC_InitTypeD
     return HAL_OK;
 }
 
-HAL_StatusTypeDef start_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool pwm) {
+HAL_StatusTypeDef start_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool pwm,
+                                const char *function) {
     if (!valid_channel(channel))
         return HAL_ERROR;
     const uint32_t idx = channel_index(channel);
     if (htim->ChannelState[idx] != HAL_TIM_CHANNEL_STATE_READY)
         return HAL_ERROR;
+    sim::require_instance(htim, function);
     htim->ChannelState[idx] = HAL_TIM_CHANNEL_STATE_BUSY;
     htim->Instance->CCER |= 1u << (4u * idx);
     if (htim->Instance == TIM1 || htim->Instance == TIM15 || htim->Instance == TIM16)
         htim->Instance->BDTR |= TIM_BDTR_MOE;
     __HAL_TIM_ENABLE(htim);
     sim::tim_sync();
-    if (pwm)
+    if (pwm) {
         trace_output(htim, idx, true);
+        sim::tone_started(htim->Instance, idx);
+    }
     return HAL_OK;
 }
 
-HAL_StatusTypeDef stop_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool pwm) {
+HAL_StatusTypeDef stop_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool pwm,
+                               const char *function) {
+    sim::require_instance(htim, function);
     if (!valid_channel(channel))
         return HAL_ERROR;
     const uint32_t idx = channel_index(channel);
@@ -139,8 +147,10 @@ HAL_StatusTypeDef stop_channel(TIM_HandleTypeDef *htim, uint32_t channel, bool p
     __HAL_TIM_DISABLE(htim);
     htim->ChannelState[idx] = HAL_TIM_CHANNEL_STATE_READY;
     sim::tim_sync();
-    if (pwm)
+    if (pwm) {
         trace_output(htim, idx, false);
+        sim::tone_stopped(htim->Instance, idx);
+    }
     return HAL_OK;
 }
 
@@ -150,15 +160,20 @@ extern "C" {
 
 HAL_StatusTypeDef HAL_TIM_OC_Init(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    if (htim != nullptr)
+        sim::require_instance(htim, "HAL_TIM_OC_Init");
     return sim::tim_init(htim, HAL_TIM_OC_MspInit);
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Init(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    if (htim != nullptr)
+        sim::require_instance(htim, "HAL_TIM_PWM_Init");
     return sim::tim_init(htim, HAL_TIM_PWM_MspInit);
 }
 
 HAL_StatusTypeDef HAL_TIM_OC_DeInit(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_OC_DeInit");
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
     {
@@ -172,6 +187,7 @@ HAL_StatusTypeDef HAL_TIM_OC_DeInit(TIM_HandleTypeDef *htim) {
 
 HAL_StatusTypeDef HAL_TIM_PWM_DeInit(TIM_HandleTypeDef *htim) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIM_PWM_DeInit");
     htim->State = HAL_TIM_STATE_BUSY;
     __HAL_TIM_DISABLE(htim);
     {
@@ -199,46 +215,47 @@ __weak void HAL_TIM_PWM_MspDeInit(TIM_HandleTypeDef *htim) {
 HAL_StatusTypeDef HAL_TIM_OC_ConfigChannel(TIM_HandleTypeDef *htim,
                                            const TIM_OC_InitTypeDef *sConfig, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return config_channel(htim, sConfig, Channel, false);
+    return config_channel(htim, sConfig, Channel, false, "HAL_TIM_OC_ConfigChannel");
 }
 HAL_StatusTypeDef HAL_TIM_PWM_ConfigChannel(TIM_HandleTypeDef *htim,
                                             const TIM_OC_InitTypeDef *sConfig, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return config_channel(htim, sConfig, Channel, true);
+    return config_channel(htim, sConfig, Channel, true, "HAL_TIM_PWM_ConfigChannel");
 }
 
 HAL_StatusTypeDef HAL_TIM_OC_Start(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return start_channel(htim, Channel, false);
+    return start_channel(htim, Channel, false, "HAL_TIM_OC_Start");
 }
 HAL_StatusTypeDef HAL_TIM_OC_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return stop_channel(htim, Channel, false);
+    return stop_channel(htim, Channel, false, "HAL_TIM_OC_Stop");
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Start(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return start_channel(htim, Channel, true);
+    return start_channel(htim, Channel, true, "HAL_TIM_PWM_Start");
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return stop_channel(htim, Channel, true);
+    return stop_channel(htim, Channel, true, "HAL_TIM_PWM_Stop");
 }
 
 // Compare interrupts are never raised by this board, so the interrupt variants
 // behave as the plain ones.
 HAL_StatusTypeDef HAL_TIM_PWM_Start_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return start_channel(htim, Channel, true);
+    return start_channel(htim, Channel, true, "HAL_TIM_PWM_Start_IT");
 }
 HAL_StatusTypeDef HAL_TIM_PWM_Stop_IT(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
-    return stop_channel(htim, Channel, true);
+    return stop_channel(htim, Channel, true, "HAL_TIM_PWM_Stop_IT");
 }
 
 HAL_StatusTypeDef HAL_TIM_ConfigClockSource(TIM_HandleTypeDef *htim,
                                             const TIM_ClockConfigTypeDef *sClockSourceConfig) {
     const sim::HalCall hal_call;
     __HAL_LOCK(htim);
+    sim::require_instance(htim, "HAL_TIM_ConfigClockSource");
     htim->State = HAL_TIM_STATE_BUSY;
     htim->Instance->SMCR &=
         ~(TIM_SMCR_SMS | TIM_SMCR_TS | TIM_SMCR_ETF | TIM_SMCR_ETPS | TIM_SMCR_ECE | TIM_SMCR_ETP);
@@ -254,6 +271,7 @@ HAL_StatusTypeDef HAL_TIMEx_MasterConfigSynchronization(
     TIM_HandleTypeDef *htim, const TIM_MasterConfigTypeDef *sMasterConfig) {
     const sim::HalCall hal_call;
     __HAL_LOCK(htim);
+    sim::require_instance(htim, "HAL_TIMEx_MasterConfigSynchronization");
     htim->State = HAL_TIM_STATE_BUSY;
     htim->Instance->CR2 = (htim->Instance->CR2 & ~TIM_CR2_MMS) | sMasterConfig->MasterOutputTrigger;
     htim->Instance->SMCR = (htim->Instance->SMCR & ~TIM_SMCR_MSM) | sMasterConfig->MasterSlaveMode;
@@ -266,6 +284,7 @@ HAL_StatusTypeDef HAL_TIMEx_ConfigBreakDeadTime(
     TIM_HandleTypeDef *htim, const TIM_BreakDeadTimeConfigTypeDef *sBreakDeadTimeConfig) {
     const sim::HalCall hal_call;
     __HAL_LOCK(htim);
+    sim::require_instance(htim, "HAL_TIMEx_ConfigBreakDeadTime");
     htim->Instance->BDTR =
         (sBreakDeadTimeConfig->DeadTime & 0xFFu) | sBreakDeadTimeConfig->LockLevel |
         sBreakDeadTimeConfig->OffStateIDLEMode | sBreakDeadTimeConfig->OffStateRunMode |
@@ -279,6 +298,7 @@ HAL_StatusTypeDef HAL_TIMEx_PWMN_Start(TIM_HandleTypeDef *htim, uint32_t Channel
     const sim::HalCall hal_call;
     if (!valid_channel(Channel) || channel_index(Channel) > 2u)
         return HAL_ERROR;
+    sim::require_instance(htim, "HAL_TIMEx_PWMN_Start");
     htim->Instance->CCER |= 1u << (4u * channel_index(Channel) + 2u);
     htim->Instance->BDTR |= TIM_BDTR_MOE;
     __HAL_TIM_ENABLE(htim);
@@ -288,6 +308,7 @@ HAL_StatusTypeDef HAL_TIMEx_PWMN_Start(TIM_HandleTypeDef *htim, uint32_t Channel
 
 HAL_StatusTypeDef HAL_TIMEx_PWMN_Stop(TIM_HandleTypeDef *htim, uint32_t Channel) {
     const sim::HalCall hal_call;
+    sim::require_instance(htim, "HAL_TIMEx_PWMN_Stop");
     if (!valid_channel(Channel) || channel_index(Channel) > 2u)
         return HAL_ERROR;
     htim->Instance->CCER &= ~(1u << (4u * channel_index(Channel) + 2u));

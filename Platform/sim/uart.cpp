@@ -4,7 +4,9 @@
 #include <string>
 
 #include "sim/console.h"
+#include "sim/devices.h"
 #include "sim/dma.h"
+#include "sim/handle.h"
 #include "sim/hal_timeout.h"
 #include "sim/peripherals.h"
 #include "stm32l4xx_hal.h"
@@ -280,12 +282,10 @@ class UartModel final : public Board::Model, public EventSink {
         ++stats(i).tx;
         if (b_.trace().enabled())
             b_.trace().begin(b_.now(), "uart_tx").field("port", kPorts[i].name).field("byte", byte).end();
-        if (b_.console) {
-            if (i == 2)
-                b_.console->console_out(static_cast<std::uint8_t>(byte));
-            if (i == 0)
-                b_.console->phone_out(static_cast<std::uint8_t>(byte));
-        }
+        if (i == 2 && b_.console)
+            b_.console->console_out(static_cast<std::uint8_t>(byte));
+        if (i == 0)
+            radio_from_device(static_cast<std::uint8_t>(byte));  // the module passes it on
     }
 
     Board &b_;
@@ -401,6 +401,7 @@ HAL_StatusTypeDef HAL_UART_Init(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
     if (huart == nullptr)
         return HAL_ERROR;
+    sim::require_instance(huart, "HAL_UART_Init");
     const int i = sim::port_index(huart->Instance);
     if (i < 0)
         return HAL_ERROR;
@@ -469,7 +470,10 @@ HAL_StatusTypeDef HAL_HalfDuplex_Init(UART_HandleTypeDef *) {
 
 HAL_StatusTypeDef HAL_UART_DeInit(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
-    if (huart == nullptr || sim::port_index(huart->Instance) < 0)
+    if (huart == nullptr)
+        return HAL_ERROR;
+    sim::require_instance(huart, "HAL_UART_DeInit");
+    if (sim::port_index(huart->Instance) < 0)
         return HAL_ERROR;
     huart->gState = HAL_UART_STATE_BUSY;
     huart->Instance->CR1 = 0;
@@ -507,6 +511,7 @@ HAL_StatusTypeDef HAL_UART_Transmit(UART_HandleTypeDef *huart, const uint8_t *pD
         return HAL_BUSY;
     if (pData == nullptr || Size == 0u)
         return HAL_ERROR;
+    sim::require_instance(huart, "HAL_UART_Transmit");
     const int i = sim::port_index(huart->Instance);
     if (i < 0)
         return HAL_ERROR;
@@ -547,6 +552,7 @@ HAL_StatusTypeDef HAL_UART_Receive(UART_HandleTypeDef *huart, uint8_t *pData, ui
         return HAL_BUSY;
     if (pData == nullptr || Size == 0u)
         return HAL_ERROR;
+    sim::require_instance(huart, "HAL_UART_Receive");
     if (sim::port_index(huart->Instance) < 0)
         return HAL_ERROR;
     huart->ErrorCode = HAL_UART_ERROR_NONE;
@@ -607,6 +613,7 @@ HAL_StatusTypeDef HAL_UART_Receive_DMA(UART_HandleTypeDef *huart, uint8_t *pData
         return HAL_BUSY;
     if (pData == nullptr || Size == 0u)
         return HAL_ERROR;
+    sim::require_instance(huart, "HAL_UART_Receive_DMA");
     __HAL_LOCK(huart);
     huart->ReceptionType = HAL_UART_RECEPTION_STANDARD;
     huart->pRxBuffPtr = pData;
@@ -645,6 +652,7 @@ HAL_StatusTypeDef HAL_UART_DMAResume(UART_HandleTypeDef *) {
 
 HAL_StatusTypeDef HAL_UART_DMAStop(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
+    sim::require_instance(huart, "HAL_UART_DMAStop");
     if ((huart->Instance->CR3 & USART_CR3_DMAT) && huart->gState == HAL_UART_STATE_BUSY_TX) {
         huart->Instance->CR3 &= ~USART_CR3_DMAT;
         if (huart->hdmatx != nullptr)
@@ -663,6 +671,7 @@ HAL_StatusTypeDef HAL_UART_DMAStop(UART_HandleTypeDef *huart) {
 
 HAL_StatusTypeDef HAL_UART_AbortReceive(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
+    sim::require_instance(huart, "HAL_UART_AbortReceive");
     huart->Instance->CR1 &= ~(USART_CR1_RXNEIE | USART_CR1_PEIE);
     huart->Instance->CR3 &= ~USART_CR3_EIE;
     if (huart->ReceptionType == HAL_UART_RECEPTION_TOIDLE)
@@ -685,6 +694,7 @@ HAL_StatusTypeDef HAL_UART_AbortReceive(UART_HandleTypeDef *huart) {
 
 HAL_StatusTypeDef HAL_UART_AbortTransmit(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
+    sim::require_instance(huart, "HAL_UART_AbortTransmit");
     huart->Instance->CR1 &= ~(USART_CR1_TXEIE | USART_CR1_TCIE);
     if (huart->Instance->CR3 & USART_CR3_DMAT) {
         huart->Instance->CR3 &= ~USART_CR3_DMAT;
@@ -700,6 +710,7 @@ HAL_StatusTypeDef HAL_UART_AbortTransmit(UART_HandleTypeDef *huart) {
 
 HAL_StatusTypeDef HAL_UART_Abort(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
+    sim::require_instance(huart, "HAL_UART_Abort");
     (void)HAL_UART_AbortTransmit(huart);
     (void)HAL_UART_AbortReceive(huart);
     huart->ErrorCode = HAL_UART_ERROR_NONE;
@@ -710,6 +721,7 @@ HAL_StatusTypeDef HAL_UART_Abort(UART_HandleTypeDef *huart) {
 // errors are not modelled), so there is nothing for the handler to serve.
 void HAL_UART_IRQHandler(UART_HandleTypeDef *huart) {
     const sim::HalCall hal_call;
+    sim::require_instance(huart, "HAL_UART_IRQHandler");
     (void)huart;
 }
 

@@ -256,11 +256,4 @@ TEST(Timer, PwmOutputStartAndStopAreTracedWithPeriodAndHighTime) {
     EXPECT_EQ(TIM2->CR1 & TIM_CR1_CEN, 0u);
 }
 
-TEST(Timer, StoppingAHandleThatWasNeverSetUpWritesNothing) {
-    TIM_HandleTypeDef never = {};
-    HAL_StatusTypeDef status = HAL_ERROR;
-    run([&] { status = HAL_TIM_Base_Stop_IT(&never); }, 1000);
-    EXPECT_EQ(status, HAL_OK);
-}
-
 }  // namespace

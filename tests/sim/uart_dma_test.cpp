@@ -155,6 +155,10 @@ TEST(UartDma, PhoneLinkPairsArriveOnUsart1AtPriorityZero) {
     run(
         [&] {
             HAL_Init();
+            // The radio module runs with its power enable (PB5) and reset (PB4) high.
+            GPIO_InitTypeDef radio = {GPIO_PIN_4 | GPIO_PIN_5, GPIO_MODE_OUTPUT_PP, 0, 0, 0};
+            HAL_GPIO_Init(GPIOB, &radio);
+            HAL_GPIO_WritePin(GPIOB, GPIO_PIN_4 | GPIO_PIN_5, GPIO_PIN_SET);
             fixture::init_uart(fixture::huart1, USART1, fixture::hdma_rx1, DMA1_Channel5,
                                DMA1_Channel5_IRQn, 0, DMA_CIRCULAR);
             fixture::hooks.rx_cplt = [&](UART_HandleTypeDef *h) {

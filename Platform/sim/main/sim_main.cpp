@@ -16,7 +16,7 @@ void run_image() {
 
 int main(int argc, char **argv) {
     try {
-        return sim::sim_main(argc, argv, &run_image);
+        return sim::sim_main(argc, argv, &run_image, SIM_IMAGE_NAME);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "simulator internal error: %s\n", e.what());
     } catch (...) {

@@ -8,6 +8,9 @@
 #include <string>
 
 #include "fall_replay/EngineChoice.h"
+#if FALL_SYNTH_ACTIVITY
+#include "fall_synth/Activities.h"
+#endif
 #include "fall_synth/Run.h"
 #include "fall_synth/Synth.h"
 
@@ -19,6 +22,9 @@ const char kUsage[] =
     "       fall_synth --run [NAME...]          run streams through the engine, print results\n"
     "       fall_synth --update-expectations FILE\n"
     "                                           rewrite the regression data file\n"
+    "       fall_synth --activity PROGRAM [-o FILE] [--run]\n"
+    "                                           daily activity (and a fall) as a sensor-frame\n"
+    "                                           recording for the simulator (docs/fall_replay.md)\n"
     "  --variant (first): the data-logging image's streams and engine variant (runs\n"
     "  fall_synth_variant)\n";
 
@@ -139,6 +145,16 @@ int main(int argc, char **argv) {
                         d.description);
         }
         return 0;
+    }
+    if (a1 == "--activity") {
+#if FALL_SYNTH_ACTIVITY
+        return fall_synth::activityMain(argc, argv);
+#else
+        std::fputs("fall_synth: --activity writes recordings for the device image's engine; "
+                   "run it without --variant\n",
+                   stderr);
+        return 2;
+#endif
     }
     if (a1 == "--update-expectations") {
         if (argc != 3) {

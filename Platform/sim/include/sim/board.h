@@ -146,6 +146,11 @@ class Board {
     }
     static const char *irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
+    // Told of every handler's end: which interrupt, its entry time and duration.
+    using IrqExitObserver = void (*)(int irq, Time entry, Time dur);
+    void set_irq_exit_observer(IrqExitObserver o) { irq_exit_observer_ = o; }
+    // Run as the run ends, before the summary is closed (models add their lines).
+    void add_finisher(std::function<void()> f) { finishers_.push_back(std::move(f)); }
 
     // ---- ending ------------------------------------------------------------
     [[noreturn]] void halt(const std::string &reason);
@@ -211,6 +216,8 @@ class Board {
     std::vector<std::function<void()>> watchers_;
     std::vector<std::function<void()>> settlers_;
     std::vector<std::unique_ptr<Model>> models_;
+    std::vector<std::function<void()>> finishers_;
+    IrqExitObserver irq_exit_observer_ = nullptr;
     std::unique_ptr<RunEnd> run_end_;
     std::uint64_t serial_;  // distinguishes boards created one after another
     Time run_length_ = kNever;

@@ -19,6 +19,7 @@ struct CliOptions {
     double pace = 0.0;
     std::uint64_t off_time_ns = 0;  // --off-time: the board stayed without power this long
     bool pty_wait = false;
+    bool reflash = false;  // the board may have been written by another image
     bool help = false;
 };
 
@@ -38,7 +39,8 @@ bool parse_cli(const std::vector<std::string> &args, CliOptions &out, std::strin
 std::string cli_usage(const std::string &program);
 
 // The whole executable: parse, load the scenario, open the board directory, run,
-// print the summary; returns the exit status.
-int sim_main(int argc, char **argv, void (*firmware)());
+// print the summary; returns the exit status. `image` names the firmware image, so
+// that a board written by another one is refused (BoardDir::image).
+int sim_main(int argc, char **argv, void (*firmware)(), const char *image);
 
 }  // namespace sim

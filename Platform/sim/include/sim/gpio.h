@@ -5,6 +5,8 @@
 //   input, alternate     the external level when driven, else the pull: up reads 1,
 //                        down reads 0, and a floating pin without pull reads 0
 //   analog               0 (the input buffer is off)
+// A pin the scenario holds (pin_hold: a short, a stuck line) reads the held level in
+// every mode but analog, the firmware's own output notwithstanding.
 // Every change of a resolved level is traced, with who caused it.
 #pragma once
 

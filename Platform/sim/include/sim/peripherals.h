@@ -17,6 +17,9 @@ void serial_inject(SerialPort port, const std::uint8_t *bytes, std::size_t n);
 
 // An external signal drives an input pin (port 'A', 'B', 'C' or 'H').
 void pin_drive(char port, unsigned pin, unsigned level);
+// A pin is held at `level` against everything, the firmware's own output too (a
+// short, a stuck line), or let go with kRelease (scenario.h).
+void pin_hold(char port, unsigned pin, unsigned level);
 
 // Creates the models of the core peripherals on a fresh board (SysTick, GPIO,
 // basic timers, UARTs with DMA) and resets the register objects to their reset

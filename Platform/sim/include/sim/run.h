@@ -9,6 +9,7 @@
 
 #include "scenario.h"
 #include "sim/console.h"
+#include "sim/devices.h"
 #include "sim/summary.h"
 
 namespace sim {
@@ -25,6 +26,7 @@ struct RunConfig {
     // Persistent state; null for a fresh erased board that lives in memory only.
     BoardDir *board_dir = nullptr;
     StoragePlan storage;    // the scenario's storage faults, power cut and settings
+    DeviceSetup devices;    // motion recording, battery, radio module, sensor faults
     Time unpowered_ns = 0;  // how long the board stayed without power before this run
     // Wall-clock seconds without any call that lets virtual time pass after which a
     // run is declared hung (a spin loop without __NOP or __WFI); 0 turns it off.

@@ -25,4 +25,12 @@ HAL_StatusTypeDef tim_init(TIM_HandleTypeDef *htim, void (*msp)(TIM_HandleTypeDe
 // Takes in register writes made since the last look.
 void tim_sync();
 
+// A PWM channel (0-based) started or stopped: one tone (tone.cpp).
+void tone_started(TIM_TypeDef *timer, std::uint32_t channel_index);
+void tone_stopped(TIM_TypeDef *timer, std::uint32_t channel_index);
+
+// Update events of a timer that came while its update flag was still set (the
+// interrupt had not served the one before): periods its handler never saw.
+std::uint64_t tim_lost_updates(const TIM_TypeDef *timer);
+
 }  // namespace sim

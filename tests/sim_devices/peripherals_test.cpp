@@ -1,0 +1,368 @@
+// ADC1 with the battery input, PWM tones, the radio module on USART1, the tick's
+// accounting and HAL calls on handles that were never initialised.
+#include <gtest/gtest.h>
+
+#include "devices_fixture.h"
+#include "sim/board.h"
+
+namespace {
+
+using sim::Time;
+constexpr Time kMs = 1000000;
+
+ADC_HandleTypeDef hadc1;
+std::vector<std::pair<Time, uint32_t>> *completions = nullptr;
+
+void sleep_until(Time t) {
+    while (sim::board().now() + kMs < t) __WFI();
+    while (sim::board().now() < t) __NOP();
+}
+
+// ADC1 as the device image sets it up: the asynchronous clock from the second PLL
+// (HSE 8 MHz × 8 / 4 = 16 MHz) divided by 2, or HCLK; 12 bits, channel 6 sampled
+// for 24.5 cycles, one software-started conversion, end of sequence.
+void init_adc(bool async) {
+    if (async) {
+        RCC_OscInitTypeDef osc = {};
+        osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
+        osc.HSEState = RCC_HSE_ON;
+        HAL_RCC_OscConfig(&osc);
+        RCC_PeriphCLKInitTypeDef clk = {};
+        clk.PeriphClockSelection = RCC_PERIPHCLK_ADC;
+        clk.AdcClockSelection = RCC_ADCCLKSOURCE_PLLSAI1;
+        clk.PLLSAI1.PLLSAI1Source = RCC_PLLSOURCE_HSE;
+        clk.PLLSAI1.PLLSAI1M = 1;
+        clk.PLLSAI1.PLLSAI1N = 8;
+        clk.PLLSAI1.PLLSAI1P = RCC_PLLP_DIV7;
+        clk.PLLSAI1.PLLSAI1Q = RCC_PLLQ_DIV2;
+        clk.PLLSAI1.PLLSAI1R = RCC_PLLR_DIV4;
+        clk.PLLSAI1.PLLSAI1ClockOut = RCC_PLLSAI1_ADC1CLK;
+        HAL_RCCEx_PeriphCLKConfig(&clk);
+    }
+    hadc1 = ADC_HandleTypeDef{};
+    hadc1.Instance = ADC1;
+    hadc1.Init.ClockPrescaler = async ? ADC_CLOCK_ASYNC_DIV2 : ADC_CLOCK_SYNC_PCLK_DIV1;
+    hadc1.Init.Resolution = ADC_RESOLUTION_12B;
+    hadc1.Init.DataAlign = ADC_DATAALIGN_RIGHT;
+    hadc1.Init.ScanConvMode = ADC_SCAN_DISABLE;
+    hadc1.Init.EOCSelection = ADC_EOC_SEQ_CONV;
+    hadc1.Init.ContinuousConvMode = DISABLE;
+    hadc1.Init.NbrOfConversion = 1;
+    hadc1.Init.ExternalTrigConv = ADC_SOFTWARE_START;
+    hadc1.Init.Overrun = ADC_OVR_DATA_PRESERVED;
+    ASSERT_EQ(HAL_ADC_Init(&hadc1), HAL_OK);
+    ADC_ChannelConfTypeDef ch = {};
+    ch.Channel = ADC_CHANNEL_6;
+    ch.Rank = ADC_REGULAR_RANK_1;
+    ch.SamplingTime = ADC_SAMPLETIME_24CYCLES_5;
+    ch.SingleDiff = ADC_SINGLE_ENDED;
+    ch.OffsetNumber = ADC_OFFSET_NONE;
+    ASSERT_EQ(HAL_ADC_ConfigChannel(&hadc1, &ch), HAL_OK);
+    HAL_NVIC_SetPriority(ADC1_IRQn, 2, 0);
+    HAL_NVIC_EnableIRQ(ADC1_IRQn);
+}
+
+void power_radio(bool on) {
+    GPIO_InitTypeDef g = {GPIO_PIN_4 | GPIO_PIN_5, GPIO_MODE_OUTPUT_PP, 0, 0, 0};
+    HAL_GPIO_Init(GPIOB, &g);
+    HAL_GPIO_WritePin(GPIOB, GPIO_PIN_4 | GPIO_PIN_5, on ? GPIO_PIN_SET : GPIO_PIN_RESET);
+}
+
+sim::ScenarioEvent hold(Time at, char port, unsigned pin, unsigned level) {
+    sim::ScenarioEvent e = fixture::pin(at, port, pin, level);
+    e.kind = sim::ScenarioEventKind::PinHold;
+    return e;
+}
+
+// The scenario's battery counts at the end of each conversion's sampling: steps,
+// and a ramp from the value it starts at.
+TEST(Adc, PolledConversionsFollowTheBatteryOverTime) {
+    struct Row {
+        Time at;
+        uint32_t counts;
+    } const rows[] = {{500 * kMs, 2300},  {1500 * kMs, 2200}, {2500 * kMs, 2100},
+                      {2750 * kMs, 2050}, {3500 * kMs, 2000}, {4500 * kMs, 3000}};
+    std::vector<uint32_t> got;
+    Time first = 0, later = 0;
+    sim::DeviceSetup setup;
+    setup.plan.battery = {
+        {1000 * kMs, 2200, 0, 0}, {2000 * kMs, 2000, 1000 * kMs, 0}, {4000 * kMs, 3000, 0, 0}};
+    devices::run(
+        [&] {
+            HAL_Init();
+            init_adc(true);
+            for (const Row &row : rows) {
+                sleep_until(row.at);
+                const Time t0 = sim::board().now();
+                HAL_ADC_Start(&hadc1);
+                EXPECT_EQ(HAL_ADC_PollForConversion(&hadc1, 10), HAL_OK);
+                (first == 0 ? first : later) = sim::board().now() - t0;
+                got.push_back(HAL_ADC_GetValue(&hadc1));
+            }
+            fixture::idle();
+        },
+        5000 * kMs, setup);
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(got.at(i), rows[i].counts) << rows[i].at;
+    // 37 cycles of 8 MHz for the conversion, and as long again to power up the
+    // first time; a few HAL calls on top.
+    EXPECT_GE(first, 2u * 4625);
+    EXPECT_LE(first, 2u * 4625 + 1000);
+    EXPECT_GE(later, 4625u);
+    EXPECT_LE(later, 4625u + 1000);
+}
+
+// HAL_ADC_Start_IT: the conversion-complete callback runs in the ADC interrupt at
+// its priority when the conversion ends; a poll for a conversion never started
+// times out as the vendor's does.
+TEST(Adc, InterruptConversionAndPollTimeout) {
+    std::vector<std::pair<Time, uint32_t>> done;
+    completions = &done;
+    Time started = 0, poll_took = 0;
+    HAL_StatusTypeDef poll = HAL_OK;
+    auto r = devices::run(
+        [&] {
+            HAL_Init();
+            init_adc(false);
+            poll = HAL_ADC_PollForConversion(&hadc1, 10);
+            poll_took = sim::board().now();
+            sleep_until(20 * kMs);
+            HAL_ADC_Start(&hadc1);  // enabled once, so the next start converts at once
+            HAL_ADC_PollForConversion(&hadc1, 10);
+            started = sim::board().now();
+            HAL_ADC_Start_IT(&hadc1);
+            fixture::idle();
+        },
+        30 * kMs, {});
+    completions = nullptr;
+    EXPECT_EQ(poll, HAL_TIMEOUT);
+    EXPECT_GE(poll_took, 10 * kMs);
+    EXPECT_LE(poll_took, 12 * kMs);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].second, sim::kBatteryDefaultCounts);
+    // 37 cycles of HCLK (48 MHz): 770.8 ns after the start (its own HAL call first).
+    EXPECT_GE(done[0].first, started + 771);
+    EXPECT_LE(done[0].first, started + 771 + 500);
+    std::vector<std::string> adc;
+    for (const auto &e : fixture::records(r.trace, "irq_enter"))
+        if (e.find("\"ADC1\"") != std::string::npos)
+            adc.push_back(e);
+    ASSERT_EQ(adc.size(), 1u);
+    EXPECT_NE(adc[0].find("\"prio\":2"), std::string::npos) << adc[0];
+    EXPECT_EQ(hadc1.State & HAL_ADC_STATE_READY, HAL_ADC_STATE_READY);
+}
+
+// Each PWM start and stop is one tone: the counter clock (timer clock / (PSC + 1))
+// divided by ARR + 1, and its length; the pin when the channel reaches one.
+TEST(Tone, PwmStartAndStopMakeATone) {
+    struct Row {
+        uint32_t arr;
+        bool routed;
+        const char *freq;
+        const char *pin;
+    } const rows[] = {{357, true, "2793.296", "PA0"},
+                      {318, true, "3134.796", "PA0"},
+                      {999, false, "1000.000", ""}};
+    for (const Row &row : rows) {
+        TIM_HandleTypeDef htim2 = {};
+        auto r = devices::run(
+            [&] {
+                HAL_Init();
+                if (row.routed) {
+                    GPIO_InitTypeDef g = {GPIO_PIN_0, GPIO_MODE_AF_PP, GPIO_PULLDOWN, 0, 1};
+                    HAL_GPIO_Init(GPIOA, &g);
+                }
+                htim2.Instance = TIM2;
+                htim2.Init.Prescaler = 47;
+                htim2.Init.Period = row.arr;
+                HAL_TIM_PWM_Init(&htim2);
+                TIM_OC_InitTypeDef oc = {
+                    TIM_OCMODE_PWM1, row.arr / 2, TIM_OCPOLARITY_HIGH, 0, 0, 0, 0};
+                HAL_TIM_PWM_ConfigChannel(&htim2, &oc, TIM_CHANNEL_1);
+                HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1);
+                HAL_Delay(300);
+                HAL_TIM_PWM_Stop(&htim2, TIM_CHANNEL_1);
+                fixture::idle();
+            },
+            500 * kMs, {});
+        const auto tones = fixture::records(r.trace, "tone");
+        ASSERT_EQ(tones.size(), 1u) << row.arr;
+        EXPECT_NE(tones[0].find(std::string("\"freq_hz\":\"") + row.freq + "\""), std::string::npos)
+            << tones[0];
+        EXPECT_NE(tones[0].find(std::string("\"pin\":\"") + row.pin + "\""), std::string::npos)
+            << tones[0];
+        EXPECT_GE(fixture::field(tones[0], "length_ns"), 300 * static_cast<long long>(kMs));
+        EXPECT_LE(fixture::field(tones[0], "length_ns"), 302 * static_cast<long long>(kMs));
+    }
+}
+
+// The radio module between USART1 and the phone: it passes bytes both ways only
+// while powered and out of reset, answers its own commands, and does what the
+// scenario says when absent, silent or babbling.
+TEST(Radio, ModesPinsAndCommands) {
+    struct Row {
+        const char *what;
+        std::vector<sim::RadioEvent> radio;
+        bool powered;
+        std::vector<sim::ScenarioEvent> extra;
+        std::string device_sends;
+        std::string phone_gets;
+        std::string device_gets;  // "*" for anything of at least 50 bytes
+    } const rows[] = {
+        {"a transparent pipe", {}, true, {}, "Q=0;1;0,93,004,\n", "Q=0;1;0,93,004,\n", "~~x"},
+        {"module unpowered", {}, false, {}, "Q=0;1;0,93,004,\n", "", ""},
+        {"module absent", {{0, sim::RadioMode::Absent, 0, 0}}, true, {}, "Q=1\n", "", ""},
+        {"module silent", {{0, sim::RadioMode::Silent, 0, 0}}, true, {}, "Q=1\n", "", ""},
+        {"power pin held low", {}, true, {hold(0, 'B', 5, 0)}, "Q=1\n", "", ""},
+        {"commands to the module",
+         {},
+         true,
+         {},
+         "AT+SHOW\rQ=1\nAT+DATA=1\rAT\rATX\r",
+         "Q=1\n",
+         "~~x+NAME=BLE-SERIAL\r\n+BAUD=115200\r\n+DATA=0\r\nOK\r\nOK\r\nOK\r\nERROR\r\n"},
+        {"babbling",
+         {{10 * kMs, sim::RadioMode::Babble, 1000, 0}},
+         true,
+         {},
+         "Q=1\n",
+         "Q=1\n",
+         "*"},
+    };
+    for (const Row &row : rows) {
+        static uint8_t buf[256];
+        std::size_t received = 0;
+        uint32_t pb5 = 9;
+        sim::DeviceSetup setup;
+        setup.plan.radio = row.radio;
+        std::vector<sim::ScenarioEvent> events = row.extra;
+        events.push_back(fixture::phone_bytes(50 * kMs, "~~x"));
+        auto r = devices::run(
+            [&] {
+                HAL_Init();
+                power_radio(row.powered);
+                pb5 = HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_5);
+                fixture::init_uart(fixture::huart1, USART1, fixture::hdma_rx1, DMA1_Channel5,
+                                   DMA1_Channel5_IRQn, 0, DMA_NORMAL);
+                HAL_UART_Receive_DMA(&fixture::huart1, buf, sizeof buf);
+                sleep_until(60 * kMs);
+                HAL_UART_Transmit(&fixture::huart1,
+                                  reinterpret_cast<const uint8_t *>(row.device_sends.data()),
+                                  static_cast<uint16_t>(row.device_sends.size()), 100);
+                sleep_until(110 * kMs);
+                received = sizeof buf - __HAL_DMA_GET_COUNTER(&fixture::hdma_rx1);
+                fixture::idle();
+            },
+            120 * kMs, setup, events);
+        EXPECT_EQ(r.phone, row.phone_gets) << row.what;
+        if (row.device_gets == "*") {
+            EXPECT_GE(received, 50u) << row.what;
+        } else {
+            EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), received), row.device_gets)
+                << row.what;
+        }
+        EXPECT_EQ(pb5, row.extra.empty() ? (row.powered ? 1u : 0u) : 0u) << row.what;
+    }
+}
+
+// A tick that runs longer than its 10 ms overruns it; one that spans two updates
+// loses one of them. The summary counts both and names the worst tick.
+TEST(Tick, OverrunsAndLostUpdatesAreCounted) {
+    int ticks = 0;
+    auto r = devices::run(
+        [&] {
+            HAL_Init();
+            fixture::hooks.tim7 = [&] {
+                ++ticks;
+                if (ticks == 3)
+                    HAL_Delay(12);
+                if (ticks == 6)
+                    HAL_Delay(25);
+            };
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            fixture::idle();
+        },
+        200 * kMs, {});
+    const std::string summary = r.result.summary.text();
+    EXPECT_NE(summary.find("tick: TIM7 every 10.000000 ms"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("worst 25.99"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("2 overruns, 1 updates lost"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("tick overruns: longest 25.99"), std::string::npos) << summary;
+    EXPECT_EQ(fixture::records(r.trace, "tick_overrun").size(), 2u);
+}
+
+// A call on a handle that was never set up faults where the vendor's code first
+// reaches the peripheral; one the vendor answers from the handle's state alone
+// answers the same here.
+TEST(Handles, NeverInitialisedHandlesFaultWhereTheVendorsCodeWould) {
+    static UART_HandleTypeDef uart;
+    static TIM_HandleTypeDef tim;
+    static I2C_HandleTypeDef i2c;
+    static DMA_HandleTypeDef dma;
+    static QSPI_HandleTypeDef qspi;
+    static RTC_HandleTypeDef rtc;
+    struct Row {
+        const char *call;
+        std::function<int()> run;
+        int status;  // -1: the run faults naming the call
+    } const rows[] = {
+        {"HAL_TIM_Base_Stop_IT", [] { return int(HAL_TIM_Base_Stop_IT(&tim)); }, -1},
+        {"HAL_TIM_Base_Stop", [] { return int(HAL_TIM_Base_Stop(&tim)); }, -1},
+        {"HAL_TIM_PWM_Stop", [] { return int(HAL_TIM_PWM_Stop(&tim, TIM_CHANNEL_1)); }, -1},
+        {"HAL_UART_AbortReceive", [] { return int(HAL_UART_AbortReceive(&uart)); }, -1},
+        {"HAL_UART_Init", [] { return int(HAL_UART_Init(&uart)); }, -1},
+        {"HAL_DMA_IRQHandler",
+         [] {
+             HAL_DMA_IRQHandler(&dma);
+             return 0;
+         },
+         -1},
+        {"HAL_ADC_Start", [] { return int(HAL_ADC_Start(&hadc1)); }, -1},
+        {"HAL_I2C_Init", [] { return int(HAL_I2C_Init(&i2c)); }, -1},
+        {"HAL_QSPI_GetFifoThreshold", [] { return int(HAL_QSPI_GetFifoThreshold(&qspi)); }, -1},
+        {"HAL_RTCEx_BKUPRead", [] { return int(HAL_RTCEx_BKUPRead(&rtc, 0)); }, -1},
+        // Answered from the handle's state, as on the chip.
+        {"HAL_UART_Transmit",
+         [] { return int(HAL_UART_Transmit(&uart, (const uint8_t *)"x", 1, 1)); }, HAL_BUSY},
+        {"HAL_TIM_Base_Start_IT", [] { return int(HAL_TIM_Base_Start_IT(&tim)); }, HAL_ERROR},
+        {"HAL_I2C_Mem_Read",
+         [] {
+             uint8_t b;
+             return int(HAL_I2C_Mem_Read(&i2c, 0xD0, 0x75, 1, &b, 1, 1));
+         },
+         HAL_BUSY},
+        {"HAL_DMA_Abort", [] { return int(HAL_DMA_Abort(&dma)); }, HAL_ERROR},
+    };
+    for (const Row &row : rows) {
+        uart = {};
+        tim = {};
+        i2c = {};
+        dma = {};
+        qspi = {};
+        rtc = {};
+        hadc1 = {};
+        int status = -2;
+        auto r = devices::run([&] { status = row.run(); }, kMs, {});
+        if (row.status < 0) {
+            EXPECT_TRUE(devices::halted_with(
+                r, std::string(row.call) + " on a handle that was never initialised"))
+                << row.call << ": " << r.result.reason;
+            EXPECT_EQ(fixture::records(r.trace, "fault").size(), 1u) << row.call;
+        } else {
+            EXPECT_EQ(status, row.status) << row.call;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" {
+void ADC1_IRQHandler(void) {
+    HAL_ADC_IRQHandler(&hadc1);
+}
+void HAL_ADC_ConvCpltCallback(ADC_HandleTypeDef *h) {
+    if (completions)
+        completions->emplace_back(sim::board().now(), HAL_ADC_GetValue(h));
+}
+}
