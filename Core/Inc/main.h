@@ -100,8 +100,8 @@ void set_sys_dnt_write(void);
 // The same for the status-event record, on ticks ending in 83 (after a firing).
 void set_sys_ster_write(void);
 void print_fall_detector_version_info(void);
-// The tick's flash scheduler, every tick: at most one write, the firing's record
-// when it had to wait, else a due date-and-time record, else a due status-event
+// The tick's flash scheduler, every tick: at most one write, a power-cycle record
+// that waits first, else a due date-and-time record, else a due status-event
 // record, else the oldest sample of the ring not yet logged (from tick 101 on). A
 // writer that holds back without using the chip (a log backing off after failures)
 // leaves the tick's write to the next one.

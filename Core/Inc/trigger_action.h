@@ -19,6 +19,3 @@ void trigger_on_check(void);
 // stored trigger data (the device identity is kept) and blinks the status LED
 // until reset; it does not return then.
 void manual_shoot_check(void);
-// The firing's power-cycle record, when it had to wait because the thread was
-// reading the external flash: written now (flash scheduler). True when it was.
-bool trigger_action_write_pending_record(void);

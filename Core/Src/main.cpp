@@ -23,6 +23,7 @@
 #include "sys_gpio.h"
 #include "sys_imu.h"
 #include "sys_init.h"
+#include "sys_onoff.h"
 #include "sys_sdata.h"
 #include "sys_ster.h"
 #include "sys_uart.h"
@@ -122,10 +123,10 @@ void save_sensor_data_into_flash(void) {
         sys_ster_set_data();  // refused while a snapshot still waits to be written
     if (g_bExflashThreadRead)
         return;
-    if (trigger_action_write_pending_record())
-        return;
     // A status read that fails says nothing about the chip: no write either.
     if (W25Q_IsBusy() != W25Q_OK)
+        return;
+    if (sys_onoff_write_queued())
         return;
     if (c >= __dnt_write_time_check) {
         const int r = sys_dnt_write();

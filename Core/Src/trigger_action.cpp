@@ -8,7 +8,6 @@
 #include "main.h"
 #include "sys_battery.h"
 #include "sys_dnt.h"
-#include "sys_sdata.h"
 #include "sys_timer.h"
 #include "sys_uart.h"
 
@@ -22,7 +21,6 @@ int g_nTriggerONCount = 20;
 int g_nTriggerFireCount = 0;
 bool g_bStopTriggerPin = false;
 uint32_t __sys_manual_shoot_low = 0;  // check ticks the manual input has been low
-volatile uint8_t __trigger_record_pending = 0;
 
 // "<tr\0" type "\0_\0j\0" letter "\0s\0" letter "<" CR LF; the type and the letters
 // are filled in.
@@ -71,8 +69,10 @@ void trigger_action(uint8_t type) {
     // A failed snapshot (an erase error is reported by the store) does not stop the
     // firing: the record, the latch and the phone line follow all the same.
     flash_user_data_save_trigger_data(type);
-    if (g_bExflashThreadRead)
-        __trigger_record_pending = type;
+    // The record waits for the flash scheduler while the thread reads the chip or the
+    // chip is busy: the firing does not wait on the external flash.
+    if (g_bExflashThreadRead || W25Q_IsBusy() != W25Q_OK)
+        sys_dnt_trigger_queue(type);
     else
         sys_dnt_trigger_write(type);
     __write_last_trigger_data_time = timer7_10ms_counter + kSecondSaveTicks;
@@ -83,15 +83,6 @@ void trigger_action(uint8_t type) {
     BT_seqNum = s + 1;
     RF_Printf("Q=2;1;%d,%02lu,%03lu,\n", g_bTriggerON ? 1 : 0,
               static_cast<unsigned long>(sys_battery_get_percent()), static_cast<unsigned long>(s));
-}
-
-bool trigger_action_write_pending_record(void) {
-    const uint8_t type = __trigger_record_pending;
-    if (type == 0)
-        return false;
-    __trigger_record_pending = 0;
-    sys_dnt_trigger_write(type);
-    return true;
 }
 
 void trigger_on_check(void) {

@@ -149,6 +149,7 @@ int sys_init(void) {
 
     sys_battery_init();
     sys_dnt_init();
+    sys_onoff_prepare();
     sys_sdata_init();
     sys_ster_init();
     sys_uart_start_receive();
