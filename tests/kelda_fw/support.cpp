@@ -74,16 +74,8 @@ std::vector<Time> Result::edges(const std::string &pin, int level) const {
     return out;
 }
 
-std::vector<Time> Result::ticks() const {
-    std::vector<Time> out;
-    for (const Record *r : of("irq_enter"))
-        if (r->str("irq") == "TIM7")
-            out.push_back(r->t);
-    return out;
-}
-
 std::size_t Result::tick_at(Time t) const {
-    const std::vector<Time> all = ticks();
+    const std::vector<Time> &all = tick_entries;
     return static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin());
 }
 
@@ -120,6 +112,8 @@ Result run(const fs::path &board, const std::string &scenario_text, bool trace) 
         for (std::string line; std::getline(in, line);) {
             Record rec{std::stoull(line.substr(5)), "", line};
             rec.type = rec.str("type");
+            if (rec.type == "irq_enter" && rec.str("irq") == "TIM7")
+                r.tick_entries.push_back(rec.t);
             r.trace.push_back(std::move(rec));
         }
     }

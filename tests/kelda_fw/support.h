@@ -33,13 +33,14 @@ struct Result {
     int status = -1;
     std::string console, phone, summary;
     std::vector<Record> trace;
+    std::vector<Time> tick_entries;  // entry times of the tick (TIM7)
     fs::path board;
 
     std::vector<const Record *> of(const std::string &type) const;
     // Times at which the pin (e.g. "PA9") changed to `level`, by the firmware.
     std::vector<Time> edges(const std::string &pin, int level) const;
     // Entry times of the tick (TIM7); tick n (from 1) entered at ticks()[n - 1].
-    std::vector<Time> ticks() const;
+    const std::vector<Time> &ticks() const { return tick_entries; }
     // The tick number running at time t (0 before the first).
     std::size_t tick_at(Time t) const;
     // The summary line that starts with `key`: (without the key).
