@@ -21,11 +21,12 @@ build=build/coverage
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
-cmake --build "$build" -j 2 --target sim_tests sim_input_tests demo_fw >&2
+cmake --build "$build" -j 2 --target sim_tests sim_input_tests sim_device_tests >&2
 # Counters of an earlier run would be added to this one.
 find "$build" -name '*.gcda' -delete
 "$build"/tests/sim/sim_tests --gtest_brief=1 >&2
 "$build"/tests/sim_input/sim_input_tests --gtest_brief=1 >&2
+"$build"/tests/sim_devices/sim_device_tests --gtest_brief=1 >&2
 
 args=(--root . --filter 'Platform/sim/' --object-directory "$build" --print-summary)
 if [ -n "$html" ]; then
