@@ -1,7 +1,5 @@
 // The calendar: conversions of the logs' time stamps, and the setting at the first
 // power-up from six console bytes within 2 s, or the default.
-#include <filesystem>
-
 #include "btime.h"
 #include "main.h"
 #include "support.h"
@@ -115,8 +113,7 @@ TEST_F(FirstPowerUp, SixBytesWithinTwoSecondsOrTheDefault) {
          2300 * kMs},
     };
     for (const Row &row : rows) {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        fresh();
         const Result r = run(row.events);
         EXPECT_EQ(r.console, row.printed) << row.what;
         EXPECT_TRUE(r.console_starts) << row.what << ": the console port stays busy";
