@@ -51,14 +51,8 @@ void expect_same(const Snapshot &a, const Snapshot &b, const std::string &what) 
 class BoardDirTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/board_dir_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        root_ = scratch(::testing::UnitTest::GetInstance()->current_test_info()->name()).string();
         dir_ = root_ + "/board";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
     std::string file(const char *name) const { return dir_ + "/" + name; }
 
@@ -509,22 +503,6 @@ TEST(NorStateText, RoundTripsAndRefusesBitsThatAreNotKept) {
         EXPECT_FALSE(BoardDir::parse_nor_state(c.text, "n", back, err)) << c.fragment;
         EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
     }
-}
-
-TEST(InMemoryBoard, IsErasedAndWritable) {
-    BoardDir b;
-    std::string err;
-    ASSERT_TRUE(b.open_in_memory(err)) << err;
-    EXPECT_TRUE(b.in_memory());
-    EXPECT_EQ(b.nor_get(12345), 0xFF);
-    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
-    const std::uint8_t data[] = {0x0F};
-    EXPECT_TRUE(b.nor_program(12345, data, 1));
-    EXPECT_EQ(b.nor_get(12345), 0x0F);
-    BackupDomain d;
-    d.bkp[3] = 7;
-    EXPECT_TRUE(b.save_backup_domain(d, err)) << err;
-    EXPECT_EQ(b.backup_domain().bkp[3], 7u);
 }
 
 TEST_F(BoardDirTest, InvalidBackupStateIsNotSavedAndTheOldOneStays) {
