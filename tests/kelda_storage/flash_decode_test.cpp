@@ -15,15 +15,21 @@ namespace {
 
 using namespace programs;
 
+// The running test's own directory: ctest runs the tests in parallel processes, so
+// they must not share their outputs or dumps.
+fs::path test_dir() {
+    const fs::path d =
+        fs::path(TEST_TMP_DIR) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(d);
+    return d;
+}
+
 Exec decode(const std::string &args) {
-    return run(std::string(FLASH_DECODE) + " " + args, scratch("decode"));
+    return run(std::string(FLASH_DECODE) + " " + args, test_dir());
 }
 
 fs::path dump(const std::string &name, const std::vector<uint8_t> &bytes) {
-    const fs::path p = fs::path(TEST_TMP_DIR) / name;
-    fs::create_directories(p.parent_path());
-    write(p, std::string(bytes.begin(), bytes.end()));
-    return p;
+    return write(test_dir() / name, std::string(bytes.begin(), bytes.end()));
 }
 
 // Random content over the log area and a few blocks, in every output format, with
