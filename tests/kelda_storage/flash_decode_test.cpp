@@ -1,51 +1,35 @@
 // flash_decode on what it may be given: random, truncated and oversized dumps, a
 // board directory against the firmware that wrote it, usage errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "exflash_format.h"
 #include "flash_decode.h"
-
-namespace fs = std::filesystem;
+#include "program_runs.h"
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+using namespace programs;
 
-Result decode(const std::string &args) {
-    const fs::path dir = fs::path(KELDA_STORAGE_TMP) / "decode";
-    fs::create_directories(dir);
-    const std::string cmd = std::string(FLASH_DECODE) + " " + args + " >" + (dir / "out").string() +
-                            " 2>" + (dir / "err").string();
-    const int raw = std::system(cmd.c_str());
-    auto slurp = [](const fs::path &p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
+// The running test's own directory: ctest runs the tests in parallel processes, so
+// they must not share their outputs or dumps.
+fs::path test_dir() {
+    const fs::path d =
+        fs::path(TEST_TMP_DIR) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(d);
+    return d;
+}
+
+Exec decode(const std::string &args) {
+    return run(std::string(FLASH_DECODE) + " " + args, test_dir());
 }
 
 fs::path dump(const std::string &name, const std::vector<uint8_t> &bytes) {
-    const fs::path p = fs::path(KELDA_STORAGE_TMP) / name;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return p;
+    return write(test_dir() / name, std::string(bytes.begin(), bytes.end()));
 }
 
 // Random content over the log area and a few blocks, in every output format, with
@@ -88,17 +72,17 @@ TEST(FlashDecode, SurvivesRandomAndTruncatedDumps) {
 }
 
 TEST(FlashDecode, RefusesWhatIsNotADumpOfTheChip) {
-    const fs::path big = fs::path(KELDA_STORAGE_TMP) / "oversized.bin";
+    const fs::path big = fs::path(TEST_TMP_DIR) / "oversized.bin";
     fs::create_directories(big.parent_path());
     {
         std::ofstream f(big, std::ios::binary);
         f.seekp(EXFLASH_SIZE);
         f.put('\0');  // one byte more than the chip
     }
-    const Result oversized = decode(big.string());
+    const Exec oversized = decode(big.string());
     EXPECT_EQ(oversized.status, 1);
     EXPECT_NE(oversized.err.find("larger than the chip"), std::string::npos) << oversized.err;
-    const fs::path notboard = fs::path(KELDA_STORAGE_TMP) / "notboard";
+    const fs::path notboard = fs::path(TEST_TMP_DIR) / "notboard";
     fs::create_directories(notboard);
     EXPECT_EQ(decode(notboard.string()).status, 1);
     EXPECT_EQ(decode("/nonexistent/dump.bin").status, 1);
@@ -107,7 +91,7 @@ TEST(FlashDecode, RefusesWhatIsNotADumpOfTheChip) {
     EXPECT_EQ(decode("--blocks 7 --csv --bogus x").status, 2);
     EXPECT_EQ(decode("--help").status, 0);
     // An empty dump is an erased chip; from standard input too.
-    const Result empty = decode("- </dev/null");
+    const Exec empty = decode("- </dev/null");
     EXPECT_EQ(empty.status, 0);
     EXPECT_NE(empty.out.find("== findings ==\r\nnone\r\n"), std::string::npos) << empty.out;
 }
@@ -135,7 +119,7 @@ fs::path hand_chip() {
 }
 
 TEST(FlashDecode, ReportsWhatLooksWrong) {
-    const Result r = decode(hand_chip().string());
+    const Exec r = decode(hand_chip().string());
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char *want :
          {"sector 0 slot 1: record no writer writes",
@@ -155,7 +139,7 @@ TEST(FlashDecode, ReportsWhatLooksWrong) {
 // blocks (one of them the one the next start-up opens).
 TEST(FlashDecode, MachineFormatsAreWellFormed) {
     const std::string chip = hand_chip().string();
-    const Result json = decode("--json --blocks 509-3 " + chip);
+    const Exec json = decode("--json --blocks 509-3 " + chip);
     ASSERT_EQ(json.status, 0);
     const fs::path j = dump("out.json", std::vector<uint8_t>(json.out.begin(), json.out.end()));
     EXPECT_EQ(std::system(("python3 -c 'import json,sys; d = json.load(open(sys.argv[1])); "
@@ -164,7 +148,7 @@ TEST(FlashDecode, MachineFormatsAreWellFormed) {
                               .c_str()),
               0)
         << json.out;
-    const Result csv = decode("--csv --blocks 1-2 " + chip);
+    const Exec csv = decode("--csv --blocks 1-2 " + chip);
     std::istringstream in(csv.out);
     std::size_t rows = 0;
     for (std::string line; std::getline(in, line); ++rows)

@@ -2,7 +2,6 @@
 // recovery from the flag pages, the older-sector choice, the last heartbeat, the
 // writers' erase-ahead and failure handling, and every listing in its exact format.
 #include <cstring>
-#include <filesystem>
 
 #include "exflash.h"
 #include "hexa_dump.h"
@@ -36,10 +35,6 @@ sys_dnt_data beat(btime_t t, int8_t kind = 0, uint8_t battery = 85, uint16_t blo
 
 class Logs : public ks::Board {
   public:
-    void fresh() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
     // `used` heartbeats in sector `s` from slot 0, times base + slot.
     void fill(uint32_t s, int used, btime_t base) {
         put_flags(s, flags({{used, 0x7F}}));

@@ -18,42 +18,20 @@
 // Cut points come from the reference run's trace; a failure names the scenario
 // line, so it is one command to reproduce (the test prints it).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "fixture_fw.h"
 #include "flash_decode.h"
-
-namespace fs = std::filesystem;
+#include "program_runs.h"
 
 namespace {
 
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-int sh(const std::string &cmd) {
-    const int raw = std::system(cmd.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-fs::path scratch(const std::string &name) {
-    const fs::path d = fs::path(KELDA_STORAGE_TMP) / name;
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
+using namespace programs;
 
 // One power cycle of the storage test firmware; its console text.
 struct Cycle {
@@ -61,21 +39,17 @@ struct Cycle {
     std::string console;
 };
 Cycle run_fw(const fs::path &board, const fs::path &scenario, const std::string &extra = "") {
-    const fs::path out = board.string() + ".console";
-    const int status =
-        sh(std::string(KELDA_STORAGE_FW) + " --board " + board.string() + " --scenario " +
-           scenario.string() + " " + extra + " >" + out.string() + " 2>/dev/null");
-    return {status, slurp(out)};
-}
-
-std::string write(const fs::path &p, const std::string &text) {
-    std::ofstream(p, std::ios::binary) << text;
-    return p.string();
+    const Exec e = run(std::string(KELDA_STORAGE_FW) + " --board " + board.string() +
+                           " --scenario " + scenario.string() + " " + extra,
+                       board.parent_path());
+    return {e.status, e.out};
 }
 
 void copy_board(const fs::path &from, const fs::path &to) {
     fs::remove_all(to);
-    ASSERT_EQ(sh("cp -a --sparse=always " + from.string() + " " + to.string()), 0);
+    ASSERT_EQ(
+        run("cp -a --sparse=always " + from.string() + " " + to.string(), to.parent_path()).status,
+        0);
 }
 
 // ---- listings as lines keyed by place ----------------------------------------------
@@ -189,21 +163,17 @@ struct CutRun {
     bool complete(const Op &o) const { return o.t + o.busy <= cut_t; }
 };
 
-long long num(const std::string &rec, const std::string &key) {
-    const std::size_t p = rec.find("\"" + key + "\":");
-    return p == std::string::npos ? -1 : std::atoll(rec.c_str() + p + key.size() + 3);
-}
-
 CutRun parse_trace(const fs::path &trace) {
     CutRun r;
     for (const std::string &rec : split_lines(slurp(trace))) {
         const bool program = rec.find("\"type\":\"nor_program\"") != std::string::npos;
         const bool erase = rec.find("\"type\":\"nor_erase\"") != std::string::npos;
         if (program || erase)
-            r.ops.push_back({erase, num(rec, "addr"), erase ? num(rec, "size") : num(rec, "len"),
-                             num(rec, "t"), num(rec, "busy_ns")});
+            r.ops.push_back({erase, fixture::field(rec, "addr"),
+                             erase ? fixture::field(rec, "size") : fixture::field(rec, "len"),
+                             fixture::field(rec, "t"), fixture::field(rec, "busy_ns")});
         if (rec.find("\"type\":\"power_cut\"") != std::string::npos)
-            r.cut_t = num(rec, "t");
+            r.cut_t = fixture::field(rec, "t");
     }
     return r;
 }

@@ -19,9 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "../sim/board_setup.h"
 #include "flash_user_data.h"
 #include "main.h"
-#include "storage_board.h"
 #include "sys_battery.h"
 #include "sys_dnt.h"
 #include "sys_onoff.h"
@@ -59,15 +59,7 @@ void console_init() {
     __HAL_RCC_DMA1_CLK_ENABLE();
     HAL_NVIC_SetPriority(DMA1_Channel3_IRQn, 10, 0);
     HAL_NVIC_EnableIRQ(DMA1_Channel3_IRQn);
-    huart3.Instance = USART3;
-    huart3.Init.BaudRate = 115200;
-    huart3.Init.WordLength = UART_WORDLENGTH_8B;
-    huart3.Init.StopBits = UART_STOPBITS_1;
-    huart3.Init.Parity = UART_PARITY_NONE;
-    huart3.Init.Mode = UART_MODE_TX_RX;
-    huart3.Init.HwFlowCtl = UART_HWCONTROL_NONE;
-    huart3.Init.OverSampling = UART_OVERSAMPLING_8;
-    if (HAL_UART_Init(&huart3) != HAL_OK)
+    if (board_setup::console(huart3) != HAL_OK)
         halt();
 }
 
@@ -246,11 +238,12 @@ void DMA1_Channel3_IRQHandler(void) {
 
 int main(void) {
     HAL_Init();
-    storage_board_pins();
+    board_setup::leds();
+    if (board_setup::qspi(hqspi) != HAL_OK)
+        halt();
     console_init();
     UART5_Printf("Start!\r\n");
-    storage_board_rtc_clock();
-    storage_board_qspi();
+    board_setup::rtc_clock();
     tick_init();
     sys_rtc_init();
     UART5_Printf("\r\n%s\r\n", GetCurrentDateTimeString());

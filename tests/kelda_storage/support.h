@@ -26,25 +26,14 @@ void bring_up();
 // 2024-03-01 09:30:00.
 void bring_up_storage();
 
-class Board : public ::testing::Test {
+// A board of the test's own, and the chip's bytes written between power cycles.
+class Board : public fixture::BoardTest {
   public:
-    void SetUp() override;
-    void TearDown() override;
-
-    // One power cycle; `plan` holds scenario version 2 directives (faults, cuts).
-    fixture::Run cycle(std::function<void()> fw, sim::Time length, const std::string &plan = "",
-                       std::vector<sim::ScenarioEvent> events = {});
-
-    // The chip's bytes, read or written between power cycles.
-    std::vector<uint8_t> nor(uint32_t addr, uint32_t n);
     void put(uint32_t addr, const std::vector<uint8_t> &bytes);
     void put(uint32_t addr, const void *data, size_t n);
     // A two-sector log sector: flags (one byte per slot) and records.
     void put_flags(uint32_t sector, const std::vector<uint8_t> &flags);
     void put_dnt(uint32_t sector, uint32_t slot, const sys_dnt_data &d);
-    std::vector<uint8_t> intflash(uint32_t offset, uint32_t n);
-
-    std::string dir_;
 };
 
 // Lines of a console capture.

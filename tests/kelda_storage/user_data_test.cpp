@@ -22,9 +22,10 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
     std::string id;
     int fresh_get = 0, got = -9;
     std::string fresh_id = "x";
-    cycle(
+    const auto fresh_run = cycle(
         [&] {
             ks::bring_up_storage();
+            flash_user_data_print_trigger_data();
             char buf[16] = "junk";
             fresh_get = flash_user_data_get_device_id(buf);
             fresh_id = buf;
@@ -44,6 +45,13 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
         2000 * kMs);
     EXPECT_EQ(fresh_get, -1);
     EXPECT_EQ(fresh_id, "");
+    // A fresh area lists minus ones.
+    const auto fresh_lines = ks::lines(fresh_run.console);
+    ASSERT_EQ(fresh_lines.size(), 153u);
+    EXPECT_EQ(fresh_lines[1], "batt=-1");
+    EXPECT_EQ(fresh_lines[2], "Trigger=-1");
+    for (std::size_t i = 3; i < fresh_lines.size(); ++i)
+        ASSERT_EQ(fresh_lines[i], "-1,-1,-1,-1,-1,-1,-1") << i;
     EXPECT_EQ(got, 0);
     EXPECT_EQ(id, "abc");
     const auto area = intflash(kArea, 4096);
@@ -88,20 +96,6 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
               std::vector<uint8_t>(2416, 0xFF));
     EXPECT_EQ(std::vector<uint8_t>(cleared.begin() + 3072, cleared.begin() + 3076),
               (std::vector<uint8_t>{'x', 'y', 'z', 0}));
-}
-
-TEST_F(UserData, AFreshAreaListsMinusOnes) {
-    const auto run = cycle(
-        [] {
-            ks::bring_up_storage();
-            flash_user_data_print_trigger_data();
-        },
-        2000 * kMs);
-    const auto l = ks::lines(run.console);
-    ASSERT_EQ(l.size(), 153u);
-    EXPECT_EQ(l[1], "batt=-1");
-    EXPECT_EQ(l[2], "Trigger=-1");
-    for (std::size_t i = 3; i < l.size(); ++i) ASSERT_EQ(l[i], "-1,-1,-1,-1,-1,-1,-1") << i;
 }
 
 // What cannot be written whole is refused before the erase: nothing is lost.

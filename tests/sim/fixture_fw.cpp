@@ -1,7 +1,9 @@
 #include "fixture_fw.h"
 
 #include <cstdlib>
+#include <filesystem>
 
+#include "board_dir.h"
 #include "sim/board.h"
 
 namespace fixture {
@@ -45,6 +47,54 @@ Run run(std::function<void()> firmware, sim::RunConfig cfg) {
     r.result = sim::run_firmware(cfg, &trampoline);
     g_firmware = nullptr;
     return r;
+}
+
+void BoardTest::SetUp() {
+    char tmpl[] = "/tmp/board_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir_ = std::string(tmpl) + "/board";
+}
+
+void BoardTest::TearDown() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(dir_).parent_path(), ec);
+}
+
+void BoardTest::fresh() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+Run BoardTest::cycle(std::function<void()> fw, sim::Time length, const std::string &plan,
+                     std::vector<sim::ScenarioEvent> events, sim::Time unpowered_ns) {
+    sim::BoardDir dir;
+    std::string err;
+    EXPECT_TRUE(dir.open(dir_, err)) << err;
+    sim::Scenario sc;
+    EXPECT_TRUE(sim::parse_scenario("version 2\nlength 1000s\n" + plan, "plan", sc, err)) << err;
+    sim::RunConfig cfg;
+    cfg.length_ns = length;
+    cfg.board_dir = &dir;
+    cfg.storage = sc.storage;
+    cfg.events = std::move(events);
+    cfg.unpowered_ns = unpowered_ns;
+    return run(std::move(fw), std::move(cfg));
+}
+
+std::vector<uint8_t> BoardTest::nor(uint32_t addr, uint32_t n) {
+    sim::BoardDir dir;
+    std::string err;
+    EXPECT_TRUE(dir.open(dir_, err)) << err;
+    std::vector<uint8_t> d(n);
+    dir.nor_read(addr, d.data(), n);
+    return d;
+}
+
+std::vector<uint8_t> BoardTest::intflash(uint32_t offset, uint32_t n) {
+    sim::BoardDir dir;
+    std::string err;
+    EXPECT_TRUE(dir.open(dir_, err)) << err;
+    return std::vector<uint8_t>(dir.intflash() + offset, dir.intflash() + offset + n);
 }
 
 sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes) {

@@ -3,6 +3,8 @@
 // (which, as in any firmware, are link-time symbols defined once for the binary).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +44,25 @@ Run run(std::function<void()> firmware, sim::Time length_ns,
 // The same with everything else of the run's configuration (board directory,
 // storage plan); the trace and the console are captured into the result.
 Run run(std::function<void()> firmware, sim::RunConfig cfg);
+
+// A board directory of the test's own that keeps the board's storage from one power
+// cycle to the next, removed after the test.
+class BoardTest : public ::testing::Test {
+  public:
+    void SetUp() override;
+    void TearDown() override;
+    // One power cycle; `plan` holds scenario version 2 directives (storage faults and
+    // cuts, seed, timing); `unpowered_ns` is the time without power before it.
+    fixture::Run cycle(std::function<void()> fw, sim::Time length, const std::string &plan = "",
+                       std::vector<sim::ScenarioEvent> events = {}, sim::Time unpowered_ns = 0);
+    // A fresh board for the next cycle.
+    void fresh();
+    // The chips' bytes between power cycles.
+    std::vector<uint8_t> nor(uint32_t addr, uint32_t n);
+    std::vector<uint8_t> intflash(uint32_t offset, uint32_t n);
+
+    std::string dir_;
+};
 
 sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes);
 sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes);

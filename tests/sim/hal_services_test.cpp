@@ -14,7 +14,8 @@ using fixture::run;
 namespace {
 
 // PWM and output-compare channels 1 to 6 (channel 5 and 6 on CCMR3), polarity
-// and mode as the traced high time shows them; complementary outputs and the
+// and mode as the traced high time shows them, start and stop traced when they
+// happen; complementary outputs and the
 // main output enable on the advanced timer.
 TEST(HalServices, TimerOutputChannels) {
     const struct {
@@ -30,6 +31,8 @@ TEST(HalServices, TimerOutputChannels) {
     };
     for (const auto &row : rows) {
         TIM_HandleTypeDef h = {};
+        sim::Time started = 0, stopped = 0;
+        HAL_StatusTypeDef again = HAL_OK;
         auto r = run(
             [&] {
                 h.Instance = TIM1;
@@ -44,11 +47,15 @@ TEST(HalServices, TimerOutputChannels) {
                 oc.OCFastMode = TIM_OCFAST_ENABLE;
                 ASSERT_EQ(HAL_TIM_PWM_ConfigChannel(&h, &oc, row.channel), HAL_OK);
                 ASSERT_EQ(HAL_TIM_PWM_Start(&h, row.channel), HAL_OK);
+                started = sim::board().now();
+                again = HAL_TIM_PWM_Start(&h, row.channel);  // already running
                 EXPECT_NE(TIM1->BDTR & TIM_BDTR_MOE, 0u);
                 EXPECT_EQ(HAL_TIM_GetChannelState(&h, row.channel), HAL_TIM_CHANNEL_STATE_BUSY);
                 EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_READY);
                 ASSERT_EQ(HAL_TIM_PWM_Stop(&h, row.channel), HAL_OK);
+                stopped = sim::board().now();
                 EXPECT_EQ(TIM1->BDTR & TIM_BDTR_MOE, 0u);
+                EXPECT_EQ(TIM1->CR1 & TIM_CR1_CEN, 0u);
                 EXPECT_EQ(HAL_TIM_PWM_DeInit(&h), HAL_OK);
                 EXPECT_EQ(HAL_TIM_PWM_GetState(&h), HAL_TIM_STATE_RESET);
             },
@@ -58,6 +65,11 @@ TEST(HalServices, TimerOutputChannels) {
         EXPECT_EQ(fixture::field(pwm[0], "channel"), static_cast<long long>(row.channel / 4 + 1));
         EXPECT_EQ(fixture::field(pwm[0], "period_ns"), 1000000);
         EXPECT_EQ(fixture::field(pwm[0], "high_ns"), static_cast<long long>(row.high_ns));
+        EXPECT_EQ(again, HAL_ERROR);
+        EXPECT_EQ(fixture::field(pwm[0], "t"), static_cast<long long>(started));
+        EXPECT_NE(pwm[0].find("\"on\":true"), std::string::npos);
+        EXPECT_EQ(fixture::field(pwm[1], "t"), static_cast<long long>(stopped));
+        EXPECT_NE(pwm[1].find("\"on\":false"), std::string::npos);
     }
     HAL_StatusTypeDef bad_config = HAL_OK, bad_start = HAL_OK, bad_n = HAL_OK;
     run(

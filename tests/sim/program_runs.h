@@ -1,5 +1,6 @@
-// Helpers of the tests that run simulator executables as programs: files in a
-// scratch directory of the build, and a command run with its output captured.
+// Helpers of the tests that run programs (simulator executables, tools): files in a
+// scratch directory of the build (TEST_TMP_DIR), and a command run with its output
+// captured.
 #pragma once
 
 #include <sys/wait.h>
@@ -23,7 +24,7 @@ inline std::string slurp(const fs::path &p) {
 
 // An empty directory of its own for one test.
 inline fs::path scratch(const std::string &name) {
-    const fs::path d = fs::path(SIM_TEST_TMP) / name;
+    const fs::path d = fs::path(TEST_TMP_DIR) / name;
     fs::remove_all(d);
     fs::create_directories(d);
     return d;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "board_dir.h"
+#include "board_setup.h"
 #include "fixture_fw.h"
 #include "sim/board.h"
 #include "stm32l4xx_hal_additions.h"
@@ -42,30 +43,9 @@ Time time_without_hal_calls(F &&f) {
 
 QSPI_HandleTypeDef hqspi;
 
-void qspi_pins() {
-    GPIO_InitTypeDef g = {};
-    g.Mode = GPIO_MODE_AF_PP;
-    g.Pull = GPIO_NOPULL;
-    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
-    g.Alternate = GPIO_AF10_QUADSPI;
-    g.Pin = GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
-    HAL_GPIO_Init(GPIOB, &g);
-}
-
 HAL_StatusTypeDef qspi_init() {
     HAL_Init();
-    qspi_pins();
-    hqspi = QSPI_HandleTypeDef{};
-    hqspi.Instance = QUADSPI;
-    hqspi.Init.ClockPrescaler = 255;  // 48 MHz / 256 = 187.5 kHz
-    hqspi.Init.FifoThreshold = 1;
-    hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
-    hqspi.Init.FlashSize = 25;
-    hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
-    hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
-    return HAL_QSPI_Init(&hqspi);
+    return board_setup::qspi(hqspi);
 }
 
 QSPI_CommandTypeDef command(uint8_t op) {
@@ -170,54 +150,7 @@ void chip_ready() {
     }
 }
 
-// ---- boards and plans ---------------------------------------------------------
-
-class Storage : public ::testing::Test {
-  public:
-    void SetUp() override {
-        char tmpl[] = "/tmp/storage_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = std::string(tmpl) + "/board";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(std::filesystem::path(dir_).parent_path(), ec);
-    }
-
-    // One power cycle on the test's board directory. `scenario` holds version 2
-    // directives for the storage plan (faults, cut, seed, timing).
-    fixture::Run cycle(std::function<void()> fw, Time length, const std::string &scenario = "",
-                       Time unpowered = 0) {
-        sim::BoardDir dir;
-        std::string err;
-        EXPECT_TRUE(dir.open(dir_, err)) << err;
-        sim::RunConfig cfg;
-        cfg.length_ns = length;
-        cfg.board_dir = &dir;
-        cfg.storage = plan(scenario);
-        cfg.unpowered_ns = unpowered;
-        return fixture::run(std::move(fw), std::move(cfg));
-    }
-
-    static sim::StoragePlan plan(const std::string &text) {
-        sim::Scenario sc;
-        std::string err;
-        EXPECT_TRUE(sim::parse_scenario("version 2\nlength 1000s\n" + text, "plan", sc, err))
-            << err;
-        return sc.storage;
-    }
-
-    std::vector<uint8_t> nor(uint32_t addr, uint32_t n) {
-        sim::BoardDir dir;
-        std::string err;
-        EXPECT_TRUE(dir.open(dir_, err)) << err;
-        std::vector<uint8_t> d(n);
-        dir.nor_read(addr, d.data(), n);
-        return d;
-    }
-
-    std::string dir_;
-};
+using Storage = fixture::BoardTest;
 
 // ---- QUADSPI ------------------------------------------------------------------
 
@@ -660,17 +593,7 @@ TEST_F(Storage, IntflashEraseStallsTheCoreAndTheSizeRegisterCanBeUnprogrammed) {
 RTC_HandleTypeDef hrtc;
 
 void rtc_clock_on() {
-    HAL_PWR_EnableBkUpAccess();
-    RCC_OscInitTypeDef osc = {};
-    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
-    osc.LSEState = RCC_LSE_ON;
-    osc.PLL.PLLState = RCC_PLL_NONE;
-    HAL_RCC_OscConfig(&osc);
-    RCC_PeriphCLKInitTypeDef p = {};
-    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
-    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
-    HAL_RCCEx_PeriphCLKConfig(&p);
-    __HAL_RCC_RTC_ENABLE();
+    board_setup::rtc_clock();
     hrtc = RTC_HandleTypeDef{};
     hrtc.Instance = RTC;
     hrtc.Init.HourFormat = RTC_HOURFORMAT_24;
@@ -718,7 +641,7 @@ TEST_F(Storage, RtcCalendarRunsAcrossRunsAndThroughTimeWithoutPower) {
             set_without_access = HAL_RTC_SetTime(&hrtc, &t, RTC_FORMAT_BIN);
             set_took = sim::board().now() - t0;
         },
-        3000 * kMs, "", (86400 + 1) * 1000 * kMs);
+        3000 * kMs, "", {}, (86400 + 1) * 1000 * kMs);
     EXPECT_EQ(dbin.Year, 24);
     EXPECT_EQ(dbin.Month, 3);
     EXPECT_EQ(dbin.Date, 1);
@@ -787,7 +710,7 @@ TEST_F(Storage, EveryFaultKind) {
          }},
     };
     for (const Row &r : rows) {
-        std::filesystem::remove_all(dir_);
+        fresh();
         bool shows = false;
         const fixture::Run run = cycle(
             [&] {
@@ -862,25 +785,18 @@ TEST_F(Storage, PowerCutsLeaveWhatTheyInterruptHalfDone) {
          }},
         {"power-cut intflash-program 8",  // as it starts: the fourth double word of page 127
          [&](Storage &t) {
-             sim::BoardDir dir;
-             std::string err;
-             ASSERT_TRUE(dir.open(t.dir_, err));
-             EXPECT_EQ(dir.intflash()[0x3F817], 0x00);
-             EXPECT_EQ(dir.intflash()[0x3F818], 0xFF);
+             EXPECT_EQ(t.intflash(0x3F817, 2), (std::vector<uint8_t>{0x00, 0xFF}));
          }},
         {"power-cut any 13 at 50%",  // NOR 3, intflash 8, then page 126 and half of page 127
          [&](Storage &t) {
-             sim::BoardDir dir;
-             std::string err;
-             ASSERT_TRUE(dir.open(t.dir_, err));
-             EXPECT_EQ(dir.intflash()[0x3F000], 0xFF);
-             const std::vector<uint8_t> p127(dir.intflash() + 0x3F800, dir.intflash() + 0x3F820);
+             EXPECT_EQ(t.intflash(0x3F000, 1)[0], 0xFF);
+             const std::vector<uint8_t> p127 = t.intflash(0x3F800, 32);
              EXPECT_GT(ones(p127), 32u * 8 * 25 / 100);
              EXPECT_LT(ones(p127), 32u * 8 * 75 / 100);
          }},
     };
     for (const Row &r : rows) {
-        std::filesystem::remove_all(dir_);
+        fresh();
         const fixture::Run run = cycle(workload, 1000 * kMs, std::string(r.cut) + "\n");
         EXPECT_EQ(run.result.ending, sim::Ending::PowerCut) << r.cut;
         EXPECT_EQ(records(run.trace, "power_cut").size(), 1u) << r.cut;
@@ -890,7 +806,7 @@ TEST_F(Storage, PowerCutsLeaveWhatTheyInterruptHalfDone) {
 
 TEST_F(Storage, CutsAreDeterministicAndTheSeedChangesTheHalfDoneCells) {
     auto image = [&](const std::string &scenario) {
-        std::filesystem::remove_all(dir_);
+        fresh();
         const fixture::Run run = cycle(workload, 1000 * kMs, scenario);
         return std::make_pair(nor(0x4000, 64), run.trace);
     };
@@ -906,7 +822,7 @@ TEST_F(Storage, CutsAreDeterministicAndTheSeedChangesTheHalfDoneCells) {
 // an erase running then completes.
 TEST_F(Storage, TheEndOfARunInterruptsUnlessTheSupplyStays) {
     for (const bool standby : {false, true}) {
-        std::filesystem::remove_all(dir_);
+        fresh();
         const fixture::Run run = cycle(
             [&] {
                 chip_ready();

@@ -36,29 +36,23 @@ std::vector<sim::Time> tim7_times(std::function<void(std::size_t)> on_tick, uint
     return at;
 }
 
-TEST(Timer, PeriodIsPrescalerTimesReloadOverTheTimerClock) {
-    // (47 + 1) (9999 + 1) / 48 MHz = 10 ms; the first period starts at the start.
-    const auto at = tim7_times(nullptr, 47, 9999, true, 35000000);
-    const std::vector<sim::Time> expected = {10000000, 20000000, 30000000};
-    EXPECT_EQ(at, expected);
-    // An uneven period: (2 + 1) (6 + 1) / 48 MHz = 437.5 ns. Each update is
-    // rounded up on its own from the exact start, so rounding never accumulates.
-    const auto fine = tim7_times(nullptr, 2, 6, true, 2000);
-    const std::vector<sim::Time> fine_expected = {438, 875, 1313, 1750};
-    EXPECT_EQ(fine, fine_expected);
-}
-
-TEST(Timer, PreloadedReloadValueAppliesFromTheNextPeriod) {
+TEST(Timer, PeriodIsPrescalerTimesReloadAndAPreloadedChangeWaits) {
+    // (47 + 1) (9999 + 1) / 48 MHz = 10 ms; the first period starts at the start. A
+    // preloaded reload value written during the period that began at 10 ms applies
+    // from the update at 20 ms: that period keeps its 10 ms.
     const auto at = tim7_times(
         [](std::size_t update) {
             if (update == 1)
                 __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
         },
         47, 9999, true, 30000000);
-    // Written during the period that began at 10 ms: that period keeps its 10 ms,
-    // the new value applies from the update at 20 ms.
     const std::vector<sim::Time> expected = {10000000, 20000000, 25000000};
     EXPECT_EQ(at, expected);
+    // An uneven period: (2 + 1) (6 + 1) / 48 MHz = 437.5 ns. Each update is
+    // rounded up on its own from the exact start, so rounding never accumulates.
+    const auto fine = tim7_times(nullptr, 2, 6, true, 2000);
+    const std::vector<sim::Time> fine_expected = {438, 875, 1313, 1750};
+    EXPECT_EQ(fine, fine_expected);
 }
 
 // Time is measured in core clocks here (48 NOPs are 1 us, no system tick runs),
@@ -218,42 +212,6 @@ TEST(Timer, CounterShowsThePresentCountAndWritesMoveTheNextUpdate) {
     ASSERT_EQ(at.size(), 2u);
     EXPECT_EQ(at[0] - start, 5000000u);
     EXPECT_EQ(at[1] - start, 15000000u);
-}
-
-TEST(Timer, PwmOutputStartAndStopAreTracedWithPeriodAndHighTime) {
-    TIM_HandleTypeDef htim2 = {};
-    sim::Time started = 0, stopped = 0;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            htim2.Instance = TIM2;
-            htim2.Init.Prescaler = 47;
-            htim2.Init.Period = 999;
-            HAL_TIM_PWM_Init(&htim2);
-            TIM_OC_InitTypeDef oc = {};
-            oc.OCMode = TIM_OCMODE_PWM1;
-            oc.Pulse = 499;
-            oc.OCPolarity = TIM_OCPOLARITY_HIGH;
-            HAL_TIM_PWM_ConfigChannel(&htim2, &oc, TIM_CHANNEL_1);
-            HAL_Delay(1);
-            EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_OK);
-            started = sim::board().now();
-            EXPECT_EQ(HAL_TIM_PWM_Start(&htim2, TIM_CHANNEL_1), HAL_ERROR);  // already running
-            HAL_Delay(99);
-            HAL_TIM_PWM_Stop(&htim2, TIM_CHANNEL_1);
-            stopped = sim::board().now();
-            fixture::idle();
-        },
-        200000000);
-    const auto pwm = fixture::records(r.trace, "pwm");
-    ASSERT_EQ(pwm.size(), 2u);
-    EXPECT_EQ(fixture::field(pwm[0], "t"), static_cast<long long>(started));
-    EXPECT_EQ(fixture::field(pwm[0], "period_ns"), 1000000);
-    EXPECT_EQ(fixture::field(pwm[0], "high_ns"), 499000);
-    EXPECT_NE(pwm[0].find("\"on\":true"), std::string::npos);
-    EXPECT_EQ(fixture::field(pwm[1], "t"), static_cast<long long>(stopped));
-    EXPECT_NE(pwm[1].find("\"on\":false"), std::string::npos);
-    EXPECT_EQ(TIM2->CR1 & TIM_CR1_CEN, 0u);
 }
 
 }  // namespace

@@ -105,131 +105,53 @@ TEST(I2cBus, TransferTimesFollowTheTimingRegisterAndFilters) {
 
 // What the vendor's code answers, and when, in each situation the firmware meets.
 TEST(I2cBus, VendorOutcomesAndTheirTimes) {
+    constexpr uint32_t kAf = HAL_I2C_ERROR_AF;
+    constexpr uint32_t kTimeout = HAL_I2C_ERROR_TIMEOUT;
+    constexpr Time kNak = 11 * 5100;  // address byte, NACK and STOP
+    enum Change { kNone, kNack, kStuck, kBusyHandle, kLockedHandle };
     struct Row {
         const char *what;
-        std::vector<sim::DeviceFault> faults;
-        Time call_at;
-        std::function<void()> before;  // changes to the handle before the call
-        uint16_t address;
-        uint16_t size;
-        uint32_t timeout;
         HAL_StatusTypeDef status;
         uint32_t error;
         Time min_ns, max_ns;  // the call's duration
+        Change change = kNone;
+        Time fault_at = 0;
+        uint32_t timeout = 100;
+        uint16_t address = kSensor, size = 12;
+        Time call_at = 2 * kMs;
     } const rows[] = {
-        {"a normal read", {}, 2 * kMs, nullptr, kSensor, 12, 100, HAL_OK, 0, 703800, 705000},
-        {"sensor not yet up (1 ms)",
-         {},
-         0,
-         nullptr,
-         kSensor,
-         12,
-         100,
-         HAL_ERROR,
-         HAL_I2C_ERROR_AF,
-         11 * 5100,
-         11 * 5100 + 1000},
-        {"no device at 0x69",
-         {},
-         2 * kMs,
-         nullptr,
-         0xD2,
-         12,
-         100,
-         HAL_ERROR,
-         HAL_I2C_ERROR_AF,
-         11 * 5100,
-         11 * 5100 + 1000},
-        {"NACK fault",
-         {devices::fault(0, DeviceFaultKind::I2cNack)},
-         2 * kMs,
-         nullptr,
-         kSensor,
-         12,
-         100,
-         HAL_ERROR,
-         HAL_I2C_ERROR_AF,
-         11 * 5100,
-         11 * 5100 + 1000},
-        {"bus stuck before the call: the 25 ms busy wait",
-         {devices::fault(kMs, DeviceFaultKind::I2cStuck)},
-         2 * kMs,
-         nullptr,
-         kSensor,
-         12,
-         1000,
-         HAL_ERROR,
-         HAL_I2C_ERROR_TIMEOUT,
-         25 * kMs,
-         27 * kMs},
-        {"bus stuck during the read: the call's own time-out",
-         {devices::fault(2 * kMs + 300000, DeviceFaultKind::I2cStuck)},
-         2 * kMs,
-         nullptr,
-         kSensor,
-         12,
-         5,
-         HAL_ERROR,
-         HAL_I2C_ERROR_TIMEOUT,
-         5 * kMs,
-         7 * kMs},
-        {"time-out 0",
-         {},
-         2 * kMs,
-         nullptr,
-         kSensor,
-         12,
-         0,
-         HAL_ERROR,
-         HAL_I2C_ERROR_TIMEOUT,
-         0,
-         1000},
-        {"handle busy",
-         {},
-         2 * kMs,
-         [] { hi2c1.State = HAL_I2C_STATE_BUSY_RX; },
-         kSensor,
-         12,
-         100,
-         HAL_BUSY,
-         0,
-         0,
-         1000},
-        {"handle locked",
-         {},
-         2 * kMs,
-         [] { hi2c1.Lock = HAL_LOCKED; },
-         kSensor,
-         12,
-         100,
-         HAL_BUSY,
-         0,
-         0,
-         1000},
-        {"no data size",
-         {},
-         2 * kMs,
-         nullptr,
-         kSensor,
-         0,
-         100,
-         HAL_ERROR,
-         HAL_I2C_ERROR_INVALID_PARAM,
-         0,
-         1000},
+        {"a normal read", HAL_OK, 0, 703800, 705000},
+        {"sensor not yet up (1 ms)", HAL_ERROR, kAf, kNak, kNak + 1000, kNone, 0, 100, kSensor, 12,
+         0},
+        {"no device at 0x69", HAL_ERROR, kAf, kNak, kNak + 1000, kNone, 0, 100, 0xD2},
+        {"NACK fault", HAL_ERROR, kAf, kNak, kNak + 1000, kNack},
+        {"bus stuck before the call: the 25 ms busy wait", HAL_ERROR, kTimeout, 25 * kMs, 27 * kMs,
+         kStuck, kMs, 1000},
+        {"bus stuck during the read: the call's own time-out", HAL_ERROR, kTimeout, 5 * kMs,
+         7 * kMs, kStuck, 2 * kMs + 300000, 5},
+        {"time-out 0", HAL_ERROR, kTimeout, 0, 1000, kNone, 0, 0},
+        {"handle busy", HAL_BUSY, 0, 0, 1000, kBusyHandle},
+        {"handle locked", HAL_BUSY, 0, 0, 1000, kLockedHandle},
+        {"no data size", HAL_ERROR, HAL_I2C_ERROR_INVALID_PARAM, 0, 1000, kNone, 0, 100, kSensor,
+         0},
     };
     for (const Row &row : rows) {
         HAL_StatusTypeDef status = HAL_OK;
         Time took = 0;
         sim::DeviceSetup setup;
-        setup.plan.faults = row.faults;
+        if (row.change == kNack || row.change == kStuck)
+            setup.plan.faults = {devices::fault(row.fault_at, row.change == kNack
+                                                                  ? DeviceFaultKind::I2cNack
+                                                                  : DeviceFaultKind::I2cStuck)};
         auto r = devices::run(
             [&] {
                 HAL_Init();
                 devices::init_i2c();
                 sleep_until(row.call_at);
-                if (row.before)
-                    row.before();
+                if (row.change == kBusyHandle)
+                    hi2c1.State = HAL_I2C_STATE_BUSY_RX;
+                if (row.change == kLockedHandle)
+                    hi2c1.Lock = HAL_LOCKED;
                 uint8_t b[12];
                 const Time t0 = sim::board().now();
                 status = HAL_I2C_Mem_Read(&hi2c1, row.address, 0x0B, 1, b, row.size, row.timeout);

@@ -1,17 +1,10 @@
 // The scenario's device syntax (format version 3), motion recordings, and the
 // board directory that names the image which last ran on it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
+#include "../sim/program_runs.h"
 #include "scenario.h"
 #include "sim/devices.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -147,30 +140,10 @@ TEST(MotionRecording, FormatAndRefusals) {
 
 // ---- the simulator executables --------------------------------------------------
 
-fs::path scratch(const std::string &name) {
-    fs::path d = fs::path(SIM_TEST_TMP) / name;
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
+using namespace programs;
 
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct Exec {
-    int status;
-    std::string err;
-};
-
-Exec run(const std::string &exe, const std::string &args, const fs::path &dir) {
-    const fs::path err = dir / "stderr.txt";
-    const std::string cmd = exe + " " + args + " --console none 2>" + err.string();
-    const int raw = std::system(cmd.c_str());
-    return Exec{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(err)};
+Exec run_image(const std::string &exe, const std::string &args, const fs::path &dir) {
+    return run(exe + " " + args + " --console none", dir);
 }
 
 // The two images give the same flash areas different meanings: a board written by
@@ -180,17 +153,17 @@ TEST(BoardImage, ABoardWrittenByAnotherImageIsRefusedUnlessReflashed) {
     std::ofstream(d / "s.scn") << "version 1\nlength 50ms\n";
     const std::string args =
         "--board " + (d / "board").string() + " --scenario " + (d / "s.scn").string();
-    EXPECT_EQ(run(DEMO_FW_EXE, args, d).status, 0);
+    EXPECT_EQ(run_image(DEMO_FW_EXE, args, d).status, 0);
     EXPECT_NE(slurp(d / "board" / "board.txt").find("\nimage demo_fw\n"), std::string::npos);
-    EXPECT_EQ(run(DEMO_FW_EXE, args, d).status, 0);
+    EXPECT_EQ(run_image(DEMO_FW_EXE, args, d).status, 0);
     const std::string before = slurp(d / "board" / "board.txt");
-    const Exec refused = run(STORAGE_FW_EXE, args, d);
+    const Exec refused = run_image(STORAGE_FW_EXE, args, d);
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("was last run with the image 'demo_fw'"), std::string::npos)
         << refused.err;
     EXPECT_NE(refused.err.find("give --reflash"), std::string::npos) << refused.err;
     EXPECT_EQ(slurp(d / "board" / "board.txt"), before);
-    EXPECT_EQ(run(STORAGE_FW_EXE, args + " --reflash", d).status, 0);
+    EXPECT_EQ(run_image(STORAGE_FW_EXE, args + " --reflash", d).status, 0);
     EXPECT_NE(slurp(d / "board" / "board.txt").find("\nimage storage_fw\n"), std::string::npos);
 }
 
@@ -203,8 +176,9 @@ TEST(BoardImage, MotionRecordingIsCheckedBeforeTheBoard) {
     std::ofstream(d / "good.scn") << "version 3\nlength 50ms\nmotion good.csv\n";
     std::ofstream(d / "bad.scn") << "version 3\nlength 50ms\nmotion bad.csv hold\n";
     const std::string board = " --board " + (d / "board").string();
-    EXPECT_EQ(run(DEMO_FW_EXE, "--scenario " + (d / "good.scn").string() + board, d).status, 0);
-    const Exec bad = run(DEMO_FW_EXE, "--scenario " + (d / "bad.scn").string() + board, d);
+    EXPECT_EQ(run_image(DEMO_FW_EXE, "--scenario " + (d / "good.scn").string() + board, d).status,
+              0);
+    const Exec bad = run_image(DEMO_FW_EXE, "--scenario " + (d / "bad.scn").string() + board, d);
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(
         bad.err.find("bad.scn:3: motion: " + (d / "bad.csv").string() + ":1: expected 7 values"),

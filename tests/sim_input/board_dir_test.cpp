@@ -7,29 +7,17 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../sim/program_runs.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using namespace programs;
 using sim::BackupDomain;
 using sim::BoardDir;
-
-std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spit(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Everything about a file that a refused open() must not change.
 struct Snapshot {
@@ -63,14 +51,8 @@ void expect_same(const Snapshot &a, const Snapshot &b, const std::string &what) 
 class BoardDirTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/board_dir_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        root_ = scratch(::testing::UnitTest::GetInstance()->current_test_info()->name()).string();
         dir_ = root_ + "/board";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
     std::string file(const char *name) const { return dir_ + "/" + name; }
 
@@ -292,7 +274,7 @@ TEST_F(BoardDirTest, BrokenBoardFilesAreRefusedAndLeftUntouched) {
          [](const std::string &f) {
              std::string text = slurp(f);
              text.replace(text.find("bkp7 0x00000000"), 15, "bkp7 0x1234567890");
-             spit(f, text);
+             write(f, text);
          },
          ":19: bkp7 must be"},
     };
@@ -318,7 +300,7 @@ TEST_F(BoardDirTest, BadDirectoriesAreRefused) {
     std::string err;
 
     // The path is a regular file.
-    spit(dir_, "not a directory");
+    write(dir_, "not a directory");
     EXPECT_FALSE(b.open(dir_, err));
     EXPECT_EQ(err, dir_ + ": exists and is not a directory; left untouched");
     EXPECT_EQ(slurp(dir_), "not a directory");
@@ -331,7 +313,7 @@ TEST_F(BoardDirTest, BadDirectoriesAreRefused) {
 
     // Someone's non-empty directory is not adopted, and nothing is added to it.
     ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
-    spit(dir_ + "/notes.txt", "mine");
+    write(dir_ + "/notes.txt", "mine");
     EXPECT_FALSE(b.open(dir_, err));
     EXPECT_NE(err.find("not a board directory"), std::string::npos) << err;
     EXPECT_NE(err.find("notes.txt"), std::string::npos) << err;
@@ -339,7 +321,7 @@ TEST_F(BoardDirTest, BadDirectoriesAreRefused) {
     std::remove((dir_ + "/notes.txt").c_str());
 
     // A marker of another layout version.
-    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 3\n");
+    write(file(BoardDir::kMarkerFile), "kelda-board-directory 3\n");
     EXPECT_FALSE(b.open(dir_, err));
     EXPECT_NE(err.find("first line must be 'kelda-board-directory 2'"), std::string::npos) << err;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
@@ -366,10 +348,10 @@ TEST_F(BoardDirTest, OneSimulatorPerBoardAndOneBoardPerObject) {
 TEST_F(BoardDirTest, CreationCutShortIsCompletedAndKeepsWhatExists) {
     // Only the marker and the internal flash made it to disk.
     ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
-    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 2\n");
+    write(file(BoardDir::kMarkerFile), "kelda-board-directory 2\n");
     std::string flash(BoardDir::kIntFlashSize, '\xFF');
     flash[7] = 'K';
-    spit(file(BoardDir::kIntFlashFile), flash);
+    write(file(BoardDir::kIntFlashFile), flash);
 
     BoardDir b;
     std::string err;
@@ -463,13 +445,13 @@ TEST_F(BoardDirTest, LayoutVersion1IsUpgradedInPlace) {
     // A layout 1 board: marker 1, a version 1 backup file with a set calendar
     // (subsecond register 63 of 255: 192 of 256 steps of 1/256 s into the second).
     ASSERT_EQ(::mkdir(dir_.c_str(), 0755), 0);
-    spit(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
+    write(file(BoardDir::kMarkerFile), "kelda-board-directory 1\n");
     std::string v1 =
         "kelda-backup-domain 1\nsaved_at_ns 5\nrtc_initialised 1\n"
         "date 2024-03-01\nweekday 5\ntime 09:30:00\nsubseconds 63\n"
         "prediv_a 127\nprediv_s 255\nhour_format 24\n";
     for (int i = 0; i < 32; ++i) v1 += "bkp" + std::to_string(i) + (i ? " 0x0\n" : " 0x32F2\n");
-    spit(file(BoardDir::kBackupFile), v1);
+    write(file(BoardDir::kBackupFile), v1);
     {
         BoardDir b;
         std::string err;
@@ -521,22 +503,6 @@ TEST(NorStateText, RoundTripsAndRefusesBitsThatAreNotKept) {
         EXPECT_FALSE(BoardDir::parse_nor_state(c.text, "n", back, err)) << c.fragment;
         EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
     }
-}
-
-TEST(InMemoryBoard, IsErasedAndWritable) {
-    BoardDir b;
-    std::string err;
-    ASSERT_TRUE(b.open_in_memory(err)) << err;
-    EXPECT_TRUE(b.in_memory());
-    EXPECT_EQ(b.nor_get(12345), 0xFF);
-    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
-    const std::uint8_t data[] = {0x0F};
-    EXPECT_TRUE(b.nor_program(12345, data, 1));
-    EXPECT_EQ(b.nor_get(12345), 0x0F);
-    BackupDomain d;
-    d.bkp[3] = 7;
-    EXPECT_TRUE(b.save_backup_domain(d, err)) << err;
-    EXPECT_EQ(b.backup_domain().bkp[3], 7u);
 }
 
 TEST_F(BoardDirTest, InvalidBackupStateIsNotSavedAndTheOldOneStays) {

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "../sim/program_runs.h"
+
 namespace {
 
+using namespace programs;
 using sim::Scenario;
 using sim::ScenarioEventKind;
 
@@ -294,7 +294,8 @@ TEST(ScenarioParse, Version2Refusals) {
         {"version 1\nlength 1s\nat 0 fault nor-missing\n", "not part of scenario format version 1"},
         {"version 1\nlength 1s\nseed 1\n", "not part of scenario format version 1"},
         {"version 1\nlength 1s\npower-cut any 1\n", "not part of scenario format version 1"},
-        {v2 + "at 0 fault i2c-nack\n", "'i2c-nack' faults are not part of scenario format version 2"},
+        {v2 + "at 0 fault i2c-nack\n",
+         "'i2c-nack' faults are not part of scenario format version 2"},
         {v2 + "at 0 fault nor-program 0\n", "fault count must be a number from 1"},
         {v2 + "at 0 fault nor-program sometimes\n", "fault count must be"},
         {v2 + "at 0 fault nor-missing 2\n", "'nor-missing' takes nothing or 'off'"},
@@ -356,49 +357,24 @@ TEST(ScenarioParse, FailureLeavesOutputUntouched) {
     EXPECT_EQ(sc.events[0].bytes, B("x"));
 }
 
-class ScenarioFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/scenario_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        for (const std::string &f : files_) std::remove(f.c_str());
-        ::rmdir(dir_.c_str());
-    }
-    std::string write(const std::string &name, const std::string &text) {
-        const std::string p = dir_ + "/" + name;
-        std::ofstream(p, std::ios::binary) << text;
-        files_.push_back(p);
-        return p;
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
-};
-
-TEST_F(ScenarioFile, LoadsFromDiskAndNamesThePathInErrors) {
-    const std::string good = write("good.scn", "version 1\nlength 2s\nat 1s pin PA12 0\n");
+TEST(ScenarioFile, LoadsFromDiskNamesThePathInErrorsAndRefusesOversizedFiles) {
+    const fs::path d = scratch("scenario-file");
+    const std::string good = write(d / "good.scn", "version 1\nlength 2s\nat 1s pin PA12 0\n");
     Scenario sc;
     std::string err;
     ASSERT_TRUE(sim::load_scenario(good, sc, err)) << err;
     EXPECT_EQ(sc.source, good);
     ASSERT_EQ(sc.events.size(), 1u);
 
-    const std::string bad = write("bad.scn", "version 1\nlength 2s\nat 1s pin PA17 0\n");
+    const std::string bad = write(d / "bad.scn", "version 1\nlength 2s\nat 1s pin PA17 0\n");
     EXPECT_FALSE(sim::load_scenario(bad, sc, err));
     EXPECT_EQ(err.rfind(bad + ":3: ", 0), 0u) << err;
 
-    EXPECT_FALSE(sim::load_scenario(dir_ + "/missing.scn", sc, err));
-    EXPECT_EQ(err.rfind(dir_ + "/missing.scn: cannot open", 0), 0u) << err;
-    EXPECT_FALSE(sim::load_scenario(dir_, sc, err));
-    EXPECT_EQ(err, dir_ + ": not a regular file");
-}
-
-TEST_F(ScenarioFile, RefusesOversizedFiles) {
-    const std::string big = write("big.scn", std::string(sim::kMaxScenarioFileBytes + 1, '#'));
-    Scenario sc;
-    std::string err;
+    EXPECT_FALSE(sim::load_scenario((d / "missing.scn").string(), sc, err));
+    EXPECT_EQ(err.rfind((d / "missing.scn").string() + ": cannot open", 0), 0u) << err;
+    EXPECT_FALSE(sim::load_scenario(d.string(), sc, err));
+    EXPECT_EQ(err, d.string() + ": not a regular file");
+    const std::string big = write(d / "big.scn", std::string(sim::kMaxScenarioFileBytes + 1, '#'));
     EXPECT_FALSE(sim::load_scenario(big, sc, err));
     EXPECT_NE(err.find("too large"), std::string::npos) << err;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../sim/board_setup.h"
 #include "stm32l4xx_hal.h"
 #include "stm32l4xx_hal_additions.h"
 
@@ -200,56 +201,19 @@ uint32_t count_boot() {
 
 // ---- board -------------------------------------------------------------------
 
-void pins() {
-    __HAL_RCC_GPIOA_CLK_ENABLE();
-    __HAL_RCC_GPIOB_CLK_ENABLE();
-    GPIO_InitTypeDef g = {};
-    g.Mode = GPIO_MODE_AF_PP;
-    g.Pull = GPIO_NOPULL;
-    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
-    g.Alternate = GPIO_AF10_QUADSPI;
-    g.Pin = GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7;
-    HAL_GPIO_Init(GPIOA, &g);
-    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
-    HAL_GPIO_Init(GPIOB, &g);
-    g.Pull = GPIO_PULLUP;
-    g.Alternate = GPIO_AF7_USART3;
-    g.Pin = GPIO_PIN_10 | GPIO_PIN_11;
-    HAL_GPIO_Init(GPIOB, &g);
-}
-
+// The external flash, then the console on PB10 and PB11 (the GPIOB clock is on by then).
 void peripherals() {
-    huart3.Instance = USART3;
-    huart3.Init.BaudRate = 115200;
-    huart3.Init.WordLength = UART_WORDLENGTH_8B;
-    huart3.Init.StopBits = UART_STOPBITS_1;
-    huart3.Init.Parity = UART_PARITY_NONE;
-    huart3.Init.Mode = UART_MODE_TX_RX;
-    huart3.Init.HwFlowCtl = UART_HWCONTROL_NONE;
-    huart3.Init.OverSampling = UART_OVERSAMPLING_8;
-    hqspi.Instance = QUADSPI;
-    hqspi.Init.ClockPrescaler = 255;
-    hqspi.Init.FifoThreshold = 1;
-    hqspi.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
-    hqspi.Init.FlashSize = 25;
-    hqspi.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
-    hqspi.Init.ClockMode = QSPI_CLOCK_MODE_0;
-    if (HAL_UART_Init(&huart3) != HAL_OK || HAL_QSPI_Init(&hqspi) != HAL_OK)
+    if (board_setup::qspi(hqspi) != HAL_OK)
+        fail();
+    GPIO_InitTypeDef console_pins = {GPIO_PIN_10 | GPIO_PIN_11, GPIO_MODE_AF_PP, GPIO_PULLUP,
+                                     GPIO_SPEED_FREQ_VERY_HIGH, GPIO_AF7_USART3};
+    HAL_GPIO_Init(GPIOB, &console_pins);
+    if (board_setup::console(huart3) != HAL_OK)
         fail();
 }
 
 void calendar(RTC_TimeTypeDef &t, RTC_DateTypeDef &d) {
-    HAL_PWR_EnableBkUpAccess();
-    RCC_OscInitTypeDef osc = {};
-    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
-    osc.LSEState = RCC_LSE_ON;
-    osc.PLL.PLLState = RCC_PLL_NONE;
-    HAL_RCC_OscConfig(&osc);
-    RCC_PeriphCLKInitTypeDef p = {};
-    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
-    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
-    HAL_RCCEx_PeriphCLKConfig(&p);
-    __HAL_RCC_RTC_ENABLE();
+    board_setup::rtc_clock();
     hrtc.Instance = RTC;
     if (HAL_RTCEx_BKUPRead(&hrtc, RTC_BKP_DR0) != kCalendarMark) {
         hrtc.Init.HourFormat = RTC_HOURFORMAT_24;
@@ -271,7 +235,6 @@ void calendar(RTC_TimeTypeDef &t, RTC_DateTypeDef &d) {
 
 int main(void) {
     HAL_Init();
-    pins();
     peripherals();
     RTC_TimeTypeDef t = {};
     RTC_DateTypeDef d = {};

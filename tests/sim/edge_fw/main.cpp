@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../board_setup.h"
 #include "stm32l4xx_hal.h"
 
 UART_HandleTypeDef huart3;
@@ -29,13 +30,7 @@ int main(void) {
     in.Pull = GPIO_PULLDOWN;
     HAL_GPIO_Init(GPIOC, &in);
     const uint32_t mode = GPIOC->IDR & 3u;
-    huart3.Instance = USART3;
-    huart3.Init.BaudRate = 115200;
-    huart3.Init.WordLength = UART_WORDLENGTH_8B;
-    huart3.Init.StopBits = UART_STOPBITS_1;
-    huart3.Init.Parity = UART_PARITY_NONE;
-    huart3.Init.Mode = UART_MODE_TX_RX;
-    HAL_UART_Init(&huart3);
+    board_setup::console(huart3);
     if (mode == 1u) {
         print("before exit\r\n", 13);
         exit(3);

@@ -1,0 +1,71 @@
+// The board's set-up as its firmware images do it, for the test firmwares and the
+// in-process tests: the LEDs, the QUADSPI pins and peripheral for the external NOR
+// flash, the RTC on the LSE, the console port. Plain HAL calls, so that it builds
+// for the Cortex-M4F as well.
+#pragma once
+
+#include "stm32l4xx_hal.h"
+
+namespace board_setup {
+
+// The status and heartbeat LEDs (PA10, PA11), off.
+inline void leds() {
+    __HAL_RCC_GPIOA_CLK_ENABLE();
+    HAL_GPIO_WritePin(GPIOA, GPIO_PIN_10 | GPIO_PIN_11, GPIO_PIN_RESET);
+    GPIO_InitTypeDef g = {GPIO_PIN_10 | GPIO_PIN_11, GPIO_MODE_OUTPUT_PP, GPIO_PULLDOWN,
+                          GPIO_SPEED_FREQ_LOW, 0};
+    HAL_GPIO_Init(GPIOA, &g);
+}
+
+// QUADSPI on PA2, PA3, PA6, PA7, PB0 and PB1 (AF10), at 48 MHz / 256 = 187.5 kHz, for
+// a 32 MB chip.
+inline HAL_StatusTypeDef qspi(QSPI_HandleTypeDef &h) {
+    __HAL_RCC_GPIOA_CLK_ENABLE();
+    __HAL_RCC_GPIOB_CLK_ENABLE();
+    GPIO_InitTypeDef g = {GPIO_PIN_2 | GPIO_PIN_3 | GPIO_PIN_6 | GPIO_PIN_7, GPIO_MODE_AF_PP,
+                          GPIO_NOPULL, GPIO_SPEED_FREQ_VERY_HIGH, GPIO_AF10_QUADSPI};
+    HAL_GPIO_Init(GPIOA, &g);
+    g.Pin = GPIO_PIN_0 | GPIO_PIN_1;
+    HAL_GPIO_Init(GPIOB, &g);
+    __HAL_RCC_QSPI_CLK_ENABLE();
+    h = QSPI_HandleTypeDef{};
+    h.Instance = QUADSPI;
+    h.Init.ClockPrescaler = 255;
+    h.Init.FifoThreshold = 1;
+    h.Init.SampleShifting = QSPI_SAMPLE_SHIFTING_NONE;
+    h.Init.FlashSize = 25;
+    h.Init.ChipSelectHighTime = QSPI_CS_HIGH_TIME_1_CYCLE;
+    h.Init.ClockMode = QSPI_CLOCK_MODE_0;
+    return HAL_QSPI_Init(&h);
+}
+
+// The LSE on and clocking the RTC, with access to the backup domain.
+inline void rtc_clock() {
+    HAL_PWR_EnableBkUpAccess();
+    RCC_OscInitTypeDef osc = {};
+    osc.OscillatorType = RCC_OSCILLATORTYPE_LSE;
+    osc.LSEState = RCC_LSE_ON;
+    osc.PLL.PLLState = RCC_PLL_NONE;
+    HAL_RCC_OscConfig(&osc);
+    RCC_PeriphCLKInitTypeDef p = {};
+    p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
+    p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
+    HAL_RCCEx_PeriphCLKConfig(&p);
+    __HAL_RCC_RTC_ENABLE();
+}
+
+// The console port, USART3 at 115200 8N1 (its pins and DMA are the image's
+// HAL_UART_MspInit).
+inline HAL_StatusTypeDef console(UART_HandleTypeDef &h) {
+    h.Instance = USART3;
+    h.Init.BaudRate = 115200;
+    h.Init.WordLength = UART_WORDLENGTH_8B;
+    h.Init.StopBits = UART_STOPBITS_1;
+    h.Init.Parity = UART_PARITY_NONE;
+    h.Init.Mode = UART_MODE_TX_RX;
+    h.Init.HwFlowCtl = UART_HWCONTROL_NONE;
+    h.Init.OverSampling = UART_OVERSAMPLING_8;
+    return HAL_UART_Init(&h);
+}
+
+}  // namespace board_setup
