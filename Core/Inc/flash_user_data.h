@@ -24,12 +24,16 @@ constexpr uint32_t FLASH_USER_DATA_DEVICE_ID_SIZE = 16;
 // Address of the area: the end of the flash as the flash-size register gives it.
 uint32_t flash_user_data_address(void);
 
+// Erases the area: 0, or -1 after "Eraser Error" on the console.
 int flash_user_data_reset(void);
 int flash_user_data_backup(uint8_t *buf, uint32_t len);
 int flash_user_data_copy_data(uint32_t offset, uint32_t *data, int len);
 int flash_user_data_restore(uint8_t *buf, uint32_t offset, uint32_t len);
 int flash_user_data_write(int offset, uint8_t *data, int len);
+// The trigger snapshot: 0, or -1 when the area would not erase (nothing written).
 int flash_user_data_save_trigger_data(uint32_t trigger_type);
+// Erases the trigger data and keeps the rest (the device identity): 0 or -1.
+int flash_user_data_clear_trigger_data(void);
 int flash_user_data_print_trigger_data(void);
 int flash_user_data_set_device_id(char *device_id);
 int flash_user_data_get_device_id(char *device_id);

@@ -19,6 +19,8 @@ void sys_dnt_get_data(psys_dnt_data data);
 int sys_dnt_write(void);
 // A firing record (kind 2, `block` = trigger type) in the power-cycle log.
 int sys_dnt_trigger_write(int triggerType);
+// The same record, stamped now, left for a later tick to write (sys_onoff_queue).
+int sys_dnt_trigger_queue(int triggerType);
 // Listings of 8-byte log sectors (0..3).
 int sys_dnt_print_sector(uint32_t sector);
 int sys_dnt_print_sector_by_num(uint32_t sector, int num);

@@ -18,3 +18,6 @@ int sys_sdata_write(SensorData_TypeDef *pData);
 int sys_sdata_print(int start_block, int end_block);
 // The date-and-time log has written a heartbeat naming `block`.
 void sys_sdata_block_logged(uint32_t block);
+// Flash dump service on the dump input (check ticks). Not served yet: the input is
+// not looked at.
+void block_dump_check(void);

@@ -159,7 +159,7 @@ void exflash_backoff_ok(exflash_backoff *b) {
 int exflash_erase_ahead(int *mode, uint32_t sector, exflash_backoff *b) {
     switch (*mode) {
         case 1:
-            if (W25Q_IsBusy() == W25Q_BUSY)
+            if (W25Q_IsBusy() != W25Q_OK)  // busy, or the status could not be read
                 return -1;
             *mode = 0;  // through 2, the erase finished
             return 0;

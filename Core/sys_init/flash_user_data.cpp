@@ -47,8 +47,9 @@ uint32_t flash_user_data_address(void) {
 
 // Clears every flag the flash controller may hold from an earlier operation (the
 // clear macro clears only the flags it is given; a pending sequence error would
-// refuse the programs that follow), then erases the two pages. An erase error stops
-// the device: the area can no longer be trusted.
+// refuse the programs that follow), then erases the two pages. An erase error is
+// reported and returned: the caller (a firing among them) goes on, and programs
+// nothing into an area that did not erase.
 int flash_user_data_reset(void) {
     __HAL_FLASH_CLEAR_FLAG(FLASH_FLAG_EOP | FLASH_FLAG_OPERR | FLASH_FLAG_PROGERR |
                            FLASH_FLAG_WRPERR | FLASH_FLAG_PGAERR | FLASH_FLAG_SIZERR |
@@ -62,11 +63,12 @@ int flash_user_data_reset(void) {
     erase.Page = flash_bytes() / FLASH_PAGE_SIZE - kPages;
     erase.NbPages = kPages;
     uint32_t page_error = 0;
-    if (HAL_FLASHEx_Erase(&erase, &page_error) != HAL_OK) {
-        UART5_Printf("Eraser Error\r\n");
-        for (;;) __WFI();
-    }
+    const bool erased = HAL_FLASHEx_Erase(&erase, &page_error) == HAL_OK;
     HAL_FLASH_Lock();
+    if (!erased) {
+        UART5_Printf("Eraser Error\r\n");
+        return -1;
+    }
     return 0;
 }
 
@@ -109,7 +111,8 @@ int flash_user_data_write(int offset, uint8_t *data, int len) {
     uint32_t backup[FLASH_USER_DATA_SIZE / 4];
     uint8_t *b = reinterpret_cast<uint8_t *>(backup);
     flash_user_data_backup(b, sizeof backup);
-    flash_user_data_reset();
+    if (flash_user_data_reset() != 0)
+        return -1;
     HAL_FLASH_Unlock();
     const uint32_t o = static_cast<uint32_t>(offset), n = static_cast<uint32_t>(len);
     if (o >= 1)
@@ -124,7 +127,8 @@ int flash_user_data_save_trigger_data(uint32_t trigger_type) {
     uint32_t backup[FLASH_USER_DATA_SIZE / 4];
     uint8_t *b = reinterpret_cast<uint8_t *>(backup);
     flash_user_data_backup(b, sizeof backup);
-    flash_user_data_reset();
+    if (flash_user_data_reset() != 0)
+        return -1;
     HAL_FLASH_Unlock();
     program_word(FLASH_USER_DATA_BATTERY, g_battAdcVal);
     program_word(FLASH_USER_DATA_BATTERY + 4, 0xFFFFFFFFu);
@@ -138,6 +142,18 @@ int flash_user_data_save_trigger_data(uint32_t trigger_type) {
             FLASH_USER_DATA_SAMPLES + k * sizeof item,
             reinterpret_cast<uint32_t *>(const_cast<SENSORDATASTORE_ITEM *>(&item)), sizeof item);
     }
+    flash_user_data_restore(b, FLASH_USER_DATA_KEPT, FLASH_USER_DATA_SIZE - FLASH_USER_DATA_KEPT);
+    HAL_FLASH_Lock();
+    return 0;
+}
+
+int flash_user_data_clear_trigger_data(void) {
+    uint32_t backup[FLASH_USER_DATA_SIZE / 4];
+    uint8_t *b = reinterpret_cast<uint8_t *>(backup);
+    flash_user_data_backup(b, sizeof backup);
+    if (flash_user_data_reset() != 0)
+        return -1;
+    HAL_FLASH_Unlock();
     flash_user_data_restore(b, FLASH_USER_DATA_KEPT, FLASH_USER_DATA_SIZE - FLASH_USER_DATA_KEPT);
     HAL_FLASH_Lock();
     return 0;

@@ -103,9 +103,11 @@ int sys_dnt_write(void) {
         exflash_backoff_failed(&__sys_dnt_backoff, true);
     if (w != W25Q_CHIP_ERR) {
         if (__sys_dnt_is_first) {
+            // Written by a later tick: the record, its copy and the flags would not
+            // all fit in one 10 ms tick.
             sys_dnt_data first = rec;
             first.power = 1;
-            sys_onoff_write(&first);
+            sys_onoff_queue(&first);
             __sys_dnt_is_first = false;
         }
         exflash_flags_set(p.sector, 0, slot);
@@ -120,12 +122,26 @@ int sys_dnt_write(void) {
     return 0;
 }
 
-int sys_dnt_trigger_write(int triggerType) {
+namespace {
+
+sys_dnt_data trigger_record(int triggerType) {
     sys_dnt_data rec;
     sys_dnt_get_data(&rec);
     rec.power = 2;
     rec.block = static_cast<uint16_t>(triggerType);
+    return rec;
+}
+
+}  // namespace
+
+int sys_dnt_trigger_write(int triggerType) {
+    sys_dnt_data rec = trigger_record(triggerType);
     return sys_onoff_write(&rec);
+}
+
+int sys_dnt_trigger_queue(int triggerType) {
+    const sys_dnt_data rec = trigger_record(triggerType);
+    return sys_onoff_queue(&rec);
 }
 
 int sys_dnt_print_sector(uint32_t sector) {

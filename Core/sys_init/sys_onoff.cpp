@@ -1,5 +1,6 @@
 // Power-cycle log: written at start-up, at the first heartbeat of a run and at a
-// firing, in whatever context that is; it erases its next sector synchronously.
+// firing, in whatever context that is; it erases its next sector synchronously (ahead
+// of time at start-up, so that the tick's records need not).
 #include "sys_onoff.h"
 
 #include "sys_dnt.h"
@@ -7,6 +8,12 @@
 namespace {
 
 exflash_info __sys_onoff_info = {0, EXFLASH_LOG_ONOFF.base_sector, 0, 0};
+bool __sys_onoff_sector_ready = false;  // the sector at the position was erased ahead
+
+// Records waiting to be written by a later tick: filled by the tick, emptied by it.
+constexpr uint32_t kQueued = 4;
+sys_dnt_data __sys_onoff_queue[kQueued];
+uint32_t __sys_onoff_queue_head = 0, __sys_onoff_queue_tail = 0;
 
 }  // namespace
 
@@ -22,10 +29,22 @@ int sys_onoff_init(void) {
     return 0;
 }
 
+int sys_onoff_prepare(void) {
+    const exflash_info &p = __sys_onoff_info;
+    if (p.page != 0 || p.count != 0 || __sys_onoff_sector_ready)
+        return 0;
+    if (exflash_mark_sector(p.sector) != W25Q_OK || W25Q_EraseSector(p.sector) != W25Q_OK)
+        return -1;
+    __sys_onoff_sector_ready = true;
+    return 0;
+}
+
 int sys_onoff_write(psys_dnt_data data) {
     exflash_info &p = __sys_onoff_info;
-    if (p.page == 0 && p.count == 0 && exflash_mark_sector(p.sector) == W25Q_OK)
+    if (p.page == 0 && p.count == 0 && !__sys_onoff_sector_ready &&
+        exflash_mark_sector(p.sector) == W25Q_OK)
         W25Q_EraseSector(p.sector);  // a failed erase shows as a failed record below
+    __sys_onoff_sector_ready = false;
     const uint32_t slot = p.page * EXFLASH_LOG_ONOFF.per_page + p.count;
     const W25Q_STATE w =
         exflash_program_checked(reinterpret_cast<uint8_t *>(data), sizeof *data,
@@ -39,6 +58,21 @@ int sys_onoff_write(psys_dnt_data data) {
         return -1;
     }
     return 0;
+}
+
+int sys_onoff_queue(const sys_dnt_data *data) {
+    if (__sys_onoff_queue_head - __sys_onoff_queue_tail >= kQueued)
+        return -1;
+    __sys_onoff_queue[__sys_onoff_queue_head++ % kQueued] = *data;
+    return 0;
+}
+
+int sys_onoff_write_queued(void) {
+    if (__sys_onoff_queue_head == __sys_onoff_queue_tail)
+        return 0;
+    sys_dnt_data rec = __sys_onoff_queue[__sys_onoff_queue_tail++ % kQueued];
+    sys_onoff_write(&rec);
+    return 1;
 }
 
 int sys_onoff_print(void) {

@@ -40,7 +40,7 @@ int sys_sdata_write(SensorData_TypeDef *pData) {
         return -1;
     exflash_info &p = __sys_sdata_info;
     if (__sys_sdata_write_mode == 1) {
-        if (W25Q_IsBusy() == W25Q_BUSY)
+        if (W25Q_IsBusy() != W25Q_OK)  // busy, or the status could not be read
             return -1;
         __sys_sdata_write_mode = 2;
     }
@@ -90,3 +90,5 @@ int sys_sdata_print(int start_block, int end_block) {
     return exflash_list_sdata(exflash_chip_16, exflash_console_listing, start_block, end_block,
                               opening);
 }
+
+void block_dump_check(void) {}

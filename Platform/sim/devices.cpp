@@ -8,6 +8,7 @@ void install_devices(Board &b, const DeviceSetup &setup) {
     install_battery(b, setup.plan.battery);
     install_radio(b, setup.plan.radio);
     install_tick_accounting(b);
+    install_firing_watch(b);
 }
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "sim/gpio.h"
 
+#include "sim/devices.h"
 #include "sim/peripherals.h"
 #include "sim/rcc.h"
 #include "stm32l4xx_hal.h"
@@ -96,6 +97,8 @@ class GpioModel final : public Board::Model {
         PortState &s = state_[i];
         const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
         s.level = static_cast<std::uint16_t>(idr);
+        if (changed)
+            firing_pins_changed(i, changed, idr);
         if (!changed || !b_.trace().enabled())
             return;
         for (unsigned pin = 0; pin < 16; ++pin) {

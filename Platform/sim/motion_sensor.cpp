@@ -136,9 +136,10 @@ class MotionSensor final : public Board::Model, public I2cDevice, public EventSi
         return v;
     }
 
-    void stop(Time) override {
+    void stop(Time t) override {
         if (burst_data_) {
             ++data_reads_;
+            firing_sensor_read(t);
             if (burst_invalid_)
                 ++invalid_reads_;
         }

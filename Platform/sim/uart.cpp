@@ -301,8 +301,12 @@ class UartModel final : public Board::Model, public EventSink {
             b_.trace().begin(b_.now(), "uart_tx").field("port", kPorts[i].name).field("byte", byte).end();
         if (i == 2 && b_.console)
             b_.console->console_out(static_cast<std::uint8_t>(byte));
-        if (i == 0)
+        if (i == 2)
+            firing_console_byte(static_cast<std::uint8_t>(byte));
+        if (i == 0) {
+            firing_phone_byte(static_cast<std::uint8_t>(byte));
             radio_from_device(static_cast<std::uint8_t>(byte));  // the module passes it on
+        }
     }
 
     Board &b_;

@@ -16,7 +16,9 @@ The worst-case stack is computed from the compiler's per-function stack usage an
 graph (-fstack-usage, -fcallgraph-info) for everything built here, and from the image's
 disassembly for the library code that comes compiled (newlib, libgcc) and for calls the
 compiler adds late (memcpy and the like). Indirect calls may reach any function whose
-address the image stores. Interrupts nest: the main stack's deepest path, plus for each
+address the image stores, except where their targets are known: the library functions of
+LIBRARY_INDIRECT, the static constructors that __libc_init_array runs (read from the
+image's .init_array), and what the image declares with --indirect-calls. Interrupts nest: the main stack's deepest path, plus for each
 pre-emption priority level in use the deepest of its handlers and the 108 bytes of an
 exception frame with floating-point context; the fault handlers and NMI can stack on top
 of all of them. Any finding that makes the figure unknowable (recursion, a function
@@ -45,6 +47,32 @@ HANDLER = re.compile(r"^(?!HAL_)\w+_(IRQ)?Handler$")
 
 class Failure(Exception):
     pass
+
+
+# Indirect calls whose targets the libraries' own code fixes, as regular expressions over
+# the targets' names. The vendor HAL's interrupt handlers call the callbacks the HAL's own
+# code stores in the handle (with USE_HAL_*_REGISTER_CALLBACKS 0: its static DMA and ISR
+# functions).
+LIBRARY_INDIRECT = {
+    "HAL_DMA_IRQHandler": r"(UART|I2C|QSPI|ADC|TIM)_DMA\w*",
+    "HAL_I2C_EV_IRQHandler": r"I2C_\w+_ISR_\w+",
+    "HAL_I2C_ER_IRQHandler": r"I2C_\w+",
+}
+
+
+def library_indirect(by_name):
+    """LIBRARY_INDIRECT, plus: operator new calls only a handler set with
+    std::set_new_handler, so none when the image cannot set one."""
+    known = dict(LIBRARY_INDIRECT)
+    if "_ZSt15set_new_handlerPFvvE" not in by_name:
+        known["operator new"] = "(?!)"
+    return known
+
+
+def plain_name(symbol, demangled):
+    """A function's name without parameters or anonymous namespace, for matching."""
+    name = demangled.get(symbol, symbol).split("(")[0]
+    return name.replace("(anonymous namespace)::", "")
 
 
 def tool(prefix, name, *args):
@@ -208,11 +236,14 @@ def read_callgraphs(dirs):
 # ---- Worst-case stack ---------------------------------------------------------------
 
 class StackModel:
-    def __init__(self, ci, dis, by_name, address_taken):
+    def __init__(self, ci, dis, by_name, address_taken, known_indirect=None, demangled=None):
         self.ci = ci
         self.dis = dis
         self.by_name = by_name
         self.address_taken = address_taken
+        # caller's plain name -> compiled pattern of its indirect targets' plain names
+        self.known_indirect = known_indirect or {}
+        self.demangled = demangled or {}
         # static functions from the call graph, by their plain name in the image
         self.static = defaultdict(list)
         for title in ci:
@@ -247,7 +278,11 @@ class StackModel:
             indirect = indirect or self.dis[name]["indirect"]
         calls = {c for c in calls if c in self.by_name and c != name}
         if indirect:
-            calls |= {t for t in self.address_taken if t != name}
+            targets = self.address_taken
+            known = self.known_indirect.get(plain_name(name, self.demangled))
+            if known is not None:
+                targets = {t for t in targets if known.fullmatch(plain_name(t, self.demangled))}
+            calls |= {t for t in targets if t != name}
         return calls
 
     def worst(self, name, stack=()):
@@ -256,7 +291,7 @@ class StackModel:
             return self.memo[name]
         if name in stack:
             cycle = " -> ".join(stack[stack.index(name):] + (name,))
-            raise Failure(f"recursion, the stack has no bound: {cycle}")
+            raise Failure(f"recursion, the stack has no bound: {cycle} (reached by {' -> '.join(stack[:stack.index(name)])})")
         own = self.frame(name)
         best, best_path = 0, ()
         for callee in sorted(self.callees(name)):
@@ -309,6 +344,9 @@ def main():
     ap.add_argument("--hal-conf", required=True)
     ap.add_argument("--sources", nargs="*", default=[])
     ap.add_argument("--priorities", nargs="*", default=[])
+    ap.add_argument("--indirect-calls", nargs="*", default=[],
+                    help="CALLER=TARGETS: regular expressions over plain function names; the "
+                         "indirect calls of the callers reach only those targets")
     ap.add_argument("--report", required=True)
     args = ap.parse_args()
     prefix = args.tools_prefix
@@ -391,7 +429,28 @@ def main():
         for _, word in elf.words(s):
             if word & 1 and (word & ~1) in by_address:
                 taken.update(by_address[word & ~1])
-    model = StackModel(ci, dis, by_name, taken)
+    demangled = {}
+    names = sorted(by_name)
+    if names:
+        out = subprocess.run([prefix + "c++filt"], input="\n".join(names), capture_output=True,
+                             text=True, check=True).stdout.splitlines()
+        demangled = dict(zip(names, out))
+    known = {caller: re.compile(targets) for caller, targets in library_indirect(by_name).items()}
+    # __libc_init_array runs the constructors listed in .preinit_array and .init_array.
+    ctors = set()
+    for s_ in elf.sections:
+        if s_["name"] in (".preinit_array", ".init_array"):
+            for _, word in elf.words(s_):
+                ctors.update(by_address.get(word & ~1, []))
+    known["__libc_init_array"] = re.compile("|".join(re.escape(plain_name(c, demangled)) for c in ctors)
+                                            or "(?!)")
+    taken |= ctors
+    for entry in args.indirect_calls:
+        caller, _, targets = entry.partition("=")
+        for symbol in by_name:
+            if re.fullmatch(caller, plain_name(symbol, demangled)):
+                known[plain_name(symbol, demangled)] = re.compile(targets)
+    model = StackModel(ci, dis, by_name, taken, known, demangled)
     priorities = read_priorities(args.sources, args.priorities, args.hal_conf)
 
     main_cost, main_path = model.worst("Reset_Handler")

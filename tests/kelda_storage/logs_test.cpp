@@ -572,7 +572,9 @@ TEST_F(Logs, ASingleGlitchAtTheWrapDoesNotStopTheLog) {
 }
 
 // The sensor-data writer: the record at the end of a block, the next block erased
-// ahead without blocking, its first record held until a heartbeat names it.
+// ahead without blocking, its first record held until a heartbeat names it; a status
+// read that fails (another context holds the QUADSPI handle) does not count as a
+// finished erase.
 TEST_F(Logs, SensorDataPositionRules) {
     std::vector<int> results;
     uint32_t due = 0;
@@ -589,12 +591,15 @@ TEST_F(Logs, SensorDataPositionRules) {
             due = __dnt_write_time_check;
             results.push_back(sys_sdata_write(&d));  // busy
             HAL_Delay(200);
+            hqspi.Lock = HAL_LOCKED;
+            results.push_back(sys_sdata_write(&d));  // erased, but the status unreadable
+            hqspi.Lock = HAL_UNLOCKED;
             results.push_back(sys_sdata_write(&d));  // erased, no heartbeat yet
             sys_sdata_block_logged(8);
             results.push_back(sys_sdata_write(&d));
         },
         1000 * kMs);
-    EXPECT_EQ(results, (std::vector<int>{0, -2, -1, -1, 0}));
+    EXPECT_EQ(results, (std::vector<int>{0, -2, -1, -1, -1, 0}));
     EXPECT_TRUE(after_last.block == 8 && after_last.sector == 0 && after_last.page == 0 &&
                 after_last.count == 0);
     EXPECT_EQ(due, 12337u + 100u);

@@ -511,7 +511,7 @@ TEST(PowerCutCampaign, SensorDataLog) {
               "at 800ms console \"speed 2 1000000\\r\"\n"
               // the date-and-time log just filled sector 2: the next start-up's first
               // heartbeat waits for the erase of sector 3
-              "at 6.38s console \"speed 1000000 1000000\\r\"\n"
+              "at 6.36s console \"speed 1000000 1000000\\r\"\n"
               "at 6.5s console \"samples 0\\r\"\n",
               "length 1.8s\n"
               "at 100ms console \"speed 1000000 1000000\\r\"\n"

@@ -2,7 +2,8 @@
 // simulated board, started in the device's order (calendar, flash self-test, logs,
 // console reception, tick, trigger data and power-cycle listing), with a 10 ms tick
 // that feeds the sample ring and writes the logs the way the device's flash
-// scheduler does (a due heartbeat first, then a due status event, else one sample),
+// scheduler does (a waiting power-cycle record first, then a due heartbeat, then a due
+// status event, else one sample),
 // and a console that runs the service listings and a few workload commands.
 //
 // Console commands (one per line; the listing commands stop the tick, as the
@@ -105,6 +106,8 @@ void flash_schedule() {
     if (c >= ster_due)
         sys_ster_set_data();
     if (W25Q_IsBusy() == W25Q_BUSY)
+        return;
+    if (sys_onoff_write_queued())
         return;
     if (c >= __dnt_write_time_check) {
         if (sys_dnt_write() == 0)

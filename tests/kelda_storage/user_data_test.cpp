@@ -1,6 +1,6 @@
 // User data in the internal flash: rewrites keep what they do not change, the
-// device identity, the trigger snapshot and its listing, refusals before any
-// erase, the erase failure's stop, and where the area lies for any flash-size value.
+// device identity, the trigger snapshot and its listing, clearing it, refusals
+// before any erase, the erase failure's report, and where the area lies for any flash-size value.
 #include <cstring>
 
 #include "flash_user_data.h"
@@ -76,6 +76,18 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
     EXPECT_EQ(l[3], "00,01,02,03,04,05,06");
     EXPECT_EQ(l[152], "149,01,02,03,04,05,06");
     EXPECT_EQ(intflash(kArea + 3072, 4), (std::vector<uint8_t>{'x', 'y', 'z', 0}));
+    // Clearing the trigger data (the manual input's erase) keeps the identity.
+    cycle(
+        [&] {
+            ks::bring_up_storage();
+            flash_user_data_clear_trigger_data();
+        },
+        2000 * kMs);
+    const auto cleared = intflash(kArea, 4096);
+    EXPECT_EQ(std::vector<uint8_t>(cleared.begin(), cleared.begin() + 2416),
+              std::vector<uint8_t>(2416, 0xFF));
+    EXPECT_EQ(std::vector<uint8_t>(cleared.begin() + 3072, cleared.begin() + 3076),
+              (std::vector<uint8_t>{'x', 'y', 'z', 0}));
 }
 
 TEST_F(UserData, AFreshAreaListsMinusOnes) {
@@ -113,18 +125,21 @@ TEST_F(UserData, RefusalsComeBeforeTheErase) {
     EXPECT_TRUE(records(run.trace, "intflash_program").empty());
 }
 
-TEST_F(UserData, AnEraseFailureSaysSoAndStops) {
-    bool returned = false;
+// A firing must go on past a failed erase: the store reports it, returns, and
+// programs nothing into an area that did not erase.
+TEST_F(UserData, AnEraseFailureIsReportedAndReturned) {
+    int r[3] = {0, 0, 0};
     const auto run = cycle(
         [&] {
             ks::bring_up_storage();
             char id[16] = "abc";
-            flash_user_data_set_device_id(id);
-            returned = true;
+            r[0] = flash_user_data_set_device_id(id);
+            r[1] = flash_user_data_save_trigger_data(3);
+            r[2] = flash_user_data_clear_trigger_data();
         },
         1000 * kMs, "at 0 fault intflash-erase always\n");
-    EXPECT_EQ(run.console, "Eraser Error\r\n");
-    EXPECT_FALSE(returned);
+    EXPECT_EQ(run.console, "Eraser Error\r\nEraser Error\r\nEraser Error\r\n");
+    for (int v : r) EXPECT_EQ(v, -1);
     EXPECT_TRUE(records(run.trace, "intflash_program").empty());
 }
 

@@ -46,10 +46,21 @@ void install_motion_sensor(Board &b, const DevicePlan &plan, const MotionRecordi
 void install_battery(Board &b, const std::vector<BatteryPoint> &battery);
 void install_radio(Board &b, const std::vector<RadioEvent> &radio);
 void install_tick_accounting(Board &b);
+void install_firing_watch(Board &b);
 
 // The radio module's side of USART1: what the device transmits, and what the phone
 // sends (scenario bytes), which the module passes on when it can.
 void radio_from_device(std::uint8_t byte);
 void radio_from_phone(const std::uint8_t *bytes, std::size_t n);
+
+// What the firing summary (firing.cpp) is told: the end of a motion-sensor data read,
+// pins of a port (0 = A, 1 = B, ...) that changed with their new levels, and the bytes
+// the device sends on the console and on the phone link.
+void firing_sensor_read(Time end);
+void firing_pins_changed(int port, std::uint32_t changed, std::uint32_t levels);
+void firing_console_byte(std::uint8_t byte);
+void firing_phone_byte(std::uint8_t byte);
+// Whether the first trigger-output edge fell within [from, to].
+bool firing_within(Time from, Time to);
 
 }  // namespace sim

@@ -1,0 +1,199 @@
+// The tick's schedule on its due ticks and phases, the phone application's marker,
+// the sample log over an hour, and the battery down to standby.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support.h"
+
+namespace {
+
+using namespace kfw;
+
+// Tick numbers of the flash programs of `len` bytes in sectors first..last.
+std::vector<std::size_t> program_ticks(const Result &r, int first, int last, long long len) {
+    std::vector<std::size_t> out;
+    for (const Record *p : r.of("nor_program")) {
+        const long long a = p->num("addr");
+        if (a >= first * 4096LL && a < (last + 1) * 4096LL && p->num("len") == len)
+            out.push_back(r.tick_at(p->t));
+    }
+    return out;
+}
+
+// Ticks at which a line starting with "Q=" began on the phone link.
+std::vector<std::size_t> status_ticks(const Result &r) {
+    std::vector<std::size_t> out;
+    char last = '\n';
+    for (const Record *p : r.of("uart_tx")) {
+        if (p->str("port") != "USART1")
+            continue;
+        const char c = static_cast<char>(p->num("byte"));
+        if (c == 'Q' && (last == '\n' || last == '\r'))
+            out.push_back(r.tick_at(p->t));
+        last = c;
+    }
+    return out;
+}
+
+// Ticks at which an erase of the external flash started.
+std::vector<std::size_t> erase_ticks(const Result &r) {
+    std::vector<std::size_t> out;
+    for (const Record *p : r.of("nor_erase")) out.push_back(r.tick_at(p->t));
+    return out;
+}
+
+TEST(Schedule, JobsRunOnTheirDueTicksAndPhases) {
+    const fs::path d = scratch("schedule");
+    const Result r = run(d / "board", scenario("420s", "at 20s phone \"~~\"\n"));
+    ASSERT_EQ(r.status, 0) << r.summary;
+
+    // Status lines from tick 513 every 500 ticks; the phone application's marker at
+    // 20 s (tick ~1937) counts from the next line, the sixth after it makes the app
+    // connected, and from the one after that the period is 6000 ticks.
+    const std::vector<std::size_t> want = {513,  1013, 1513,  2013,  2513,  3013,  3513,  4013,
+                                           4513, 5013, 11013, 17013, 23013, 29013, 35013, 41013};
+    EXPECT_EQ(status_ticks(r), want);
+    EXPECT_EQ(count(r.console, "~~\r\n[Android APP]!\r\n"), 1u);
+
+    // Date-and-time records due on ticks ending in 37, at most 3000 apart, the first
+    // one as soon as the first sample block is being erased (tick 101), and one after
+    // each new block (a heartbeat names the block the samples go to). A record waits
+    // while an erase keeps the chip busy (a sample block's, or the log's own sector's).
+    const auto dnt = program_ticks(r, 2, 3, 8);
+    const auto erases = erase_ticks(r);
+    ASSERT_GE(dnt.size(), 14u);
+    for (std::size_t i = 0; i < dnt.size(); ++i) {
+        const bool waited = std::any_of(erases.begin(), erases.end(), [&](std::size_t e) {
+            return e < dnt[i] && e + 100 > dnt[i];
+        });
+        if (waited) {
+            EXPECT_GE(dnt[i] % 100, 37u) << i;
+            EXPECT_LT(dnt[i] % 100, 60u) << i;
+        } else {
+            EXPECT_EQ(dnt[i] % 100, 37u) << i;
+        }
+        if (i > 0) {
+            EXPECT_LE(dnt[i] - dnt[i - 1], 3000u) << i;
+        }
+    }
+    EXPECT_EQ(dnt[0] / 100, 1u);
+    for (const Record *e : r.of("nor_erase"))
+        if (e->num("size") == 65536 && e->num("addr") > 65536) {
+            const std::size_t t = r.tick_at(e->t);
+            EXPECT_TRUE(std::any_of(dnt.begin(), dnt.end(),
+                                    [&](std::size_t x) { return x > t && x <= t + 100; }))
+                << "block erase at tick " << t;
+        }
+    // Samples are written only from tick 101 on; the first one opens block 1.
+    std::size_t first_sample = 0;
+    for (const Record &p : r.trace)
+        if ((p.type == "nor_program" || p.type == "nor_erase") && p.num("addr") >= 65536) {
+            first_sample = r.tick_at(p.t);
+            break;
+        }
+    EXPECT_EQ(first_sample, 101u);
+
+    // Battery evaluations (their conversions) on ticks ending in 61, every 1000 ticks.
+    std::vector<std::size_t> battery;
+    for (const Record *p : r.of("adc"))
+        if (r.tick_at(p->t) != 0)
+            battery.push_back(r.tick_at(p->t));
+    ASSERT_EQ(battery.size(), 41u);
+    for (std::size_t i = 0; i < battery.size(); ++i) EXPECT_EQ(battery[i], 1061 + 1000 * i);
+
+    // The first status-event record is due at tick 30083: its sector's erase starts then.
+    std::size_t ster = 0;
+    for (const Record &p : r.trace)
+        if ((p.type == "nor_program" || p.type == "nor_erase") && p.num("addr") >= 4 * 4096 &&
+            p.num("addr") < 6 * 4096 && r.tick_at(p.t) != 0) {
+            ster = r.tick_at(p.t);
+            break;
+        }
+    EXPECT_EQ(ster, 30083u);
+    EXPECT_NE(r.note("tick").find(" 0 overruns"), std::string::npos) << r.note("tick");
+}
+
+// Every sample read in an hour reaches the sample log through the block erases (about
+// 39 of them), in order: the stamps run on without a gap.
+TEST(SampleLog, KeepsUpWith50HzForAnHour) {
+    const fs::path d = scratch("hour");
+    const Result r = run(d / "board", scenario("3600s"), false);
+    ASSERT_EQ(r.status, 0) << r.summary;
+    const std::string sensor = r.note("motion sensor");
+    const long long reads = std::stoll(sensor);
+    EXPECT_GT(reads, 3599 * 50);
+    const Decoded f = decode(r.board, 1, 45);
+    const auto logged = f.log("sensor_data");
+    EXPECT_LE(static_cast<long long>(logged.size()), reads);
+    EXPECT_GE(static_cast<long long>(logged.size()) + 149, reads);
+    long long gaps = 0, prev = -1;
+    for (const Row *row : logged) {
+        const long long num = f.value(*row, "num");
+        gaps += prev >= 0 && num != (prev + 1) % 1001;
+        prev = num;
+    }
+    EXPECT_EQ(gaps, 0);
+    EXPECT_NE(r.note("tick").find(" 0 overruns"), std::string::npos) << r.note("tick");
+}
+
+// The battery sinks into the low band, then below the standby threshold: the low
+// pattern and the low tone once, the stamps, 51 counted evaluations, then standby
+// with the radio module off, the sensor asleep and the external flash powered down.
+TEST(Battery, LowBandToneOnceThenStandby) {
+    const fs::path d = scratch("battery");
+    const Result r =
+        run(d / "board", scenario("660s", "at 0 battery 2150\nat 115s battery 2000\n"));
+    ASSERT_EQ(r.status, 0) << r.summary;
+    EXPECT_NE(r.summary.find("ended:        standby"), std::string::npos) << r.summary;
+
+    // Low after 11 evaluations in the band (ticks 1061..11061); the tone (G7 F7 three
+    // times) once, after the power-on tone.
+    const auto tones = r.of("tone");
+    ASSERT_EQ(tones.size(), 8u);
+    EXPECT_EQ(tones[2]->str("freq_hz"), "3134.796");
+    EXPECT_EQ(r.tick_at(tones[2]->t - static_cast<Time>(tones[2]->num("length_ns"))),
+              11061u);  // played by the main loop (the record comes at its end)
+    // An evaluation averages the readings of the four before it: standby is pending
+    // from the third after the drop (tick 14061), and entered 51 evaluations later.
+    for (int k = 0; k <= 50; ++k)
+        EXPECT_NE(r.console.find("standby hit count=" + std::to_string(k) + " \r\n"),
+                  std::string::npos)
+            << k;
+    EXPECT_EQ(count(r.console, "standby hit count="), 51u);
+    EXPECT_EQ(r.console.substr(r.console.size() - 26), "Enter Standby mode!!!!! \r\n");
+    const Time end = r.trace.back().t;
+    EXPECT_EQ(r.tick_at(end), 14061u + 51 * 1000);
+
+    // LEDs: before the drop the status LED alone, 60 ms a second; when standby is
+    // pending both together.
+    const auto status = r.edges("PA10", 1), heartbeat = r.edges("PA11", 1);
+    const auto in = [&](const std::vector<Time> &v, std::size_t from, std::size_t to) {
+        return std::count_if(v.begin(), v.end(),
+                             [&](Time t) { return r.tick_at(t) >= from && r.tick_at(t) < to; });
+    };
+    EXPECT_EQ(in(status, 11200, 12200), 10);
+    EXPECT_EQ(in(heartbeat, 11200, 12200), 0);
+    EXPECT_EQ(in(status, 20000, 21000), 10);
+    EXPECT_EQ(in(heartbeat, 20000, 21000), 10);
+
+    // Stamps: running numbers, then 7777 while low, then 5555 while standby is pending.
+    const Decoded f = decode(r.board, 1, 12);
+    std::string phases;
+    for (const Row *row : f.log("sensor_data")) {
+        const long long num = f.value(*row, "num");
+        const char p = num == 7777 ? 'L' : num == 5555 ? 'S' : num <= 1000 ? 'n' : '?';
+        if (phases.empty() || phases.back() != p)
+            phases += p;
+    }
+    EXPECT_EQ(phases, "nLS");
+
+    // Standby: the radio module's pins low, the sensor off, the flash in power-down.
+    EXPECT_GT(r.edges("PB5", 0).back(), end - 100 * kMs);
+    EXPECT_GT(r.edges("PB4", 0).back(), end - 100 * kMs);
+    const auto i2c = r.of("i2c");
+    EXPECT_EQ(i2c.back()->str("wrote"), "1f00");
+    EXPECT_TRUE(r.of("nor_mode").back()->line.find("\"power_down\":true") != std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+#include "support.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace kfw {
+
+namespace {
+
+std::string slurp(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> split(const std::string &line, char sep) {
+    std::vector<std::string> out;
+    std::string cell;
+    std::istringstream in(line);
+    while (std::getline(in, cell, sep)) out.push_back(cell);
+    if (!line.empty() && line.back() == sep)
+        out.emplace_back();
+    return out;
+}
+
+int exec(const std::string &cmd) {
+    const int raw = std::system(cmd.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+}  // namespace
+
+std::string scenario(const std::string &length, const std::string &body) {
+    return "version 3\nlength " + length + "\nat 500ms console dec 25 6 1 8 0 0\n" + body;
+}
+
+std::string recording(const std::string &name) {
+    return std::string(SCENARIO_DIR) + "/recordings/" + name;
+}
+
+long long Record::num(const char *key) const {
+    const std::string k = std::string("\"") + key + "\":";
+    const std::size_t at = line.find(k);
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + k.size()));
+}
+
+std::string Record::str(const char *key) const {
+    const std::string k = std::string("\"") + key + "\":\"";
+    const std::size_t at = line.find(k);
+    if (at == std::string::npos)
+        return "";
+    const std::size_t from = at + k.size();
+    return line.substr(from, line.find('"', from) - from);
+}
+
+std::vector<const Record *> Result::of(const std::string &type) const {
+    std::vector<const Record *> out;
+    for (const Record &r : trace)
+        if (r.type == type)
+            out.push_back(&r);
+    return out;
+}
+
+std::vector<Time> Result::edges(const std::string &pin, int level) const {
+    std::vector<Time> out;
+    for (const Record *r : of("pin"))
+        if (r->str("pin") == pin && r->num("level") == level && r->str("by") == "firmware")
+            out.push_back(r->t);
+    return out;
+}
+
+std::size_t Result::tick_at(Time t) const {
+    const std::vector<Time> &all = tick_entries;
+    return static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin());
+}
+
+std::string Result::note(const std::string &key) const {
+    for (const std::string &l : split(summary, '\n'))
+        if (l.rfind(key + ":", 0) == 0)
+            return l.substr(key.size() + 1);
+    return "";
+}
+
+fs::path scratch(const std::string &name) {
+    const fs::path d = fs::path(KELDA_FW_TEST_TMP) / name;
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+}
+
+Result run(const fs::path &board, const std::string &scenario_text, bool trace) {
+    const fs::path d = board.parent_path();
+    const fs::path scn = d / "run.scn", out = d / "console.txt", err = d / "summary.txt",
+                   phone = d / "phone.txt", tr = d / "trace.jsonl";
+    std::ofstream(scn) << scenario_text;
+    Result r;
+    r.board = board;
+    r.status =
+        exec(std::string(KELDA_FW_EXE) + " --board " + board.string() + " --scenario " +
+             scn.string() + " --phone-out " + phone.string() +
+             (trace ? " --trace " + tr.string() : "") + " >" + out.string() + " 2>" + err.string());
+    r.console = slurp(out);
+    r.summary = slurp(err);
+    r.phone = slurp(phone);
+    if (trace) {
+        std::ifstream in(tr);
+        for (std::string line; std::getline(in, line);) {
+            Record rec{std::stoull(line.substr(5)), "", line};
+            rec.type = rec.str("type");
+            if (rec.type == "irq_enter" && rec.str("irq") == "TIM7")
+                r.tick_entries.push_back(rec.t);
+            r.trace.push_back(std::move(rec));
+        }
+    }
+    return r;
+}
+
+const std::string &Row::at(const std::vector<std::string> &header, const char *column) const {
+    static const std::string none;
+    const auto i = std::find(header.begin(), header.end(), column) - header.begin();
+    return static_cast<std::size_t>(i) < f.size() ? f[static_cast<std::size_t>(i)] : none;
+}
+
+std::vector<const Row *> Decoded::log(const char *name) const {
+    std::vector<const Row *> out;
+    for (const Row &r : rows)
+        if (r.f[0] == name)
+            out.push_back(&r);
+    return out;
+}
+
+long long Decoded::value(const Row &r, const char *column) const {
+    return std::stoll(r.at(header, column));
+}
+
+Decoded decode(const fs::path &board, int first_block, int last_block) {
+    const fs::path csv = board.parent_path() / "decoded.csv";
+    exec(std::string(FLASH_DECODE) + " --csv -b " + std::to_string(first_block) + "-" +
+         std::to_string(last_block) + " " + board.string() + " >" + csv.string());
+    Decoded d;
+    std::istringstream in(slurp(csv));
+    std::string line;
+    std::getline(in, line);
+    d.header = split(line, ',');
+    while (std::getline(in, line)) d.rows.push_back(Row{split(line, ',')});
+    return d;
+}
+
+std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return out;
+}
+
+std::size_t count(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace kfw
