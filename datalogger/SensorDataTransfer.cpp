@@ -121,7 +121,7 @@ void print_record(const SensorData_TypeDef &d) {
 // Every byte that came while no request was armed is stale: an early byte, one sent
 // during a dump, the first byte of a request whose second never came.
 void flush_console() {
-    HAL_UART_AbortReceive(&huart3);
+    UART_StopConsoleReception();
     __HAL_UART_CLEAR_FLAG(&huart3, UART_CLEAR_OREF);
     __HAL_UART_FLUSH_DRREGISTER(&huart3);
 }

@@ -200,6 +200,11 @@ void DnT_WriteFromTick(void) {
     __dnt_tick_request = true;
 }
 
+// The firing record goes to the next slot as every other record does: the writer
+// moves to the next page after slot 30, so a firing right after a page's last record
+// starts the next page instead of landing in the page's last 8 bytes (the place of
+// the sector's mark on a sector's first page). It waits in RAM until the chip is idle,
+// so a firing during a block erase neither waits for the erase nor is lost.
 void Trigger_Write(int type) {
     __dnt_firing = dnt_;
     __dnt_firing.type = DNT_TYPE_FIRING;

@@ -17,6 +17,9 @@ volatile uint32_t RxBufPos = 0;
 char RxBufUart1[64];
 char RxBufUart2[64];
 volatile bool bTransferRFUartToDebugUart = false;
+// Set once the console's command reception runs; the calendar's and the read-back's
+// receptions complete on the same port and must not re-arm it.
+volatile bool __uart_console_commands = false;
 
 namespace {
 
@@ -63,17 +66,23 @@ bool window_is(uint32_t end, const char *cmd) {
 // The console's command scan: the newest 8 bytes of RxBufTrans join RxBuf, and
 // "AT+SHOW" or "AT+TEST" anywhere in it is passed to the radio module. The scan only
 // looks inside the 200 positions it uses: a buffer that would grow past them starts
-// again empty, so no window reads a position that wrapped.
+// again with its newest 7 bytes, so no window reads a position that wrapped and a
+// command cut by the restart is still found. A window may end at position 7: a
+// command that is the first thing typed counts too.
 void console_scan(void) {
+    constexpr uint32_t kKeep = 7;
     if (RxBufPos + kChunk > kScanPositions) {
+        char tail[kKeep];
+        std::memcpy(tail, RxBuf + RxBufPos - kKeep, kKeep);
         std::memset(RxBuf, 0, sizeof RxBuf);
-        RxBufPos = 0;
+        std::memcpy(RxBuf, tail, kKeep);
+        RxBufPos = kKeep;
     }
     for (uint32_t i = 0; i < kChunk; ++i) {
-        RxBuf[RxBufPos % kScanPositions] = RxBufTrans[i];
+        RxBuf[RxBufPos] = RxBufTrans[i];
         RxBufPos = RxBufPos + 1;
     }
-    for (uint32_t p = RxBufPos; p >= 8; --p) {
+    for (uint32_t p = RxBufPos; p >= kKeep; --p) {
         const char *reply = window_is(p, "AT+SHOW")   ? "AT+SHOW\r"
                             : window_is(p, "AT+TEST") ? "AT+DATA=1\r"
                                                       : nullptr;
@@ -169,11 +178,24 @@ void UART_ForwardPhoneBytes(void) {
     }
 }
 
+void UART_StartReceptions(void) {
+    HAL_UART_Receive_DMA(&huart1, reinterpret_cast<uint8_t *>(RxBufUart1), 2);
+    __uart_console_commands = true;
+    HAL_UART_Receive_DMA(&huart3, reinterpret_cast<uint8_t *>(RxBufTrans), kChunk);
+}
+
+void UART_StopConsoleReception(void) {
+    __uart_console_commands = false;
+    HAL_UART_AbortReceive(&huart3);
+}
+
 void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
     if (huart->Instance == USART1) {
+        // Circular: the channel refills RxBufUart1 by itself.
         uartTransQ.push(RxBufUart1);
         bTransferRFUartToDebugUart = true;
-    } else if (huart->Instance == USART3) {
+    } else if (huart->Instance == USART3 && __uart_console_commands) {
         console_scan();
+        HAL_UART_Receive_DMA(&huart3, reinterpret_cast<uint8_t *>(RxBufTrans), kChunk);
     }
 }

@@ -45,6 +45,13 @@ void RF_SendStatus(bool firing);
 // is connected). True when "OK" came within a second.
 bool RF_ModuleAnswers(void);
 
+// Once running: the phone link received two bytes at a time (the phone application's
+// "~~" and the module's replies reach the console through the main loop), the console
+// eight bytes at a time for the radio module's "AT+SHOW" and "AT+TEST". The read-back
+// mode stops the console's reception before it takes the port for its requests.
+void UART_StartReceptions(void);
+void UART_StopConsoleReception(void);
+
 // Main loop: forwards queued phone-link byte pairs to the console and notices the
 // phone application's "~~" marker.
 void UART_ForwardPhoneBytes(void);

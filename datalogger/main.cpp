@@ -725,6 +725,7 @@ int main(void) {
     Flash_Load_SensorData();
     DnT_Load();
     radio_power_up();
+    UART_StartReceptions();
 
     static FALL_DETECTOR_CFG config;
     FallDetectorSetDefaultConfig(&config);
