@@ -112,17 +112,18 @@ HAL_StatusTypeDef Flash_Save_SensorData(int type) {
 
 void Flash_Load_SensorData(void) {
     flashSaveAddr = area_base();
-    uint32_t w[SNAPSHOT_WORDS];
-    const volatile uint32_t *stored = reinterpret_cast<const volatile uint32_t *>(flashSaveAddr);
-    for (uint32_t i = 0; i < SNAPSHOT_WORDS; ++i) w[i] = stored[i];
-    if (!logger_snapshot_whole(w))
-        for (uint32_t &x : w) x = 0xFFFFFFFFu;
+    // Read in place (a copy would take 2.4 KB of stack); a snapshot that is not whole
+    // prints as an erased area does.
+    static const uint32_t kErased[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    const uint32_t *stored = reinterpret_cast<const uint32_t *>(flashSaveAddr);
+    const bool whole = logger_snapshot_whole(stored);
+    const uint32_t *w = whole ? stored : kErased;
     UART5_Printf(SNAPSHOT_TITLE_LINE);
     UART5_Printf(SNAPSHOT_BATT_FORMAT, static_cast<int>(w[0]));
     UART5_Printf(SNAPSHOT_TRIGGER_FORMAT, static_cast<int8_t>(w[2] >> 16));
     for (uint32_t k = 0; k <= SNAPSHOT_SAMPLES; ++k) {
         int v[7];
-        logger_snapshot_line(w, k, v);
+        logger_snapshot_line(w, whole ? k : 0, v);
         UART5_Printf(SD_LINE_FORMAT, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
     }
 }
