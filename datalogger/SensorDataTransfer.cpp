@@ -210,10 +210,6 @@ void sData_Service(void) {
     service_step();
 }
 
-uint32_t sData_Lost(void) {
-    return __sData_lost;
-}
-
 void sData_Flush(uint32_t limit_ms) {
     const uint32_t begin = HAL_GetTick();
     while (pending() && HAL_GetTick() - begin < limit_ms) {

@@ -36,9 +36,6 @@ void sData_WriteSafe(const SensorData_TypeDef *d);
 // sample log's block erase, the periodic record naming the new block, or the oldest
 // waiting sample.
 void sData_Service(void);
-// Records lost since start-up: dropped from a full ring, or whose slot would not take
-// them.
-uint32_t sData_Lost(void);
 // With the tick stopped: writes what waits, for at most `limit_ms`.
 void sData_Flush(uint32_t limit_ms);
 
