@@ -73,8 +73,10 @@ class FiringWatch final : public Board::Model {
         return fired_ && first_edge_ >= from && first_edge_ <= to;
     }
 
+    // Lines end at LF; a CR ends one too, so that a module command sent before
+    // the first status line ("AT" CR) is not taken for the start of that line.
     void phone_byte(std::uint8_t byte) {
-        if (byte != '\n') {
+        if (byte != '\n' && byte != '\r') {
             if (line_.size() < kMaxLine)
                 line_ += static_cast<char>(byte);
             return;

@@ -54,6 +54,7 @@ TEST(Schedule, JobsRunOnTheirDueTicksAndPhases) {
     const std::vector<std::size_t> want = {513,  1013, 1513,  2013,  2513,  3013,  3513,  4013,
                                            4513, 5013, 11013, 17013, 23013, 29013, 35013, 41013};
     EXPECT_EQ(status_ticks(r), want);
+    EXPECT_EQ(r.note("phone lines"), " 16 (0 firing), the last \"Q=0;1;0,100,015,\"");
     EXPECT_EQ(count(r.console, "~~\r\n[Android APP]!\r\n"), 1u);
 
     // Date-and-time records due on ticks ending in 37, at most 3000 apart, the first

@@ -107,7 +107,7 @@ TEST(Executable, RunScriptTakesRelativePathsFromTheCallersDirectory) {
     const fs::path d = scratch("run-sh");
     fs::create_directories(d / "sub");
     write(d / "sub" / "short.scn", "version 1\nlength 5ms\n");
-    const Exec e = run("cd " + d.string() + " && DEMO_FW=" + DEMO_FW_EXE + " " + RUN_SH +
+    const Exec e = run("cd " + d.string() + " && FIRMWARE=" + DEMO_FW_EXE + " " + RUN_SH +
                            " --scenario sub/short.scn --board sub/board --trace sub/t.jsonl",
                        d);
     EXPECT_EQ(e.status, 0) << e.err;
