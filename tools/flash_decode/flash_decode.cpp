@@ -15,6 +15,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "exflash_format.h"
 #include "flash_user_data.h"
 
 namespace flash_decode {
@@ -113,6 +114,9 @@ bool load_board(const std::string &dir, Image &image, std::string &error, void *
         return false;
     }
     image.source = dir;
+    for (std::string line; std::getline(marker, line);)
+        if (line.rfind("image ", 0) == 0)
+            image.image_name = line.substr(6);
     return true;
 }
 
@@ -585,7 +589,15 @@ bool load(const std::string &path, Image &image, std::string &error) {
     return true;
 }
 
+Layout layout_of(const Image &image, const Options &options) {
+    if (options.layout != Layout::Auto)
+        return options.layout;
+    return image.image_name == "morra_fw" ? Layout::Logger : Layout::Device;
+}
+
 void decode(const Image &image, const Options &options, std::ostream &out) {
+    if (layout_of(image, options) == Layout::Logger)
+        return decode_logger(image, options, out);
     const exflash_reader r = reader_of(image);
     const Positions pos = recover_all(r);
     const std::vector<Finding> findings = check(image, pos);

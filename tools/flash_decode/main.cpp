@@ -1,4 +1,4 @@
-// flash_decode: lists the device image's logs from a dump of its external flash.
+// flash_decode: lists the logs of either firmware image from a dump of its external flash.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -9,17 +9,23 @@ namespace {
 
 const char kUsage[] =
     "usage: flash_decode [options] FILE|-\n"
-    "  Lists the logs of the device image held in FILE exactly as the console lists\n"
-    "  them (dnt -o, dnt -d, ster -a), then the write positions the next start-up\n"
-    "  recovers and what looks wrong (damaged flag pages, partly programmed records,\n"
-    "  records under free flags, data where the layout says erased).\n"
+    "  Lists the logs held in FILE exactly as the firmware lists them (the device\n"
+    "  image: dnt -o, dnt -d, ster -a; the data logger: its read-back dumps and the\n"
+    "  trigger snapshot), then the write positions the next start-up recovers and\n"
+    "  what looks wrong (damaged flag pages or sector marks, partly programmed\n"
+    "  records, records under free flags, data where the layout says erased).\n"
     "  FILE is a simulator board directory (its nor.img, stored bit-inverted, and the\n"
     "  trigger data and device identity from intflash.bin) or a raw dump of the\n"
     "  external flash, 32 MiB or shorter (the rest reads erased); '-' reads a dump\n"
     "  from standard input. Text lines end in CR LF, as on the console.\n"
     "options:\n"
     "  -b, --blocks A-B  also list sensor-data blocks A to B (1..510; 509-2 wraps) as\n"
-    "                    \"sdata A B\" does\n"
+    "                    \"sdata A B\" does (data logger: 1..250, 249-2 wraps, as its\n"
+    "                    read-back lists them)\n"
+    "  --layout device|logger\n"
+    "                    whose layout the flash holds: the device image's (kelda_fw) or\n"
+    "                    the data logger's (morra_fw); by default the image a board\n"
+    "                    directory names, else the device image's\n"
     "  --csv             the listed records as CSV (one table, a column per field)\n"
     "  --json            records, positions and findings as JSON\n"
     "  -h, --help        this text\n"
@@ -65,6 +71,14 @@ int main(int argc, char **argv) {
                 return usage(std::string("bad block range '") + argv[i] +
                              "' (blocks 1..510, such as 7-9)");
             options.blocks = true;
+        } else if (a == "--layout") {
+            const std::string v = i + 1 < argc ? argv[++i] : "";
+            if (v == "device")
+                options.layout = flash_decode::Layout::Device;
+            else if (v == "logger")
+                options.layout = flash_decode::Layout::Logger;
+            else
+                return usage("--layout takes 'device' or 'logger'");
         } else if (a.size() > 1 && a[0] == '-') {
             return usage("unknown option '" + a + "'");
         } else if (input.empty()) {
@@ -81,6 +95,9 @@ int main(int argc, char **argv) {
         std::cerr << "flash_decode: " << error << '\n';
         return 1;
     }
+    if (options.blocks && flash_decode::layout_of(image, options) == flash_decode::Layout::Logger &&
+        (options.first_block > 250 || options.last_block > 250))
+        return usage("the data logger's sample blocks are 1..250");
     flash_decode::decode(image, options, std::cout);
     return 0;
 }

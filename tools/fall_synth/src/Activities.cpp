@@ -226,12 +226,18 @@ StreamDef activityStream(const ActivityProgram &p) {
 
 Sample toSensorFrame(const Sample &d) {
     auto neg = [](int16_t v) { return static_cast<int16_t>(v == -32768 ? 32767 : -v); };
+    if (fall_replay::isVariantEngine())
+        return Sample{d.ax, neg(d.ay), neg(d.az), d.gx, neg(d.gy), neg(d.gz)};
     return Sample{neg(d.ay), d.ax, d.az, neg(d.gy), d.gx, d.gz};
 }
 
 void writeSensorRecording(const ActivityProgram &p, std::ostream &out) {
-    out << "# sensor-frame motion recording: fall_synth --activity '" << p.text << "'\n"
-        << "# counts at 4 g and 500 dps; the device reads accX = ay, accY = -ax, accZ = az\n";
+    const bool logger = fall_replay::isVariantEngine();
+    out << "# sensor-frame motion recording: fall_synth " << (logger ? "--variant " : "")
+        << "--activity '" << p.text << "'\n"
+        << "# counts at 4 g and 500 dps; "
+        << (logger ? "the data logger reads accX = ax, accY = -ay, accZ = -az\n"
+                   : "the device reads accX = ay, accY = -ax, accZ = az\n");
     if (p.fall)
         out << "# fall '" << p.fall->name << "' from " << p.fallStart * 20u << " ms\n";
     out << "time_ms,ax,ay,az,gx,gy,gz\n";

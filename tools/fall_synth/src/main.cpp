@@ -8,9 +8,7 @@
 #include <string>
 
 #include "fall_replay/EngineChoice.h"
-#if FALL_SYNTH_ACTIVITY
 #include "fall_synth/Activities.h"
-#endif
 #include "fall_synth/Run.h"
 #include "fall_synth/Synth.h"
 
@@ -26,7 +24,7 @@ const char kUsage[] =
     "                                           daily activity (and a fall) as a sensor-frame\n"
     "                                           recording for the simulator (docs/fall_replay.md)\n"
     "  --variant (first): the data-logging image's streams and engine variant (runs\n"
-    "  fall_synth_variant)\n";
+    "  fall_synth_variant); --activity then writes the data logger's sensor frame\n";
 
 int writeStream(const fall_synth::StreamDef &def, std::ostream &out) {
     out << "# synthetic stream '" << def.name << "': " << def.description << "\n";
@@ -146,16 +144,8 @@ int main(int argc, char **argv) {
         }
         return 0;
     }
-    if (a1 == "--activity") {
-#if FALL_SYNTH_ACTIVITY
+    if (a1 == "--activity")
         return fall_synth::activityMain(argc, argv);
-#else
-        std::fputs("fall_synth: --activity writes recordings for the device image's engine; "
-                   "run it without --variant\n",
-                   stderr);
-        return 2;
-#endif
-    }
     if (a1 == "--update-expectations") {
         if (argc != 3) {
             std::fputs(kUsage, stderr);

@@ -34,8 +34,11 @@ bool parseActivities(const std::string &text, ActivityProgram &out, std::string 
 // The program as a stream of the generator (valid while `p` lives).
 StreamDef activityStream(const ActivityProgram &p);
 
-// The device maps the sensor's axes onto its own: accX = S ay, accY = -S ax, accZ = S az,
-// and the same for the rates. A recording for the sensor takes the inverse.
+// The image maps the sensor's axes onto the engine's frame, and a recording for the sensor
+// takes the inverse. The device image: accX = S ay, accY = -S ax, accZ = S az; the data
+// logger (the variant's build), whose sensor is mounted turned half a turn about its X axis:
+// accX = S ax, accY = -S ay, accZ = -S az. The same for the rates. Upright, the device's
+// sensor reads +1 g on its X axis, the data logger's on its Y axis.
 Sample toSensorFrame(const Sample &device);
 
 // CSV for the simulator's `motion` source: time_ms and six sensor-frame counts at the
