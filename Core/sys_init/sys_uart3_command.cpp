@@ -76,14 +76,19 @@ int sector_arg(const char *s, char lo, char hi) {
     return v >= lo - '0' && v <= hi - '0' ? v : -1;
 }
 
-// Lists each of the one or two sector arguments that passes, in the order given.
-void print_sectors(int argc, char **argv, char lo, char hi, int (*print)(uint32_t)) {
+// Lists each of the one or two sector arguments that passes, in the order given:
+// date-and-time log sectors 0..3, or status-event sectors 4 and 5.
+void print_sectors(int argc, char **argv, bool ster) {
     if (argc != 2 && argc != 3)
         return;
     for (int i = 1; i < argc; ++i) {
-        const int s = sector_arg(argv[i], lo, hi);
-        if (s >= 0)
-            print(static_cast<uint32_t>(s));
+        const int s = ster ? sector_arg(argv[i], '4', '5') : sector_arg(argv[i], '0', '3');
+        if (s < 0)
+            continue;
+        if (ster)
+            sys_ster_print_sector(static_cast<uint32_t>(s));
+        else
+            sys_dnt_print_sector(static_cast<uint32_t>(s));
     }
 }
 
@@ -210,7 +215,7 @@ int sys_uart3_command_dnt(int argc, char **argv) {
     } else if (argc == 2 && std::strcmp(argv[1], "-o") == 0) {
         sys_onoff_print_all();
     } else {
-        print_sectors(argc, argv, '0', '3', sys_dnt_print_sector);
+        print_sectors(argc, argv, false);
     }
     return 0;
 }
@@ -221,7 +226,7 @@ int sys_uart3_command_ster(int argc, char **argv) {
     } else if (argc == 2 && std::strcmp(argv[1], "-a") == 0) {
         sys_ster_print_all();
     } else {
-        print_sectors(argc, argv, '4', '5', sys_ster_print_sector);
+        print_sectors(argc, argv, true);
     }
     return 0;
 }
