@@ -21,7 +21,7 @@ constexpr uint32_t kDumpHoldMs = BLOCK_DUMP_HOLD_CHECKS * 20;
 constexpr uint32_t kDumpPollMs = 20;      // waiting for a request, the input watched between
 constexpr uint32_t kDumpPairGapMs = 100;  // the second byte of a request, at most this late
 
-uint32_t __sys_dump_low_checks = 0;  // check ticks the input has been low
+uint32_t __sys_dump_low_checks = 0;     // check ticks the input has been low
 volatile bool __sys_dump_held = false;  // the tick found it held
 bool __sys_dump_low = false;            // the main loop has seen it low since ...
 uint32_t __sys_dump_low_since = 0;      // ... this ms

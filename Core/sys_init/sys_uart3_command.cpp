@@ -122,8 +122,7 @@ int set_rtc(char *date, char *time) {
     const int32_t month = sys_uart3_command_atoi(d[1]), day = sys_uart3_command_atoi(d[2]);
     const int32_t h = sys_uart3_command_atoi(t[0]), m = sys_uart3_command_atoi(t[1]),
                   s = sys_uart3_command_atoi(t[2]);
-    if (year > 99 || month < 1 || month > 12 || day < 1 || day > 31 || h > 23 || m > 59 ||
-        s > 59)
+    if (year > 99 || month < 1 || month > 12 || day < 1 || day > 31 || h > 23 || m > 59 || s > 59)
         return -1;
     uint8_t bytes[6] = {static_cast<uint8_t>(year), static_cast<uint8_t>(month),
                         static_cast<uint8_t>(day),  static_cast<uint8_t>(h),

