@@ -94,6 +94,12 @@ extern const char *VersionInfo;
 // start-up listing): the tick leaves the chip alone meanwhile.
 extern volatile bool g_bExflashThreadRead;
 
+// Service mode: the tick stopped for good by a console command or the dump input;
+// nothing is sensed, fired, reported or logged until reset. The main loop goes on.
+extern volatile bool g_bServiceMode;
+// Enters it (any context): stops the tick, heartbeat LED dark, status LED lit.
+void enter_service_mode(void);
+
 // Moves the date-and-time record's due tick to the next tick whose count ends in
 // 37, strictly after now (a new sensor-data block gets its heartbeat soon).
 void set_sys_dnt_write(void);

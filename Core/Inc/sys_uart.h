@@ -15,8 +15,7 @@ extern char RxBufUart1[64];
 extern char RxBufUart2[64];
 // Set once the first phone-link pair has been queued; tells the main loop to forward.
 extern volatile bool bTransferRFUartToDebugUart;
-// Module-reply scan: its input buffer (nothing writes it), its ring and fill count.
-extern char RxBufTrans[128];
+// The scan for the radio module's commands: the console bytes' ring and count.
 extern char RxBuf[256];
 extern uint32_t RxBufPos;
 // Dump request bytes (first block, last block).

@@ -10,7 +10,9 @@
 // status-event record 83), so at most one of them runs on any tick. The main loop
 // sleeps until the tick count changes and then does what must not run inside the
 // tick: the second trigger-data save, the low-battery tone, and forwarding the phone
-// link's bytes to the console.
+// link's bytes to the console. In service mode (the tick stopped for good by a
+// console command or the dump input) the main loop goes on with those jobs and runs
+// the console's commands and the dump service.
 #include "main.h"
 
 #include "FallDetector.h"
@@ -26,7 +28,10 @@
 #include "sys_onoff.h"
 #include "sys_sdata.h"
 #include "sys_ster.h"
+#include "sys_timer.h"
 #include "sys_uart.h"
+#include "sys_uart3_command.h"
+#include "sys_uart_handler.h"
 #include "trigger_action.h"
 
 volatile uint32_t timer7_10ms_counter = 0;
@@ -47,6 +52,7 @@ volatile bool stanby_batt_status = false;
 volatile bool bt_Android_conn_2 = false;
 const char *VersionInfo = "Ver0320_20230331";
 volatile bool g_bExflashThreadRead = false;
+volatile bool g_bServiceMode = false;
 
 namespace {
 
@@ -90,6 +96,8 @@ void sensor_tick() {
 
 void check_tick() {
     block_dump_check();
+    if (g_bServiceMode)
+        return;
     manual_shoot_check();
     trigger_on_check();
 }
@@ -109,6 +117,15 @@ void set_sys_dnt_write(void) {
 
 void set_sys_ster_write(void) {
     __sys_ster_write_time_check = next_phase(timer7_10ms_counter, 83);
+}
+
+// The LEDs say the device is not armed: a dark heartbeat alone would look like a
+// device switched off, a frozen one like a device that still senses.
+void enter_service_mode(void) {
+    sys_timer_stop_tick();
+    HAL_GPIO_WritePin(LED_HEARTBEAT_GPIO_Port, LED_HEARTBEAT_Pin, GPIO_PIN_RESET);
+    HAL_GPIO_WritePin(LED_STATUS_GPIO_Port, LED_STATUS_Pin, GPIO_PIN_SET);
+    g_bServiceMode = true;
 }
 
 void print_fall_detector_version_info(void) {
@@ -159,6 +176,8 @@ void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
     else
         check_tick();
     bSensorReadToggle = !bSensorReadToggle;
+    if (g_bServiceMode)
+        return;  // the dump input has stopped the tick: this one ends here too
     send_status_to_ble();
     battery_check();
     led_blink();
@@ -184,15 +203,20 @@ int main(void) {
     bool low_tone_played = false;
     for (;;) {
         HAL_GetTick();
-        if (timer7_10ms_counter == handled) {
+        // In service mode the count stands still: every interrupt (the system tick's
+        // at least) starts a pass.
+        const bool service = g_bServiceMode;
+        if (timer7_10ms_counter == handled && !service) {
             __WFI();
             __WFI();
             continue;
         }
         handled = timer7_10ms_counter;
         sleep_unless_ticked(handled);
+        // The ring no longer changes once the tick has stopped: a save still due is
+        // made at once rather than never.
         const uint32_t save_at = __write_last_trigger_data_time;
-        if (save_at != 0 && timer7_10ms_counter >= save_at) {
+        if (save_at != 0 && (timer7_10ms_counter >= save_at || service)) {
             flash_user_data_save_trigger_data(__last_trigger_type);
             __write_last_trigger_data_time = 0;
         }
@@ -202,6 +226,14 @@ int main(void) {
         }
         sleep_unless_ticked(handled);
         sys_bluetooth_forward();
+        if (service) {
+            sys_uart3_command_run_waiting();
+            if (block_dump_service_check()) {
+                sys_uart_console_stop();
+                block_dump_service();
+                sys_uart_console_start();
+            }
+        }
         sleep_unless_ticked(handled);
     }
 }

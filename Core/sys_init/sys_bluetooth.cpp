@@ -20,16 +20,27 @@ int bt_Android_conn_2_count = 0;
 bool bt_Android_connected = false;
 
 // Whether the module's "OK" has gone by since the self-test asked, and the byte
-// before the newest one forwarded (the two letters may fall into two pairs).
+// before the newest one forwarded: two letters may fall into two pairs, since a
+// message of odd length (the module's answer to "AT+SHOW" typed on the console)
+// shifts every later pair by one byte.
 bool __sys_bluetooth_ok = false;
 char __sys_bluetooth_last = 0;
 
-void note_seen(const char *pair) {
+// True when the phone application's "~~" has just gone by, within a pair or across
+// two; "~~~~" counts twice, as two pairs would.
+bool note_seen(const char *pair) {
+    bool marker = false;
     for (int i = 0; i < 2; ++i) {
         if (__sys_bluetooth_last == 'O' && pair[i] == 'K')
             __sys_bluetooth_ok = true;
+        if (__sys_bluetooth_last == '~' && pair[i] == '~') {
+            marker = true;
+            __sys_bluetooth_last = 0;
+            continue;
+        }
         __sys_bluetooth_last = pair[i];
     }
+    return marker;
 }
 
 int pin(GPIO_TypeDef *port, uint16_t p) {
@@ -106,9 +117,8 @@ int sys_bluetooth_forward(void) {
             continue;
         uartTransQ.pop(RxBufUart2);
         sys_uart_send(&huart3, reinterpret_cast<uint8_t *>(RxBufUart2), 2, 100);
-        note_seen(RxBufUart2);
         ++forwarded;
-        if (RxBufUart2[0] == '~' && RxBufUart2[1] == '~') {
+        if (note_seen(RxBufUart2)) {
             bt_Android_conn_2 = true;
             UART5_Printf("\r\n[Android APP]!\r\n");
         }

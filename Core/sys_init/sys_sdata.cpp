@@ -5,6 +5,8 @@
 #include "sys_sdata.h"
 
 #include "main.h"
+#include "sys_onoff.h"
+#include "sys_uart.h"
 #include "w25q_mem2.h"
 
 exflash_info __sys_sdata_info = {0, 0, 0, 0};
@@ -14,6 +16,32 @@ namespace {
 int __sys_sdata_write_mode = 0;  // 0 idle, 1 block erase running, 2 erased
 uint32_t __sys_sdata_logged_block = 0;
 exflash_backoff __sys_sdata_backoff = {};
+
+constexpr uint32_t kDumpHoldMs = BLOCK_DUMP_HOLD_CHECKS * 20;
+constexpr uint32_t kDumpPollMs = 20;      // waiting for a request, the input watched between
+constexpr uint32_t kDumpPairGapMs = 100;  // the second byte of a request, at most this late
+
+uint32_t __sys_dump_low_checks = 0;     // check ticks the input has been low
+volatile bool __sys_dump_held = false;  // the tick found it held
+bool __sys_dump_low = false;            // the main loop has seen it low since ...
+uint32_t __sys_dump_low_since = 0;      // ... this ms
+
+bool dump_input_low() {
+    return HAL_GPIO_ReadPin(BLOCK_DUMP_GPIO_Port, BLOCK_DUMP_Pin) == GPIO_PIN_RESET;
+}
+
+// What arrived while a listing ran (one byte waiting, the rest overrun) is stale.
+void dump_flush() {
+    __HAL_UART_CLEAR_FLAG(&huart3, UART_CLEAR_OREF);
+    __HAL_UART_FLUSH_DRREGISTER(&huart3);
+}
+
+void dump_serve(uint8_t first, uint8_t last) {
+    if (first == 0xFF && last == 0xFF)
+        sys_onoff_print_all();
+    else if (first != 0 && last != 0)
+        sys_sdata_print(first, last);
+}
 
 bool at_block_start(const exflash_info &p) {
     return p.sector == 0 && p.page == 0 && p.count == 0;
@@ -91,4 +119,63 @@ int sys_sdata_print(int start_block, int end_block) {
                               opening);
 }
 
-void block_dump_check(void) {}
+void block_dump_check(void) {
+    if (!dump_input_low()) {
+        __sys_dump_low_checks = 0;
+        return;
+    }
+    if (++__sys_dump_low_checks < BLOCK_DUMP_HOLD_CHECKS)
+        return;
+    __sys_dump_held = true;
+    enter_service_mode();
+}
+
+bool block_dump_service_check(void) {
+    if (!dump_input_low()) {
+        __sys_dump_low = false;
+        __sys_dump_held = false;
+        return false;
+    }
+    const uint32_t now = HAL_GetTick();
+    if (!__sys_dump_low) {
+        __sys_dump_low = true;
+        __sys_dump_low_since = now;
+    }
+    return __sys_dump_held || now - __sys_dump_low_since >= kDumpHoldMs;
+}
+
+// A request is assembled from single bytes polled off the port. A time-out between
+// its two bytes, or an overrun (bytes lost), drops what came of it, so the next
+// request starts a fresh pair instead of pairing with a stale byte.
+void block_dump_service(void) {
+    __sys_dump_held = false;
+    __sys_dump_low = false;
+    uint32_t have = 0;
+    bool released = false;
+    uint32_t released_at = 0;
+    for (;;) {
+        const uint32_t now = HAL_GetTick();
+        if (dump_input_low()) {
+            released = false;
+        } else if (!released) {
+            released = true;
+            released_at = now;
+        } else if (now - released_at >= kDumpHoldMs) {
+            return;
+        }
+        uint8_t byte;
+        if (HAL_UART_Receive(&huart3, &byte, 1, have != 0 ? kDumpPairGapMs : kDumpPollMs) !=
+            HAL_OK) {
+            have = 0;
+            continue;
+        }
+        BlockPoint[have++] = byte;
+        if (have < 2)
+            continue;
+        have = 0;
+        dump_serve(BlockPoint[0], BlockPoint[1]);
+        BlockPoint[0] = 0;
+        BlockPoint[1] = 0;
+        dump_flush();
+    }
+}

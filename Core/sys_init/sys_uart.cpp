@@ -12,7 +12,6 @@ UART_HandleTypeDef huart3;
 char RxBufUart1[64];
 char RxBufUart2[64];
 volatile bool bTransferRFUartToDebugUart = false;
-char RxBufTrans[128] = "12\r\n";
 char RxBuf[256];
 uint32_t RxBufPos = 0;
 uint8_t BlockPoint[3];

@@ -588,7 +588,8 @@ HAL_StatusTypeDef HAL_UART_Receive(UART_HandleTypeDef *huart, uint8_t *pData, ui
     huart->Mask = data_mask(huart->Init);
     USART_TypeDef *r = huart->Instance;
     const bool words = nine_bit_items(huart);
-    // Overrun ends a blocking reception with an error, as the vendor's wait loop does.
+    // Overrun ends a blocking reception, as the vendor's wait loop does: the error
+    // code says ORE, and the call answers HAL_TIMEOUT like any failed wait.
     auto overrun = [huart, r]() {
         if (!(r->CR1 & USART_CR1_RE) || !(r->ISR & USART_ISR_ORE))
             return HAL_OK;
@@ -604,7 +605,7 @@ HAL_StatusTypeDef HAL_UART_Receive(UART_HandleTypeDef *huart, uint8_t *pData, ui
             [r] { return (r->ISR & USART_ISR_RXNE) != 0u; }, "HAL_UART_Receive", overrun);
         if (st != HAL_OK) {
             huart->RxState = HAL_UART_STATE_READY;
-            return st;
+            return HAL_TIMEOUT;
         }
         // Reading the data register clears RXNE.
         const uint16_t value = static_cast<uint16_t>(r->RDR & huart->Mask);

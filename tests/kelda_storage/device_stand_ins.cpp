@@ -13,6 +13,8 @@ volatile uint32_t g_battAdcVal = 0;
 volatile uint16_t __sys_imu_read_data_error = 0;
 volatile uint16_t __sys_uart_rx_counter = 0;
 
+void enter_service_mode(void) {}
+
 void set_sys_dnt_write(void) {
     const uint32_t now = timer7_10ms_counter;
     const uint32_t r = now % 100;

@@ -124,7 +124,7 @@ TEST(Fidelity, BlockingReceiveTakesBytesTimesOutAndReportsOverrun) {
     EXPECT_EQ(timeout, HAL_TIMEOUT);
     EXPECT_EQ(waited, 6u);
     EXPECT_EQ(left, 1u);
-    EXPECT_EQ(overrun, HAL_ERROR);
+    EXPECT_EQ(overrun, HAL_TIMEOUT);
     EXPECT_EQ(error, HAL_UART_ERROR_ORE);
     EXPECT_EQ(busy, HAL_BUSY);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 3), "dbx");
