@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "board_setup.h"
 #include "fixture_fw.h"
 #include "sim/board.h"
 
@@ -300,6 +301,8 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
     static RTC_HandleTypeDef rtc;
     rtc.Instance = RTC;  // a null one faults first (another test)
     static RTC_AlarmTypeDef alarm;
+    static ADC_HandleTypeDef adc;
+    static I2C_HandleTypeDef i2c;
     const struct {
         void (*write)();
         const char *name;
@@ -331,6 +334,39 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_QSPI_AutoPolling_IT(&q, &c, &poll); }, "HAL_QSPI_AutoPolling_IT"},
         {[] { HAL_QSPI_MemoryMapped(&q, &c, &mapped); }, "memory-mapped"},
         {[] { HAL_QSPI_Abort_IT(&q); }, "HAL_QSPI_Abort_IT"},
+        {[] {
+             board_setup::qspi(q);
+             c = QSPI_CommandTypeDef{};
+             c.DdrMode = QSPI_DDR_MODE_ENABLE;
+             HAL_QSPI_Command(&q, &c, 1);
+         },
+         "double data rate"},
+        {[] {
+             board_setup::qspi(q);
+             c = QSPI_CommandTypeDef{};
+             c.SIOOMode = QSPI_SIOO_INST_ONLY_FIRST_CMD;
+             HAL_QSPI_Command(&q, &c, 1);
+         },
+         "send-instruction-only-once"},
+        {[] { HAL_ADC_PollForEvent(&adc, ADC_FLAG_AWD1, 1); }, "HAL_ADC_PollForEvent"},
+        {[] { HAL_ADC_Start_DMA(&adc, nullptr, 1); }, "HAL_ADC_Start_DMA"},
+        {[] { HAL_ADC_Stop_DMA(&adc); }, "HAL_ADC_Stop_DMA"},
+        {[] { HAL_ADCEx_InjectedStart(&adc); }, "HAL_ADCEx_InjectedStart"},
+        {[] { HAL_ADCEx_InjectedStop(&adc); }, "HAL_ADCEx_InjectedStop"},
+        {[] { HAL_ADCEx_InjectedStart_IT(&adc); }, "HAL_ADCEx_InjectedStart_IT"},
+        {[] { HAL_ADCEx_InjectedStop_IT(&adc); }, "HAL_ADCEx_InjectedStop_IT"},
+        {[] { HAL_ADCEx_InjectedGetValue(&adc, 1u); }, "HAL_ADCEx_InjectedGetValue"},
+        {[] { HAL_ADCEx_RegularStop(&adc); }, "HAL_ADCEx_RegularStop"},
+        {[] { HAL_ADCEx_RegularStop_IT(&adc); }, "HAL_ADCEx_RegularStop_IT"},
+        {[] { HAL_I2C_Slave_Transmit(&i2c, b, 1, 1); }, "HAL_I2C_Slave_Transmit"},
+        {[] { HAL_I2C_Slave_Receive(&i2c, b, 1, 1); }, "HAL_I2C_Slave_Receive"},
+        {[] { HAL_I2C_Master_Transmit_IT(&i2c, 0xD0, b, 1); }, "HAL_I2C_Master_Transmit_IT"},
+        {[] { HAL_I2C_Master_Receive_IT(&i2c, 0xD0, b, 1); }, "HAL_I2C_Master_Receive_IT"},
+        {[] { HAL_I2C_Mem_Write_IT(&i2c, 0xD0, 0x20, 1, b, 1); }, "HAL_I2C_Mem_Write_IT"},
+        {[] { HAL_I2C_Mem_Read_IT(&i2c, 0xD0, 0x0B, 1, b, 1); }, "HAL_I2C_Mem_Read_IT"},
+        {[] { HAL_I2CEx_EnableWakeUp(&i2c); }, "HAL_I2CEx_EnableWakeUp"},
+        {[] { HAL_I2CEx_DisableWakeUp(&i2c); }, "HAL_I2CEx_DisableWakeUp"},
+        {[] { HAL_I2CEx_EnableFastModePlus(I2C_FASTMODEPLUS_PB6); }, "HAL_I2CEx_EnableFastModePlus"},
         {[] { HAL_RTC_SetAlarm(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_SetAlarm_IT(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_DeactivateAlarm(&rtc, RTC_ALARM_A); }, "RTC alarms"},
@@ -361,6 +397,9 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
          },
          "EXTI"},
         {[] { HAL_PWR_EnterSTOPMode(PWR_MAINREGULATOR_ON, PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP0Mode(PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP1Mode(PWR_STOPENTRY_WFE); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP2Mode(PWR_STOPENTRY_WFI); }, "stop mode"},
         {[] { timer(TIM_COUNTERMODE_DOWN, 0); }, "TIM1 CR1 DIR"},
         {[] { timer(TIM_COUNTERMODE_CENTERALIGNED1, 0); }, "TIM1 CR1 CMS"},
         {[] { timer(TIM_COUNTERMODE_UP, 3); }, "TIM1 RCR"},
@@ -501,6 +540,15 @@ TEST(Fidelity, PowerRegisterSetUp) {
             }
             EXPECT_EQ(PWR->CR2 & PWR_CR2_PLS, PWR_PVDLEVEL_4);
             EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(0x99u, 1u), HAL_ERROR);
+            const struct {
+                uint32_t port;
+                volatile uint32_t *up;
+            } ports[] = {{PWR_GPIO_C, &PWR->PUCRC}, {PWR_GPIO_D, &PWR->PUCRD},
+                         {PWR_GPIO_E, &PWR->PUCRE}, {PWR_GPIO_H, &PWR->PUCRH}};
+            for (const auto &p : ports) {
+                EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(p.port, PWR_GPIO_BIT_3), HAL_OK);
+                EXPECT_EQ(*p.up, PWR_GPIO_BIT_3) << p.port;
+            }
             HAL_PWR_DeInit();
             EXPECT_EQ(PWR->CR3, 0x00008000u);
         },
