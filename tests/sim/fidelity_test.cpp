@@ -290,6 +290,24 @@ void timer(uint32_t counter_mode, uint32_t repetitions) {
     HAL_TIM_Base_Init(&h);
 }
 
+// The calendar set on a fresh handle (a halted call leaves its handle locked).
+void set_time(uint8_t hours, uint8_t minutes, uint32_t format) {
+    static RTC_HandleTypeDef h;
+    h = RTC_HandleTypeDef{};
+    h.Instance = RTC;
+    RTC_TimeTypeDef t = {};
+    t.Hours = hours;
+    t.Minutes = minutes;
+    HAL_RTC_SetTime(&h, &t, format);
+}
+void set_date(uint8_t weekday, uint8_t month, uint8_t day, uint32_t format) {
+    static RTC_HandleTypeDef h;
+    h = RTC_HandleTypeDef{};
+    h.Instance = RTC;
+    RTC_DateTypeDef d = {weekday, month, day, 24};
+    HAL_RTC_SetDate(&h, &d, format);
+}
+
 // What the board cannot do halts it naming what was asked, instead of doing
 // nothing: calls, register bits and modes that are not modelled, invalid values.
 TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
@@ -375,6 +393,23 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_RTCEx_DeactivateWakeUpTimer(&rtc); }, "wake-up timer"},
         {[] { HAL_RTCEx_WakeUpTimerIRQHandler(&rtc); }, "wake-up timer"},
         {[] { HAL_RTCEx_BKUPRead(&rtc, 32); }, "backup register 32"},
+        {[] { HAL_RTCEx_BKUPWrite(&rtc, 32, 1); }, "backup register 32"},
+        {[] { set_time(24, 0, RTC_FORMAT_BIN); }, "the hours"},
+        {[] { set_time(23, 60, RTC_FORMAT_BIN); }, "the minutes or seconds"},
+        {[] { set_time(0x1A, 0, RTC_FORMAT_BCD); }, "a BCD digit"},
+        {[] { set_date(RTC_WEEKDAY_MONDAY, 2, 30, RTC_FORMAT_BIN); }, "the date"},
+        {[] { set_date(RTC_WEEKDAY_MONDAY, 0x0C, 1, RTC_FORMAT_BCD); }, "a BCD digit"},
+        {[] { set_date(0, 1, 1, RTC_FORMAT_BIN); }, "the week day"},
+        {[] {
+             HAL_PWR_EnableBkUpAccess();
+             RCC_PeriphCLKInitTypeDef p = {};
+             p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
+             p.RTCClockSelection = RCC_RTCCLKSOURCE_LSI;
+             HAL_RCCEx_PeriphCLKConfig(&p);
+             __HAL_RCC_RTC_ENABLE();
+             set_time(0, 0, RTC_FORMAT_BIN);
+         },
+         "RTC clock other than the LSE"},
         {[] { SCB->VTOR = 0x08004000u; }, "SCB->VTOR"},
         {[] { SCB->ICSR = 1u << 31; }, "NMIPENDSET"},
         {[] { HAL_PWR_EnableSleepOnExit(); }, "SLEEPONEXIT"},
