@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "board_setup.h"
 #include "fixture_fw.h"
 #include "sim/board.h"
 
@@ -352,20 +351,6 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_QSPI_AutoPolling_IT(&q, &c, &poll); }, "HAL_QSPI_AutoPolling_IT"},
         {[] { HAL_QSPI_MemoryMapped(&q, &c, &mapped); }, "memory-mapped"},
         {[] { HAL_QSPI_Abort_IT(&q); }, "HAL_QSPI_Abort_IT"},
-        {[] {
-             board_setup::qspi(q);
-             c = QSPI_CommandTypeDef{};
-             c.DdrMode = QSPI_DDR_MODE_ENABLE;
-             HAL_QSPI_Command(&q, &c, 1);
-         },
-         "double data rate"},
-        {[] {
-             board_setup::qspi(q);
-             c = QSPI_CommandTypeDef{};
-             c.SIOOMode = QSPI_SIOO_INST_ONLY_FIRST_CMD;
-             HAL_QSPI_Command(&q, &c, 1);
-         },
-         "send-instruction-only-once"},
         {[] { HAL_ADC_PollForEvent(&adc, ADC_FLAG_AWD1, 1); }, "HAL_ADC_PollForEvent"},
         {[] { HAL_ADC_Start_DMA(&adc, nullptr, 1); }, "HAL_ADC_Start_DMA"},
         {[] { HAL_ADC_Stop_DMA(&adc); }, "HAL_ADC_Stop_DMA"},
@@ -384,7 +369,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_I2C_Mem_Read_IT(&i2c, 0xD0, 0x0B, 1, b, 1); }, "HAL_I2C_Mem_Read_IT"},
         {[] { HAL_I2CEx_EnableWakeUp(&i2c); }, "HAL_I2CEx_EnableWakeUp"},
         {[] { HAL_I2CEx_DisableWakeUp(&i2c); }, "HAL_I2CEx_DisableWakeUp"},
-        {[] { HAL_I2CEx_EnableFastModePlus(I2C_FASTMODEPLUS_PB6); }, "HAL_I2CEx_EnableFastModePlus"},
+        {[] { HAL_I2CEx_EnableFastModePlus(I2C_FASTMODEPLUS_PB6); }, "FastModePlus"},
         {[] { HAL_RTC_SetAlarm(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_SetAlarm_IT(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_DeactivateAlarm(&rtc, RTC_ALARM_A); }, "RTC alarms"},

@@ -700,19 +700,14 @@ TEST_F(Storage, RtcTwelveHoursBcdShadowsStoppedClockAndTearDown) {
             HAL_RTC_GetDate(&hrtc, &reset, RTC_FORMAT_BCD);
         },
         6000 * kMs);
-    EXPECT_EQ(wrapped.Hours, 12);
-    EXPECT_EQ(wrapped.TimeFormat, RTC_HOURFORMAT12_AM);
-    EXPECT_EQ(wrapped.Minutes, 0);
-    EXPECT_EQ(wrapped.Seconds, 0);
-    EXPECT_EQ(date.Year, 0);
-    EXPECT_EQ(date.Month, 1);
-    EXPECT_EQ(date.Date, 1);
-    EXPECT_EQ(date.WeekDay, RTC_WEEKDAY_FRIDAY);
+    using Fields = std::vector<int>;
+    EXPECT_EQ((Fields{wrapped.Hours, wrapped.TimeFormat, wrapped.Minutes, wrapped.Seconds}),
+              (Fields{12, RTC_HOURFORMAT12_AM, 0, 0}));
+    EXPECT_EQ((Fields{date.Year, date.Month, date.Date, date.WeekDay}),
+              (Fields{0, 1, 1, RTC_WEEKDAY_FRIDAY}));
     EXPECT_EQ(stopped.Seconds, 0);  // two seconds with the clock off
     EXPECT_EQ(later.Seconds, 1);
-    EXPECT_EQ(reset.Year, 0);
-    EXPECT_EQ(reset.Month, 1);
-    EXPECT_EQ(reset.Date, 1);
+    EXPECT_EQ((Fields{reset.Year, reset.Month, reset.Date}), (Fields{0, 1, 1}));
 }
 
 // ---- faults and power cuts ----------------------------------------------------

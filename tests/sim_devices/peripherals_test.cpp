@@ -190,7 +190,8 @@ TEST(Adc, CalibrationAndTearDown) {
 }
 
 void channel(uint32_t ch, uint32_t rank, uint32_t offset = 0, uint32_t diff = ADC_SINGLE_ENDED) {
-    const ADC_ChannelConfTypeDef c = {ch, rank, ADC_SAMPLETIME_24CYCLES_5, diff, ADC_OFFSET_1, offset};
+    const ADC_ChannelConfTypeDef c = {ch,   rank,         ADC_SAMPLETIME_24CYCLES_5,
+                                      diff, ADC_OFFSET_1, offset};
     HAL_ADC_ConfigChannel(&hadc1, &c);
 }
 
