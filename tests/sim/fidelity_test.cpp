@@ -289,6 +289,24 @@ void timer(uint32_t counter_mode, uint32_t repetitions) {
     HAL_TIM_Base_Init(&h);
 }
 
+// The calendar set on a fresh handle (a halted call leaves its handle locked).
+void set_time(uint8_t hours, uint8_t minutes, uint32_t format) {
+    static RTC_HandleTypeDef h;
+    h = RTC_HandleTypeDef{};
+    h.Instance = RTC;
+    RTC_TimeTypeDef t = {};
+    t.Hours = hours;
+    t.Minutes = minutes;
+    HAL_RTC_SetTime(&h, &t, format);
+}
+void set_date(uint8_t weekday, uint8_t month, uint8_t day, uint32_t format) {
+    static RTC_HandleTypeDef h;
+    h = RTC_HandleTypeDef{};
+    h.Instance = RTC;
+    RTC_DateTypeDef d = {weekday, month, day, 24};
+    HAL_RTC_SetDate(&h, &d, format);
+}
+
 // What the board cannot do halts it naming what was asked, instead of doing
 // nothing: calls, register bits and modes that are not modelled, invalid values.
 TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
@@ -300,6 +318,8 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
     static RTC_HandleTypeDef rtc;
     rtc.Instance = RTC;  // a null one faults first (another test)
     static RTC_AlarmTypeDef alarm;
+    static ADC_HandleTypeDef adc;
+    static I2C_HandleTypeDef i2c;
     const struct {
         void (*write)();
         const char *name;
@@ -331,6 +351,25 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_QSPI_AutoPolling_IT(&q, &c, &poll); }, "HAL_QSPI_AutoPolling_IT"},
         {[] { HAL_QSPI_MemoryMapped(&q, &c, &mapped); }, "memory-mapped"},
         {[] { HAL_QSPI_Abort_IT(&q); }, "HAL_QSPI_Abort_IT"},
+        {[] { HAL_ADC_PollForEvent(&adc, ADC_FLAG_AWD1, 1); }, "HAL_ADC_PollForEvent"},
+        {[] { HAL_ADC_Start_DMA(&adc, nullptr, 1); }, "HAL_ADC_Start_DMA"},
+        {[] { HAL_ADC_Stop_DMA(&adc); }, "HAL_ADC_Stop_DMA"},
+        {[] { HAL_ADCEx_InjectedStart(&adc); }, "HAL_ADCEx_InjectedStart"},
+        {[] { HAL_ADCEx_InjectedStop(&adc); }, "HAL_ADCEx_InjectedStop"},
+        {[] { HAL_ADCEx_InjectedStart_IT(&adc); }, "HAL_ADCEx_InjectedStart_IT"},
+        {[] { HAL_ADCEx_InjectedStop_IT(&adc); }, "HAL_ADCEx_InjectedStop_IT"},
+        {[] { HAL_ADCEx_InjectedGetValue(&adc, 1u); }, "HAL_ADCEx_InjectedGetValue"},
+        {[] { HAL_ADCEx_RegularStop(&adc); }, "HAL_ADCEx_RegularStop"},
+        {[] { HAL_ADCEx_RegularStop_IT(&adc); }, "HAL_ADCEx_RegularStop_IT"},
+        {[] { HAL_I2C_Slave_Transmit(&i2c, b, 1, 1); }, "HAL_I2C_Slave_Transmit"},
+        {[] { HAL_I2C_Slave_Receive(&i2c, b, 1, 1); }, "HAL_I2C_Slave_Receive"},
+        {[] { HAL_I2C_Master_Transmit_IT(&i2c, 0xD0, b, 1); }, "HAL_I2C_Master_Transmit_IT"},
+        {[] { HAL_I2C_Master_Receive_IT(&i2c, 0xD0, b, 1); }, "HAL_I2C_Master_Receive_IT"},
+        {[] { HAL_I2C_Mem_Write_IT(&i2c, 0xD0, 0x20, 1, b, 1); }, "HAL_I2C_Mem_Write_IT"},
+        {[] { HAL_I2C_Mem_Read_IT(&i2c, 0xD0, 0x0B, 1, b, 1); }, "HAL_I2C_Mem_Read_IT"},
+        {[] { HAL_I2CEx_EnableWakeUp(&i2c); }, "HAL_I2CEx_EnableWakeUp"},
+        {[] { HAL_I2CEx_DisableWakeUp(&i2c); }, "HAL_I2CEx_DisableWakeUp"},
+        {[] { HAL_I2CEx_EnableFastModePlus(I2C_FASTMODEPLUS_PB6); }, "FastModePlus"},
         {[] { HAL_RTC_SetAlarm(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_SetAlarm_IT(&rtc, &alarm, RTC_FORMAT_BIN); }, "RTC alarms"},
         {[] { HAL_RTC_DeactivateAlarm(&rtc, RTC_ALARM_A); }, "RTC alarms"},
@@ -339,6 +378,23 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_RTCEx_DeactivateWakeUpTimer(&rtc); }, "wake-up timer"},
         {[] { HAL_RTCEx_WakeUpTimerIRQHandler(&rtc); }, "wake-up timer"},
         {[] { HAL_RTCEx_BKUPRead(&rtc, 32); }, "backup register 32"},
+        {[] { HAL_RTCEx_BKUPWrite(&rtc, 32, 1); }, "backup register 32"},
+        {[] { set_time(24, 0, RTC_FORMAT_BIN); }, "the hours"},
+        {[] { set_time(23, 60, RTC_FORMAT_BIN); }, "the minutes or seconds"},
+        {[] { set_time(0x1A, 0, RTC_FORMAT_BCD); }, "a BCD digit"},
+        {[] { set_date(RTC_WEEKDAY_MONDAY, 2, 30, RTC_FORMAT_BIN); }, "the date"},
+        {[] { set_date(RTC_WEEKDAY_MONDAY, 0x0C, 1, RTC_FORMAT_BCD); }, "a BCD digit"},
+        {[] { set_date(0, 1, 1, RTC_FORMAT_BIN); }, "the week day"},
+        {[] {
+             HAL_PWR_EnableBkUpAccess();
+             RCC_PeriphCLKInitTypeDef p = {};
+             p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
+             p.RTCClockSelection = RCC_RTCCLKSOURCE_LSI;
+             HAL_RCCEx_PeriphCLKConfig(&p);
+             __HAL_RCC_RTC_ENABLE();
+             set_time(0, 0, RTC_FORMAT_BIN);
+         },
+         "RTC clock other than the LSE"},
         {[] { SCB->VTOR = 0x08004000u; }, "SCB->VTOR"},
         {[] { SCB->ICSR = 1u << 31; }, "NMIPENDSET"},
         {[] { HAL_PWR_EnableSleepOnExit(); }, "SLEEPONEXIT"},
@@ -361,6 +417,9 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
          },
          "EXTI"},
         {[] { HAL_PWR_EnterSTOPMode(PWR_MAINREGULATOR_ON, PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP0Mode(PWR_STOPENTRY_WFI); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP1Mode(PWR_STOPENTRY_WFE); }, "stop mode"},
+        {[] { HAL_PWREx_EnterSTOP2Mode(PWR_STOPENTRY_WFI); }, "stop mode"},
         {[] { timer(TIM_COUNTERMODE_DOWN, 0); }, "TIM1 CR1 DIR"},
         {[] { timer(TIM_COUNTERMODE_CENTERALIGNED1, 0); }, "TIM1 CR1 CMS"},
         {[] { timer(TIM_COUNTERMODE_UP, 3); }, "TIM1 RCR"},
@@ -501,6 +560,15 @@ TEST(Fidelity, PowerRegisterSetUp) {
             }
             EXPECT_EQ(PWR->CR2 & PWR_CR2_PLS, PWR_PVDLEVEL_4);
             EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(0x99u, 1u), HAL_ERROR);
+            const struct {
+                uint32_t port;
+                volatile uint32_t *up;
+            } ports[] = {{PWR_GPIO_C, &PWR->PUCRC}, {PWR_GPIO_D, &PWR->PUCRD},
+                         {PWR_GPIO_E, &PWR->PUCRE}, {PWR_GPIO_H, &PWR->PUCRH}};
+            for (const auto &p : ports) {
+                EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(p.port, PWR_GPIO_BIT_3), HAL_OK);
+                EXPECT_EQ(*p.up, PWR_GPIO_BIT_3) << p.port;
+            }
             HAL_PWR_DeInit();
             EXPECT_EQ(PWR->CR3, 0x00008000u);
         },

@@ -214,6 +214,12 @@ TEST(HalServices, TickAndInterruptControllerServices) {
             HAL_SYSTICK_CLKSourceConfig(SYSTICK_CLKSOURCE_HCLK);
             HAL_SYSTICK_IRQHandler();
             EXPECT_EQ(HAL_GetDEVID(), 0x435u);  // STM32L43x/L44x
+            EXPECT_EQ(HAL_GetREVID(), 0x1001u);
+            EXPECT_EQ(HAL_GetHalVersion(), 0x010D0500u);
+            const volatile uint32_t *uid = reinterpret_cast<const volatile uint32_t *>(UID_BASE);
+            EXPECT_EQ(HAL_GetUIDw0(), uid[0]);
+            EXPECT_EQ(HAL_GetUIDw1(), uid[1]);
+            EXPECT_EQ(HAL_GetUIDw2(), uid[2]);
             HAL_NVIC_SystemReset();
         },
         1000000000);

@@ -660,6 +660,56 @@ TEST_F(Storage, RtcCalendarRunsAcrossRunsAndThroughTimeWithoutPower) {
     EXPECT_LE(set_took, 1002 * kMs);
 }
 
+// The 12-hour format and BCD fields as the firmware may use them, the end of the
+// century, reads that bypass the shadow registers, a calendar that stands while
+// its clock is off, and the tear-down to the reset calendar.
+TEST_F(Storage, RtcTwelveHoursBcdShadowsStoppedClockAndTearDown) {
+    RTC_TimeTypeDef wrapped = {}, stopped = {}, later = {};
+    RTC_DateTypeDef date = {}, reset = {};
+    cycle(
+        [&] {
+            HAL_Init();
+            rtc_clock_on();
+            hrtc.Init.HourFormat = RTC_HOURFORMAT_12;
+            ASSERT_EQ(HAL_RTC_Init(&hrtc), HAL_OK);
+            EXPECT_EQ(HAL_RTC_GetState(&hrtc), HAL_RTC_STATE_READY);
+            RTC_TimeTypeDef t = {};  // 11:59:59 PM
+            t.Hours = 0x11;
+            t.Minutes = t.Seconds = 0x59;
+            t.TimeFormat = RTC_HOURFORMAT12_PM;
+            ASSERT_EQ(HAL_RTC_SetTime(&hrtc, &t, RTC_FORMAT_BCD), HAL_OK);
+            RTC_DateTypeDef d = {RTC_WEEKDAY_THURSDAY, 0x12, 0x31, 0x99};
+            ASSERT_EQ(HAL_RTC_SetDate(&hrtc, &d, RTC_FORMAT_BCD), HAL_OK);
+            HAL_Delay(1500);  // 12:00:00.5 AM, 2000-01-01
+            HAL_RTCEx_EnableBypassShadow(&hrtc);
+            EXPECT_EQ(HAL_RTC_WaitForSynchro(&hrtc), HAL_OK);
+            HAL_RTC_GetTime(&hrtc, &wrapped, RTC_FORMAT_BIN);
+            HAL_RTC_GetDate(&hrtc, &date, RTC_FORMAT_BIN);
+            HAL_RTCEx_DisableBypassShadow(&hrtc);
+            // The board sees the clock stop and start at the next RTC call.
+            __HAL_RCC_RTC_DISABLE();
+            HAL_RTC_GetTime(&hrtc, &stopped, RTC_FORMAT_BIN);
+            HAL_Delay(2000);
+            HAL_RTC_GetTime(&hrtc, &stopped, RTC_FORMAT_BIN);
+            __HAL_RCC_RTC_ENABLE();
+            HAL_RTC_GetTime(&hrtc, &later, RTC_FORMAT_BIN);
+            HAL_Delay(1000);
+            HAL_RTC_GetTime(&hrtc, &later, RTC_FORMAT_BIN);
+            ASSERT_EQ(HAL_RTC_DeInit(&hrtc), HAL_OK);
+            EXPECT_EQ(HAL_RTC_GetState(&hrtc), HAL_RTC_STATE_RESET);
+            HAL_RTC_GetDate(&hrtc, &reset, RTC_FORMAT_BCD);
+        },
+        6000 * kMs);
+    using Fields = std::vector<int>;
+    EXPECT_EQ((Fields{wrapped.Hours, wrapped.TimeFormat, wrapped.Minutes, wrapped.Seconds}),
+              (Fields{12, RTC_HOURFORMAT12_AM, 0, 0}));
+    EXPECT_EQ((Fields{date.Year, date.Month, date.Date, date.WeekDay}),
+              (Fields{0, 1, 1, RTC_WEEKDAY_FRIDAY}));
+    EXPECT_EQ(stopped.Seconds, 0);  // two seconds with the clock off
+    EXPECT_EQ(later.Seconds, 1);
+    EXPECT_EQ((Fields{reset.Year, reset.Month, reset.Date}), (Fields{0, 1, 1}));
+}
+
 // ---- faults and power cuts ----------------------------------------------------
 
 TEST_F(Storage, EveryFaultKind) {

@@ -152,6 +152,96 @@ TEST(Adc, InterruptConversionAndPollTimeout) {
     EXPECT_EQ(hadc1.State & HAL_ADC_STATE_READY, HAL_ADC_STATE_READY);
 }
 
+// Calibration with the ADC disabled takes 116 ADC clock cycles and keeps its
+// factor; the factor can only be written while the ADC is enabled and idle.
+// De-initialisation returns the ADC to deep power-down.
+TEST(Adc, CalibrationAndTearDown) {
+    Time took = 0;
+    devices::run(
+        [&] {
+            HAL_Init();
+            init_adc(false);
+            const Time t0 = sim::board().now();
+            EXPECT_EQ(HAL_ADCEx_Calibration_Start(&hadc1, ADC_SINGLE_ENDED), HAL_OK);
+            took = sim::board().now() - t0;
+            EXPECT_EQ(HAL_ADCEx_Calibration_GetValue(&hadc1, ADC_SINGLE_ENDED), 0x40u);
+            EXPECT_EQ(HAL_ADCEx_Calibration_SetValue(&hadc1, ADC_SINGLE_ENDED, 0x55), HAL_ERROR);
+            EXPECT_EQ(HAL_ADC_GetError(&hadc1), HAL_ADC_ERROR_INTERNAL);
+            HAL_ADC_Start(&hadc1);
+            EXPECT_EQ(HAL_ADC_Start(&hadc1), HAL_BUSY);  // converting
+            HAL_ADC_PollForConversion(&hadc1, 10);
+            EXPECT_EQ(HAL_ADCEx_Calibration_SetValue(&hadc1, ADC_SINGLE_ENDED, 0x1D5), HAL_OK);
+            EXPECT_EQ(HAL_ADCEx_Calibration_GetValue(&hadc1, ADC_SINGLE_ENDED), 0x55u);
+            // Enabled: calibrating disables it first.
+            EXPECT_EQ(HAL_ADCEx_Calibration_Start(&hadc1, ADC_SINGLE_ENDED), HAL_OK);
+            EXPECT_EQ(ADC1->CR & ADC_CR_ADEN, 0u);
+            EXPECT_EQ(HAL_ADC_DeInit(&hadc1), HAL_OK);
+            EXPECT_EQ(HAL_ADC_GetState(&hadc1), HAL_ADC_STATE_RESET);
+            EXPECT_EQ(ADC1->CR, ADC_CR_DEEPPWD);
+            // Without its regulator the calibration never ends: the vendor's loop gives up.
+            EXPECT_EQ(HAL_ADCEx_Calibration_Start(&hadc1, ADC_SINGLE_ENDED), HAL_ERROR);
+            EXPECT_EQ(HAL_ADC_Init(nullptr), HAL_ERROR);
+            EXPECT_EQ(HAL_ADC_DeInit(nullptr), HAL_ERROR);
+        },
+        10 * kMs, {});
+    // 116 cycles of 48 MHz, 2416.7 ns, and the calls' own cost.
+    EXPECT_GE(took, 2417u);
+    EXPECT_LE(took, 2417u + 500);
+}
+
+void channel(uint32_t ch, uint32_t rank, uint32_t offset = 0, uint32_t diff = ADC_SINGLE_ENDED) {
+    const ADC_ChannelConfTypeDef c = {ch,   rank,         ADC_SAMPLETIME_24CYCLES_5,
+                                      diff, ADC_OFFSET_1, offset};
+    HAL_ADC_ConfigChannel(&hadc1, &c);
+}
+
+// Conversions the board does not model halt naming them, at the call that asks.
+TEST(Adc, WhatIsNotModelledHaltsNamingIt) {
+    struct Row {
+        const char *what;
+        void (*change)();
+    } const rows[] = {
+        {"continuous conversions",
+         [] {
+             hadc1.Init.ContinuousConvMode = ENABLE;
+             HAL_ADC_Init(&hadc1);
+         }},
+        {"triggered conversions",
+         [] {
+             hadc1.Init.ExternalTrigConv = 13u << 6;  // TIM6 TRGO
+             hadc1.Init.ExternalTrigConvEdge = ADC_EXTERNALTRIGCONVEDGE_RISING;
+             HAL_ADC_Init(&hadc1);
+         }},
+        {"DMA transfers", [] { ADC1->CFGR |= ADC_CFGR_DMAEN; }},
+        {"a sequence of more than one conversion",
+         [] {
+             hadc1.Init.ScanConvMode = ADC_SCAN_ENABLE;
+             hadc1.Init.NbrOfConversion = 2;
+             HAL_ADC_Init(&hadc1);
+         }},
+        {"oversampling",
+         [] {
+             hadc1.Init.OversamplingMode = ENABLE;
+             HAL_ADC_Init(&hadc1);
+         }},
+        {"a channel other than 6", [] { channel(ADC_CHANNEL_5, ADC_REGULAR_RANK_1); }},
+        {"ranks other than the first", [] { channel(ADC_CHANNEL_6, 2); }},
+        {"offsets", [] { channel(ADC_CHANNEL_6, ADC_REGULAR_RANK_1, 10); }},
+        {"differential",
+         [] { channel(ADC_CHANNEL_6, ADC_REGULAR_RANK_1, 0, ADC_DIFFERENTIAL_ENDED); }},
+    };
+    for (const Row &row : rows) {
+        auto r = devices::run(
+            [&] {
+                init_adc(false);
+                row.change();
+                HAL_ADC_Start(&hadc1);
+            },
+            kMs, {});
+        EXPECT_TRUE(devices::halted_with(r, row.what)) << row.what << ": " << r.result.reason;
+    }
+}
+
 // Each PWM start and stop is one tone: the counter clock (timer clock / (PSC + 1))
 // divided by ARR + 1, and its length; the pin when the channel reaches one.
 TEST(Tone, PwmStartAndStopMakeATone) {
