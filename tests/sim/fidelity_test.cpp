@@ -279,6 +279,41 @@ TEST(Fidelity, PendSvAndDirectNvicWritesAreTaken) {
     EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
 }
 
+// The last word or byte of each register range the core's watcher compares is seen
+// at the next call, as the first is above.
+TEST(Fidelity, DirectWritesAtTheEndOfEachCoreRangeAreSeen) {
+    // Device interrupt 95: bit 31 of the third word.
+    std::vector<int> seen;
+    uint8_t irq_prio = 0, systick_prio = 0;
+    auto r = run(
+        [&] {
+            sim::Nvic &n = sim::board().nvic();
+            NVIC->IP[95] = 0x50;
+            __ISB();
+            irq_prio = n.priority_register(95);
+            SCB->SHP[11] = 0x70;  // SysTick
+            __ISB();
+            systick_prio = n.priority_register(SysTick_IRQn);
+            NVIC->ISPR[2] = 1u << 31;  // pending while disabled: nothing runs
+            __ISB();
+            seen.push_back(n.pending(95));
+            NVIC->ICPR[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.pending(95));
+            NVIC->ISER[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.enabled(95));
+            NVIC->ICER[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.enabled(95));
+        },
+        1000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(irq_prio, 0x50u);
+    EXPECT_EQ(systick_prio, 0x70u);
+}
+
 // A TIM1 time base as the HAL sets it up.
 void timer(uint32_t counter_mode, uint32_t repetitions) {
     TIM_HandleTypeDef h = {};
