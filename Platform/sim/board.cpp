@@ -5,8 +5,6 @@
 
 #include "sim/vectors.h"
 
-extern "C" std::uint32_t SystemCoreClock;
-
 namespace sim {
 
 namespace {
@@ -71,10 +69,6 @@ Board::~Board() {
     models_.clear();
     trace_.close();
     g_board = nullptr;
-}
-
-std::uint32_t Board::core_hz() const {
-    return SystemCoreClock ? SystemCoreClock : 1;
 }
 
 void Board::set_run_length(Time t) {

@@ -122,26 +122,35 @@ class GpioModel final : public Board::Model {
     void watch() override {
         for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
-            GPIO_TypeDef *r = regs(i);
-            if (r->BSRR) {
-                const std::uint32_t bsrr = r->BSRR;
-                r->ODR = (r->ODR | (bsrr & 0xFFFFu)) & ~(bsrr >> 16);
-                r->BSRR = 0;
-            }
-            if (r->BRR) {
-                r->ODR &= ~(r->BRR & 0xFFFFu);
-                r->BRR = 0;
-            }
-            Seen &s = seen_[i];
-            if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
-                 (r->OTYPER ^ s.otyper)) != 0)
-                refresh(i, "firmware");
+            const GPIO_TypeDef *r = regs(i);
+            const Seen &s = seen_[i];
+            if ((r->BSRR | r->BRR | (r->ODR ^ s.odr) | (r->MODER ^ s.moder) |
+                 (r->PUPDR ^ s.pupdr) | (r->OTYPER ^ s.otyper)) != 0)
+                look(i);
         }
     }
 
     PortState state_[kPorts];
 
   private:
+    // A port with something written since the last look.
+    __attribute__((noinline)) void look(int i) {
+        GPIO_TypeDef *r = regs(i);
+        if (r->BSRR) {
+            const std::uint32_t bsrr = r->BSRR;
+            r->ODR = (r->ODR | (bsrr & 0xFFFFu)) & ~(bsrr >> 16);
+            r->BSRR = 0;
+        }
+        if (r->BRR) {
+            r->ODR &= ~(r->BRR & 0xFFFFu);
+            r->BRR = 0;
+        }
+        Seen &s = seen_[i];
+        if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
+             (r->OTYPER ^ s.otyper)) != 0)
+            refresh(i, "firmware");
+    }
+
     struct Seen {
         std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
     };

@@ -146,7 +146,7 @@ class RccRegisters final : public Board::Model {
             for (int k = 0; k < 3; ++k) enables_[k] = enables[k];
             ++rcc_enable_changes;
         }
-        if (RCC_regs.CR == cr_ && RCC_regs.BDCR == bdcr_ && RCC_regs.CSR == csr_)
+        if (((RCC_regs.CR ^ cr_) | (RCC_regs.BDCR ^ bdcr_) | (RCC_regs.CSR ^ csr_)) == 0)
             return;
         std::uint32_t cr = RCC_regs.CR;
         cr = follow(cr, RCC_CR_MSION, RCC_CR_MSIRDY, true);

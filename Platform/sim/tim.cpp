@@ -145,56 +145,62 @@ class TimerModel final : public Board::Model, public EventSink {
     void watch_timers(std::uint32_t which) {
         for (; which; which &= which - 1) {
             const int i = __builtin_ctz(which);
-            TIM_TypeDef *r = kTimers[i].regs;
-            Timer &t = t_[i];
-            const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
-            const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
-            if (((cr1 ^ t.seen_cr1) | (arr ^ t.seen_arr) | (dier ^ t.seen_dier) |
-                 (cnt ^ t.seen_cnt) | (r->SR ^ t.sr) | (smcr ^ t.seen_smcr) | (rcr ^ t.seen_rcr)) ==
-                0)
-                continue;
-            check_not_modelled(i, cr1, dier, smcr, rcr);
-            t.seen_smcr = smcr;
-            t.seen_rcr = rcr;
-            sync_sr(i);
-            if (cnt != t.seen_cnt) {
-                // The firmware wrote the counter: counting goes on from that value.
-                t.anchor_count = cnt & kTimers[i].counter_max;
-                t.seen_cnt = cnt;
-                rebase(t);
-                if (t.running)
-                    schedule(i);
-            }
-            const bool was = t.running;
-            const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
-            if (now_running && !was) {
-                // The counter resumes from where it stopped (0 after a reset or an
-                // update generation).
-                t.running = true;
-                rebase(t);
-                if (!(cr1 & TIM_CR1_ARPE))
-                    t.arr = arr;
-                schedule(i);
-            } else if (!now_running && was) {
-                t.anchor_count = count_now(i);
-                r->CNT = static_cast<std::uint32_t>(t.anchor_count);
-                t.seen_cnt = r->CNT;
-                t.running = false;
-                schedule(i);
-            } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
-                // Immediate auto-reload: re-anchor at the current count.
-                const std::uint64_t c = count_now(i);
-                t.anchor_cycles += cycles(t, c - t.anchor_count);
-                t.anchor_count = c;
-                t.arr = arr;
-                schedule(i);
-            }
-            if ((dier & ~t.seen_dier) && line(i))
-                b_.nvic().set_pending(kTimers[i].irq);
-            t.seen_cr1 = cr1;
-            t.seen_arr = arr;
-            t.seen_dier = dier;
+            const TIM_TypeDef *r = kTimers[i].regs;
+            const Timer &t = t_[i];
+            if (((r->CR1 ^ t.seen_cr1) | (r->ARR ^ t.seen_arr) | (r->DIER ^ t.seen_dier) |
+                 (r->CNT ^ t.seen_cnt) | (r->SR ^ t.sr) | (r->SMCR ^ t.seen_smcr) |
+                 (r->RCR ^ t.seen_rcr)) != 0)
+                look(i);
         }
+    }
+
+    // A timer with something written since the last look.
+    __attribute__((noinline)) void look(int i) {
+        TIM_TypeDef *r = kTimers[i].regs;
+        Timer &t = t_[i];
+        const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
+        const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
+        check_not_modelled(i, cr1, dier, smcr, rcr);
+        t.seen_smcr = smcr;
+        t.seen_rcr = rcr;
+        sync_sr(i);
+        if (cnt != t.seen_cnt) {
+            // The firmware wrote the counter: counting goes on from that value.
+            t.anchor_count = cnt & kTimers[i].counter_max;
+            t.seen_cnt = cnt;
+            rebase(t);
+            if (t.running)
+                schedule(i);
+        }
+        const bool was = t.running;
+        const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
+        if (now_running && !was) {
+            // The counter resumes from where it stopped (0 after a reset or an
+            // update generation).
+            t.running = true;
+            rebase(t);
+            if (!(cr1 & TIM_CR1_ARPE))
+                t.arr = arr;
+            schedule(i);
+        } else if (!now_running && was) {
+            t.anchor_count = count_now(i);
+            r->CNT = static_cast<std::uint32_t>(t.anchor_count);
+            t.seen_cnt = r->CNT;
+            t.running = false;
+            schedule(i);
+        } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
+            // Immediate auto-reload: re-anchor at the current count.
+            const std::uint64_t c = count_now(i);
+            t.anchor_cycles += cycles(t, c - t.anchor_count);
+            t.anchor_count = c;
+            t.arr = arr;
+            schedule(i);
+        }
+        if ((dier & ~t.seen_dier) && line(i))
+            b_.nvic().set_pending(kTimers[i].irq);
+        t.seen_cr1 = cr1;
+        t.seen_arr = arr;
+        t.seen_dier = dier;
     }
 
     // Counting modes, slave modes, the repetition counter and every interrupt or

@@ -22,6 +22,8 @@
 #include "sim/summary.h"
 #include "sim/trace.h"
 
+extern "C" std::uint32_t SystemCoreClock;  // the firmware's own variable (CMSIS)
+
 namespace sim {
 
 class Console;
@@ -58,7 +60,7 @@ class Board {
     Time now() const { return sched_.now(); }
 
     // Core clock in Hz (SystemCoreClock); NOP time and SysTick derive from it.
-    std::uint32_t core_hz() const;
+    std::uint32_t core_hz() const { return SystemCoreClock ? SystemCoreClock : 1; }
 
     // ---- time --------------------------------------------------------------
     // Moves the clock to `t` (or leaves it if already later), delivering events and
