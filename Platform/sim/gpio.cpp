@@ -57,35 +57,31 @@ class GpioModel final : public Board::Model {
         return all[i];
     }
 
+    // Bit p of the result: bit 2p of `pairs` (one bit of each pin's two-bit field).
+    static std::uint32_t even_bits(std::uint32_t pairs) {
+        std::uint32_t x = pairs & 0x55555555u;
+        x = (x | (x >> 1)) & 0x33333333u;
+        x = (x | (x >> 2)) & 0x0F0F0F0Fu;
+        x = (x | (x >> 4)) & 0x00FF00FFu;
+        return (x | (x >> 8)) & 0x0000FFFFu;
+    }
+
+    // The level of every pin, all sixteen at once: analog pins read 0; a held pin
+    // reads its held level; a push-pull output reads ODR, an open-drain output
+    // what is outside when it lets go (ODR 1) and 0 otherwise; inputs and alternate
+    // functions read what is outside: the external drive, else the pull-up.
     std::uint32_t resolve(int i) const {
         const GPIO_TypeDef *r = regs(i);
         const PortState &s = state_[i];
         const std::uint32_t moder = r->MODER, pupdr = r->PUPDR, odr = r->ODR, otyper = r->OTYPER;
-        std::uint32_t idr = 0;
-        for (unsigned pin = 0; pin < 16; ++pin) {
-            const std::uint32_t mode = (moder >> (2 * pin)) & 3u;
-            const std::uint32_t pull = (pupdr >> (2 * pin)) & 3u;
-            const std::uint32_t bit = 1u << pin;
-            std::uint32_t lvl;
-            const std::uint32_t outside =
-                (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
-            if (mode == 3u) {
-                lvl = 0;
-            } else if (s.held & bit) {
-                lvl = (s.hold & bit) ? 1u : 0u;
-            } else if (mode == 1u) {
-                const bool open_drain = (otyper & bit) != 0;
-                if (!open_drain) {
-                    lvl = (odr & bit) ? 1u : 0u;
-                } else {
-                    lvl = (odr & bit) ? outside : 0u;
-                }
-            } else {
-                lvl = outside;
-            }
-            idr |= lvl << pin;
-        }
-        return idr;
+        const std::uint32_t mode0 = even_bits(moder), mode1 = even_bits(moder >> 1);
+        const std::uint32_t analog = mode0 & mode1, output = mode0 & ~mode1;
+        const std::uint32_t pull_up = even_bits(pupdr) & ~even_bits(pupdr >> 1);
+        const std::uint32_t outside = (s.driven & s.drive) | (~s.driven & pull_up);
+        const std::uint32_t out_level = (odr & ~otyper) | (odr & otyper & outside);
+        const std::uint32_t free_level = (output & out_level) | (~output & outside);
+        const std::uint32_t held = s.held;
+        return ~analog & ((held & s.hold) | (~held & free_level)) & 0xFFFFu;
     }
 
     void refresh(int i, const char *cause) {

@@ -318,15 +318,18 @@ TEST(Fidelity, DirectWritesAtTheEndOfEachCoreRangeAreSeen) {
 // effect at the next call. PA5 is an output; each step changes one register.
 TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
     std::vector<uint32_t> pin, flags;
-    uint32_t lsi_ready = 0;
+    uint32_t lsi_ready = 0, held = 0;
+    sim::ScenarioEvent hold = fixture::pin(0, 'A', 6, 1);
+    hold.kind = sim::ScenarioEventKind::PinHold;
     run(
         [&] {
             HAL_Init();
             __HAL_RCC_GPIOA_CLK_ENABLE();
             GPIO_InitTypeDef out = {};
-            out.Pin = GPIO_PIN_5;
+            out.Pin = GPIO_PIN_5 | GPIO_PIN_6;
             out.Mode = GPIO_MODE_OUTPUT_PP;
             HAL_GPIO_Init(GPIOA, &out);
+            held = (GPIOA->IDR >> 6) & 1u;  // held high against its own low output
             void (*const steps[])() = {
                 [] { GPIOA->ODR |= 1u << 5; },                                  // 1
                 [] { GPIOA->OTYPER |= 1u << 5; },                               // 0: open drain, no pull
@@ -355,7 +358,8 @@ TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
             __ISB();
             lsi_ready = RCC->CSR & RCC_CSR_LSIRDY;
         },
-        10000000, {fixture::console_bytes(2000000, "kk")});
+        10000000, {hold, fixture::console_bytes(2000000, "kk")});
+    EXPECT_EQ(held, 1u);
     EXPECT_EQ(pin, (std::vector<uint32_t>{1, 0, 1, 0, 1, 0, 1, 0}));
     EXPECT_EQ(flags, (std::vector<uint32_t>{USART_ISR_ORE | USART_ISR_RXNE, USART_ISR_RXNE, 0}));
     EXPECT_NE(lsi_ready, 0u);
