@@ -272,8 +272,8 @@ class TimerModel final : public Board::Model, public EventSink {
         for (std::uint32_t which = running_; which; which &= which - 1) {
             const int i = __builtin_ctz(which);
             Timer &t = t_[i];
-            const auto cnt =
-                static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
+            // The counters are 16 or 32 bits wide: the count wraps at a power of two.
+            const auto cnt = static_cast<std::uint32_t>(count_now(i) & kTimers[i].counter_max);
             kTimers[i].regs->CNT = cnt;
             t.seen_cnt = cnt;
         }
