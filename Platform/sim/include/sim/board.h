@@ -275,17 +275,34 @@ class Board {
 // interrupt the waiting context.
 void wait_for_ticks(std::uint32_t tickstart, std::uint32_t ticks, const char *waiting_in);
 
-// The board the firmware is running on. Valid only during a run.
-Board &board();
-bool board_exists();
+// The board the firmware is running on. Valid only during a run. Inline, as every
+// HAL call reaches it, most of them from inside another HAL function.
+namespace detail {
+extern Board *running_board;
+[[noreturn]] void no_board();
+}  // namespace detail
+inline Board &board() {
+    if (!detail::running_board)
+        detail::no_board();
+    return *detail::running_board;
+}
+inline bool board_exists() {
+    return detail::running_board != nullptr;
+}
 
 // First thing in every HAL function of this backend: charges the fixed cost of
 // one HAL call (Board::kHalCallClocks) unless it is called from inside another
 // HAL function. Does nothing without a running board.
 class HalCall {
   public:
-    HalCall();
-    ~HalCall();
+    HalCall() {
+        if (detail::running_board)
+            detail::running_board->hal_enter();
+    }
+    ~HalCall() {
+        if (detail::running_board)
+            detail::running_board->hal_leave();
+    }
     HalCall(const HalCall &) = delete;
     HalCall &operator=(const HalCall &) = delete;
 };
