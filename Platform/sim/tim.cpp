@@ -56,6 +56,10 @@ class TimerModel final : public Board::Model, public EventSink {
         Time next_update = kNever;
         std::uint64_t pending_ticks = 0;  // counter ticks from the anchor to the next update
         std::uint64_t lost_updates = 0;   // updates while the flag of the last was still set
+        // CNT shows the count until `count_until` while the counting is that of
+        // generation `count_gen` (see settle()).
+        std::uint64_t count_gen = ~std::uint64_t{0};
+        Time count_until = 0;
     };
     Timer t_[kTimerCount];
 
@@ -86,7 +90,9 @@ class TimerModel final : public Board::Model, public EventSink {
         t.hz = hz ? hz : 1u;
     }
 
-    // Called after every start and stop.
+    // Called after every start and stop, and after every change of how a running
+    // timer counts (anchor, prescaler, clock): the new generation makes earlier
+    // update events and the counter shown by settle() stale.
     void schedule(int i) {
         Timer &t = t_[i];
         running_ = t.running ? running_ | (1u << i) : running_ & ~(1u << i);
@@ -268,14 +274,24 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     // After time has moved: the counters of running timers show the present count.
+    // A counter ticks far more slowly than the core makes calls, so the time of
+    // its next tick is kept: until then, with the counting unchanged and CNT still
+    // as last shown, the count is the one shown.
     void settle() override {
+        const Time now = b_.now();
         for (std::uint32_t which = running_; which; which &= which - 1) {
             const int i = __builtin_ctz(which);
             Timer &t = t_[i];
+            if (now < t.count_until && t.count_gen == t.gen && kTimers[i].regs->CNT == t.seen_cnt)
+                continue;
+            const std::uint64_t count = count_now(i);
             // The counters are 16 or 32 bits wide: the count wraps at a power of two.
-            const auto cnt = static_cast<std::uint32_t>(count_now(i) & kTimers[i].counter_max);
+            const auto cnt = static_cast<std::uint32_t>(count & kTimers[i].counter_max);
             kTimers[i].regs->CNT = cnt;
             t.seen_cnt = cnt;
+            // The next tick: the first instant at which count_now() passes `count`.
+            t.count_gen = t.gen;
+            t.count_until = tick_time(t, count - t.anchor_count + 1u);
         }
     }
 
