@@ -146,7 +146,13 @@ class Board {
     // every call from the firmware, before time advances and after each handler).
     // Nothing else can write the registers in between, so a look with no firmware
     // code run since the last one is skipped.
-    void add_watcher(Model &m) { watchers_.push_back(&m); }
+    // The models are called through a direct call of their own watch() (bound
+    // here, where the model's type is known) rather than a virtual one: the looks
+    // run thousands of times a second.
+    template <typename M>
+    void add_watcher(M &m) {
+        watchers_.push_back(Hook{[](Model &x) { static_cast<M &>(x).M::watch(); }, &m});
+    }
     void run_watchers() {
         ++progress_;
         if (stop_flag_ && *stop_flag_)
@@ -154,7 +160,7 @@ class Board {
         if (!stale_)
             return;
         stale_ = false;
-        for (Model *m : watchers_) m->watch();
+        for (const Hook &h : watchers_) h.call(*h.model);
     }
     // An entry from firmware code that is not a HAL call (an intrinsic): its
     // register writes are looked at before anything else happens.
@@ -168,7 +174,7 @@ class Board {
     // sets the flag it waits for).
     void look_at_registers() {
         stale_ = true;
-        for (Model *m : watchers_) m->watch();
+        for (const Hook &h : watchers_) h.call(*h.model);
         stale_ = false;
     }
     // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
@@ -179,9 +185,12 @@ class Board {
     std::uint64_t progress() const { return progress_; }
     // Settlers update registers that change with time (timer counters) once the
     // clock has moved, before firmware code runs again.
-    void add_settler(Model &m) { settlers_.push_back(&m); }
+    template <typename M>
+    void add_settler(M &m) {
+        settlers_.push_back(Hook{[](Model &x) { static_cast<M &>(x).M::settle(); }, &m});
+    }
     void run_settlers() {
-        for (Model *m : settlers_) m->settle();
+        for (const Hook &h : settlers_) h.call(*h.model);
     }
     static const char *irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
@@ -247,8 +256,12 @@ class Board {
     Summary summary_;
     std::vector<std::function<bool()>> level_;  // by irq slot
     std::vector<WakeSource> wakers_;
-    std::vector<Model *> watchers_;
-    std::vector<Model *> settlers_;
+    struct Hook {
+        void (*call)(Model &);
+        Model *model;
+    };
+    std::vector<Hook> watchers_;
+    std::vector<Hook> settlers_;
     std::vector<std::unique_ptr<Model>> models_;
     std::vector<std::function<void()>> finishers_;
     IrqExitObserver irq_exit_observer_ = nullptr;
