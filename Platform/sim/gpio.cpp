@@ -1,8 +1,12 @@
 #include "sim/gpio.h"
 
+#include <cstddef>
+#include <cstring>
+
 #include "sim/devices.h"
 #include "sim/peripherals.h"
 #include "sim/rcc.h"
+#include "sim/register_look.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -32,7 +36,7 @@ class GpioModel final : public Board::Model {
             const std::uint32_t idr = resolve(i);
             r->IDR = idr;
             state_[i].level = static_cast<std::uint16_t>(idr);
-            seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
+            seen_[i] = Seen{r->MODER, r->OTYPER, r->PUPDR, r->ODR};
         }
     }
 
@@ -89,7 +93,7 @@ class GpioModel final : public Board::Model {
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
-        seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
+        seen_[i] = Seen{r->MODER, r->OTYPER, r->PUPDR, r->ODR};
         PortState &s = state_[i];
         const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
         s.level = static_cast<std::uint16_t>(idr);
@@ -118,10 +122,14 @@ class GpioModel final : public Board::Model {
     void watch() override {
         for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
+            // MODER with OTYPER, and ODR with BSRR (which must read 0), as 64-bit
+            // words; PUPDR and BRR (0) on their own.
             const GPIO_TypeDef *r = regs(i);
             const Seen &s = seen_[i];
-            if ((r->BSRR | r->BRR | (r->ODR ^ s.odr) | (r->MODER ^ s.moder) |
-                 (r->PUPDR ^ s.pupdr) | (r->OTYPER ^ s.otyper)) != 0)
+            const std::uint64_t diff =
+                byte_diff<8>(&r->MODER, &s.moder) | byte_diff<4>(&r->PUPDR, &s.pupdr) |
+                (word64(&r->ODR) ^ s.odr) | r->BRR;
+            if (diff != 0)
                 look(i);
         }
     }
@@ -129,6 +137,12 @@ class GpioModel final : public Board::Model {
     PortState state_[kPorts];
 
   private:
+    static std::uint64_t word64(const volatile std::uint32_t *at) {
+        std::uint64_t w;
+        std::memcpy(&w, const_cast<const std::uint32_t *>(at), 8);
+        return w;
+    }
+
     // A port with something written since the last look.
     __attribute__((noinline)) void look(int i) {
         GPIO_TypeDef *r = regs(i);
@@ -147,14 +161,21 @@ class GpioModel final : public Board::Model {
             refresh(i, "firmware");
     }
 
+    // MODER and OTYPER side by side as in the port's registers, so that the quiet
+    // look compares them as one 64-bit word.
     struct Seen {
-        std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
+        std::uint32_t moder = 0, otyper = 0, pupdr = 0, odr = 0;
     };
     Seen seen_[kPorts];
     InstancesInUse in_use_{kPortClocks, kPorts};
 
     Board &b_;
 };
+
+static_assert(offsetof(GPIO_TypeDef, OTYPER) == offsetof(GPIO_TypeDef, MODER) + 4 &&
+                  offsetof(GPIO_TypeDef, BSRR) == offsetof(GPIO_TypeDef, ODR) + 4 &&
+                  __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the quiet look's 64-bit words: MODER then OTYPER, ODR then BSRR");
 
 GpioModel &model() {
     return board().model<GpioModel>();
