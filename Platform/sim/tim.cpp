@@ -1,9 +1,11 @@
 #include "sim/tim.h"
 
+#include <cstddef>
 #include <string>
 
 #include "sim/handle.h"
 #include "sim/rcc.h"
+#include "sim/register_look.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -49,8 +51,11 @@ class TimerModel final : public Board::Model, public EventSink {
         std::uint64_t anchor_count = 0;
         std::uint32_t psc = 0;  // prescaler in effect
         std::uint32_t arr = 0;  // auto-reload in effect
-        std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
-        std::uint32_t seen_smcr = 0, seen_rcr = 0;
+        // What the look last saw; SMCR with DIER and ARR with RCR side by side as in
+        // the registers, so that the quiet look compares them as 64-bit words.
+        std::uint32_t seen_cr1 = 0, seen_cnt = 0;
+        std::uint32_t seen_smcr = 0, seen_dier = 0;
+        std::uint32_t seen_arr = 0, seen_rcr = 0;
         std::uint32_t sr = 0;  // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
@@ -153,9 +158,8 @@ class TimerModel final : public Board::Model, public EventSink {
             const int i = __builtin_ctz(which);
             const TIM_TypeDef *r = kTimers[i].regs;
             const Timer &t = t_[i];
-            if (((r->CR1 ^ t.seen_cr1) | (r->ARR ^ t.seen_arr) | (r->DIER ^ t.seen_dier) |
-                 (r->CNT ^ t.seen_cnt) | (r->SR ^ t.sr) | (r->SMCR ^ t.seen_smcr) |
-                 (r->RCR ^ t.seen_rcr)) != 0)
+            if (((r->CR1 ^ t.seen_cr1) | (r->CNT ^ t.seen_cnt) | (r->SR ^ t.sr) |
+                 byte_diff<8>(&r->SMCR, &t.seen_smcr) | byte_diff<8>(&r->ARR, &t.seen_arr)) != 0)
                 look(i);
         }
     }
@@ -315,6 +319,10 @@ class TimerModel final : public Board::Model, public EventSink {
     InstancesInUse in_use_{kTimerClocks, kTimerCount};
     std::uint32_t running_ = 0;
 };
+
+static_assert(offsetof(TIM_TypeDef, DIER) == offsetof(TIM_TypeDef, SMCR) + 4 &&
+                  offsetof(TIM_TypeDef, RCR) == offsetof(TIM_TypeDef, ARR) + 4,
+              "the quiet look's 64-bit words: SMCR then DIER, ARR then RCR");
 
 TimerModel &model() {
     return board().model<TimerModel>();
