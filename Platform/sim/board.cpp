@@ -5,35 +5,20 @@
 
 #include "sim/vectors.h"
 
-extern "C" std::uint32_t SystemCoreClock;
-
 namespace sim {
 
+Board *detail::running_board = nullptr;
+
 namespace {
-Board *g_board = nullptr;
+Board *&g_board = detail::running_board;
 constexpr std::uint32_t kMaskedWfiSpinLimit = 1000000;
 }  // namespace
 
-Board &board() {
-    if (!g_board) {
-        std::fprintf(stderr, "sim: HAL called with no simulated board running\n");
-        std::abort();
-    }
-    return *g_board;
+void detail::no_board() {
+    std::fprintf(stderr, "sim: HAL called with no simulated board running\n");
+    std::abort();
 }
 
-bool board_exists() {
-    return g_board != nullptr;
-}
-
-HalCall::HalCall() {
-    if (g_board)
-        g_board->hal_enter();
-}
-HalCall::~HalCall() {
-    if (g_board)
-        g_board->hal_leave();
-}
 FirmwareCode::FirmwareCode() {
     if (g_board)
         depth_ = g_board->enter_firmware_code();
@@ -71,10 +56,6 @@ Board::~Board() {
     models_.clear();
     trace_.close();
     g_board = nullptr;
-}
-
-std::uint32_t Board::core_hz() const {
-    return SystemCoreClock ? SystemCoreClock : 1;
 }
 
 void Board::set_run_length(Time t) {

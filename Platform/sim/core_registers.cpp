@@ -15,6 +15,7 @@
 
 #include "sim/board.h"
 #include "sim/peripherals.h"
+#include "sim/register_look.h"
 #include "stm32l4xx.h"
 
 namespace sim {
@@ -37,6 +38,31 @@ class CoreRegisters final : public Board::Model {
     }
 
     void watch() override {
+        if (written())
+            look();
+        else if (b_.nvic().version() != published_version_)
+            publish();  // all the full look would do
+    }
+
+  private:
+    // Whether a register the full look compares no longer holds what it last saw
+    // or published: without one, all it would do is publish a changed controller.
+    bool written() const {
+        static const std::uint32_t kNoWrite[kWords] = {};  // ICER and ICPR read 0
+        const std::uint64_t diff =
+            (SCB_regs.ICSR ^ icsr_) | (SCB_regs.AIRCR ^ aircr_) | (SCB_regs.SCR ^ scr_) |
+            SCB_regs.VTOR | (NVIC_regs.STIR ^ kStirIdle) |
+            byte_diff<sizeof iser_>(NVIC_regs.ISER, iser_) |
+            byte_diff<sizeof kNoWrite>(NVIC_regs.ICER, kNoWrite) |
+            byte_diff<sizeof ispr_>(NVIC_regs.ISPR, ispr_) |
+            byte_diff<sizeof kNoWrite>(NVIC_regs.ICPR, kNoWrite) |
+            byte_diff<sizeof ip_seen_>(NVIC_regs.IP, ip_seen_) |
+            byte_diff<sizeof shp_seen_>(SCB_regs.SHP, shp_seen_);
+        return diff != 0;
+    }
+
+    // The full look: what changed, bit by bit.
+    __attribute__((noinline)) void look() {
         Nvic &n = b_.nvic();
         bool changed = false;
         if (SCB_regs.ICSR != icsr_) {
@@ -110,7 +136,6 @@ class CoreRegisters final : public Board::Model {
             b_.take_interrupts();
     }
 
-  private:
     void icsr_written(std::uint32_t v) {
         Nvic &n = b_.nvic();
         if (v & SCB_ICSR_NMIPENDSET_Msk)

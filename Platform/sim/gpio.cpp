@@ -1,8 +1,12 @@
 #include "sim/gpio.h"
 
+#include <cstddef>
+#include <cstring>
+
 #include "sim/devices.h"
 #include "sim/peripherals.h"
 #include "sim/rcc.h"
+#include "sim/register_look.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -32,7 +36,7 @@ class GpioModel final : public Board::Model {
             const std::uint32_t idr = resolve(i);
             r->IDR = idr;
             state_[i].level = static_cast<std::uint16_t>(idr);
-            seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
+            seen_[i] = Seen{r->MODER, r->OTYPER, r->PUPDR, r->ODR};
         }
     }
 
@@ -57,35 +61,31 @@ class GpioModel final : public Board::Model {
         return all[i];
     }
 
+    // Bit p of the result: bit 2p of `pairs` (one bit of each pin's two-bit field).
+    static std::uint32_t even_bits(std::uint32_t pairs) {
+        std::uint32_t x = pairs & 0x55555555u;
+        x = (x | (x >> 1)) & 0x33333333u;
+        x = (x | (x >> 2)) & 0x0F0F0F0Fu;
+        x = (x | (x >> 4)) & 0x00FF00FFu;
+        return (x | (x >> 8)) & 0x0000FFFFu;
+    }
+
+    // The level of every pin, all sixteen at once: analog pins read 0; a held pin
+    // reads its held level; a push-pull output reads ODR, an open-drain output
+    // what is outside when it lets go (ODR 1) and 0 otherwise; inputs and alternate
+    // functions read what is outside: the external drive, else the pull-up.
     std::uint32_t resolve(int i) const {
         const GPIO_TypeDef *r = regs(i);
         const PortState &s = state_[i];
         const std::uint32_t moder = r->MODER, pupdr = r->PUPDR, odr = r->ODR, otyper = r->OTYPER;
-        std::uint32_t idr = 0;
-        for (unsigned pin = 0; pin < 16; ++pin) {
-            const std::uint32_t mode = (moder >> (2 * pin)) & 3u;
-            const std::uint32_t pull = (pupdr >> (2 * pin)) & 3u;
-            const std::uint32_t bit = 1u << pin;
-            std::uint32_t lvl;
-            const std::uint32_t outside =
-                (s.driven & bit) ? ((s.drive & bit) ? 1u : 0u) : (pull == 1u ? 1u : 0u);
-            if (mode == 3u) {
-                lvl = 0;
-            } else if (s.held & bit) {
-                lvl = (s.hold & bit) ? 1u : 0u;
-            } else if (mode == 1u) {
-                const bool open_drain = (otyper & bit) != 0;
-                if (!open_drain) {
-                    lvl = (odr & bit) ? 1u : 0u;
-                } else {
-                    lvl = (odr & bit) ? outside : 0u;
-                }
-            } else {
-                lvl = outside;
-            }
-            idr |= lvl << pin;
-        }
-        return idr;
+        const std::uint32_t mode0 = even_bits(moder), mode1 = even_bits(moder >> 1);
+        const std::uint32_t analog = mode0 & mode1, output = mode0 & ~mode1;
+        const std::uint32_t pull_up = even_bits(pupdr) & ~even_bits(pupdr >> 1);
+        const std::uint32_t outside = (s.driven & s.drive) | (~s.driven & pull_up);
+        const std::uint32_t out_level = (odr & ~otyper) | (odr & otyper & outside);
+        const std::uint32_t free_level = (output & out_level) | (~output & outside);
+        const std::uint32_t held = s.held;
+        return ~analog & ((held & s.hold) | (~held & free_level)) & 0xFFFFu;
     }
 
     void refresh(int i, const char *cause) {
@@ -93,7 +93,7 @@ class GpioModel final : public Board::Model {
         GPIO_TypeDef *r = regs(i);
         const std::uint32_t idr = resolve(i);
         r->IDR = idr;
-        seen_[i] = Seen{r->ODR, r->MODER, r->PUPDR, r->OTYPER};
+        seen_[i] = Seen{r->MODER, r->OTYPER, r->PUPDR, r->ODR};
         PortState &s = state_[i];
         const std::uint32_t changed = (idr ^ s.level) & 0xFFFFu;
         s.level = static_cast<std::uint16_t>(idr);
@@ -122,34 +122,60 @@ class GpioModel final : public Board::Model {
     void watch() override {
         for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
-            GPIO_TypeDef *r = regs(i);
-            if (r->BSRR) {
-                const std::uint32_t bsrr = r->BSRR;
-                r->ODR = (r->ODR | (bsrr & 0xFFFFu)) & ~(bsrr >> 16);
-                r->BSRR = 0;
-            }
-            if (r->BRR) {
-                r->ODR &= ~(r->BRR & 0xFFFFu);
-                r->BRR = 0;
-            }
-            Seen &s = seen_[i];
-            if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
-                 (r->OTYPER ^ s.otyper)) != 0)
-                refresh(i, "firmware");
+            // MODER with OTYPER, and ODR with BSRR (which must read 0), as 64-bit
+            // words; PUPDR and BRR (0) on their own.
+            const GPIO_TypeDef *r = regs(i);
+            const Seen &s = seen_[i];
+            const std::uint64_t diff =
+                byte_diff<8>(&r->MODER, &s.moder) | byte_diff<4>(&r->PUPDR, &s.pupdr) |
+                (word64(&r->ODR) ^ s.odr) | r->BRR;
+            if (diff != 0)
+                look(i);
         }
     }
 
     PortState state_[kPorts];
 
   private:
+    static std::uint64_t word64(const volatile std::uint32_t *at) {
+        std::uint64_t w;
+        std::memcpy(&w, const_cast<const std::uint32_t *>(at), 8);
+        return w;
+    }
+
+    // A port with something written since the last look.
+    __attribute__((noinline)) void look(int i) {
+        GPIO_TypeDef *r = regs(i);
+        if (r->BSRR) {
+            const std::uint32_t bsrr = r->BSRR;
+            r->ODR = (r->ODR | (bsrr & 0xFFFFu)) & ~(bsrr >> 16);
+            r->BSRR = 0;
+        }
+        if (r->BRR) {
+            r->ODR &= ~(r->BRR & 0xFFFFu);
+            r->BRR = 0;
+        }
+        Seen &s = seen_[i];
+        if (((r->ODR ^ s.odr) | (r->MODER ^ s.moder) | (r->PUPDR ^ s.pupdr) |
+             (r->OTYPER ^ s.otyper)) != 0)
+            refresh(i, "firmware");
+    }
+
+    // MODER and OTYPER side by side as in the port's registers, so that the quiet
+    // look compares them as one 64-bit word.
     struct Seen {
-        std::uint32_t odr = 0, moder = 0, pupdr = 0, otyper = 0;
+        std::uint32_t moder = 0, otyper = 0, pupdr = 0, odr = 0;
     };
     Seen seen_[kPorts];
     InstancesInUse in_use_{kPortClocks, kPorts};
 
     Board &b_;
 };
+
+static_assert(offsetof(GPIO_TypeDef, OTYPER) == offsetof(GPIO_TypeDef, MODER) + 4 &&
+                  offsetof(GPIO_TypeDef, BSRR) == offsetof(GPIO_TypeDef, ODR) + 4 &&
+                  __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the quiet look's 64-bit words: MODER then OTYPER, ODR then BSRR");
 
 GpioModel &model() {
     return board().model<GpioModel>();

@@ -140,13 +140,22 @@ class RccRegisters final : public Board::Model {
   public:
     explicit RccRegisters(Board &) {}
     void watch() override {
+        if (((RCC_regs.AHB2ENR ^ enables_[0]) | (RCC_regs.APB1ENR1 ^ enables_[1]) |
+             (RCC_regs.APB2ENR ^ enables_[2]) | (RCC_regs.CR ^ cr_) | (RCC_regs.BDCR ^ bdcr_) |
+             (RCC_regs.CSR ^ csr_)) != 0)
+            look();
+    }
+
+  private:
+    // Something written since the last look.
+    __attribute__((noinline)) void look() {
         const std::uint32_t enables[3] = {RCC_regs.AHB2ENR, RCC_regs.APB1ENR1, RCC_regs.APB2ENR};
         if (((enables[0] ^ enables_[0]) | (enables[1] ^ enables_[1]) |
              (enables[2] ^ enables_[2])) != 0) {
             for (int k = 0; k < 3; ++k) enables_[k] = enables[k];
             ++rcc_enable_changes;
         }
-        if (RCC_regs.CR == cr_ && RCC_regs.BDCR == bdcr_ && RCC_regs.CSR == csr_)
+        if (((RCC_regs.CR ^ cr_) | (RCC_regs.BDCR ^ bdcr_) | (RCC_regs.CSR ^ csr_)) == 0)
             return;
         std::uint32_t cr = RCC_regs.CR;
         cr = follow(cr, RCC_CR_MSION, RCC_CR_MSIRDY, true);
@@ -163,7 +172,6 @@ class RccRegisters final : public Board::Model {
         RCC_regs.CSR = csr_ = follow(RCC_regs.CSR, RCC_CSR_LSION, RCC_CSR_LSIRDY, true);
     }
 
-  private:
     static std::uint32_t follow(std::uint32_t reg, std::uint32_t on, std::uint32_t ready,
                                 bool can_be_ready) {
         return (reg & on) && can_be_ready ? reg | ready : reg & ~ready;

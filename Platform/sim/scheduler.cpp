@@ -24,7 +24,7 @@ void Scheduler::clear() {
     seq_ = 0;
 }
 
-Time scaled_ceil(std::uint64_t count, std::uint64_t num, std::uint64_t den) {
+Time scaled_ceil_wide(std::uint64_t count, std::uint64_t num, std::uint64_t den) {
     unsigned __int128 p = static_cast<unsigned __int128>(count) * num;
     return static_cast<Time>((p + den - 1) / den);
 }

@@ -53,7 +53,8 @@ class SysTickModel final : public Board::Model, public EventSink {
             return;
         const std::uint64_t period = static_cast<std::uint64_t>(load_) + 1u;
         const std::uint64_t elapsed = clocks_in(b_.now() - anchor_, hz_);
-        SysTick_regs.VAL = static_cast<std::uint32_t>((period - elapsed % period) % period);
+        const std::uint64_t into_period = elapsed % period;
+        SysTick_regs.VAL = static_cast<std::uint32_t>(into_period ? period - into_period : 0u);
     }
 
     void on_event(Time, std::uint64_t tag) override {

@@ -1,9 +1,11 @@
 #include "sim/tim.h"
 
+#include <cstddef>
 #include <string>
 
 #include "sim/handle.h"
 #include "sim/rcc.h"
+#include "sim/register_look.h"
 #include "stm32l4xx_hal.h"
 
 namespace sim {
@@ -49,13 +51,20 @@ class TimerModel final : public Board::Model, public EventSink {
         std::uint64_t anchor_count = 0;
         std::uint32_t psc = 0;  // prescaler in effect
         std::uint32_t arr = 0;  // auto-reload in effect
-        std::uint32_t seen_cr1 = 0, seen_arr = 0, seen_dier = 0, seen_cnt = 0;
-        std::uint32_t seen_smcr = 0, seen_rcr = 0;
+        // What the look last saw; SMCR with DIER and ARR with RCR side by side as in
+        // the registers, so that the quiet look compares them as 64-bit words.
+        std::uint32_t seen_cr1 = 0, seen_cnt = 0;
+        std::uint32_t seen_smcr = 0, seen_dier = 0;
+        std::uint32_t seen_arr = 0, seen_rcr = 0;
         std::uint32_t sr = 0;  // status flags as the hardware holds them
         std::uint64_t gen = 0;
         Time next_update = kNever;
         std::uint64_t pending_ticks = 0;  // counter ticks from the anchor to the next update
         std::uint64_t lost_updates = 0;   // updates while the flag of the last was still set
+        // CNT shows the count until `count_until` while the counting is that of
+        // generation `count_gen` (see settle()).
+        std::uint64_t count_gen = ~std::uint64_t{0};
+        Time count_until = 0;
     };
     Timer t_[kTimerCount];
 
@@ -86,7 +95,9 @@ class TimerModel final : public Board::Model, public EventSink {
         t.hz = hz ? hz : 1u;
     }
 
-    // Called after every start and stop.
+    // Called after every start and stop, and after every change of how a running
+    // timer counts (anchor, prescaler, clock): the new generation makes earlier
+    // update events and the counter shown by settle() stale.
     void schedule(int i) {
         Timer &t = t_[i];
         running_ = t.running ? running_ | (1u << i) : running_ & ~(1u << i);
@@ -145,56 +156,61 @@ class TimerModel final : public Board::Model, public EventSink {
     void watch_timers(std::uint32_t which) {
         for (; which; which &= which - 1) {
             const int i = __builtin_ctz(which);
-            TIM_TypeDef *r = kTimers[i].regs;
-            Timer &t = t_[i];
-            const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
-            const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
-            if (((cr1 ^ t.seen_cr1) | (arr ^ t.seen_arr) | (dier ^ t.seen_dier) |
-                 (cnt ^ t.seen_cnt) | (r->SR ^ t.sr) | (smcr ^ t.seen_smcr) | (rcr ^ t.seen_rcr)) ==
-                0)
-                continue;
-            check_not_modelled(i, cr1, dier, smcr, rcr);
-            t.seen_smcr = smcr;
-            t.seen_rcr = rcr;
-            sync_sr(i);
-            if (cnt != t.seen_cnt) {
-                // The firmware wrote the counter: counting goes on from that value.
-                t.anchor_count = cnt & kTimers[i].counter_max;
-                t.seen_cnt = cnt;
-                rebase(t);
-                if (t.running)
-                    schedule(i);
-            }
-            const bool was = t.running;
-            const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
-            if (now_running && !was) {
-                // The counter resumes from where it stopped (0 after a reset or an
-                // update generation).
-                t.running = true;
-                rebase(t);
-                if (!(cr1 & TIM_CR1_ARPE))
-                    t.arr = arr;
-                schedule(i);
-            } else if (!now_running && was) {
-                t.anchor_count = count_now(i);
-                r->CNT = static_cast<std::uint32_t>(t.anchor_count);
-                t.seen_cnt = r->CNT;
-                t.running = false;
-                schedule(i);
-            } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
-                // Immediate auto-reload: re-anchor at the current count.
-                const std::uint64_t c = count_now(i);
-                t.anchor_cycles += cycles(t, c - t.anchor_count);
-                t.anchor_count = c;
-                t.arr = arr;
-                schedule(i);
-            }
-            if ((dier & ~t.seen_dier) && line(i))
-                b_.nvic().set_pending(kTimers[i].irq);
-            t.seen_cr1 = cr1;
-            t.seen_arr = arr;
-            t.seen_dier = dier;
+            const TIM_TypeDef *r = kTimers[i].regs;
+            const Timer &t = t_[i];
+            if (((r->CR1 ^ t.seen_cr1) | (r->CNT ^ t.seen_cnt) | (r->SR ^ t.sr) |
+                 byte_diff<8>(&r->SMCR, &t.seen_smcr) | byte_diff<8>(&r->ARR, &t.seen_arr)) != 0)
+                look(i);
         }
+    }
+
+    // A timer with something written since the last look.
+    __attribute__((noinline)) void look(int i) {
+        TIM_TypeDef *r = kTimers[i].regs;
+        Timer &t = t_[i];
+        const std::uint32_t cr1 = r->CR1, arr = r->ARR, dier = r->DIER, cnt = r->CNT;
+        const std::uint32_t smcr = r->SMCR, rcr = r->RCR;
+        check_not_modelled(i, cr1, dier, smcr, rcr);
+        t.seen_smcr = smcr;
+        t.seen_rcr = rcr;
+        sync_sr(i);
+        if (cnt != t.seen_cnt) {
+            // The firmware wrote the counter: counting goes on from that value.
+            t.anchor_count = cnt & kTimers[i].counter_max;
+            t.seen_cnt = cnt;
+            rebase(t);
+            if (t.running)
+                schedule(i);
+        }
+        const bool was = t.running;
+        const bool now_running = (cr1 & TIM_CR1_CEN) != 0;
+        if (now_running && !was) {
+            // The counter resumes from where it stopped (0 after a reset or an
+            // update generation).
+            t.running = true;
+            rebase(t);
+            if (!(cr1 & TIM_CR1_ARPE))
+                t.arr = arr;
+            schedule(i);
+        } else if (!now_running && was) {
+            t.anchor_count = count_now(i);
+            r->CNT = static_cast<std::uint32_t>(t.anchor_count);
+            t.seen_cnt = r->CNT;
+            t.running = false;
+            schedule(i);
+        } else if (now_running && arr != t.seen_arr && !(cr1 & TIM_CR1_ARPE)) {
+            // Immediate auto-reload: re-anchor at the current count.
+            const std::uint64_t c = count_now(i);
+            t.anchor_cycles += cycles(t, c - t.anchor_count);
+            t.anchor_count = c;
+            t.arr = arr;
+            schedule(i);
+        }
+        if ((dier & ~t.seen_dier) && line(i))
+            b_.nvic().set_pending(kTimers[i].irq);
+        t.seen_cr1 = cr1;
+        t.seen_arr = arr;
+        t.seen_dier = dier;
     }
 
     // Counting modes, slave modes, the repetition counter and every interrupt or
@@ -262,14 +278,24 @@ class TimerModel final : public Board::Model, public EventSink {
     }
 
     // After time has moved: the counters of running timers show the present count.
+    // A counter ticks far more slowly than the core makes calls, so the time of
+    // its next tick is kept: until then, with the counting unchanged and CNT still
+    // as last shown, the count is the one shown.
     void settle() override {
+        const Time now = b_.now();
         for (std::uint32_t which = running_; which; which &= which - 1) {
             const int i = __builtin_ctz(which);
             Timer &t = t_[i];
-            const auto cnt =
-                static_cast<std::uint32_t>(count_now(i) % (kTimers[i].counter_max + 1u));
+            if (now < t.count_until && t.count_gen == t.gen && kTimers[i].regs->CNT == t.seen_cnt)
+                continue;
+            const std::uint64_t count = count_now(i);
+            // The counters are 16 or 32 bits wide: the count wraps at a power of two.
+            const auto cnt = static_cast<std::uint32_t>(count & kTimers[i].counter_max);
             kTimers[i].regs->CNT = cnt;
             t.seen_cnt = cnt;
+            // The next tick: the first instant at which count_now() passes `count`.
+            t.count_gen = t.gen;
+            t.count_until = tick_time(t, count - t.anchor_count + 1u);
         }
     }
 
@@ -293,6 +319,10 @@ class TimerModel final : public Board::Model, public EventSink {
     InstancesInUse in_use_{kTimerClocks, kTimerCount};
     std::uint32_t running_ = 0;
 };
+
+static_assert(offsetof(TIM_TypeDef, DIER) == offsetof(TIM_TypeDef, SMCR) + 4 &&
+                  offsetof(TIM_TypeDef, RCR) == offsetof(TIM_TypeDef, ARR) + 4,
+              "the quiet look's 64-bit words: SMCR then DIER, ARR then RCR");
 
 TimerModel &model() {
     return board().model<TimerModel>();

@@ -212,45 +212,52 @@ class UartModel final : public Board::Model, public EventSink {
         // Only ports the firmware can have written (sim/rcc.h).
         for (std::uint32_t which = in_use_.mask(); which; which &= which - 1) {
             const int i = __builtin_ctz(which);
-            USART_TypeDef *r = kPorts[i].regs;
-            Port &p = ports_[i];
-            if (r->ICR) {
-                r->ISR &= ~(r->ICR & (USART_ICR_PECF | USART_ICR_FECF | USART_ICR_NCF |
-                                      USART_ICR_ORECF | USART_ICR_IDLECF | USART_ICR_TCCF |
-                                      USART_ICR_LBDCF | USART_ICR_CTSCF | USART_ICR_RTOCF |
-                                      USART_ICR_EOBCF | USART_ICR_CMCF | USART_ICR_WUCF));
-                r->ICR = 0;
-            }
-            if (r->RQR) {
-                if (r->RQR & USART_RQR_RXFRQ)
-                    r->ISR &= ~USART_ISR_RXNE;
-                r->RQR = 0;
-            }
-            const std::uint32_t cr1 = r->CR1;
-            if (cr1 != p.seen_cr1) {
-                check_not_modelled(i, cr1);
-                if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
-                    reset_port(i);
-                p.seen_cr1 = cr1;
-                const bool ue = (cr1 & USART_CR1_UE) != 0;
-                r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
-                         ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
-                         ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
-                if (p.tdr_full && !p.shifting && tx_enabled(i)) {
-                    // A byte left waiting in TDR goes out once the transmitter is on.
-                    p.tdr_full = false;
-                    r->ISR |= USART_ISR_TXE;
-                    write_tdr(i, p.tdr);
-                }
-            }
-            // Bytes written into TDR by the firmware itself: a loop that writes one and
-            // then polls TXE without a call in between would see the flag before this
-            // look, and overwrite the byte, so such transmission cannot be modelled.
-            if (r->TDR != kTdrIdle)
-                b_.halt(std::string(kPorts[i].name) +
-                        " TDR written directly (transmission through the data register) is not "
-                        "modelled by the simulated board: HAL_UART_Transmit is");
+            const USART_TypeDef *r = kPorts[i].regs;
+            if ((r->ICR | r->RQR | (r->CR1 ^ ports_[i].seen_cr1) | (r->TDR ^ kTdrIdle)) != 0)
+                look(i);
         }
+    }
+
+    // A port with something written since the last look.
+    __attribute__((noinline)) void look(int i) {
+        USART_TypeDef *r = kPorts[i].regs;
+        Port &p = ports_[i];
+        if (r->ICR) {
+            r->ISR &= ~(r->ICR & (USART_ICR_PECF | USART_ICR_FECF | USART_ICR_NCF |
+                                  USART_ICR_ORECF | USART_ICR_IDLECF | USART_ICR_TCCF |
+                                  USART_ICR_LBDCF | USART_ICR_CTSCF | USART_ICR_RTOCF |
+                                  USART_ICR_EOBCF | USART_ICR_CMCF | USART_ICR_WUCF));
+            r->ICR = 0;
+        }
+        if (r->RQR) {
+            if (r->RQR & USART_RQR_RXFRQ)
+                r->ISR &= ~USART_ISR_RXNE;
+            r->RQR = 0;
+        }
+        const std::uint32_t cr1 = r->CR1;
+        if (cr1 != p.seen_cr1) {
+            check_not_modelled(i, cr1);
+            if ((p.seen_cr1 & USART_CR1_UE) && !(cr1 & USART_CR1_UE))
+                reset_port(i);
+            p.seen_cr1 = cr1;
+            const bool ue = (cr1 & USART_CR1_UE) != 0;
+            r->ISR = (r->ISR & ~(USART_ISR_TEACK | USART_ISR_REACK)) |
+                     ((ue && (cr1 & USART_CR1_TE)) ? USART_ISR_TEACK : 0u) |
+                     ((ue && (cr1 & USART_CR1_RE)) ? USART_ISR_REACK : 0u);
+            if (p.tdr_full && !p.shifting && tx_enabled(i)) {
+                // A byte left waiting in TDR goes out once the transmitter is on.
+                p.tdr_full = false;
+                r->ISR |= USART_ISR_TXE;
+                write_tdr(i, p.tdr);
+            }
+        }
+        // Bytes written into TDR by the firmware itself: a loop that writes one and
+        // then polls TXE without a call in between would see the flag before this
+        // look, and overwrite the byte, so such transmission cannot be modelled.
+        if (r->TDR != kTdrIdle)
+            b_.halt(std::string(kPorts[i].name) +
+                    " TDR written directly (transmission through the data register) is not "
+                    "modelled by the simulated board: HAL_UART_Transmit is");
     }
 
     // Interrupt-driven transfers and the USART's own interrupt line are not

@@ -279,6 +279,92 @@ TEST(Fidelity, PendSvAndDirectNvicWritesAreTaken) {
     EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
 }
 
+// The last word or byte of each register range the core's watcher compares is seen
+// at the next call, as the first is above.
+TEST(Fidelity, DirectWritesAtTheEndOfEachCoreRangeAreSeen) {
+    // Device interrupt 95: bit 31 of the third word.
+    std::vector<int> seen;
+    uint8_t irq_prio = 0, systick_prio = 0;
+    auto r = run(
+        [&] {
+            sim::Nvic &n = sim::board().nvic();
+            NVIC->IP[95] = 0x50;
+            __ISB();
+            irq_prio = n.priority_register(95);
+            SCB->SHP[11] = 0x70;  // SysTick
+            __ISB();
+            systick_prio = n.priority_register(SysTick_IRQn);
+            NVIC->ISPR[2] = 1u << 31;  // pending while disabled: nothing runs
+            __ISB();
+            seen.push_back(n.pending(95));
+            NVIC->ICPR[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.pending(95));
+            NVIC->ISER[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.enabled(95));
+            NVIC->ICER[2] = 1u << 31;
+            __ISB();
+            seen.push_back(n.enabled(95));
+        },
+        1000000);
+    EXPECT_EQ(r.result.ending, sim::Ending::MainReturned);
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(irq_prio, 0x50u);
+    EXPECT_EQ(systick_prio, 0x70u);
+}
+
+// Each register the peripheral watchers compare, written directly on its own, takes
+// effect at the next call. PA5 is an output; each step changes one register.
+TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
+    std::vector<uint32_t> pin, flags;
+    uint32_t lsi_ready = 0, held = 0;
+    sim::ScenarioEvent hold = fixture::pin(0, 'A', 6, 1);
+    hold.kind = sim::ScenarioEventKind::PinHold;
+    run(
+        [&] {
+            HAL_Init();
+            __HAL_RCC_GPIOA_CLK_ENABLE();
+            GPIO_InitTypeDef out = {};
+            out.Pin = GPIO_PIN_5 | GPIO_PIN_6;
+            out.Mode = GPIO_MODE_OUTPUT_PP;
+            HAL_GPIO_Init(GPIOA, &out);
+            held = (GPIOA->IDR >> 6) & 1u;  // held high against its own low output
+            void (*const steps[])() = {
+                [] { GPIOA->ODR |= 1u << 5; },                                  // 1
+                [] { GPIOA->OTYPER |= 1u << 5; },                               // 0: open drain, no pull
+                [] { GPIOA->PUPDR |= 1u << 10; },                               // 1: pulled up
+                [] { GPIOA->BSRR = 1u << 21; },                                 // 0: driven low
+                [] { GPIOA->MODER &= ~(3u << 10); },                            // 1: input, pulled up
+                [] { GPIOA->MODER |= 1u << 10; },                               // 0: output again
+                [] { GPIOA->BSRR = 1u << 5; },                                  // 1: released
+                [] { GPIOA->BRR = 1u << 5; },                                   // 0
+            };
+            for (auto step : steps) {
+                step();
+                __ISB();
+                pin.push_back((GPIOA->IDR >> 5) & 1u);
+            }
+            console_port();
+            while (!__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_ORE)) (void)HAL_GetTick();
+            flags.push_back(USART3->ISR & (USART_ISR_ORE | USART_ISR_RXNE));
+            USART3->ICR = USART_ICR_ORECF;
+            __ISB();
+            flags.push_back(USART3->ISR & (USART_ISR_ORE | USART_ISR_RXNE));
+            USART3->RQR = USART_RQR_RXFRQ;
+            __ISB();
+            flags.push_back(USART3->ISR & (USART_ISR_ORE | USART_ISR_RXNE));
+            RCC->CSR |= RCC_CSR_LSION;
+            __ISB();
+            lsi_ready = RCC->CSR & RCC_CSR_LSIRDY;
+        },
+        10000000, {hold, fixture::console_bytes(2000000, "kk")});
+    EXPECT_EQ(held, 1u);
+    EXPECT_EQ(pin, (std::vector<uint32_t>{1, 0, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(flags, (std::vector<uint32_t>{USART_ISR_ORE | USART_ISR_RXNE, USART_ISR_RXNE, 0}));
+    EXPECT_NE(lsi_ready, 0u);
+}
+
 // A TIM1 time base as the HAL sets it up.
 void timer(uint32_t counter_mode, uint32_t repetitions) {
     TIM_HandleTypeDef h = {};
@@ -423,6 +509,21 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { timer(TIM_COUNTERMODE_DOWN, 0); }, "TIM1 CR1 DIR"},
         {[] { timer(TIM_COUNTERMODE_CENTERALIGNED1, 0); }, "TIM1 CR1 CMS"},
         {[] { timer(TIM_COUNTERMODE_UP, 3); }, "TIM1 RCR"},
+        {[] {
+             __HAL_RCC_TIM15_CLK_ENABLE();
+             TIM15->RCR = 2;
+         },
+         "TIM15 RCR"},
+        {[] {
+             __HAL_RCC_TIM16_CLK_ENABLE();
+             TIM16->CR1 |= TIM_CR1_DIR;
+         },
+         "TIM16 CR1 DIR"},
+        {[] {
+             __HAL_RCC_TIM6_CLK_ENABLE();
+             TIM6->DIER |= TIM_DIER_UDE;
+         },
+         "TIM6 DIER DMA requests"},
         {[] {
              __HAL_RCC_TIM2_CLK_ENABLE();
              TIM2->SMCR |= 4u & TIM_SMCR_SMS;  // reset mode

@@ -56,6 +56,13 @@ TEST(Scheduler, ScaledCeilIsExactAndDoesNotOverflow) {
     const std::uint64_t year_of_ticks = 365ull * 24 * 3600 * 1000;  // 1 ms ticks for a year
     EXPECT_EQ(sim::scaled_ceil(year_of_ticks * 48000u, 1000000000u, 48000000u),
               year_of_ticks * 1000000u);
+    // Products at the edge of 64 bits: just inside, rounded up without overflow, and
+    // just outside.
+    const std::uint64_t max = ~std::uint64_t{0};
+    EXPECT_EQ(sim::scaled_ceil(max, 1, 2), std::uint64_t{1} << 63);
+    EXPECT_EQ(sim::scaled_ceil(max, 1, max - 1), 2u);
+    EXPECT_EQ(sim::scaled_ceil(std::uint64_t{1} << 32, std::uint64_t{1} << 32, 3),
+              6148914691236517206u);
 }
 
 TEST(Summary, NotesKeepTheirFirstPlaceAndTheLastValueAndAreEscaped) {

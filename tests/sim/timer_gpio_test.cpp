@@ -2,6 +2,7 @@
 // outputs and scenario drive.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "fixture_fw.h"
@@ -212,6 +213,59 @@ TEST(Timer, CounterShowsThePresentCountAndWritesMoveTheNextUpdate) {
     ASSERT_EQ(at.size(), 2u);
     EXPECT_EQ(at[0] - start, 5000000u);
     EXPECT_EQ(at[1] - start, 15000000u);
+}
+
+// The counter as read directly after every call matches the time since its anchor,
+// while it ticks more slowly than the calls come, after a direct write of the
+// counter, and after updates that change the prescaler of a stopped timer.
+TEST(Timer, CounterIsExactAtEveryCallThroughCountingChanges) {
+    std::vector<std::string> wrong;
+    run(
+        [&] {
+            static TIM_HandleTypeDef h = {};
+            h.Instance = TIM2;  // 32 bits, 48 MHz
+            h.Init.Prescaler = 47;
+            h.Init.Period = 0xFFFFFFFFu;
+            HAL_TIM_Base_Init(&h);
+            HAL_TIM_Base_Start(&h);
+            sim::Time t0 = sim::board().now();
+            uint64_t c0 = 0, per_tick_clocks = 48;
+            auto follow = [&](const char *phase, int calls) {
+                for (int k = 0; k < calls; ++k) {
+                    (void)HAL_GetTick();  // 8 core clocks
+                    const uint64_t clocks = (sim::board().now() - t0) * 48u / 1000u;
+                    const uint64_t expected = c0 + clocks / per_tick_clocks;
+                    if (TIM2->CNT != expected && wrong.size() < 5)
+                        wrong.push_back(std::string(phase) + " call " + std::to_string(k) + ": " +
+                                        std::to_string(TIM2->CNT) + " for " +
+                                        std::to_string(expected));
+                }
+            };
+            follow("1 MHz", 200);
+            TIM2->CNT = 5000;
+            t0 = sim::board().now();
+            c0 = 5000;
+            follow("after the write", 200);
+            // A new prescaler through an update of the stopped timer: 1 kHz, then
+            // 48 MHz (its count moves long before the slow one's next tick), then 1 MHz.
+            const struct {
+                uint32_t psc;
+                const char *phase;
+                int calls;
+            } steps[] = {{47999, "1 kHz", 50}, {0, "48 MHz", 50}, {47, "1 MHz again", 200}};
+            for (const auto &step : steps) {
+                HAL_TIM_Base_Stop(&h);
+                TIM2->PSC = step.psc;
+                HAL_TIM_GenerateEvent(&h, TIM_EGR_UG);
+                HAL_TIM_Base_Start(&h);
+                t0 = sim::board().now();
+                c0 = 0;
+                per_tick_clocks = step.psc + 1u;
+                follow(step.phase, step.calls);
+            }
+        },
+        10000000);
+    EXPECT_TRUE(wrong.empty()) << wrong.front();
 }
 
 }  // namespace

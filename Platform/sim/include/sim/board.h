@@ -22,6 +22,8 @@
 #include "sim/summary.h"
 #include "sim/trace.h"
 
+extern "C" std::uint32_t SystemCoreClock;  // the firmware's own variable (CMSIS)
+
 namespace sim {
 
 class Console;
@@ -58,7 +60,7 @@ class Board {
     Time now() const { return sched_.now(); }
 
     // Core clock in Hz (SystemCoreClock); NOP time and SysTick derive from it.
-    std::uint32_t core_hz() const;
+    std::uint32_t core_hz() const { return SystemCoreClock ? SystemCoreClock : 1; }
 
     // ---- time --------------------------------------------------------------
     // Moves the clock to `t` (or leaves it if already later), delivering events and
@@ -144,7 +146,13 @@ class Board {
     // every call from the firmware, before time advances and after each handler).
     // Nothing else can write the registers in between, so a look with no firmware
     // code run since the last one is skipped.
-    void add_watcher(Model &m) { watchers_.push_back(&m); }
+    // The models are called through a direct call of their own watch() (bound
+    // here, where the model's type is known) rather than a virtual one: the looks
+    // run thousands of times a second.
+    template <typename M>
+    void add_watcher(M &m) {
+        watchers_.push_back(Hook{[](Model &x) { static_cast<M &>(x).M::watch(); }, &m});
+    }
     void run_watchers() {
         ++progress_;
         if (stop_flag_ && *stop_flag_)
@@ -152,7 +160,7 @@ class Board {
         if (!stale_)
             return;
         stale_ = false;
-        for (Model *m : watchers_) m->watch();
+        for (const Hook &h : watchers_) h.call(*h.model);
     }
     // An entry from firmware code that is not a HAL call (an intrinsic): its
     // register writes are looked at before anything else happens.
@@ -166,7 +174,7 @@ class Board {
     // sets the flag it waits for).
     void look_at_registers() {
         stale_ = true;
-        for (Model *m : watchers_) m->watch();
+        for (const Hook &h : watchers_) h.call(*h.model);
         stale_ = false;
     }
     // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
@@ -177,9 +185,12 @@ class Board {
     std::uint64_t progress() const { return progress_; }
     // Settlers update registers that change with time (timer counters) once the
     // clock has moved, before firmware code runs again.
-    void add_settler(Model &m) { settlers_.push_back(&m); }
+    template <typename M>
+    void add_settler(M &m) {
+        settlers_.push_back(Hook{[](Model &x) { static_cast<M &>(x).M::settle(); }, &m});
+    }
     void run_settlers() {
-        for (Model *m : settlers_) m->settle();
+        for (const Hook &h : settlers_) h.call(*h.model);
     }
     static const char *irq_name(int irq);
     void trace_systick(bool on) { trace_systick_ = on; }
@@ -245,8 +256,12 @@ class Board {
     Summary summary_;
     std::vector<std::function<bool()>> level_;  // by irq slot
     std::vector<WakeSource> wakers_;
-    std::vector<Model *> watchers_;
-    std::vector<Model *> settlers_;
+    struct Hook {
+        void (*call)(Model &);
+        Model *model;
+    };
+    std::vector<Hook> watchers_;
+    std::vector<Hook> settlers_;
     std::vector<std::unique_ptr<Model>> models_;
     std::vector<std::function<void()>> finishers_;
     IrqExitObserver irq_exit_observer_ = nullptr;
@@ -273,17 +288,34 @@ class Board {
 // interrupt the waiting context.
 void wait_for_ticks(std::uint32_t tickstart, std::uint32_t ticks, const char *waiting_in);
 
-// The board the firmware is running on. Valid only during a run.
-Board &board();
-bool board_exists();
+// The board the firmware is running on. Valid only during a run. Inline, as every
+// HAL call reaches it, most of them from inside another HAL function.
+namespace detail {
+extern Board *running_board;
+[[noreturn]] void no_board();
+}  // namespace detail
+inline Board &board() {
+    if (!detail::running_board)
+        detail::no_board();
+    return *detail::running_board;
+}
+inline bool board_exists() {
+    return detail::running_board != nullptr;
+}
 
 // First thing in every HAL function of this backend: charges the fixed cost of
 // one HAL call (Board::kHalCallClocks) unless it is called from inside another
 // HAL function. Does nothing without a running board.
 class HalCall {
   public:
-    HalCall();
-    ~HalCall();
+    HalCall() {
+        if (detail::running_board)
+            detail::running_board->hal_enter();
+    }
+    ~HalCall() {
+        if (detail::running_board)
+            detail::running_board->hal_leave();
+    }
     HalCall(const HalCall &) = delete;
     HalCall &operator=(const HalCall &) = delete;
 };

@@ -62,7 +62,15 @@ class Scheduler {
 // overflow for any realistic run. Used for periods that are not whole nanoseconds
 // (one byte at 115200 baud is 86805.5... ns), always from a fixed anchor so that
 // rounding never accumulates.
-Time scaled_ceil(std::uint64_t count, std::uint64_t num, std::uint64_t den);
+// The product mostly fits in 64 bits (a byte time, a timer period from a recent
+// anchor); then one 64-bit division gives the same result as the wide one.
+Time scaled_ceil_wide(std::uint64_t count, std::uint64_t num, std::uint64_t den);
+inline Time scaled_ceil(std::uint64_t count, std::uint64_t num, std::uint64_t den) {
+    std::uint64_t product;
+    if (__builtin_mul_overflow(count, num, &product))
+        return scaled_ceil_wide(count, num, den);
+    return product / den + (product % den != 0);
+}
 
 // Whole cycles of a `hz` clock in `dt` nanoseconds: floor(dt * hz / 1e9). Counters
 // shown to the firmware are worked out with it after every advance, so the common
