@@ -247,6 +247,27 @@ class Session {
         return false;
     }
 
+    // The start every blocking transfer shares: the bus-free wait, then the handle
+    // set for the transfer.
+    bool start(HAL_I2C_StateTypeDef state, HAL_I2C_ModeTypeDef mode) {
+        if (!free_bus())
+            return false;
+        h_->State = state;
+        h_->Mode = mode;
+        h_->ErrorCode = HAL_I2C_ERROR_NONE;
+        h_->XferISR = nullptr;
+        return true;
+    }
+
+    // A memory transfer's device address and register address (one or two bytes).
+    bool register_address(std::uint16_t dev, std::uint16_t mem, std::uint16_t size) {
+        if (!address(dev, false))
+            return false;
+        if (size == I2C_MEMADD_SIZE_16BIT && !write(static_cast<std::uint8_t>(mem >> 8)))
+            return false;
+        return write(static_cast<std::uint8_t>(mem & 0xFFu));
+    }
+
     // START (or repeated START) and the address; false when the call ends here.
     bool address(std::uint16_t dev_address, bool read) {
         I2C_TypeDef *r = kBuses[i_].regs;
@@ -549,12 +570,8 @@ HAL_StatusTypeDef HAL_I2C_Master_Transmit(I2C_HandleTypeDef *hi2c, uint16_t DevA
     if (p.bus < 0)
         return p.status;
     Session s(hi2c, p.bus, p.tickstart, Timeout, "write");
-    if (!s.free_bus())
+    if (!s.start(HAL_I2C_STATE_BUSY_TX, HAL_I2C_MODE_MASTER))
         return HAL_ERROR;
-    hi2c->State = HAL_I2C_STATE_BUSY_TX;
-    hi2c->Mode = HAL_I2C_MODE_MASTER;
-    hi2c->ErrorCode = HAL_I2C_ERROR_NONE;
-    hi2c->XferISR = nullptr;
     if (!s.address(DevAddress, false))
         return HAL_ERROR;
     for (uint16_t k = 0; k < Size; ++k) {
@@ -572,12 +589,8 @@ HAL_StatusTypeDef HAL_I2C_Master_Receive(I2C_HandleTypeDef *hi2c, uint16_t DevAd
     if (p.bus < 0)
         return p.status;
     Session s(hi2c, p.bus, p.tickstart, Timeout, "read");
-    if (!s.free_bus())
+    if (!s.start(HAL_I2C_STATE_BUSY_RX, HAL_I2C_MODE_MASTER))
         return HAL_ERROR;
-    hi2c->State = HAL_I2C_STATE_BUSY_RX;
-    hi2c->Mode = HAL_I2C_MODE_MASTER;
-    hi2c->ErrorCode = HAL_I2C_ERROR_NONE;
-    hi2c->XferISR = nullptr;
     if (!s.address(DevAddress, true))
         return HAL_ERROR;
     for (uint16_t k = 0; k < Size; ++k) {
@@ -600,17 +613,9 @@ HAL_StatusTypeDef HAL_I2C_Mem_Write(I2C_HandleTypeDef *hi2c, uint16_t DevAddress
     if (p.bus < 0)
         return p.status;
     Session s(hi2c, p.bus, p.tickstart, Timeout, "mem_write");
-    if (!s.free_bus())
+    if (!s.start(HAL_I2C_STATE_BUSY_TX, HAL_I2C_MODE_MEM))
         return HAL_ERROR;
-    hi2c->State = HAL_I2C_STATE_BUSY_TX;
-    hi2c->Mode = HAL_I2C_MODE_MEM;
-    hi2c->ErrorCode = HAL_I2C_ERROR_NONE;
-    hi2c->XferISR = nullptr;
-    if (!s.address(DevAddress, false))
-        return HAL_ERROR;
-    if (MemAddSize == I2C_MEMADD_SIZE_16BIT && !s.write(static_cast<uint8_t>(MemAddress >> 8)))
-        return HAL_ERROR;
-    if (!s.write(static_cast<uint8_t>(MemAddress & 0xFFu)))
+    if (!s.register_address(DevAddress, MemAddress, MemAddSize))
         return HAL_ERROR;
     for (uint16_t k = 0; k < Size; ++k) {
         if (!s.write(pData[k]))
@@ -632,17 +637,9 @@ HAL_StatusTypeDef HAL_I2C_Mem_Read(I2C_HandleTypeDef *hi2c, uint16_t DevAddress,
     if (p.bus < 0)
         return p.status;
     Session s(hi2c, p.bus, p.tickstart, Timeout, "mem_read");
-    if (!s.free_bus())
+    if (!s.start(HAL_I2C_STATE_BUSY_RX, HAL_I2C_MODE_MEM))
         return HAL_ERROR;
-    hi2c->State = HAL_I2C_STATE_BUSY_RX;
-    hi2c->Mode = HAL_I2C_MODE_MEM;
-    hi2c->ErrorCode = HAL_I2C_ERROR_NONE;
-    hi2c->XferISR = nullptr;
-    if (!s.address(DevAddress, false))
-        return HAL_ERROR;
-    if (MemAddSize == I2C_MEMADD_SIZE_16BIT && !s.write(static_cast<uint8_t>(MemAddress >> 8)))
-        return HAL_ERROR;
-    if (!s.write(static_cast<uint8_t>(MemAddress & 0xFFu)))
+    if (!s.register_address(DevAddress, MemAddress, MemAddSize))
         return HAL_ERROR;
     // Software end: the register address, then a repeated START for reading.
     if (!s.address(DevAddress, true))
