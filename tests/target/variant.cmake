@@ -1,7 +1,7 @@
 # The data-logging image's engine variant on the Cortex-M4F: its golden streams (the same
 # program as the device engine's, built with the variant, its catalogue and its regression
-# data) and its instructions per work call (run by measure_instructions.sh). The two engines
-# keep the same entry points, so nothing here links the device engine's libraries.
+# data). The two engines keep the same entry points, so nothing here links the device
+# engine's libraries.
 add_library(target_synth_variant STATIC
   ${SRC}/tools/fall_synth/src/Generator.cpp
   ${SRC}/tools/fall_synth/src/VariantStreams.cpp
@@ -20,6 +20,3 @@ target_link_libraries(target_variant_golden_streams PRIVATE target_synth_variant
 add_test(NAME target_variant_golden_streams
   COMMAND ${QEMU_SYSTEM_ARM} ${QEMU_ARGS} -kernel $<TARGET_FILE:target_variant_golden_streams>)
 set_tests_properties(target_variant_golden_streams PROPERTIES TIMEOUT 300)
-
-qemu_program(target_variant_measure_instructions measure_main.cpp InstructionClock.cpp)
-target_link_libraries(target_variant_measure_instructions PRIVATE target_synth_variant)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Speed of a firmware image with its console on a pseudo-terminal that a reader drains.
 
-    tests/bench/sim/pty_speed.py build/host/tests/demo_fw/demo_fw tests/bench/sim/idle-600s.scn
+    bench/sim/pty_speed.py build/host/tests/demo_fw/demo_fw bench/sim/idle-600s.scn
 Prints the wall seconds of the whole run (start to exit, the end's drain included), the
 bytes read from the terminal, and the summary's console lines. Extra arguments go to
 the simulator.

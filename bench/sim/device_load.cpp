@@ -8,7 +8,7 @@
 // Scenario pins switch parts off, so that one part's cost is the difference of two
 // runs: PA4 high skips the sensor reads, PA5 high the battery and the status lines.
 //
-//   build/host/tests/bench/sim/device_load_fw --board DIR --scenario tests/bench/sim/device-load-3600s.scn
+//   build/host/bench/sim/device_load_fw --board DIR --scenario bench/sim/device-load-3600s.scn
 #include "stm32l4xx_hal.h"
 
 I2C_HandleTypeDef hi2c1;

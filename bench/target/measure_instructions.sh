@@ -16,10 +16,10 @@ cmake --build "$build" --target target_measure_instructions target_profile_engin
 qemu=(qemu-system-arm -M mps2-an386 -cpu cortex-m4 -nographic -monitor none -serial none
       -semihosting-config enable=on,target=native -icount shift=0)
 echo "== instructions per work call"
-timeout 300 "${qemu[@]}" -kernel "$build/tests/target/target_measure_instructions.elf" 2>&1
+timeout 300 "${qemu[@]}" -kernel "$build/bench/target/target_measure_instructions.elf" 2>&1
 echo "== instructions per work call, the data-logging image's variant"
-timeout 300 "${qemu[@]}" -kernel "$build/tests/target/target_variant_measure_instructions.elf" \
+timeout 300 "${qemu[@]}" -kernel "$build/bench/target/target_variant_measure_instructions.elf" \
   2>&1 | grep -v -e '^instructions per SysTick' -e '^check:' -e '^software double'
 echo "== profile (wrappers add their own instructions to the total; counted without"
 echo "   stm32l431_double_guard, so division and sqrt cost libgcc's and newlib's 576 and 828)"
-timeout 300 "${qemu[@]}" -kernel "$build/tests/target/target_profile_engine.elf" 2>&1
+timeout 300 "${qemu[@]}" -kernel "$build/bench/target/target_profile_engine.elf" 2>&1
