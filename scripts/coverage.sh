@@ -34,9 +34,13 @@ trace="$build/coverage.json"
 gcovr --root . --object-directory "$build" --exclude-throw-branches \
   --exclude-unreachable-branches --filter '(Platform/sim|Core|FallDetector|datalogger|tools)/' \
   --json "$trace"
+# The per-area line report goes to a file of the build: gcovr replaces its output file
+# rather than writing into it, so "-o /dev/null" run as root would put a regular file in
+# place of the device.
 for area in Platform/sim Core FallDetector datalogger tools; do
   echo "== $area"
-  gcovr --root . --add-tracefile "$trace" --filter "$area/" --print-summary -o /dev/null
+  gcovr --root . --add-tracefile "$trace" --filter "$area/" --print-summary \
+    -o "$build/coverage-${area//\//-}.txt"
 done
 if [ -n "$html" ]; then
   mkdir -p "$html"
