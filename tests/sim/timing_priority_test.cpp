@@ -96,7 +96,6 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
         30000000, {fixture::console_bytes(10413194, "x")});
     EXPECT_EQ(status, HAL_OK);
     EXPECT_NEAR(static_cast<double>(sent_at - tick_start), 8680556 + fixture::kHalCallNs, 1.0);
-    EXPECT_EQ(r.console.size(), 100u);
     const auto tx = fixture::records(r.trace, "uart_tx");
     ASSERT_EQ(tx.size(), 100u);
     // Byte k ends at ceil(k x 86805.55 ns) after the start: no drift.
@@ -104,10 +103,7 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
     EXPECT_EQ(end_of(9) - end_of(0), 868056u - 86806u);
     EXPECT_EQ(end_of(99) - end_of(0), 8680556u - 86806u);
     EXPECT_EQ(r.result.summary.ports().at("USART3").tx, 100u);
-    ASSERT_EQ(order.size(), 3u);
-    EXPECT_EQ(order[0], "tick begin");
-    EXPECT_EQ(order[1], "tick end");
-    EXPECT_EQ(order[2], "low");
+    EXPECT_EQ(order, (std::vector<std::string>{"tick begin", "tick end", "low"}));
     EXPECT_EQ(low_ran_at, tick_end);
     // 8.68 ms of transmit starting at 10 ms: ticks 11 to 18 happen inside it.
     EXPECT_EQ(ticks_after - ticks_before, 8u);
@@ -125,32 +121,6 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
     ASSERT_FALSE(dma.empty());
     EXPECT_EQ(dma[0], tick_end);
     EXPECT_NEAR(static_cast<double>(rx_at - dma[0]), 2 * fixture::kHalCallNs, 1.0);
-}
-
-TEST(Priorities, PrimaskHoldsInterruptsUntilEnabled) {
-    std::vector<sim::Time> ran;
-    sim::Time unmasked_at = 0;
-    run(
-        [&] {
-            HAL_Init();
-            HAL_NVIC_SetPriority(EXTI0_IRQn, 5, 0);
-            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
-            fixture::hooks.exti0 = [&] { ran.push_back(sim::board().now()); };
-            __disable_irq();
-            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
-            for (int i = 0; i < 480; ++i) __NOP();  // 10 us, masked
-            const uint32_t ticks = HAL_GetTick();
-            EXPECT_TRUE(ran.empty());
-            EXPECT_EQ(ticks, 0u);
-            unmasked_at = sim::board().now();
-            __enable_irq();  // runs at once
-            EXPECT_EQ(ran.size(), 1u);
-            fixture::idle();
-        },
-        1000000);
-    ASSERT_EQ(ran.size(), 1u);
-    EXPECT_GT(unmasked_at, 10000u);
-    EXPECT_EQ(ran[0], unmasked_at);
 }
 
 TEST(Priorities, EqualPriorityDoesNotPreemptAndLowerNumberGoesFirst) {
