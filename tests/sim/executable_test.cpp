@@ -1,10 +1,7 @@
-// The demo firmware's simulator executable run as a program: determinism, a bad
-// scenario refused without touching the board directory, and the script that
-// builds and runs it.
+// The demo firmware's simulator executable run as a program: determinism and the
+// script that builds and runs it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <map>
 #include <string>
 
 #include "program_runs.h"
@@ -15,21 +12,6 @@ using namespace programs;
 
 Exec run_demo(const std::string &args, const fs::path &dir) {
     return run(std::string(DEMO_FW_EXE) + " " + args, dir);
-}
-
-// Every file under `dir` with its size, modification time and content.
-std::map<std::string, std::string> snapshot(const fs::path &dir) {
-    std::map<std::string, std::string> m;
-    for (const auto &e : fs::recursive_directory_iterator(dir)) {
-        struct stat st {};
-        ::stat(e.path().c_str(), &st);
-        std::string v = std::to_string(st.st_size) + "@" + std::to_string(st.st_mtim.tv_sec) + "." +
-                        std::to_string(st.st_mtim.tv_nsec);
-        if (e.is_regular_file() && st.st_size < (1 << 20))
-            v += ":" + slurp(e.path());
-        m[fs::relative(e.path(), dir).string()] = v;
-    }
-    return m;
 }
 
 std::size_t occurrences(const std::string &text, const std::string &what) {
@@ -66,27 +48,6 @@ TEST(Executable, SameScenarioTwiceGivesByteIdenticalTraces) {
     // exactly 4 s not run.
     EXPECT_EQ(occurrences(ta, "\"type\":\"pin\",\"pin\":\"PA11\""), 399u);
     EXPECT_EQ(occurrences(ta, "\"type\":\"irq_enter\",\"irq\":\"TIM7\""), 399u);
-}
-
-TEST(Executable, MalformedScenarioIsRefusedWithItsLineAndTheBoardIsUntouched) {
-    const fs::path d = scratch("bad-scenario");
-    const std::string board = (d / "board").string();
-    const std::string good = std::string(SCENARIO_DIR) + "/demo.scn";
-    ASSERT_EQ(run_demo("--board " + board + " --scenario " + good, d).status, 0);
-    const auto before = snapshot(d / "board");
-    ASSERT_FALSE(before.empty());
-
-    write(d / "bad.scn", "version 1\nlength 2s\nat 100ms console \"ok\"\nat 200ms frobnicate 3\n");
-    const Exec e = run_demo("--board " + board + " --scenario " + (d / "bad.scn").string(), d);
-    EXPECT_EQ(e.status, 2);
-    EXPECT_NE(e.err.find("bad.scn:4:"), std::string::npos) << e.err;
-    EXPECT_EQ(snapshot(d / "board"), before);
-
-    // A board directory that does not exist yet is not created for a bad scenario.
-    const Exec f = run_demo(
-        "--board " + (d / "fresh").string() + " --scenario " + (d / "bad.scn").string(), d);
-    EXPECT_EQ(f.status, 2);
-    EXPECT_FALSE(fs::exists(d / "fresh"));
 }
 
 // scripts/run.sh takes relative paths from the caller's directory, and --board and

@@ -1,7 +1,7 @@
 // Storage peripherals through the HAL calls the firmware makes: QUADSPI bus time and
 // handle rules, the NOR chip's command rules and busy times, the internal flash's
 // pairing and errors and its reads by address, the RTC across runs with a time
-// without power, storage faults and every cut kind.
+// without power, and every cut kind.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -389,11 +389,7 @@ TEST_F(Storage, IntflashWordPairsErrorsAndReadsByAddress) {
     };
     auto erase_pages = [](uint32_t first, uint32_t n) {
         return [first, n] {
-            FLASH_EraseInitTypeDef e = {};
-            e.TypeErase = FLASH_TYPEERASE_PAGES;
-            e.Banks = FLASH_BANK_1;
-            e.Page = first;
-            e.NbPages = n;
+            FLASH_EraseInitTypeDef e = {FLASH_TYPEERASE_PAGES, FLASH_BANK_1, first, n};
             uint32_t page_error = 0;
             return HAL_FLASHEx_Erase(&e, &page_error);
         };
@@ -603,45 +599,7 @@ TEST_F(Storage, RtcTwelveHoursBcdShadowsStoppedClockAndTearDown) {
     EXPECT_EQ((Fields{reset.Year, reset.Month, reset.Date}), (Fields{0, 1, 1}));
 }
 
-// ---- faults and power cuts ----------------------------------------------------
-
-// The faults the device images' own tests do not meet (a stuck chip, a missing one,
-// a failed NOR program and internal-flash erase are theirs).
-TEST_F(Storage, EraseAndProgramFaultsLeaveTheOldBytes) {
-    struct Row {
-        const char *fault;
-        std::function<bool()> shows;  // runs on the board; true when the fault shows
-    } rows[] = {
-        {"at 0ms fault nor-erase always",
-         [] {
-             program(0x1000, {0x00});
-             wait_idle();
-             erase(0x21, 0x1000);
-             wait_idle();
-             return read(0x1000, 1)[0] == 0x00;
-         }},
-        {"at 0ms fault intflash-program",
-         [] {
-             HAL_FLASH_Unlock();
-             HAL_FLASH_Program_Word(0x0803F000u, 1);
-             return HAL_FLASH_Program_Word(0x0803F004u, 2) == HAL_ERROR &&
-                    HAL_FLASH_GetError() == HAL_FLASH_ERROR_WRP &&
-                    *reinterpret_cast<volatile uint32_t *>(uintptr_t{0x0803F000u}) == 0xFFFFFFFFu;
-         }},
-    };
-    for (const Row &r : rows) {
-        fresh();
-        bool shows = false;
-        const fixture::Run run = cycle(
-            [&] {
-                chip_ready();
-                shows = r.shows();
-            },
-            1000 * kMs, std::string(r.fault) + "\n");
-        EXPECT_TRUE(shows) << r.fault;
-        EXPECT_EQ(records(run.trace, "storage_fault").size(), 1u) << r.fault;
-    }
-}
+// ---- power cuts ---------------------------------------------------------------
 
 // A workload of one program, an erase and another program on each flash; the
 // scenario's cut lands on one of them.

@@ -123,34 +123,4 @@ TEST(Priorities, SysTickNestsInsideTickAndLowerPriorityWaits) {
     EXPECT_NEAR(static_cast<double>(rx_at - dma[0]), 2 * fixture::kHalCallNs, 1.0);
 }
 
-TEST(Priorities, EqualPriorityDoesNotPreemptAndLowerNumberGoesFirst) {
-    std::vector<std::string> order;
-    run(
-        [&] {
-            HAL_Init();
-            HAL_NVIC_SetPriority(EXTI0_IRQn, 4, 0);
-            HAL_NVIC_SetPriority(EXTI1_IRQn, 4, 0);
-            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
-            HAL_NVIC_EnableIRQ(EXTI1_IRQn);
-            fixture::hooks.exti1 = [&] {
-                order.push_back("exti1 begin");
-                HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);  // same priority: waits
-                order.push_back("exti1 end");
-            };
-            fixture::hooks.exti0 = [&] { order.push_back("exti0"); };
-            HAL_NVIC_SetPendingIRQ(EXTI1_IRQn);
-            // Both pending at once: the lower number (EXTI0) is taken first.
-            __disable_irq();
-            HAL_NVIC_SetPendingIRQ(EXTI1_IRQn);
-            HAL_NVIC_SetPendingIRQ(EXTI0_IRQn);
-            order.push_back("unmask");
-            __enable_irq();
-            fixture::idle();
-        },
-        1000000);
-    const std::vector<std::string> expected = {"exti1 begin", "exti1 end",   "exti0",     "unmask",
-                                               "exti0",       "exti1 begin", "exti1 end", "exti0"};
-    EXPECT_EQ(order, expected);
-}
-
 }  // namespace
