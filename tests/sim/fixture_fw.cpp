@@ -219,16 +219,10 @@ void PendSV_Handler(void) {
     if (hooks.pendsv)
         hooks.pendsv();
 }
-void EXTI1_IRQHandler(void) {
-    if (hooks.exti1)
-        hooks.exti1();
-}
 
 void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
     if (htim->Instance == TIM7 && hooks.tim7)
         hooks.tim7();
-    if (htim->Instance == TIM6 && hooks.tim6)
-        hooks.tim6();
 }
 void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
     if (hooks.rx_cplt)
