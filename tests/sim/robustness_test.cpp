@@ -157,6 +157,7 @@ TEST(Robustness, CommandLineRefusals) {
         {{"--pace", "2e9"}, "--pace takes a number from 0.000001"},
         {{"--pace", "0"}, "--pace takes a number from 0.000001"},
         {{"--pty-wait"}, "--pty-wait needs --console pty"},
+        {{"--off-time", "1h"}, "--off-time: "},
     };
     for (const auto &row : rows) {
         std::vector<std::string> args = base;

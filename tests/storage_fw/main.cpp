@@ -2,7 +2,7 @@
 // board. At every start it finds its place again (the last complete record of a
 // two-sector log in the external NOR flash), prints what it found on the console,
 // and then appends a 16-byte record every 20 ms, erasing the other sector when the
-// log wraps onto it. The RTC is set once, at the first start of a fresh backup domain.
+// log wraps onto it.
 //
 // A record is {sequence, boot, sequence ^ boot ^ 0xA5A5A5A5, 0}: a record that a cut
 // left half programmed fails its check word and is counted as torn. The boot number
@@ -15,7 +15,6 @@
 
 UART_HandleTypeDef huart3;
 QSPI_HandleTypeDef hqspi;
-RTC_HandleTypeDef hrtc;
 
 namespace {
 
@@ -25,7 +24,6 @@ constexpr uint32_t kRecordSize = 16;
 constexpr uint32_t kRecordsPerSector = kSectorSize / kRecordSize;
 constexpr uint32_t kLogRecords = 2 * kRecordsPerSector;  // sectors 0 and 1
 constexpr uint32_t kCheck = 0xA5A5A5A5u;
-constexpr uint32_t kCalendarMark = 0x32F2u;
 
 [[noreturn]] void fail() {
     for (;;) __WFI();
@@ -181,33 +179,11 @@ void peripherals() {
         fail();
 }
 
-void calendar(RTC_TimeTypeDef &t, RTC_DateTypeDef &d) {
-    board_setup::rtc_clock();
-    hrtc.Instance = RTC;
-    if (HAL_RTCEx_BKUPRead(&hrtc, RTC_BKP_DR0) != kCalendarMark) {
-        hrtc.Init.HourFormat = RTC_HOURFORMAT_24;
-        hrtc.Init.AsynchPrediv = 127;
-        hrtc.Init.SynchPrediv = 255;
-        hrtc.Init.OutPut = RTC_OUTPUT_DISABLE;
-        HAL_RTC_Init(&hrtc);
-        RTC_TimeTypeDef st = {};
-        RTC_DateTypeDef sd = {RTC_WEEKDAY_MONDAY, 1, 1, 24};
-        HAL_RTC_SetTime(&hrtc, &st, RTC_FORMAT_BIN);
-        HAL_RTC_SetDate(&hrtc, &sd, RTC_FORMAT_BIN);
-        HAL_RTCEx_BKUPWrite(&hrtc, RTC_BKP_DR0, kCalendarMark);
-    }
-    HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
-    HAL_RTC_GetDate(&hrtc, &d, RTC_FORMAT_BIN);
-}
-
 }  // namespace
 
 int main(void) {
     HAL_Init();
     peripherals();
-    RTC_TimeTypeDef t = {};
-    RTC_DateTypeDef d = {};
-    calendar(t, d);
     if (!nor_start()) {
         print("no external flash\r\n");
         fail();
@@ -215,11 +191,10 @@ int main(void) {
     uint32_t torn = 0;
     log_recover(torn);
     const uint32_t boot = last_boot + 1;
-    char line[112];
-    std::snprintf(
-        line, sizeof line, "boot %lu: log at %lu, torn %lu, 20%02u-%02u-%02u %02u:%02u:%02u\r\n",
-        static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
-        static_cast<unsigned long>(torn), d.Year, d.Month, d.Date, t.Hours, t.Minutes, t.Seconds);
+    char line[64];
+    std::snprintf(line, sizeof line, "boot %lu: log at %lu, torn %lu\r\n",
+                  static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
+                  static_cast<unsigned long>(torn));
     print(line);
     for (;;) {
         log_append(boot);
