@@ -1,7 +1,7 @@
-// Virtual time and interrupt nesting, observed from firmware running on the board.
+// Line time and interrupt nesting in the device's tick, observed from firmware
+// running on the board.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,39 +13,6 @@ using fixture::run;
 namespace {
 
 const uint8_t kHundred[100] = {};
-
-TEST(Timing, DelayWaitsOneTickMoreThanAskedAndNopTakesOneCoreClock) {
-    sim::Time t0 = 0, t1 = 0, t2 = 0, read_at = 0;
-    uint32_t systick_val = 0;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            HAL_Delay(1);  // the first tick counts; at least 1 full ms passes
-            t0 = sim::board().now();
-            HAL_Delay(5);
-            t1 = sim::board().now();
-            const sim::Time hal = sim::board().hal_ns();
-            for (int i = 0; i < 48000; ++i) __NOP();
-            t2 = sim::board().now() - (sim::board().hal_ns() - hal);
-            read_at = sim::board().now();
-            systick_val = SysTick->VAL;
-            fixture::idle();
-        },
-        100000000);
-    const auto ticks = fixture::entries(r.trace, "SysTick");
-    ASSERT_GE(ticks.size(), 8u);
-    // HAL_Delay returns inside the second tick after its start (the tick's own
-    // handler is the HAL call's cost after it), then 5 + 1 ticks later.
-    EXPECT_GE(t0, ticks[1]);
-    EXPECT_LT(t0, ticks[1] + 1000u);
-    EXPECT_GE(t1, ticks[7]);
-    EXPECT_LT(t1, ticks[7] + 1000u);
-    EXPECT_EQ(t2 - t1, 1000000u);  // 48 000 clocks at 48 MHz
-    // SysTick counts down from 47 999 in step with the core clock, from its start
-    // one period before its first wrap.
-    const sim::Time since_start = read_at - (ticks[0] - 1000000u);
-    EXPECT_EQ(systick_val, (48000u - static_cast<uint32_t>(since_start * 48u / 1000u % 48000u)) % 48000u);
-}
 
 // The tick of the device: a priority-2 timer interrupt that transmits 100 bytes at
 // 115200 8N1, 100 x 10 / 115200 s = 8 680 555.6 ns; the board rounds the end of each

@@ -26,7 +26,6 @@ void start_board_uart3(uint32_t mode) {
 TEST(UartDma, CircularReceptionCallsHalfAndCompleteAtTheRightCountsAndWraps) {
     static uint8_t buf[4];
     std::vector<Event> events;
-    HAL_StatusTypeDef again = HAL_OK;
     auto r = run(
         [&] {
             start_board_uart3(DMA_CIRCULAR);
@@ -37,11 +36,9 @@ TEST(UartDma, CircularReceptionCallsHalfAndCompleteAtTheRightCountsAndWraps) {
             fixture::hooks.rx_half = [&, note](UART_HandleTypeDef *) { note('H'); };
             fixture::hooks.rx_cplt = [&, note](UART_HandleTypeDef *) { note('C'); };
             EXPECT_EQ(HAL_UART_Receive_DMA(&fixture::huart3, buf, 4), HAL_OK);
-            again = HAL_UART_Receive_DMA(&fixture::huart3, buf, 4);
             fixture::idle();
         },
         5000000, {fixture::console_bytes(1000000, "abcdef")});
-    EXPECT_EQ(again, HAL_BUSY);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].kind, 'H');
     // The second byte ends two frames after the first started, rounded up once;
