@@ -38,7 +38,7 @@ TEST(Fidelity, TransmitTimeOutsRunFromTheCallsStart) {
         uint32_t sent;  // bytes that left the line before the call returned
         bool disabled;  // the port switched off: nothing ever leaves
     } rows[] = {
-        {0, 1, HAL_TIMEOUT, 0, false},   {0, 100, HAL_TIMEOUT, 0, false},
+        {0, 1, HAL_TIMEOUT, 0, false},    {0, 100, HAL_TIMEOUT, 0, false},
         {1, 100, HAL_TIMEOUT, 12, false}, {7, 100, HAL_TIMEOUT, 80, false},
         {9, 100, HAL_OK, 100, false},     {HAL_MAX_DELAY, 100, HAL_OK, 100, false},
         {5, 1, HAL_TIMEOUT, 0, true},

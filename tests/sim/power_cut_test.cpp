@@ -12,9 +12,9 @@ namespace {
 using namespace programs;
 
 Exec power_up(const fs::path &board, const std::string &scenario) {
-    return run(std::string(STORAGE_FW_EXE) + " --board " + board.string() + " --scenario " +
-                   scenario,
-               board.parent_path());
+    return run(
+        std::string(STORAGE_FW_EXE) + " --board " + board.string() + " --scenario " + scenario,
+        board.parent_path());
 }
 
 const std::string kCut = std::string(SCENARIO_DIR) + "/power-cut.scn";
