@@ -54,10 +54,10 @@ inline void rtc_clock() {
     __HAL_RCC_RTC_ENABLE();
 }
 
-// The console port, USART3 at 115200 8N1 (its pins and DMA are the image's
-// HAL_UART_MspInit).
-inline HAL_StatusTypeDef console(UART_HandleTypeDef &h) {
-    h.Instance = USART3;
+// A serial port at 115200 8N1, the console port USART3 unless another is named (its
+// pins and DMA are the image's HAL_UART_MspInit).
+inline HAL_StatusTypeDef console(UART_HandleTypeDef &h, USART_TypeDef *instance = USART3) {
+    h.Instance = instance;
     h.Init.BaudRate = 115200;
     h.Init.WordLength = UART_WORDLENGTH_8B;
     h.Init.StopBits = UART_STOPBITS_1;

@@ -1,6 +1,5 @@
-// Clock tree and power modes: the board configuration's 48 MHz set-up from the
-// 8 MHz crystal, clock dividers reaching the tick and the timers, refusals, and
-// standby ending the power cycle.
+// The clock tree: the board configuration's 48 MHz set-up from the 8 MHz crystal
+// with dividers reaching the tick and the timers, and what the chip refuses.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -36,41 +35,6 @@ HAL_StatusTypeDef board_clocks(uint32_t ahb_div, uint32_t apb1_div) {
     clk.APB1CLKDivider = apb1_div;
     clk.APB2CLKDivider = RCC_HCLK_DIV1;
     return HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2);
-}
-
-TEST(Clock, BoardSetUpRunsThePllAt48MHzFromTheCrystal) {
-    uint32_t at_reset = 0, sys = 0, hclk = 0, pclk1 = 0, adc = 0;
-    HAL_StatusTypeDef status = HAL_ERROR, periph = HAL_ERROR;
-    run(
-        [&] {
-            at_reset = HAL_RCC_GetSysClockFreq();
-            HAL_Init();
-            status = board_clocks(RCC_SYSCLK_DIV1, RCC_HCLK_DIV1);
-            sys = HAL_RCC_GetSysClockFreq();
-            hclk = HAL_RCC_GetHCLKFreq();
-            pclk1 = HAL_RCC_GetPCLK1Freq();
-            // ADC clock from the SAI1 PLL: 8 MHz / 1 x 8 / 4 = 16 MHz.
-            RCC_PeriphCLKInitTypeDef p = {};
-            p.PeriphClockSelection = RCC_PERIPHCLK_ADC;
-            p.AdcClockSelection = RCC_ADCCLKSOURCE_PLLSAI1;
-            p.PLLSAI1.PLLSAI1Source = RCC_PLLSOURCE_HSE;
-            p.PLLSAI1.PLLSAI1M = 1;
-            p.PLLSAI1.PLLSAI1N = 8;
-            p.PLLSAI1.PLLSAI1P = RCC_PLLP_DIV7;
-            p.PLLSAI1.PLLSAI1Q = RCC_PLLQ_DIV2;
-            p.PLLSAI1.PLLSAI1R = RCC_PLLR_DIV4;
-            p.PLLSAI1.PLLSAI1ClockOut = RCC_PLLSAI1_ADC1CLK;
-            periph = HAL_RCCEx_PeriphCLKConfig(&p);
-            adc = HAL_RCCEx_GetPeriphCLKFreq(RCC_PERIPHCLK_ADC);
-        },
-        1000000);
-    EXPECT_EQ(at_reset, 48000000u);  // the simulated chip starts on MSI at 48 MHz
-    EXPECT_EQ(status, HAL_OK);
-    EXPECT_EQ(sys, 48000000u);
-    EXPECT_EQ(hclk, 48000000u);
-    EXPECT_EQ(pclk1, 48000000u);
-    EXPECT_EQ(periph, HAL_OK);
-    EXPECT_EQ(adc, 16000000u);
 }
 
 TEST(Clock, DividersReachTheTickTheTimersAndTheCore) {
@@ -141,25 +105,6 @@ TEST(Clock, RefusesWhatTheChipCannotDo) {
     EXPECT_EQ(switch_to_dead_pll, HAL_ERROR);
     EXPECT_EQ(still, 48000000u);
     EXPECT_EQ(stop_feeding_hse, HAL_ERROR);
-}
-
-TEST(Power, StandbyEndsThePowerCycle) {
-    bool returned = false;
-    sim::Time before = 0;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            HAL_Delay(9);
-            before = sim::board().now();
-            HAL_PWR_EnterSTANDBYMode();
-            returned = true;
-        },
-        1000000000);
-    EXPECT_FALSE(returned);
-    EXPECT_EQ(r.result.ending, sim::Ending::Standby);
-    EXPECT_NEAR(static_cast<double>(r.result.end_ns - before), fixture::kHalCallNs, 1.0);
-    EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
-    EXPECT_EQ(fixture::records(r.trace, "low_power").size(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "board_dir.h"
+#include "board_setup.h"
 #include "sim/board.h"
 
 namespace fixture {
@@ -134,16 +135,8 @@ void init_uart(UART_HandleTypeDef &h, USART_TypeDef *instance, DMA_HandleTypeDef
     dma.Init.Mode = mode;
     dma.Init.Priority = DMA_PRIORITY_LOW;
     HAL_DMA_Init(&dma);
-    h.Instance = instance;
-    h.Init.BaudRate = 115200;
-    h.Init.WordLength = UART_WORDLENGTH_8B;
-    h.Init.StopBits = UART_STOPBITS_1;
-    h.Init.Parity = UART_PARITY_NONE;
-    h.Init.Mode = UART_MODE_TX_RX;
-    h.Init.HwFlowCtl = UART_HWCONTROL_NONE;
-    h.Init.OverSampling = UART_OVERSAMPLING_8;
     __HAL_LINKDMA(&h, hdmarx, dma);
-    HAL_UART_Init(&h);
+    board_setup::console(h, instance);
     HAL_NVIC_SetPriority(dma_irq, dma_priority, 0);
     HAL_NVIC_EnableIRQ(dma_irq);
 }
@@ -226,16 +219,10 @@ void PendSV_Handler(void) {
     if (hooks.pendsv)
         hooks.pendsv();
 }
-void EXTI1_IRQHandler(void) {
-    if (hooks.exti1)
-        hooks.exti1();
-}
 
 void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef *htim) {
     if (htim->Instance == TIM7 && hooks.tim7)
         hooks.tim7();
-    if (htim->Instance == TIM6 && hooks.tim6)
-        hooks.tim6();
 }
 void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
     if (hooks.rx_cplt)

@@ -18,11 +18,9 @@ namespace fixture {
 // before every run.
 struct Hooks {
     std::function<void()> tim7;                         // HAL_TIM_PeriodElapsedCallback for TIM7
-    std::function<void()> tim6;                         // ... for TIM6
     std::function<void(UART_HandleTypeDef *)> rx_cplt;  // HAL_UART_RxCpltCallback
     std::function<void(UART_HandleTypeDef *)> rx_half;  // HAL_UART_RxHalfCpltCallback
     std::function<void()> exti0;                        // EXTI0_IRQHandler
-    std::function<void()> exti1;                        // EXTI1_IRQHandler
     std::function<void()> pendsv;                       // PendSV_Handler
 };
 extern Hooks hooks;

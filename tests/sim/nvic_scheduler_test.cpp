@@ -1,5 +1,5 @@
-// The interrupt controller's sub-priorities and the event queue, as plain objects
-// (the arbitration as firmware sees it: timing_priority_test.cpp).
+// The interrupt controller's arbitration and the event queue, as plain objects (the
+// priorities as firmware sees them: timing_priority_test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,15 +11,18 @@
 
 namespace {
 
-TEST(Nvic, SubPriorityOrdersButDoesNotPreempt) {
+// Within one group priority nothing pre-empts; the sub-priority, then the lower
+// number, decides what is taken next.
+TEST(Nvic, SubPriorityAndNumberOrderButDoNotPreempt) {
     sim::Nvic n;
     n.set_priority_grouping(5);  // 2 bits group, 2 bits sub
     n.set_priority(30, 1, 3);
     n.set_priority(31, 1, 0);
-    n.enable(30);
-    n.enable(31);
+    n.set_priority(40, 1, 0);
+    for (int irq : {30, 31, 40}) n.enable(irq);
     n.set_pending(30);
     n.enter(30);
+    n.set_pending(40);
     n.set_pending(31);
     EXPECT_EQ(n.next_to_take(false), sim::Nvic::kNone);  // same group: no pre-emption
     n.leave(30);

@@ -33,10 +33,6 @@ std::string scenario(const fs::path &dir, const std::string &length, unsigned mo
                                     std::to_string(mode >> 1) + "\n");
 }
 
-Exec run_exe(const std::string &exe, const std::string &args, const fs::path &dir) {
-    return run(exe + " " + args, dir);
-}
-
 // Starts `argv` with stderr to `err`; returns the child.
 pid_t spawn(const std::vector<std::string> &argv, const fs::path &err, int stderr_pipe = -1) {
     const pid_t pid = fork();
@@ -72,10 +68,10 @@ TEST(Robustness, ExitAndAbortInTheFirmwareHaltWithTraceAndSummary) {
     };
     for (const auto &row : rows) {
         const fs::path d = scratch("robust-exit" + std::to_string(row.mode));
-        const Exec e = run_exe(EDGE_FW_EXE,
-                               "--board " + (d / "b").string() + " --scenario " +
-                                   scenario(d, "1s", row.mode) + " --trace " + (d / "t").string(),
-                               d);
+        const Exec e =
+            run(std::string(EDGE_FW_EXE) + " --board " + (d / "b").string() + " --scenario " +
+                    scenario(d, "1s", row.mode) + " --trace " + (d / "t").string(),
+                d);
         EXPECT_EQ(e.status, 1) << e.err;
         EXPECT_NE(e.err.find(std::string("ended:        ") + row.reason), std::string::npos)
             << e.err;
@@ -88,10 +84,9 @@ TEST(Robustness, ExitAndAbortInTheFirmwareHaltWithTraceAndSummary) {
 
 TEST(Robustness, TraceThatCannotBeWrittenEndsWithStatusSix) {
     const fs::path d = scratch("robust-full");
-    const Exec e = run_exe(DEMO_FW_EXE,
-                           "--board " + (d / "b").string() + " --scenario " + SCENARIO_DIR +
-                               "/demo.scn --trace /dev/full",
-                           d);
+    const Exec e = run(std::string(DEMO_FW_EXE) + " --board " + (d / "b").string() +
+                           " --scenario " + SCENARIO_DIR + "/demo.scn --trace /dev/full",
+                       d);
     EXPECT_EQ(e.status, 6) << e.err;
     EXPECT_NE(e.err.find("cannot write trace file /dev/full: No space left on device"),
               std::string::npos)
@@ -162,6 +157,7 @@ TEST(Robustness, CommandLineRefusals) {
         {{"--pace", "2e9"}, "--pace takes a number from 0.000001"},
         {{"--pace", "0"}, "--pace takes a number from 0.000001"},
         {{"--pty-wait"}, "--pty-wait needs --console pty"},
+        {{"--off-time", "1h"}, "--off-time: "},
     };
     for (const auto &row : rows) {
         std::vector<std::string> args = base;
@@ -207,7 +203,7 @@ TEST(Robustness, BadInputIsRefusedBeforeAnythingIsTouched) {
         {"--trace " + (d / "t").string(), "--board DIR is required"},
     };
     for (const auto &row : rows) {
-        const Exec e = run_exe(EDGE_FW_EXE, row.args + " --scenario " + scn, d);
+        const Exec e = run(EDGE_FW_EXE + (" " + row.args) + " --scenario " + scn, d);
         EXPECT_EQ(e.status, 2) << row.args;
         EXPECT_NE(e.err.find(row.fragment), std::string::npos) << e.err;
         EXPECT_FALSE(fs::exists(b)) << row.args;
@@ -215,7 +211,7 @@ TEST(Robustness, BadInputIsRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(slurp(scn), scn_before);
     EXPECT_EQ(slurp(d / "old-trace"), "keep");
     EXPECT_EQ(slurp(d / "notaboard" / "x"), "x");
-    const Exec h = run_exe(EDGE_FW_EXE, "--help", d);
+    const Exec h = run(EDGE_FW_EXE " --help", d);
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("--scenario FILE"), std::string::npos);
 }

@@ -1,22 +1,20 @@
 // Storage test firmware: a small log writer for power-cut runs on the simulated
 // board. At every start it finds its place again (the last complete record of a
-// two-sector log in the external NOR flash, a boot counter in the last page of the
-// internal flash), prints what it found on the console, and then appends a 16-byte
-// record every 20 ms, erasing the other sector when the log wraps onto it. The RTC
-// is set once, at the first start of a fresh backup domain.
+// two-sector log in the external NOR flash), prints what it found on the console,
+// and then appends a 16-byte record every 20 ms, erasing the other sector when the
+// log wraps onto it.
 //
 // A record is {sequence, boot, sequence ^ boot ^ 0xA5A5A5A5, 0}: a record that a cut
-// left half programmed fails its check word and is counted as torn.
+// left half programmed fails its check word and is counted as torn. The boot number
+// is one more than that of the last complete record.
 #include <cstdio>
 #include <cstring>
 
 #include "../sim/board_setup.h"
 #include "stm32l4xx_hal.h"
-#include "stm32l4xx_hal_additions.h"
 
 UART_HandleTypeDef huart3;
 QSPI_HandleTypeDef hqspi;
-RTC_HandleTypeDef hrtc;
 
 namespace {
 
@@ -26,9 +24,6 @@ constexpr uint32_t kRecordSize = 16;
 constexpr uint32_t kRecordsPerSector = kSectorSize / kRecordSize;
 constexpr uint32_t kLogRecords = 2 * kRecordsPerSector;  // sectors 0 and 1
 constexpr uint32_t kCheck = 0xA5A5A5A5u;
-constexpr uint32_t kBootPage = 127;
-constexpr uint32_t kBootPageAddress = 0x08000000u + kBootPage * 2048u;
-constexpr uint32_t kCalendarMark = 0x32F2u;
 
 [[noreturn]] void fail() {
     for (;;) __WFI();
@@ -99,10 +94,7 @@ bool nor_start() {
     uint8_t device = 0;
     if (!transfer(id, &device, 1, true) || device == 0)
         return false;
-    if (!(status(0x15) & 0x02))
-        write_status(0x11, static_cast<uint8_t>(status(0x15) | 0x02));  // power up in 4-byte mode
-    if (!(status(0x15) & 0x01))
-        transfer(command(0xB7), nullptr, 0, false);
+    transfer(command(0xB7), nullptr, 0, false);  // 4-byte addresses
     if (!(status(0x35) & 0x02))
         write_status(0x31, static_cast<uint8_t>(status(0x35) | 0x02));  // quad lines
     return true;
@@ -139,6 +131,7 @@ struct Record {
 
 uint32_t next_slot = 0;
 uint32_t next_sequence = 1;
+uint32_t last_boot = 0;
 
 // The last complete record wins; erased slots after it are where writing goes on.
 void log_recover(uint32_t &torn) {
@@ -157,6 +150,7 @@ void log_recover(uint32_t &torn) {
         if (r.sequence >= best) {
             best = r.sequence;
             best_slot = slot;
+            last_boot = r.boot;
         }
     }
     next_sequence = best + 1;
@@ -172,33 +166,6 @@ void log_append(uint32_t boot) {
     next_slot = (next_slot + 1) % kLogRecords;
 }
 
-// ---- boot counter in internal flash: double words {n, ~n} ------------------------
-
-uint32_t count_boot() {
-    const volatile uint32_t *page = reinterpret_cast<const volatile uint32_t *>(kBootPageAddress);
-    uint32_t last = 0, free_word = 512;
-    for (uint32_t w = 0; w < 512; w += 2) {
-        if (page[w] == 0xFFFFFFFFu && page[w + 1] == 0xFFFFFFFFu) {
-            free_word = w;
-            break;
-        }
-        if (page[w + 1] == ~page[w])
-            last = page[w];
-    }
-    const uint32_t boot = last + 1;
-    HAL_FLASH_Unlock();
-    if (free_word == 512) {
-        FLASH_EraseInitTypeDef e = {FLASH_TYPEERASE_PAGES, FLASH_BANK_1, kBootPage, 1};
-        uint32_t page_error = 0;
-        HAL_FLASHEx_Erase(&e, &page_error);
-        free_word = 0;
-    }
-    HAL_FLASH_Program_Word(kBootPageAddress + free_word * 4u, boot);
-    HAL_FLASH_Program_Word(kBootPageAddress + free_word * 4u + 4u, ~boot);
-    HAL_FLASH_Lock();
-    return boot;
-}
-
 // ---- board -------------------------------------------------------------------
 
 // The external flash, then the console on PB10 and PB11 (the GPIOB clock is on by then).
@@ -212,47 +179,22 @@ void peripherals() {
         fail();
 }
 
-void calendar(RTC_TimeTypeDef &t, RTC_DateTypeDef &d) {
-    board_setup::rtc_clock();
-    hrtc.Instance = RTC;
-    if (HAL_RTCEx_BKUPRead(&hrtc, RTC_BKP_DR0) != kCalendarMark) {
-        hrtc.Init.HourFormat = RTC_HOURFORMAT_24;
-        hrtc.Init.AsynchPrediv = 127;
-        hrtc.Init.SynchPrediv = 255;
-        hrtc.Init.OutPut = RTC_OUTPUT_DISABLE;
-        HAL_RTC_Init(&hrtc);
-        RTC_TimeTypeDef st = {};
-        RTC_DateTypeDef sd = {RTC_WEEKDAY_MONDAY, 1, 1, 24};
-        HAL_RTC_SetTime(&hrtc, &st, RTC_FORMAT_BIN);
-        HAL_RTC_SetDate(&hrtc, &sd, RTC_FORMAT_BIN);
-        HAL_RTCEx_BKUPWrite(&hrtc, RTC_BKP_DR0, kCalendarMark);
-    }
-    HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
-    HAL_RTC_GetDate(&hrtc, &d, RTC_FORMAT_BIN);
-}
-
 }  // namespace
 
 int main(void) {
     HAL_Init();
     peripherals();
-    RTC_TimeTypeDef t = {};
-    RTC_DateTypeDef d = {};
-    calendar(t, d);
-    const uint32_t boot = count_boot();
-    char line[112];
     if (!nor_start()) {
-        std::snprintf(line, sizeof line, "boot %lu: no external flash\r\n",
-                      static_cast<unsigned long>(boot));
-        print(line);
+        print("no external flash\r\n");
         fail();
     }
     uint32_t torn = 0;
     log_recover(torn);
-    std::snprintf(
-        line, sizeof line, "boot %lu: log at %lu, torn %lu, 20%02u-%02u-%02u %02u:%02u:%02u\r\n",
-        static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
-        static_cast<unsigned long>(torn), d.Year, d.Month, d.Date, t.Hours, t.Minutes, t.Seconds);
+    const uint32_t boot = last_boot + 1;
+    char line[64];
+    std::snprintf(line, sizeof line, "boot %lu: log at %lu, torn %lu\r\n",
+                  static_cast<unsigned long>(boot), static_cast<unsigned long>(next_sequence - 1),
+                  static_cast<unsigned long>(torn));
     print(line);
     for (;;) {
         log_append(boot);
