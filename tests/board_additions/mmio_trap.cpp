@@ -158,11 +158,6 @@ void attach(uintptr_t base, size_t size, Device *device) {
     g_regions.push_back({base, size, device});
 }
 
-void detach_all() {
-    for (const Region &r : g_regions) munmap(reinterpret_cast<void *>(r.base), r.size);
-    g_regions.clear();
-}
-
 const std::vector<Access> &log() {
     return g_log;
 }
