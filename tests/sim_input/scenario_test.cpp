@@ -70,16 +70,17 @@ TEST(ScenarioTime, RefusesMalformedTooFineAndTooLong) {
     }
 }
 
+// Every event kind, every escape, quoted words side by side, CRLF lines and comments.
 TEST(ScenarioParse, FullExampleWithEveryEventKind) {
     const Scenario sc = parse_ok(
         "# demo\n"
         "\n"
-        "version 1   # format\n"
-        "length 5s\n"
-        "at 100ms console \"help\\r\\n\"\n"
+        "version 1   # format\r\n"  // CRLF lines are fine
+        "length 5s\r\n"
+        "at 100ms console \"help\\r\\n\\tb\\\\c\\\"d\\0e\\x7f\\xFF#not a comment\"  # comment\n"
         "at 2.5s pin PA12 0\n"
         "at 3s pin PB12 high\n"
-        "at 1s phone \"~~\" hex 0d0A dec 0 255\n"
+        "at 1s phone \"~\" \"~\" hex 0d0A dec 0 255\n"
         "at 4999999999ns pin PH3 low\n");
     EXPECT_EQ(sc.version, 1u);
     EXPECT_EQ(sc.length_ns, 5000000000ULL);
@@ -88,7 +89,8 @@ TEST(ScenarioParse, FullExampleWithEveryEventKind) {
 
     EXPECT_EQ(sc.events[0].at_ns, 100000000ULL);
     EXPECT_EQ(sc.events[0].kind, ScenarioEventKind::ConsoleBytes);
-    EXPECT_EQ(sc.events[0].bytes, B("help\r\n"));
+    static const char help[] = "help\r\n\tb\\c\"d\0e\x7f\xff#not a comment";
+    EXPECT_EQ(sc.events[0].bytes, B(std::string(help, sizeof help - 1)));
     EXPECT_EQ(sc.events[0].line, 5u);
 
     EXPECT_EQ(sc.events[1].kind, ScenarioEventKind::PhoneBytes);
@@ -124,19 +126,6 @@ TEST(ScenarioParse, TimeOrderIsStableAndRelativeTimesFollowFileOrder) {
         EXPECT_EQ(sc.events[i].line, lines[i]) << i;
         EXPECT_EQ(sc.events[i].at_ns, times[i]) << i;
     }
-}
-
-TEST(ScenarioParse, EscapesAndQuotingDetails) {
-    const Scenario sc = parse_ok(
-        "version 1\r\n"  // CRLF files are fine
-        "length 1s\r\n"
-        "at 0 console \"a\\tb\\\\c\\\"d\\0e\\x7f\\xFF#not a comment\"  # comment\r\n"
-        "at 0 console \"x\" \"y\"\n");
-    ASSERT_EQ(sc.events.size(), 2u);
-    static const char raw[] = "a\tb\\c\"d\0e\x7f\xff#not a comment";
-    const std::string expect(raw, sizeof raw - 1);
-    EXPECT_EQ(sc.events[0].bytes, B(expect));
-    EXPECT_EQ(sc.events[1].bytes, B("xy"));
 }
 
 // Each bad input must be refused with the right line and a message that says why.
