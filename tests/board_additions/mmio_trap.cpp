@@ -5,7 +5,9 @@
 #include <sys/mman.h>
 #include <ucontext.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,111 +40,47 @@ Pending g_pending;
     std::abort();
 }
 
+bool one_of(uint8_t op, std::initializer_list<uint8_t> ops) {
+    return std::find(ops.begin(), ops.end(), op) != ops.end();
+}
+
 // The width and direction of the memory operand of the instruction at code.
 void decode(const uint8_t *code, unsigned &width, Kind &kind) {
     const uint8_t *p = code;
     bool opsize16 = false;
-    bool rex_w = false;
     for (;; ++p) {
         if (*p == 0x66)
             opsize16 = true;
-        else if (*p == 0x67 || *p == 0xF0 || *p == 0xF2 || *p == 0xF3 || *p == 0x2E || *p == 0x36 ||
-                 *p == 0x3E || *p == 0x26 || *p == 0x64 || *p == 0x65)
-            continue;
-        else
+        else if (!one_of(*p, {0x67, 0xF0, 0xF2, 0xF3, 0x2E, 0x36, 0x3E, 0x26, 0x64, 0x65}))
             break;
     }
+    bool rex_w = false;
     if ((*p & 0xF0) == 0x40) {
         rex_w = (*p & 0x08) != 0;
         ++p;
     }
-    const unsigned wide = rex_w ? 8u : (opsize16 ? 2u : 4u);
-    const uint8_t op = *p;
-    const uint8_t reg = static_cast<uint8_t>((p[1] >> 3) & 7u);  // ModRM reg field
-    if (op == 0x0F) {
-        switch (p[1]) {
-            case 0xB6:
-            case 0xBE:
-                width = 1, kind = Kind::Read;
-                return;
-            case 0xB7:
-            case 0xBF:
-                width = 2, kind = Kind::Read;
-                return;
-            default:
-                die("unknown two-byte instruction", code);
-        }
-    }
-    switch (op) {
-        case 0x88:
-            width = 1, kind = Kind::Write;
-            return;
-        case 0x89:
-            width = wide, kind = Kind::Write;
-            return;
-        case 0x8A:
-            width = 1, kind = Kind::Read;
-            return;
-        case 0x8B:
-            width = wide, kind = Kind::Read;
-            return;
-        case 0xC6:
-            width = 1, kind = Kind::Write;
-            return;
-        case 0xC7:
-            width = wide, kind = Kind::Write;
-            return;
-        case 0x63:
-            width = 4, kind = Kind::Read;
-            return;
-        case 0x84:
-        case 0x38:
-        case 0x3A:
-        case 0x0A:
-        case 0x22:
-        case 0x02:
-        case 0x2A:
-        case 0x32:
-            width = 1, kind = Kind::Read;
-            return;
-        case 0x85:
-        case 0x39:
-        case 0x3B:
-        case 0x0B:
-        case 0x23:
-        case 0x03:
-        case 0x2B:
-        case 0x33:
-            width = wide, kind = Kind::Read;
-            return;
-        case 0x08:
-        case 0x20:
-        case 0x00:
-        case 0x28:
-        case 0x30:
-            width = 1, kind = Kind::ReadWrite;
-            return;
-        case 0x09:
-        case 0x21:
-        case 0x01:
-        case 0x29:
-        case 0x31:
-            width = wide, kind = Kind::ReadWrite;
-            return;
-        case 0x80:
-        case 0x81:
-        case 0x83:
-            width = op == 0x80 ? 1u : wide;
-            kind = reg == 7 ? Kind::Read : Kind::ReadWrite;  // /7 is cmp
-            return;
-        case 0xF6:
-        case 0xF7:
-            if (reg != 0)
-                die("unknown group-3 instruction", code);
-            width = op == 0xF6 ? 1u : wide, kind = Kind::Read;  // test
-            return;
-        default:
-            die("unknown instruction", code);
+    const uint8_t op = p[0], modrm_reg = static_cast<uint8_t>((p[1] >> 3) & 7u);
+    // Bit 0 of these opcodes chooses a byte or the full operand size (0x83: full).
+    width = (op & 1u) == 0 ? 1u : (rex_w ? 8u : (opsize16 ? 2u : 4u));
+    if (op == 0x0F && one_of(p[1], {0xB6, 0xB7, 0xBE, 0xBF})) {  // movzx, movsx
+        width = (p[1] & 1u) == 0 ? 1u : 2u;
+        kind = Kind::Read;
+    } else if (op == 0x63) {  // movsxd
+        width = 4;
+        kind = Kind::Read;
+    } else if (one_of(op, {0x88, 0x89, 0xC6, 0xC7})) {  // mov to memory
+        kind = Kind::Write;
+    } else if (one_of(op, {0x8A, 0x8B, 0x84, 0x85, 0x38, 0x39, 0x3A, 0x3B, 0x02, 0x03, 0x0A, 0x0B,
+                           0x22, 0x23, 0x2A, 0x2B, 0x32, 0x33})) {
+        kind = Kind::Read;  // mov, test, cmp, and an operation into a register
+    } else if (one_of(op, {0x00, 0x01, 0x08, 0x09, 0x20, 0x21, 0x28, 0x29, 0x30, 0x31})) {
+        kind = Kind::ReadWrite;  // add, or, and, sub, xor into memory
+    } else if (one_of(op, {0x80, 0x81, 0x83})) {
+        kind = modrm_reg == 7 ? Kind::Read : Kind::ReadWrite;  // /7 is cmp
+    } else if (one_of(op, {0xF6, 0xF7}) && modrm_reg == 0) {
+        kind = Kind::Read;  // test
+    } else {
+        die("unknown instruction", code);
     }
 }
 
@@ -218,11 +156,6 @@ void attach(uintptr_t base, size_t size, Device *device) {
         std::abort();
     }
     g_regions.push_back({base, size, device});
-}
-
-void detach_all() {
-    for (const Region &r : g_regions) munmap(reinterpret_cast<void *>(r.base), r.size);
-    g_regions.clear();
 }
 
 const std::vector<Access> &log() {

@@ -35,7 +35,6 @@ struct Access {
 // Maps [base, base + size) (page-aligned) for the device. Fails the process when the
 // range cannot be mapped at that address.
 void attach(uintptr_t base, size_t size, Device *device);
-void detach_all();
 
 // The accesses since the last clear, in order.
 const std::vector<Access> &log();

@@ -1,24 +1,21 @@
 // Register models of QUADSPI and of the flash interface (see register_models.h).
 #include "register_models.h"
 
-#include <algorithm>
-
 namespace {
 
 // QUADSPI register offsets and bits (RM0394, QUADSPI registers).
-constexpr uint32_t kCR = 0x00, kDCR = 0x04, kSR = 0x08, kFCR = 0x0C, kDLR = 0x10, kCCR = 0x14,
-                   kAR = 0x18, kABR = 0x1C, kDR = 0x20;
+constexpr uint32_t kCR = 0x00, kSR = 0x08, kFCR = 0x0C, kDLR = 0x10, kCCR = 0x14, kAR = 0x18,
+                   kDR = 0x20;
 constexpr uint32_t kTCF = 1u << 1, kFTF = 1u << 2, kBUSY = 1u << 5;
 constexpr uint32_t kFmodeShift = 26, kAdmodeShift = 10, kDmodeShift = 24;
 
 // Flash interface register offsets and bits (RM0394, FLASH registers).
 constexpr uint32_t kACR = 0x00, kKEYR = 0x08, kFSR = 0x10, kFCRr = 0x14;
-constexpr uint32_t kEOP = 1u << 0, kPROGERR = 1u << 3, kPGAERR = 1u << 5, kSIZERR = 1u << 6,
-                   kPGSERR = 1u << 7, kMISERR = 1u << 8, kFASTERR = 1u << 9, kFBSY = 1u << 16;
+constexpr uint32_t kPROGERR = 1u << 3, kPGAERR = 1u << 5, kSIZERR = 1u << 6, kPGSERR = 1u << 7,
+                   kFBSY = 1u << 16;
 constexpr uint32_t kFlagsW1C = 0x0000C3FBu;  // EOP, OPERR, PROGERR..FASTERR, RDERR, OPTVERR
-constexpr uint32_t kProgrammingErrors = kPROGERR | kPGAERR | kSIZERR | kPGSERR | kMISERR | kFASTERR;
-constexpr uint32_t kPG = 1u << 0, kPER = 1u << 1, kSTRT = 1u << 16, kEOPIE = 1u << 24,
-                   kLOCK = 1u << 31;
+constexpr uint32_t kProgrammingErrors = 0x000003E8u;  // PROGERR..FASTERR
+constexpr uint32_t kPG = 1u << 0, kLOCK = 1u << 31;
 constexpr uint32_t kKey1 = 0x45670123u, kKey2 = 0xCDEF89ABu;
 
 }  // namespace
@@ -29,24 +26,27 @@ void QspiModel::reset() {
     *this = QspiModel{};
 }
 
+uint32_t QspiModel::fmode() const {
+    return (regs_[kCCR / 4] >> kFmodeShift) & 3u;
+}
+
 uint32_t QspiModel::status() const {
     const uint32_t level = static_cast<uint32_t>(fifo_.size());
-    const uint32_t threshold = ((cr_ >> 8) & 0xFu) + 1u;
+    const uint32_t threshold = ((regs_[kCR / 4] >> 8) & 0xFu) + 1u;
     // FTF follows the FIFO in the functional mode CCR selects, whether or not a transfer
     // runs: in indirect write it is set while there is room for FTHRES + 1 bytes, in
     // indirect read while FTHRES + 1 bytes (or the last ones) are there to read.
-    const uint32_t fmode = (ccr_ >> kFmodeShift) & 3u;
     bool ft = false;
-    if (fmode == 0)
+    if (fmode() == 0)
         ft = kFifoSize - level >= threshold;
-    else if (fmode == 1)
+    else if (fmode() == 1)
         ft = level >= threshold || (remaining_ == 0 && level > 0 && mode_ == Mode::Read);
     return flags_ | (ft ? kFTF : 0u) | (mode_ != Mode::Idle ? kBUSY : 0u) | (level << 8);
 }
 
 void QspiModel::start(Mode mode) {
     mode_ = mode;
-    remaining_ = dlr_ + 1u;
+    remaining_ = regs_[kDLR / 4] + 1u;
     fifo_.clear();
     next_in_ = 0;
 }
@@ -72,95 +72,57 @@ void QspiModel::step() {
 }
 
 uint32_t QspiModel::read(uint32_t offset, unsigned width) {
-    switch (offset) {
-        case kCR:
-            return cr_;
-        case kDCR:
-            return dcr_;
-        case kSR: {
-            const uint32_t s = status();
-            step();
-            return s;
-        }
-        case kDLR:
-            return dlr_;
-        case kCCR:
-            return ccr_;
-        case kAR:
-            return ar_;
-        case kABR:
-            return abr_;
-        case kDR: {
-            // A read takes `width` bytes, stalling until they are there or the transfer ends.
-            while (fifo_.size() < width && mode_ == Mode::Read && remaining_ > 0 && !stuck) step();
-            if (fifo_.size() < width && mode_ == Mode::Read && remaining_ > 0)
-                stalled_forever = true;
-            uint32_t value = 0;
-            for (unsigned i = 0; i < width && !fifo_.empty(); ++i) {
-                value |= static_cast<uint32_t>(fifo_.front()) << (8 * i);
-                fifo_.erase(fifo_.begin());
-            }
-            if (mode_ == Mode::Read && remaining_ == 0 && fifo_.empty())
-                mode_ = Mode::Idle;
-            return value;
-        }
-        default:
-            return 0;
+    if (offset == kSR) {
+        const uint32_t s = status();
+        step();
+        return s;
     }
+    if (offset != kDR)
+        return offset < kDR ? regs_[offset / 4] : 0u;
+    // A data read takes `width` bytes, stalling until they are there or the transfer ends.
+    while (fifo_.size() < width && mode_ == Mode::Read && remaining_ > 0 && !stuck) step();
+    if (fifo_.size() < width && mode_ == Mode::Read && remaining_ > 0)
+        stalled_forever = true;
+    uint32_t value = 0;
+    for (unsigned i = 0; i < width && !fifo_.empty(); ++i) {
+        value |= static_cast<uint32_t>(fifo_.front()) << (8 * i);
+        fifo_.erase(fifo_.begin());
+    }
+    if (mode_ == Mode::Read && remaining_ == 0 && fifo_.empty())
+        mode_ = Mode::Idle;
+    return value;
 }
 
 void QspiModel::write(uint32_t offset, unsigned width, uint32_t value) {
-    switch (offset) {
-        case kCR:
-            cr_ = value;
-            break;
-        case kDCR:
-            dcr_ = value;
-            break;
-        case kFCR:
-            flags_ &= ~(value & 0x1Bu);
-            break;  // CTEF, CTCF, CSMF, CTOF
-        case kDLR:
-            dlr_ = value;
-            break;
-        case kCCR: {
-            ccr_ = value;
-            const uint32_t fmode = (value >> kFmodeShift) & 3u;
-            const bool address = ((value >> kAdmodeShift) & 3u) != 0;
-            const bool data = ((value >> kDmodeShift) & 3u) != 0;
-            // Indirect read starts here unless it waits for the address; indirect write
-            // with data starts with the first data; a command without data or address
-            // is done at once.
-            if (fmode == 1 && !address)
-                start(Mode::Read);
-            else if (fmode == 0 && !data && !address)
-                flags_ |= kTCF;
-            break;
+    if (offset == kFCR) {
+        flags_ &= ~(value & 0x1Bu);  // CTEF, CTCF, CSMF, CTOF
+    } else if (offset == kDR) {
+        if (mode_ == Mode::Idle && fmode() == 0)
+            start(Mode::Write);
+        // A data write puts `width` bytes in the FIFO, stalling until there is room.
+        while (kFifoSize - fifo_.size() < width && !stuck) step();
+        if (kFifoSize - fifo_.size() < width) {
+            stalled_forever = true;
+            return;
         }
-        case kAR:
-            ar_ = value;
-            if (((ccr_ >> kFmodeShift) & 3u) == 1)
-                start(Mode::Read);
-            else if (((ccr_ >> kDmodeShift) & 3u) == 0)
-                flags_ |= kTCF;
-            break;
-        case kABR:
-            abr_ = value;
-            break;
-        case kDR:
-            if (mode_ == Mode::Idle && ((ccr_ >> kFmodeShift) & 3u) == 0)
-                start(Mode::Write);
-            // A write puts `width` bytes in the FIFO, stalling until there is room.
-            while (kFifoSize - fifo_.size() < width && !stuck) step();
-            if (kFifoSize - fifo_.size() < width) {
-                stalled_forever = true;
-                break;
-            }
-            for (unsigned i = 0; i < width; ++i)
-                fifo_.push_back(static_cast<uint8_t>(value >> (8 * i)));
-            break;
-        default:
-            break;
+        for (unsigned i = 0; i < width; ++i)
+            fifo_.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    } else if (offset < kDR && offset != kSR) {
+        regs_[offset / 4] = value;
+        const uint32_t ccr = regs_[kCCR / 4];
+        const bool address = ((ccr >> kAdmodeShift) & 3u) != 0;
+        const bool data = ((ccr >> kDmodeShift) & 3u) != 0;
+        // Indirect read starts with CCR unless it waits for the address, then with AR;
+        // indirect write with data starts with the first data; a command with neither
+        // data nor a pending address is done at once.
+        if (offset == kCCR && fmode() == 1 && !address)
+            start(Mode::Read);
+        else if (offset == kCCR && fmode() == 0 && !data && !address)
+            flags_ |= kTCF;
+        else if (offset == kAR && fmode() == 1)
+            start(Mode::Read);
+        else if (offset == kAR && !data)
+            flags_ |= kTCF;
     }
 }
 
@@ -176,7 +138,7 @@ void FlashModel::reset() {
     key_step_ = 0;
     first_latched_ = false;
     busy_ = 0;
-    op_ = Op::None;
+    programming_ = false;
 }
 
 uint32_t FlashModel::word(uint32_t address) const {
@@ -190,87 +152,53 @@ void FlashModel::set_word(uint32_t address, uint32_t value) {
     for (int i = 0; i < 4; ++i) mem_[o + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// The unit is programmed once BSY has been seen for its reads: only if it was erased
+// (or is programmed to all zeros).
 void FlashModel::finish() {
-    if (op_ == Op::Program) {
-        const bool erased = word(0x08000000u + first_offset_) == 0xFFFFFFFFu &&
-                            word(0x08000000u + first_offset_ + 4) == 0xFFFFFFFFu;
-        const bool zero = first_value_ == 0 && second_value_ == 0;
-        if (!erased && !zero) {
-            sr |= kPROGERR;
-        } else {
-            set_word(0x08000000u + first_offset_, first_value_);
-            set_word(0x08000000u + first_offset_ + 4, second_value_);
-            if (cr & kEOPIE)
-                sr |= kEOP;
-        }
-    } else if (op_ == Op::Erase) {
-        const uint32_t page = (cr >> 3) & 0x7Fu;
-        std::fill(mem_.begin() + page * 2048, mem_.begin() + (page + 1) * 2048, 0xFFu);
-        cr &= ~kSTRT;
-        if (cr & kEOPIE)
-            sr |= kEOP;
+    const uint32_t first = 0x08000000u + first_offset_;
+    const bool erased = word(first) == 0xFFFFFFFFu && word(first + 4) == 0xFFFFFFFFu;
+    if (!erased && (first_value_ != 0 || second_value_ != 0)) {
+        sr |= kPROGERR;
+    } else {
+        set_word(first, first_value_);
+        set_word(first + 4, second_value_);
     }
-    op_ = Op::None;
+    programming_ = false;
 }
 
 uint32_t FlashModel::read(uint32_t offset, unsigned) {
-    switch (offset) {
-        case kACR:
-            return acr;
-        case kFSR: {
-            const bool busy = op_ != Op::None;
-            if (busy && !stuck_busy && --busy_ <= 0)
-                finish();
-            return sr | (busy ? kFBSY : 0u);
-        }
-        case kFCRr:
-            return cr;
-        default:
-            return 0;
-    }
+    if (offset == kACR)
+        return acr;
+    if (offset == kFCRr)
+        return cr;
+    if (offset != kFSR)
+        return 0;
+    const bool busy = programming_;
+    if (busy && !stuck_busy && --busy_ <= 0)
+        finish();
+    return sr | (busy ? kFBSY : 0u);
 }
 
 void FlashModel::write(uint32_t offset, unsigned, uint32_t value) {
-    switch (offset) {
-        case kACR:
-            acr = value;
-            break;
-        case kKEYR:
-            if (key_step_ == 0 && value == kKey1) {
-                key_step_ = 1;
-            } else if (key_step_ == 1 && value == kKey2) {
-                key_step_ = 0;
-                cr &= ~kLOCK;
-            } else {
-                key_step_ = 2;  // a wrong key locks the interface until reset
-            }
-            break;
-        case kFSR:
-            sr &= ~(value & kFlagsW1C);
-            break;
-        case kFCRr: {
-            if (cr & kLOCK) {
-                break;  // CR does not change while locked
-            }
-            const uint32_t before = cr;
-            cr = value;
-            if ((before & kPG) && !(cr & kPG) && first_latched_) {
-                first_latched_ = false;  // half a unit is never programmed, and flagged
-                sr |= kPGSERR;
-            }
-            if ((cr & kSTRT) && !(before & kSTRT) && (cr & kPER)) {
-                if ((cr & kPG) || (sr & kProgrammingErrors)) {
-                    sr |= kPGSERR;
-                    cr &= ~kSTRT;
-                } else {
-                    op_ = Op::Erase;
-                    busy_ = busy_reads;
-                }
-            }
-            break;
+    if (offset == kACR) {
+        acr = value;
+    } else if (offset == kKEYR) {
+        if (key_step_ == 0 && value == kKey1) {
+            key_step_ = 1;
+        } else if (key_step_ == 1 && value == kKey2) {
+            key_step_ = 0;
+            cr &= ~kLOCK;
+        } else {
+            key_step_ = 2;  // a wrong key locks the interface until reset
         }
-        default:
-            break;
+    } else if (offset == kFSR) {
+        sr &= ~(value & kFlagsW1C);
+    } else if (offset == kFCRr && !(cr & kLOCK)) {  // CR does not change while locked
+        if ((cr & kPG) && !(value & kPG) && first_latched_) {
+            first_latched_ = false;  // half a unit is never programmed, and flagged
+            sr |= kPGSERR;
+        }
+        cr = value;
     }
 }
 
@@ -299,7 +227,7 @@ void FlashModel::program_write(uint32_t offset, unsigned width, uint32_t value) 
         return;
     }
     second_value_ = value;
-    op_ = Op::Program;
+    programming_ = true;
     busy_ = busy_reads;
 }
 

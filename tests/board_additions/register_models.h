@@ -31,8 +31,10 @@ class QspiModel final : public mmio::Device {
     void start(Mode mode);
     void step();
     uint32_t status() const;
+    uint32_t fmode() const;
 
-    uint32_t cr_ = 0, dcr_ = 0, flags_ = 0, dlr_ = 0, ccr_ = 0, ar_ = 0, abr_ = 0;
+    uint32_t regs_[8] = {};  // CR to ABR as written (SR and FCR are the flags below)
+    uint32_t flags_ = 0;
     Mode mode_ = Mode::Idle;
     uint32_t remaining_ = 0;  // bytes of the data phase still to cross the bus
     size_t next_in_ = 0;
@@ -47,7 +49,8 @@ class QspiModel final : public mmio::Device {
 // previous programming error pending, SIZERR for a byte or half-word write, PGAERR for
 // a second word outside the first word's unit or a first word off a double word.
 // A first word left alone when PG is cleared is never programmed; the model flags
-// PGSERR for it then (what the chip does here is for a bring-up to confirm).
+// PGSERR for it then (what the chip does here is for a bring-up to confirm). Page
+// erase and the end-of-operation interrupt are not modelled: the additions use neither.
 class FlashModel final : public mmio::Device {
   public:
     static constexpr uint32_t kSize = 256 * 1024;
@@ -86,5 +89,5 @@ class FlashModel final : public mmio::Device {
     bool first_latched_ = false;
     uint32_t first_offset_ = 0, first_value_ = 0, second_value_ = 0;
     int busy_ = 0;
-    enum class Op { None, Program, Erase } op_ = Op::None;
+    bool programming_ = false;
 };

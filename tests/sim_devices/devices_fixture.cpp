@@ -1,5 +1,7 @@
 #include "devices_fixture.h"
 
+#include "sim/board.h"
+
 namespace devices {
 
 I2C_HandleTypeDef hi2c1;
@@ -30,6 +32,11 @@ sim::DeviceFault fault(sim::Time at, sim::DeviceFaultKind kind, std::uint32_t co
     f.kind = kind;
     f.count = count;
     return f;
+}
+
+void sleep_until(sim::Time t) {
+    while (sim::board().now() + 1000000 < t) __WFI();
+    while (sim::board().now() < t) __NOP();
 }
 
 bool halted_with(const fixture::Run &r, const std::string &fragment) {

@@ -21,6 +21,9 @@ fixture::Run run(std::function<void()> firmware, sim::Time length, sim::DeviceSe
 
 sim::DeviceFault fault(sim::Time at, sim::DeviceFaultKind kind, std::uint32_t count = 1);
 
+// Sleeps with the system tick, then spins the last part of a millisecond.
+void sleep_until(sim::Time t);
+
 // The run ended halted with `fragment` in its reason.
 bool halted_with(const fixture::Run &r, const std::string &fragment);
 

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,33 +20,20 @@ using namespace programs;
 using sim::BackupDomain;
 using sim::BoardDir;
 
-// Everything about a file that a refused open() must not change.
-struct Snapshot {
-    bool exists = false;
-    off_t size = 0;
-    struct timespec mtime {};
-    std::string content;  // only for small files
-};
-
-Snapshot snap(const std::string &path) {
-    Snapshot s;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.size = st.st_size;
-    s.mtime = st.st_mtim;
-    if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024)
-        s.content = slurp(path);
-    return s;
-}
-
-void expect_same(const Snapshot &a, const Snapshot &b, const std::string &what) {
-    EXPECT_EQ(a.exists, b.exists) << what;
-    EXPECT_EQ(a.size, b.size) << what;
-    EXPECT_EQ(a.mtime.tv_sec, b.mtime.tv_sec) << what;
-    EXPECT_EQ(a.mtime.tv_nsec, b.mtime.tv_nsec) << what;
-    EXPECT_TRUE(a.content == b.content) << what;
+// Every file of a directory with its size, modification time and (small files) content:
+// what a refused open() must leave as it found it, with nothing added.
+std::map<std::string, std::string> listing(const std::string &dir) {
+    std::map<std::string, std::string> out;
+    for (const auto &e : fs::directory_iterator(dir)) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(e.path().c_str(), &st), 0);
+        std::string &f = out[e.path().filename().string()];
+        f = std::to_string(st.st_size) + " bytes, modified " + std::to_string(st.st_mtim.tv_sec) +
+            "." + std::to_string(st.st_mtim.tv_nsec);
+        if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024)
+            f += "\n" + slurp(e.path());
+    }
+    return out;
 }
 
 class BoardDirTest : public ::testing::Test {
@@ -55,34 +43,6 @@ class BoardDirTest : public ::testing::Test {
         dir_ = root_ + "/board";
     }
     std::string file(const char *name) const { return dir_ + "/" + name; }
-
-    // Creates a board directory and closes it again.
-    void make_board() {
-        BoardDir b;
-        std::string err;
-        ASSERT_TRUE(b.open(dir_, err)) << err;
-    }
-
-    // Snapshots every file of the board, for "left untouched" checks.
-    std::vector<Snapshot> snap_all() const {
-        return {snap(file(BoardDir::kMarkerFile)), snap(file(BoardDir::kNorFile)),
-                snap(file(BoardDir::kIntFlashFile)), snap(file(BoardDir::kBackupFile)),
-                snap(file(BoardDir::kNorStateFile))};
-    }
-    void expect_untouched(const std::vector<Snapshot> &before) const {
-        const std::vector<Snapshot> after = snap_all();
-        for (std::size_t i = 0; i < before.size(); ++i)
-            expect_same(before[i], after[i], "file " + std::to_string(i));
-        // and nothing new appeared (no temporary files left behind)
-        std::size_t n = 0;
-        for (const auto &e : fs::directory_iterator(dir_)) {
-            (void)e;
-            ++n;
-        }
-        std::size_t existed = 0;
-        for (const Snapshot &s : before) existed += s.exists ? 1 : 0;
-        EXPECT_EQ(n, existed);
-    }
 
     std::string root_;
     std::string dir_;
@@ -103,16 +63,9 @@ TEST_F(BoardDirTest, FirstUseCreatesAnErasedSparseBoard) {
     ASSERT_EQ(::stat(file(BoardDir::kIntFlashFile).c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::size_t>(st.st_size), BoardDir::kIntFlashSize);
 
-    // Erased everywhere: sample the NOR through both accessors, the internal flash whole.
-    std::vector<std::uint8_t> buf(4096, 0);
-    for (std::uint32_t addr :
-         {0u, 4096u * 1000, static_cast<std::uint32_t>(BoardDir::kNorSize - 4096)}) {
-        ASSERT_TRUE(b.nor_read(addr, buf.data(), buf.size()));
-        for (std::uint8_t v : buf) ASSERT_EQ(v, 0xFF);
-        EXPECT_EQ(b.nor_get(addr + 17), 0xFF);
-    }
-    for (std::size_t i = 0; i < BoardDir::kIntFlashSize; ++i) ASSERT_EQ(b.intflash()[i], 0xFF) << i;
-
+    // Erased (every run on a fresh board reads it, the storage tests byte by byte).
+    EXPECT_EQ(b.nor_get(static_cast<std::uint32_t>(BoardDir::kNorSize - 1)), 0xFF);
+    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
     EXPECT_EQ(b.backup_domain(), BackupDomain{});
     EXPECT_EQ(b.nor_state(), sim::NorState{});
     EXPECT_EQ(slurp(file(BoardDir::kMarkerFile)).rfind("kelda-board-directory 2\n", 0), 0u);
@@ -183,24 +136,31 @@ TEST_F(BoardDirTest, OutOfRangeAccessesChangeNothing) {
     EXPECT_EQ(b.intflash()[0], 0);
 }
 
+// Every field of the backup domain and of the NOR chip's kept state, at its extremes,
+// comes back as saved.
 TEST_F(BoardDirTest, StoredDataIsInTheFilesAtOnceAndSurvivesReopening) {
     BackupDomain saved;
-    saved.bkp[0] = 0x32F2;
-    saved.bkp[31] = 0xDEADBEEF;
-    saved.year = 24;
+    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i)
+        saved.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
+    saved.year = 96;  // a leap day
     saved.month = 2;
     saved.day = 29;
-    saved.weekday = 4;
+    saved.weekday = 3;
     saved.hours = 23;
     saved.minutes = 59;
-    saved.seconds = 58;
-    saved.subsecond_ns = 999999999;
-    saved.rcc_bdcr = 0x00008101;
-    saved.saved_at_ns = 123456789012ULL;
+    saved.seconds = 59;
+    saved.subsecond_ns = 999999999;  // (0 + 1)(32767 + 1) LSE cycles: one second exactly
+    saved.prediv_a = 0;
+    saved.prediv_s = 32767;
+    saved.rcc_bdcr = sim::BackupDomain::kBdcrKeptBits;
+    saved.hour_format_12 = true;
+    saved.saved_at_ns = 0xFFFFFFFFFFFFFFFFULL;
     sim::NorState chip;
-    chip.status2 = 0x02;
-    chip.status3 = 0x62;
+    chip.status1 = sim::NorState::kStatus1Bits;
+    chip.status2 = sim::NorState::kStatus2Bits;
+    chip.status3 = sim::NorState::kStatus3Bits;
     chip.four_byte = true;
+    chip.write_enable = true;
     chip.power_down = true;
     {
         BoardDir b;
@@ -279,17 +239,18 @@ TEST_F(BoardDirTest, BrokenBoardFilesAreRefusedAndLeftUntouched) {
          ":19: bkp7 must be"},
     };
     for (const Case &c : cases) {
-        make_board();
-        c.damage(file(c.name));
-        const std::vector<Snapshot> before = snap_all();
         BoardDir b;
         std::string err;
+        ASSERT_TRUE(b.open(dir_, err)) << err;
+        b.close();
+        c.damage(file(c.name));
+        const auto before = listing(dir_);
         EXPECT_FALSE(b.open(dir_, err)) << c.fragment;
         EXPECT_FALSE(b.is_open());
         EXPECT_NE(err.find(file(c.name)), std::string::npos) << err;
         EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
         EXPECT_NE(err.find("untouched"), std::string::npos) << err;
-        expect_untouched(before);
+        EXPECT_TRUE(listing(dir_) == before) << c.fragment;
         fs::remove_all(dir_);
     }
     EXPECT_FALSE(fs::exists(root_ + "/elsewhere.img"));
@@ -359,30 +320,6 @@ TEST_F(BoardDirTest, CreationCutShortIsCompletedAndKeepsWhatExists) {
     EXPECT_EQ(b.intflash()[7], 'K');
     EXPECT_EQ(b.nor_get(7), 0xFF);
     EXPECT_TRUE(fs::exists(file(BoardDir::kBackupFile)));
-}
-
-TEST(BackupDomainText, RoundTripsEveryField) {
-    BackupDomain s;
-    for (std::size_t i = 0; i < BackupDomain::kRegisterCount; ++i)
-        s.bkp[i] = 0x01010101u * static_cast<std::uint32_t>(i) + 7;
-    s.year = 99;
-    s.month = 12;
-    s.day = 31;
-    s.weekday = 7;
-    s.hours = 23;
-    s.minutes = 59;
-    s.seconds = 59;
-    s.subsecond_ns = 999999999;  // (0 + 1)(32767 + 1) LSE cycles: one second exactly
-    s.prediv_a = 0;
-    s.prediv_s = 32767;
-    s.rcc_bdcr = sim::BackupDomain::kBdcrKeptBits;
-    s.hour_format_12 = true;
-    s.saved_at_ns = 0xFFFFFFFFFFFFFFFFULL;
-    BackupDomain back;
-    std::string err;
-    ASSERT_TRUE(BoardDir::parse_backup_domain(BoardDir::format_backup_domain(s), "b", back, err))
-        << err;
-    EXPECT_EQ(back, s);
 }
 
 TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
@@ -468,18 +405,9 @@ TEST_F(BoardDirTest, LayoutVersion1IsUpgradedInPlace) {
     EXPECT_TRUE(fs::exists(file(BoardDir::kNorStateFile)));
 }
 
-TEST(NorStateText, RoundTripsAndRefusesBitsThatAreNotKept) {
-    sim::NorState s;
-    s.status1 = 0x7C;
-    s.status2 = 0x7B;
-    s.status3 = 0x66;
-    s.four_byte = true;
-    s.write_enable = true;
+TEST(NorStateText, RefusesBitsThatAreNotKept) {
     sim::NorState back;
     std::string err;
-    ASSERT_TRUE(BoardDir::parse_nor_state(BoardDir::format_nor_state(s), "n", back, err)) << err;
-    EXPECT_EQ(back, s);
-
     const std::string good = BoardDir::format_nor_state(sim::NorState{});
     auto with = [&](const std::string &from, const std::string &to) {
         std::string t = good;
