@@ -1,7 +1,8 @@
 // The board at its edges, seen from firmware: the vendor's time-out rule, blocking
 // reception, scenario inputs at reset, the core's and the peripherals' registers
 // written directly, the unusual paths of the models (frame formats, DMA errors, low
-// power, clock and power set-up) and what the board does not model.
+// power, clock and power set-up, one-pulse timers, generated events) and what the board
+// does not model.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -729,6 +730,43 @@ TEST(Fidelity, PeripheralClockSelections) {
     EXPECT_EQ(rtc_hse, 8000000u / 32u);
     EXPECT_EQ(i2c1_lse_off, 0u);
     EXPECT_EQ(after_deinit, 4000000u);
+}
+
+// One-pulse mode: one update, then the counter stops. Generated update events
+// reload and restart the counter and set the flag unless URS says otherwise.
+TEST(Fidelity, OnePulseTimerAndGeneratedEvents) {
+    sim::Time start = 0, generated_at = 0;
+    HAL_StatusTypeDef busy = HAL_OK;
+    uint32_t cen_after = 1;
+    auto r = run(
+        [&] {
+            fixture::init_tim(fixture::htim6, TIM6, 47, 999, TIM6_DAC_IRQn, 2);
+            TIM6->CR1 |= TIM_CR1_OPM;
+            HAL_TIM_Base_Start_IT(&fixture::htim6);
+            start = sim::board().now();
+            for (int i = 0; i < 48 * 3000; ++i) __NOP();
+            cen_after = TIM6->CR1 & TIM_CR1_CEN;
+            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
+            HAL_TIM_Base_Start_IT(&fixture::htim7);
+            busy = HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // started: busy
+            fixture::htim7.State = HAL_TIM_STATE_READY;
+            HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // UIF: interrupt now
+            generated_at = sim::board().now();
+            TIM7->CR1 |= TIM_CR1_URS;
+            HAL_TIM_GenerateEvent(&fixture::htim7, TIM_EVENTSOURCE_UPDATE);  // restart, no flag
+            fixture::idle();
+        },
+        30000000);
+    const auto tim6 = fixture::entries(r.trace, "TIM6_DAC");
+    ASSERT_EQ(tim6.size(), 1u);
+    EXPECT_EQ(tim6[0] - start, 1000000u);
+    EXPECT_EQ(cen_after, 0u);
+    EXPECT_EQ(busy, HAL_BUSY);
+    const auto tim7 = fixture::entries(r.trace, "TIM7");
+    ASSERT_GE(tim7.size(), 2u);
+    EXPECT_LT(tim7[0], generated_at);  // taken inside the generating call
+    EXPECT_GE(tim7[1] - generated_at, 10000000u);  // the count restarted at the last event
+    EXPECT_LT(tim7[1] - generated_at, 10001000u);
 }
 
 }  // namespace
