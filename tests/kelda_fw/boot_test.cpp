@@ -49,7 +49,11 @@ TEST(Boot, AFreshBoardComesUpToSystemReady) {
     const Result r = run(scratch("boot") / "board", scenario("12s"), false);
     ASSERT_EQ(r.status, 0) << r.summary;
     std::string expected = "Start! CLK=48MHz, Ver=Ver0320_20230331 \r\n";
-    expected += std::string("<rs\0t\0-\0q\0" "7\0.\0" "0>\r\n", 18);
+    expected += std::string(
+        "<rs\0t\0-\0q\0"
+        "7\0.\0"
+        "0>\r\n",
+        18);
     expected +=
         "setting_time : 25-06-01 08:00:00  \r\n"
         "\r\n2025-06-01 08:00:00\r\n"
@@ -73,8 +77,8 @@ TEST(Boot, EachSelfTestFailureHasItsMessageAndPattern) {
         // radio: the status LED stays lit and the messages follow without a pause.
         const char *pattern;
     } rows[] = {
-        {"flash", "at 0 fault nor-missing\n", "", "External Memory is not OK!!!! c=",
-         "10 496, 00 496, 11 496, 00 499"},
+        {"flash", "at 0 fault nor-missing\n", "",
+         "External Memory is not OK!!!! c=", "10 496, 00 496, 11 496, 00 499"},
         {"sensor", "at 0 fault i2c-nack always\n", "Invalid IMU ID : 0x0\r\n",
          "Gyro sensor detect fail!!!! c=", "10 100, 00 597, 10 496, 01 496, 00 499"},
         {"actuator", "at 0 pin PA4 1\n", "", "Actuator detect fail!!!! c=",

@@ -29,7 +29,10 @@ TEST(Firing, ARecordedFallRunsTheWholeSequence) {
     const std::size_t fired = r.tick_at(out1[0]);
     EXPECT_EQ(fired % 2, 1u);  // a sensor tick
     const Console c = console_of(r);
-    const std::size_t m = c.text.find(std::string("<tr\0" "7\0_\0j\0C\0s\0F<\r\n", 18));
+    const std::size_t m =
+        c.text.find(std::string("<tr\0"
+                                "7\0_\0j\0C\0s\0F<\r\n",
+                                18));
     ASSERT_NE(m, std::string::npos);
     EXPECT_GT(c.at[m], out1[0]);
     EXPECT_LT(c.at[m + 17], out3[0]);
@@ -112,12 +115,12 @@ TEST(Firing, EachBundledRecordingFiresOnTheSampleTheReplayReports) {
             csv += "\n";
             ++n;
         }
-        const programs::Exec replay =
-            programs::run(std::string(FALL_REPLAY) + " -s " + programs::write(d / "logged.csv", csv), d);
+        const programs::Exec replay = programs::run(
+            std::string(FALL_REPLAY) + " -s " + programs::write(d / "logged.csv", csv), d);
         ASSERT_EQ(replay.status, 0);
         std::smatch first;
-        const bool replay_fell = std::regex_search(replay.out, first,
-                                                   std::regex("sample ([0-9]+) .* type ([0-9]+)"));
+        const bool replay_fell =
+            std::regex_search(replay.out, first, std::regex("sample ([0-9]+) .* type ([0-9]+)"));
         const std::string fired = row.type ? "type " + std::to_string(row.type) : " none";
         EXPECT_NE(r.note("firing").find(fired), std::string::npos) << r.summary;
         if (row.type == 0) {

@@ -12,7 +12,7 @@
 namespace kfw {
 
 namespace fs = std::filesystem;
-using programs::scratch;  // a scratch folder of the test, emptied
+using programs::scratch;     // a scratch folder of the test, emptied
 using Time = std::uint64_t;  // nanoseconds of virtual time
 constexpr Time kMs = 1000000;
 constexpr Time kS = 1000000000;

@@ -7,8 +7,8 @@ namespace mfw {
 
 std::string activity(const fs::path &dir, const std::string &program) {
     const fs::path out = dir / "motion.csv";
-    const std::string cmd = std::string(FALL_SYNTH) + " --variant --activity '" + program +
-                            "' -o " + out.string();
+    const std::string cmd =
+        std::string(FALL_SYNTH) + " --variant --activity '" + program + "' -o " + out.string();
     if (std::system(cmd.c_str()) != 0)
         return "";
     return out.string();
@@ -32,8 +32,8 @@ std::vector<Sample> samples(const fs::path &board, int first, int last) {
     const Decoded d = decode(board, first, last);
     std::vector<Sample> out;
     for (const Row *r : d.log("samples"))
-        out.push_back({static_cast<int>(d.value(*r, "block")),
-                       static_cast<int>(d.value(*r, "num"))});
+        out.push_back(
+            {static_cast<int>(d.value(*r, "block")), static_cast<int>(d.value(*r, "num"))});
     return out;
 }
 
