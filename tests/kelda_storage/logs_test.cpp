@@ -37,9 +37,9 @@ sys_dnt_data beat(btime_t t, int8_t kind = 0, uint8_t battery = 85, uint16_t blo
 class Logs : public ks::Board {
   public:
     // `used` heartbeats in sector `s` from slot 0, times base + slot.
-    void fill(uint32_t s, int used, btime_t base) {
+    void fill(uint32_t s, int used, btime_t base, uint16_t block = 7) {
         put_flags(s, flags({{used, 0x7F}}));
-        for (int i = 0; i < used; ++i) put_dnt(s, i, beat(base + i));
+        for (int i = 0; i < used; ++i) put_dnt(s, i, beat(base + i, 0, 85, block));
     }
     std::string console(std::function<void()> fw) {
         return cycle(
@@ -113,6 +113,9 @@ TEST_F(Logs, PositionRecoveryFromTheFlagPages) {
         {"status log, 16..99 used", flags({{16, 0xFF}, {84, 0x7F}}), {}, 0, true, 0, {0, 4, 6, 4}},
         {"status log, nothing used: erased again", {}, {}, 0, true, 0, {0, 4, 0, 0}},
         {"0x00 after used flags", flags({{5, 0x7F}, {1, 0x00}}), {}, 0, false, 0, {0, 2, 0, 0}},
+        // 0x00 past a free flag: the flag scan stops at the first free one, the
+        // start-up looks further.
+        {"past a free flag", flags({{9, 0x7F}, {9, 0xFF}, {1, 0}}), {}, 0, false, 0, {0, 2, 0, 0}},
         {"upper damaged", used(256), flags({{3, 0x7F}, {1, 0x3F}}), 0, false, 0, {0, 3, 0, 0}},
         {"a record under the first free flag", used(10), {}, 11, false, 0, {0, 2, 0, 11}},
         {"a gap", flags({{5, 0x7F}, {1, 0xFF}, {5, 0x7F}}), {}, 0, false, 0, {0, 2, 0, 11}},
@@ -188,41 +191,27 @@ TEST_F(Logs, BothFullTheOlderSectorIsReused) {
 TEST_F(Logs, LastHeartbeatAndTheBlockAfterIt) {
     struct Row {
         const char *what;
-        std::function<void(Logs &)> board;
-        btime_t time;  // 0xFFFFFFFF: none
+        int used[2];     // heartbeats in sectors 2 (times from 1000) and 3 (from 5000)
+        uint16_t named;  // the block they name
+        int erased;      // a slot of sector 2 a failed program left erased, or -1
+        bool damaged;    // sector 2's flag page damaged: reused first
+        btime_t time;    // 0xFFFFFFFF: none
         uint32_t block;
-    };
-    const std::vector<Row> rows = {
-        {"position at the start of sector 2, sector 3 full",
-         [](Logs &l) {
-             l.fill(2, 256, 1000);
-             l.fill(3, 256, 5000);
-             l.put(2 * 4096, std::vector<uint8_t>(1, 0x00));  // sector 2 damaged: reused
-         },
-         5255, 8},
-        {"position page 4 of sector 3",
-         [](Logs &l) {
-             l.fill(2, 256, 1000);
-             l.fill(3, 128, 5000);
-         },
-         5127, 8},
-        {"the last slot a failed program left erased",
-         [](Logs &l) {
-             l.fill(2, 20, 1000);
-             l.put(2 * 4096 + 256 + 19 * 8, std::vector<uint8_t>(8, 0xFF));
-         },
-         1018, 8},
-        {"a heartbeat naming block 510",
-         [](Logs &l) {
-             l.put_flags(2, flags({{1, 0x7F}}));
-             l.put_dnt(2, 0, beat(1000, 0, 85, 510));
-         },
-         1000, 1},
-        {"an erased log", [](Logs &) {}, 0xFFFFFFFF, 1},
+    } rows[] = {
+        {"position at the start of sector 2, sector 3 full", {256, 256}, 7, -1, true, 5255, 8},
+        {"position page 4 of sector 3", {256, 128}, 7, -1, false, 5127, 8},
+        {"the last slot a failed program left erased", {20, 0}, 7, 19, false, 1018, 8},
+        {"a heartbeat naming block 510", {1, 0}, 510, -1, false, 1000, 1},
+        {"an erased log", {0, 0}, 7, -1, false, 0xFFFFFFFF, 1},
     };
     for (const Row &r : rows) {
         fresh();
-        r.board(*this);
+        fill(2, r.used[0], 1000, r.named);
+        fill(3, r.used[1], 5000, r.named);
+        if (r.erased >= 0)
+            put(2 * 4096 + 256 + r.erased * 8, std::vector<uint8_t>(8, 0xFF));
+        if (r.damaged)
+            put(2 * 4096, std::vector<uint8_t>(1, 0x00));
         sys_dnt_data last = {};
         uint32_t block = 0;
         cycle(

@@ -82,10 +82,8 @@ Decoded decode(const fs::path &board, bool sensor_data) {
     flash_decode::Image image;
     std::string error;
     EXPECT_TRUE(flash_decode::load(board.string(), image, error)) << error;
-    flash_decode::Options options;
-    options.blocks = sensor_data;
-    options.first_block = 1;
-    options.last_block = 4;
+    const flash_decode::Options options{flash_decode::Format::Text, flash_decode::Layout::Auto,
+                                        sensor_data, 1, 4};
     std::ostringstream out;
     flash_decode::decode(image, options, out);
     Decoded d;
