@@ -38,6 +38,7 @@ TEST(Calendar, ConversionsBothWays) {
     RTC_DateTypeDef d = {RTC_WEEKDAY_MONDAY, 3, 1, 100};
     RTC_TimeTypeDef t = {};
     EXPECT_EQ(datetime2unixtime(&d, &t), 4107542400u);
+    EXPECT_STREQ(unixtime2string(1688472000), "2023-07-04 12:00:00");
 }
 
 // Console bytes given as numbers (a calendar's seconds byte is often 0), at `ms`.
