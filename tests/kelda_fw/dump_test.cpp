@@ -3,8 +3,6 @@
 // during a listing are dropped, and releasing the input gives the console back.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "support.h"
 
 namespace {
@@ -27,18 +25,13 @@ TEST(DumpService, HeldInputRequestsResynchronisationAndRelease) {
         "at 230s console dec 1 1\n"
         "at 234s pin PA12 1\n"
         "at 236s console \"show rtc\\r\"\n";
-    const fs::path d = scratch("dump");
-    const Result r = run(d / "board", scenario("240s", body));
+    const Result r = run(scratch("dump") / "board", scenario("240s", body));
     ASSERT_EQ(r.status, 0) << r.summary;
 
     // The tick ran until the input had been held for a second, then never again;
     // the LEDs say "not armed" from then on.
-    const auto &ticks = r.ticks();
-    for (Time s = 2 * kS; s < 8 * kS; s += kS)
-        EXPECT_EQ(
-            std::count_if(ticks.begin(), ticks.end(), [s](Time t) { return t >= s && t < s + kS; }),
-            100)
-            << s;
+    const auto &ticks = r.ticks;
+    for (Time s = 2 * kS; s < 8 * kS; s += kS) EXPECT_EQ(between(ticks, s, s + kS), 100u) << s;
     EXPECT_GT(ticks.back(), 8990 * kMs);
     EXPECT_LT(ticks.back(), 9030 * kMs);
     EXPECT_GT(r.edges("PA10", 1).back(), ticks.back());

@@ -1,22 +1,10 @@
 #include "support.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace kfw {
 
 namespace {
-
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> split(const std::string &line, char sep) {
     std::vector<std::string> out;
@@ -26,11 +14,6 @@ std::vector<std::string> split(const std::string &line, char sep) {
     if (!line.empty() && line.back() == sep)
         out.emplace_back();
     return out;
-}
-
-int exec(const std::string &cmd) {
-    const int raw = std::system(cmd.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 }  // namespace
@@ -75,8 +58,8 @@ std::vector<Time> Result::edges(const std::string &pin, int level) const {
 }
 
 std::size_t Result::tick_at(Time t) const {
-    const std::vector<Time> &all = tick_entries;
-    return static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin());
+    return static_cast<std::size_t>(std::upper_bound(ticks.begin(), ticks.end(), t) -
+                                    ticks.begin());
 }
 
 std::string Result::note(const std::string &key) const {
@@ -86,34 +69,30 @@ std::string Result::note(const std::string &key) const {
     return "";
 }
 
-fs::path scratch(const std::string &name) {
-    const fs::path d = fs::path(KELDA_FW_TEST_TMP) / name;
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
+std::size_t Result::first_flash_tick(long long lo, long long hi, Time from) const {
+    for (const Record &p : trace)
+        if ((p.type == "nor_program" || p.type == "nor_erase") && p.t >= from &&
+            p.num("addr") >= lo && p.num("addr") < hi)
+            return tick_at(p.t);
+    return 0;
 }
 
 Result run(const fs::path &board, const std::string &scenario_text, bool trace) {
     const fs::path d = board.parent_path();
-    const fs::path scn = d / "run.scn", out = d / "console.txt", err = d / "summary.txt",
-                   phone = d / "phone.txt", tr = d / "trace.jsonl";
-    std::ofstream(scn) << scenario_text;
-    Result r;
-    r.board = board;
-    r.status =
-        exec(std::string(KELDA_FW_EXE) + " --board " + board.string() + " --scenario " +
-             scn.string() + " --phone-out " + phone.string() +
-             (trace ? " --trace " + tr.string() : "") + " >" + out.string() + " 2>" + err.string());
-    r.console = slurp(out);
-    r.summary = slurp(err);
-    r.phone = slurp(phone);
+    const fs::path phone = d / "phone.txt", tr = d / "trace.jsonl";
+    const programs::Exec e =
+        programs::run(std::string(KELDA_FW_EXE) + " --board " + board.string() + " --scenario " +
+                          programs::write(d / "run.scn", scenario_text) + " --phone-out " +
+                          phone.string() + (trace ? " --trace " + tr.string() : ""),
+                      d);
+    Result r{e.status, e.out, programs::slurp(phone), e.err, {}, {}, board};
     if (trace) {
         std::ifstream in(tr);
         for (std::string line; std::getline(in, line);) {
             Record rec{std::stoull(line.substr(5)), "", line};
             rec.type = rec.str("type");
             if (rec.type == "irq_enter" && rec.str("irq") == "TIM7")
-                r.tick_entries.push_back(rec.t);
+                r.ticks.push_back(rec.t);
             r.trace.push_back(std::move(rec));
         }
     }
@@ -139,16 +118,39 @@ long long Decoded::value(const Row &r, const char *column) const {
 }
 
 Decoded decode(const fs::path &board, int first_block, int last_block) {
-    const fs::path csv = board.parent_path() / "decoded.csv";
-    exec(std::string(FLASH_DECODE) + " --csv -b " + std::to_string(first_block) + "-" +
-         std::to_string(last_block) + " " + board.string() + " >" + csv.string());
+    std::istringstream in(programs::run(std::string(FLASH_DECODE) + " --csv -b " +
+                                            std::to_string(first_block) + "-" +
+                                            std::to_string(last_block) + " " + board.string(),
+                                        board.parent_path())
+                              .out);
     Decoded d;
-    std::istringstream in(slurp(csv));
     std::string line;
     std::getline(in, line);
     d.header = split(line, ',');
     while (std::getline(in, line)) d.rows.push_back(Row{split(line, ',')});
     return d;
+}
+
+std::vector<long long> stamp_gaps(const Decoded &f) {
+    std::vector<long long> gaps;
+    long long prev = -1;
+    for (const Row *row : f.log("sensor_data")) {
+        const long long num = f.value(*row, "num");
+        if (prev >= 0 && num != (prev + 1) % 1001)
+            gaps.push_back((num - prev - 1 + 1001) % 1001);
+        prev = num;
+    }
+    return gaps;
+}
+
+Console console_of(const Result &r) {
+    Console c;
+    for (const Record *p : r.of("uart_tx"))
+        if (p->str("port") == "USART3") {
+            c.text += static_cast<char>(p->num("byte"));
+            c.at.push_back(p->t);
+        }
+    return c;
 }
 
 std::vector<std::string> lines(const std::string &text) {
@@ -169,6 +171,11 @@ std::size_t count(const std::string &text, const std::string &what) {
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
+}
+
+std::size_t between(const std::vector<Time> &times, Time from, Time to) {
+    return static_cast<std::size_t>(
+        std::count_if(times.begin(), times.end(), [&](Time t) { return t >= from && t < to; }));
 }
 
 }  // namespace kfw

@@ -4,13 +4,15 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "program_runs.h"
 
 namespace kfw {
 
 namespace fs = std::filesystem;
+using programs::scratch;     // a scratch folder of the test, emptied
 using Time = std::uint64_t;  // nanoseconds of virtual time
 constexpr Time kMs = 1000000;
 constexpr Time kS = 1000000000;
@@ -33,25 +35,24 @@ struct Result {
     int status = -1;
     std::string console, phone, summary;
     std::vector<Record> trace;
-    std::vector<Time> tick_entries;  // entry times of the tick (TIM7)
+    std::vector<Time> ticks;  // entry times of the tick (TIM7); tick n (from 1) at ticks[n - 1]
     fs::path board;
 
     std::vector<const Record *> of(const std::string &type) const;
     // Times at which the pin (e.g. "PA9") changed to `level`, by the firmware.
     std::vector<Time> edges(const std::string &pin, int level) const;
-    // Entry times of the tick (TIM7); tick n (from 1) entered at ticks()[n - 1].
-    const std::vector<Time> &ticks() const { return tick_entries; }
     // The tick number running at time t (0 before the first).
     std::size_t tick_at(Time t) const;
     // The summary line that starts with `key`: (without the key).
     std::string note(const std::string &key) const;
+    // The tick of the first external-flash program or erase at `from` or later with
+    // its address in [lo, hi); 0 when there is none.
+    std::size_t first_flash_tick(long long lo, long long hi, Time from) const;
 };
 
 // Runs the image on `board` (a fresh one when it does not exist yet) with the scenario
 // text; `trace` false leaves the trace out (long runs).
 Result run(const fs::path &board, const std::string &scenario_text, bool trace = true);
-// A scratch folder of the test, emptied.
-fs::path scratch(const std::string &name);
 
 // The flash decoder's CSV rows of the board (sensor-data blocks first..last too).
 struct Row {
@@ -65,9 +66,20 @@ struct Decoded {
     long long value(const Row &r, const char *column) const;
 };
 Decoded decode(const fs::path &board, int first_block, int last_block);
+// The runs of stamps missing from the decoded sample log (stamps count 0..1000 round).
+std::vector<long long> stamp_gaps(const Decoded &f);
+
+// The console's bytes with the time each left the device (from the trace).
+struct Console {
+    std::string text;
+    std::vector<Time> at;
+};
+Console console_of(const Result &r);
 
 // The console's lines (CR LF ends).
 std::vector<std::string> lines(const std::string &text);
 std::size_t count(const std::string &text, const std::string &what);
+// How many of the times fall in [from, to).
+std::size_t between(const std::vector<Time> &times, Time from, Time to);
 
 }  // namespace kfw

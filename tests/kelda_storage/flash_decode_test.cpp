@@ -39,9 +39,8 @@ TEST(FlashDecode, SurvivesRandomAndTruncatedDumps) {
     std::mt19937 rng(20240301);
     const std::size_t sizes[] = {0,     1,     255,    256,    4095,   4096,    4097,
                                  65535, 65536, 131071, 200000, 262144, 1u << 20};
-    for (int round = 0; round < 13; ++round) {
-        const std::size_t n = sizes[round % (sizeof sizes / sizeof sizes[0])];
-        std::vector<uint8_t> bytes(n);
+    for (std::size_t round = 0; round < std::size(sizes); ++round) {
+        std::vector<uint8_t> bytes(sizes[round]);
         const int style = round % 4;
         for (auto &b : bytes) {
             const uint32_t r = rng();
@@ -59,11 +58,7 @@ TEST(FlashDecode, SurvivesRandomAndTruncatedDumps) {
         ASSERT_TRUE(flash_decode::load(p.string(), image, error)) << error;
         for (flash_decode::Format format :
              {flash_decode::Format::Text, flash_decode::Format::Csv, flash_decode::Format::Json}) {
-            flash_decode::Options o;
-            o.format = format;
-            o.blocks = true;
-            o.first_block = 509;
-            o.last_block = 2;
+            const flash_decode::Options o{format, flash_decode::Layout::Auto, true, 509, 2};
             std::ostringstream out;
             flash_decode::decode(image, o, out);
             ASSERT_FALSE(out.str().empty()) << "round " << round;

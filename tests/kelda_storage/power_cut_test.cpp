@@ -17,17 +17,13 @@
 //   - the decoder lists exactly what the restarted firmware lists.
 // Cut points come from the reference run's trace; a failure names the scenario
 // line, so it is one command to reproduce (the test prints it).
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "fixture_fw.h"
 #include "flash_decode.h"
 #include "program_runs.h"
+#include "support.h"
 
 namespace {
 
@@ -73,17 +69,6 @@ void add_line(Listing &l, const std::string &log, const std::string &line, int &
         l[log][line.substr(0, line.find(' '))] = line;
 }
 
-std::vector<std::string> split_lines(const std::string &text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
 // The decoder's text: its listing sections, positions and findings.
 struct Decoded {
     Listing listing;
@@ -97,17 +82,15 @@ Decoded decode(const fs::path &board, bool sensor_data) {
     flash_decode::Image image;
     std::string error;
     EXPECT_TRUE(flash_decode::load(board.string(), image, error)) << error;
-    flash_decode::Options options;
-    options.blocks = sensor_data;
-    options.first_block = 1;
-    options.last_block = 4;
+    const flash_decode::Options options{flash_decode::Format::Text, flash_decode::Layout::Auto,
+                                        sensor_data, 1, 4};
     std::ostringstream out;
     flash_decode::decode(image, options, out);
     Decoded d;
     d.text = out.str();
     std::string section;
     int sd_block = 0, sd_index = 0;
-    for (const std::string &line : split_lines(d.text)) {
+    for (const std::string &line : ks::lines(d.text)) {
         if (line.rfind("== ", 0) == 0) {
             section = line.find("dnt -o") != std::string::npos     ? "onoff"
                       : line.find("dnt -d") != std::string::npos   ? "dnt"
@@ -133,7 +116,7 @@ Listing fw_listing(const std::string &console, const std::vector<std::string> &o
     std::size_t at = 0;
     int sd_block = 0, sd_index = 0;
     int started = 0;
-    for (const std::string &line : split_lines(console)) {
+    for (const std::string &line : ks::lines(console)) {
         if (started < 2) {
             started += (started == 0 && line == "ready") || (started == 1 && line == "#");
             continue;
@@ -158,23 +141,22 @@ struct Op {
 };
 
 struct CutRun {
-    std::vector<Op> ops;  // every program and erase the chip started, in order
+    std::vector<Op> ops;  // every program the chip started, in order, then every erase
     long long cut_t = -1;
     bool complete(const Op &o) const { return o.t + o.busy <= cut_t; }
 };
 
-CutRun parse_trace(const fs::path &trace) {
+CutRun parse_trace(const fs::path &path) {
+    using fixture::field;
     CutRun r;
-    for (const std::string &rec : split_lines(slurp(trace))) {
-        const bool program = rec.find("\"type\":\"nor_program\"") != std::string::npos;
-        const bool erase = rec.find("\"type\":\"nor_erase\"") != std::string::npos;
-        if (program || erase)
-            r.ops.push_back({erase, fixture::field(rec, "addr"),
-                             erase ? fixture::field(rec, "size") : fixture::field(rec, "len"),
-                             fixture::field(rec, "t"), fixture::field(rec, "busy_ns")});
-        if (rec.find("\"type\":\"power_cut\"") != std::string::npos)
-            r.cut_t = fixture::field(rec, "t");
-    }
+    const std::string trace = slurp(path);
+    for (const char *type : {"nor_program", "nor_erase"})
+        for (const std::string &rec : fixture::records(trace, type)) {
+            const bool erase = std::string(type) == "nor_erase";
+            r.ops.push_back({erase, field(rec, "addr"), field(rec, erase ? "size" : "len"),
+                             field(rec, "t"), field(rec, "busy_ns")});
+        }
+    for (const std::string &rec : fixture::records(trace, "power_cut")) r.cut_t = field(rec, "t");
     return r;
 }
 
@@ -269,7 +251,7 @@ void campaign(const Family &f) {
     const fs::path d = scratch(f.name);
     const fs::path b0 = d / "b0";
     ASSERT_EQ(run_fw(b0, write(d / "fill.scn", "version 2\n" + f.fill)).status, 0);
-    const Decoded before = decode(b0, lists_blocks(f));
+    Decoded before = decode(b0, lists_blocks(f));
     ASSERT_TRUE(before.findings.empty()) << before.text;
 
     const fs::path ref = d / "ref";
@@ -277,7 +259,7 @@ void campaign(const Family &f) {
     const std::string work = "version 2\n" + f.workload;
     ASSERT_EQ(run_fw(ref, write(d / "w.scn", work), "--trace " + (d / "ref.jsonl").string()).status,
               0);
-    const Decoded reference = decode(ref, lists_blocks(f));
+    Decoded reference = decode(ref, lists_blocks(f));
     const CutRun whole = parse_trace(d / "ref.jsonl");
     ASSERT_GE(whole.ops.size(), 10u);
 
@@ -286,12 +268,11 @@ void campaign(const Family &f) {
     for (std::size_t n = 1; n <= whole.ops.size(); ++n) {
         cuts.push_back("power-cut nor " + std::to_string(n));
         cuts.push_back("power-cut nor " + std::to_string(n) + " at 50%");
-        if (whole.ops[n - 1].erase) {
-            ++erases;
-            for (const char *p : {"1%", "99.9%"})
-                cuts.push_back("power-cut nor-erase " + std::to_string(erases) + " at " + p);
-        }
+        erases += whole.ops[n - 1].erase;
     }
+    for (int k = 1; k <= erases; ++k)
+        for (const char *p : {"1%", "99.9%"})
+            cuts.push_back("power-cut nor-erase " + std::to_string(k) + " at " + p);
     for (const std::string &cut : cuts) {
         SCOPED_TRACE(std::string(f.name) + ": " + cut + "  (reproduce: the scenario " +
                      (d / "cut.scn").string() + " on a copy of " + b0.string() + ")");
@@ -304,12 +285,9 @@ void campaign(const Family &f) {
 
         for (const auto &[log, lines] : after_cut.listing)
             for (const auto &[key, line] : lines) {
-                const auto &b = before.listing.count(log) ? before.listing.at(log)
-                                                          : std::map<std::string, std::string>{};
-                const auto &w = reference.listing.count(log) ? reference.listing.at(log)
-                                                             : std::map<std::string, std::string>{};
+                auto &b = before.listing[log], &w = reference.listing[log];
                 const bool known =
-                    (b.count(key) && b.at(key) == line) || (w.count(key) && w.at(key) == line);
+                    (b.count(key) && b[key] == line) || (w.count(key) && w[key] == line);
                 EXPECT_TRUE(known || key == done.torn_sdata)
                     << log << " lists what was never written: " << line;
             }
@@ -339,21 +317,13 @@ void campaign(const Family &f) {
                                      "--off-time 3600s --trace " + (d / "restart.jsonl").string());
         ASSERT_EQ(restart.status, 0);
         const Committed restarted = committed(parse_trace(d / "restart.jsonl"));
-        const Listing listed = fw_listing(restart.console, f.logs);
+        Listing listed = fw_listing(restart.console, f.logs);
         Decoded final_board = decode(board, lists_blocks(f));
         for (const std::string &log : f.logs) {
-            const auto fw = listed.find(log);
-            EXPECT_TRUE((fw == listed.end() ? std::map<std::string, std::string>{} : fw->second) ==
-                        final_board.listing[log])
+            EXPECT_TRUE(listed[log] == final_board.listing[log])
                 << log << ": the decoder and the firmware disagree";
-        }
-        for (const auto &[log, lines] : after_cut.listing) {
-            if (std::find(f.logs.begin(), f.logs.end(), log) == f.logs.end())
-                continue;
-            for (const auto &[key, line] : lines) {
-                const auto l = listed.find(log);
-                const bool kept =
-                    l != listed.end() && l->second.count(key) && l->second.at(key) == line;
+            for (const auto &[key, line] : after_cut.listing[log]) {
+                const bool kept = listed[log].count(key) && listed[log][key] == line;
                 // A restart recycles the older sector of a log as the ring goes round;
                 // the sensor-data block it opens must never be one that holds records.
                 const bool recycled_now =
@@ -387,51 +357,6 @@ void campaign(const Family &f) {
                 }
             }
     }
-}
-
-// Three start-ups on one board: each boot's power-cycle listing shows the runs
-// before it (the last heartbeat of each as kind 0, its first as kind 1), each run
-// opens the sensor-data block after the one its last heartbeat named, and the
-// decoder lists what the firmware lists on the board they leave.
-TEST(StartUps, AcrossPowerCycles) {
-    const fs::path d = scratch("startups");
-    const fs::path board = d / "board";
-    const std::string run = write(d / "run.scn",
-                                  "version 2\nlength 6s\n"
-                                  "at 300ms console dec 24 3 1 9 30 0\n"
-                                  "at 1s console \"speed 5 1000000\\r\"\n"
-                                  "at 2.5s console \"dnt -o\\rdnt -d\\r\"\n");
-    std::vector<std::string> boot_lists, last_beats;
-    Listing listed;
-    for (int boot = 0; boot < 3; ++boot) {
-        const Cycle c = run_fw(board, run, boot ? "--off-time 60s" : "");
-        ASSERT_EQ(c.status, 0) << c.console;
-        const std::size_t ready = c.console.find("ready\r\n");
-        const std::size_t list_start = c.console.rfind("\r\n\r\n", ready);
-        ASSERT_NE(ready, std::string::npos);
-        boot_lists.push_back(c.console.substr(list_start + 4, ready - list_start - 4));
-        listed = fw_listing(c.console, {"onoff", "dnt"});
-        ASSERT_GE(listed["dnt"].size(), 10u) << c.console;
-        last_beats.push_back(listed["dnt"].rbegin()->second);
-    }
-    // Boot 3 lists, per boot: its first heartbeat (kind 1, naming the block the boot
-    // opened), and for the two boots before it their last heartbeat (kind 0).
-    const std::vector<std::string> third = split_lines(boot_lists[2]);
-    ASSERT_EQ(third.size(), 5u) << boot_lists[2];
-    for (int boot = 0; boot < 3; ++boot) {
-        EXPECT_NE(third[2 * boot].find("time[1]"), std::string::npos) << third[2 * boot];
-        EXPECT_NE(third[2 * boot].find("B:" + std::to_string(boot + 1)), std::string::npos)
-            << "boot " << boot + 1 << " opens block " << boot + 1;
-        if (boot < 2) {
-            EXPECT_NE(third[2 * boot + 1].find("time[0]"), std::string::npos);
-            EXPECT_EQ(third[2 * boot + 1].substr(17), last_beats[boot].substr(17))
-                << "kind 0 is boot " << boot + 1 << "'s last heartbeat";
-        }
-    }
-    Decoded decoded = decode(board, false);
-    EXPECT_TRUE(decoded.listing["onoff"] == listed["onoff"]);
-    EXPECT_TRUE(decoded.listing["dnt"] == listed["dnt"]);
-    EXPECT_TRUE(decoded.findings.empty()) << decoded.text;
 }
 
 // The date-and-time and power-cycle logs: heartbeats and firing records across

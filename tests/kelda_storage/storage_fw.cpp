@@ -65,11 +65,8 @@ void console_init() {
 
 void tick_init() {
     __HAL_RCC_TIM7_CLK_ENABLE();
-    htim7.Instance = TIM7;
-    htim7.Init.Prescaler = 47;
-    htim7.Init.CounterMode = TIM_COUNTERMODE_UP;
-    htim7.Init.Period = 9999;
-    htim7.Init.AutoReloadPreload = TIM_AUTORELOAD_PRELOAD_ENABLE;
+    htim7.Instance = TIM7;  // 48 MHz / 48 / 10000: 10 ms
+    htim7.Init = {47, TIM_COUNTERMODE_UP, 9999, 0, 0, TIM_AUTORELOAD_PRELOAD_ENABLE};
     if (HAL_TIM_Base_Init(&htim7) != HAL_OK)
         halt();
     HAL_NVIC_SetPriority(TIM7_IRQn, 2, 0);
@@ -203,22 +200,13 @@ extern "C" void HAL_UART_MspInit(UART_HandleTypeDef *huart) {
     if (huart->Instance != USART3)
         return;
     __HAL_RCC_USART3_CLK_ENABLE();
-    GPIO_InitTypeDef g = {};
-    g.Pin = GPIO_PIN_10 | GPIO_PIN_11;
-    g.Mode = GPIO_MODE_AF_PP;
-    g.Pull = GPIO_PULLUP;
-    g.Speed = GPIO_SPEED_FREQ_VERY_HIGH;
-    g.Alternate = GPIO_AF7_USART3;
+    GPIO_InitTypeDef g = {GPIO_PIN_10 | GPIO_PIN_11, GPIO_MODE_AF_PP, GPIO_PULLUP,
+                          GPIO_SPEED_FREQ_VERY_HIGH, GPIO_AF7_USART3};
     HAL_GPIO_Init(GPIOB, &g);
     hdma_usart3_rx.Instance = DMA1_Channel3;
-    hdma_usart3_rx.Init.Request = DMA_REQUEST_2;
-    hdma_usart3_rx.Init.Direction = DMA_PERIPH_TO_MEMORY;
-    hdma_usart3_rx.Init.PeriphInc = DMA_PINC_DISABLE;
-    hdma_usart3_rx.Init.MemInc = DMA_MINC_ENABLE;
-    hdma_usart3_rx.Init.PeriphDataAlignment = DMA_PDATAALIGN_BYTE;
-    hdma_usart3_rx.Init.MemDataAlignment = DMA_MDATAALIGN_BYTE;
-    hdma_usart3_rx.Init.Mode = DMA_CIRCULAR;
-    hdma_usart3_rx.Init.Priority = DMA_PRIORITY_LOW;
+    hdma_usart3_rx.Init = {DMA_REQUEST_2,   DMA_PERIPH_TO_MEMORY, DMA_PINC_DISABLE,
+                           DMA_MINC_ENABLE, DMA_PDATAALIGN_BYTE,  DMA_MDATAALIGN_BYTE,
+                           DMA_CIRCULAR,    DMA_PRIORITY_LOW};
     if (HAL_DMA_Init(&hdma_usart3_rx) != HAL_OK)
         halt();
     __HAL_LINKDMA(huart, hdmarx, hdma_usart3_rx);

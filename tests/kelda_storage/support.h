@@ -15,6 +15,14 @@
 #include "fixture_fw.h"
 #include "sim/board.h"
 
+// A log position compares and prints whole (block/sector/page/count).
+inline bool operator==(const exflash_info &a, const exflash_info &b) {
+    return a.block == b.block && a.sector == b.sector && a.page == b.page && a.count == b.count;
+}
+inline std::ostream &operator<<(std::ostream &o, const exflash_info &i) {
+    return o << i.block << '/' << i.sector << '/' << i.page << '/' << i.count;
+}
+
 namespace ks {
 
 constexpr sim::Time kMs = 1000000;

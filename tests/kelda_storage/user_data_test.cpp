@@ -1,6 +1,6 @@
 // User data in the internal flash: rewrites keep what they do not change, the
-// device identity, the trigger snapshot and its listing, clearing it, refusals
-// before any erase, the erase failure's report, and where the area lies for any flash-size value.
+// device identity, the trigger snapshot and its listing, refusals before any erase, the erase
+// failure's report, and where the area lies for any flash-size value.
 #include <cstring>
 
 #include "flash_user_data.h"
@@ -18,14 +18,15 @@ constexpr uint32_t kArea = 256 * 1024 - 4096;  // offset of the area in the 256 
 
 class UserData : public ks::Board {};
 
+// The identity and the trigger snapshot each keep the other through a rewrite; the
+// snapshot's ring starts at its oldest sample. (A fresh area's listing is the boot
+// test's; clearing the snapshot with the identity kept is the manual-input test's.)
 TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
-    std::string id;
     int fresh_get = 0, got = -9;
-    std::string fresh_id = "x";
-    const auto fresh_run = cycle(
+    std::string fresh_id = "x", id;
+    cycle(
         [&] {
             ks::bring_up_storage();
-            flash_user_data_print_trigger_data();
             char buf[16] = "junk";
             fresh_get = flash_user_data_get_device_id(buf);
             fresh_id = buf;
@@ -45,13 +46,6 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
         2000 * kMs);
     EXPECT_EQ(fresh_get, -1);
     EXPECT_EQ(fresh_id, "");
-    // A fresh area lists minus ones.
-    const auto fresh_lines = ks::lines(fresh_run.console);
-    ASSERT_EQ(fresh_lines.size(), 153u);
-    EXPECT_EQ(fresh_lines[1], "batt=-1");
-    EXPECT_EQ(fresh_lines[2], "Trigger=-1");
-    for (std::size_t i = 3; i < fresh_lines.size(); ++i)
-        ASSERT_EQ(fresh_lines[i], "-1,-1,-1,-1,-1,-1,-1") << i;
     EXPECT_EQ(got, 0);
     EXPECT_EQ(id, "abc");
     const auto area = intflash(kArea, 4096);
@@ -61,11 +55,9 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
     std::memcpy(w, area.data(), sizeof w);
     EXPECT_TRUE(w[0] == 2222 && w[1] == 0xFFFFFFFF && w[2] == 3 && w[3] == 0xFFFFFFFF);
     // The ring was full from its write index on: the oldest sample (0) comes first.
-    SENSORDATASTORE_ITEM first, last;
+    SENSORDATASTORE_ITEM first;
     std::memcpy(&first, area.data() + 16, sizeof first);
-    std::memcpy(&last, area.data() + 16 + 149 * 16, sizeof last);
     EXPECT_EQ(first.num, 0);
-    EXPECT_EQ(last.num, 149);
     EXPECT_EQ(first.reserved, 99);
     // Setting an identity keeps the trigger data; the listing shows it.
     const auto run = cycle(
@@ -78,24 +70,10 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
         2000 * kMs);
     const auto l = ks::lines(run.console);
     ASSERT_EQ(l.size(), 153u);
-    EXPECT_EQ(l[0], "LoadFlashData............");
-    EXPECT_EQ(l[1], "batt=2222");
-    EXPECT_EQ(l[2], "Trigger=3");
+    EXPECT_EQ(l[0] + l[1] + l[2], "LoadFlashData............batt=2222Trigger=3");
     EXPECT_EQ(l[3], "00,01,02,03,04,05,06");
     EXPECT_EQ(l[152], "149,01,02,03,04,05,06");
     EXPECT_EQ(intflash(kArea + 3072, 4), (std::vector<uint8_t>{'x', 'y', 'z', 0}));
-    // Clearing the trigger data (the manual input's erase) keeps the identity.
-    cycle(
-        [&] {
-            ks::bring_up_storage();
-            flash_user_data_clear_trigger_data();
-        },
-        2000 * kMs);
-    const auto cleared = intflash(kArea, 4096);
-    EXPECT_EQ(std::vector<uint8_t>(cleared.begin(), cleared.begin() + 2416),
-              std::vector<uint8_t>(2416, 0xFF));
-    EXPECT_EQ(std::vector<uint8_t>(cleared.begin() + 3072, cleared.begin() + 3076),
-              (std::vector<uint8_t>{'x', 'y', 'z', 0}));
 }
 
 // What cannot be written whole is refused before the erase: nothing is lost.

@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace mfw {
 
 std::string activity(const fs::path &dir, const std::string &program) {
     const fs::path out = dir / "motion.csv";
-    const std::string cmd = std::string(FALL_SYNTH) + " --variant --activity '" + program +
-                            "' -o " + out.string();
+    const std::string cmd =
+        std::string(FALL_SYNTH) + " --variant --activity '" + program + "' -o " + out.string();
     if (std::system(cmd.c_str()) != 0)
         return "";
     return out.string();
@@ -33,23 +32,9 @@ std::vector<Sample> samples(const fs::path &board, int first, int last) {
     const Decoded d = decode(board, first, last);
     std::vector<Sample> out;
     for (const Row *r : d.log("samples"))
-        out.push_back({static_cast<int>(d.value(*r, "block")),
-                       static_cast<int>(d.value(*r, "num"))});
+        out.push_back(
+            {static_cast<int>(d.value(*r, "block")), static_cast<int>(d.value(*r, "num"))});
     return out;
-}
-
-long long decoded(const fs::path &board, const std::string &key) {
-    const fs::path out = board.parent_path() / "decoded.json";
-    const std::string cmd = std::string(FLASH_DECODE) + " --json " + board.string() + " >" +
-                            out.string();
-    if (std::system(cmd.c_str()) != 0)
-        return -1;
-    std::ifstream in(out);
-    std::stringstream s;
-    s << in.rdbuf();
-    const std::string k = "\"" + key + "\":", text = s.str();
-    const std::size_t at = text.find(k);
-    return at == std::string::npos ? -1 : std::stoll(text.substr(at + k.size()));
 }
 
 bool follows(int prev, int next) {

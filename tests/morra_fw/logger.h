@@ -23,8 +23,6 @@ struct Sample {
     int num;
 };
 std::vector<Sample> samples(const fs::path &board, int first, int last);
-// A number of flash_decode's JSON ("block_point", "trigger", ...); -1 when absent.
-long long decoded(const fs::path &board, const std::string &key);
 // Whether `next` may follow `prev` in the stamp sequence (0..1000, then the markers
 // 7777, 5555 and 1234, after which it starts again at 0).
 bool follows(int prev, int next);
