@@ -29,14 +29,32 @@ volatile uint32_t *pull_register(uint32_t gpio, bool up) {
     }
 }
 
+// The pins of a port that can have a standby pull-up (or pull-down): PA14 has no
+// pull-up, PA13, PA15 and PB4 no pull-down, and port H only PH0, PH1 and PH3. The
+// calls leave the other pins' bits alone.
+uint32_t pull_pins(uint32_t gpio, bool up) {
+    switch (gpio) {
+        case PWR_GPIO_A:
+            return up ? 0xFFFFu & ~PWR_GPIO_BIT_14 : 0xFFFFu & ~(PWR_GPIO_BIT_13 | PWR_GPIO_BIT_15);
+        case PWR_GPIO_B:
+            return up ? 0xFFFFu : 0xFFFFu & ~PWR_GPIO_BIT_4;
+        case PWR_GPIO_H:
+            return PWR_GPIO_BIT_0 | PWR_GPIO_BIT_1 | PWR_GPIO_BIT_3;
+        default:
+            return 0xFFFFu;
+    }
+}
+
+// Enabling one pull clears the other on the same pins, so a pin never has both.
 HAL_StatusTypeDef set_pull(uint32_t gpio, uint32_t bits, bool up, bool on) {
     volatile uint32_t *r = pull_register(gpio, up);
     if (r == nullptr)
         return HAL_ERROR;
     if (on) {
-        *r |= bits & 0xFFFFu;
+        *r |= bits & pull_pins(gpio, up);
+        *pull_register(gpio, !up) &= ~(bits & pull_pins(gpio, !up));
     } else {
-        *r &= ~(bits & 0xFFFFu);
+        *r &= ~(bits & pull_pins(gpio, up));
     }
     return HAL_OK;
 }

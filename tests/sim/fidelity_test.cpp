@@ -580,6 +580,18 @@ TEST(Fidelity, PowerRegisterSetUp) {
                 EXPECT_EQ(HAL_PWREx_EnableGPIOPullUp(p.port, PWR_GPIO_BIT_3), HAL_OK);
                 EXPECT_EQ(*p.up, PWR_GPIO_BIT_3) << p.port;
             }
+            // One pull replaces the other; pins without a pull keep their bits clear.
+            HAL_PWREx_EnableGPIOPullDown(PWR_GPIO_A, 0xFFFFu);
+            HAL_PWREx_EnableGPIOPullUp(PWR_GPIO_A, PWR_GPIO_BIT_5 | PWR_GPIO_BIT_14);
+            HAL_PWREx_EnableGPIOPullDown(PWR_GPIO_B, PWR_GPIO_BIT_4);
+            HAL_PWREx_EnableGPIOPullDown(PWR_GPIO_H, 0xFFFFu);
+            HAL_PWREx_EnableGPIOPullUp(PWR_GPIO_H, PWR_GPIO_BIT_1);
+            // PA13 and PA15 get no pull-down; PA14 gets no pull-up but loses its pull-down.
+            EXPECT_EQ(PWR->PDCRA, 0x1FDFu);
+            EXPECT_EQ(PWR->PUCRA, PWR_GPIO_BIT_5);
+            EXPECT_EQ(PWR->PDCRB, 0u);
+            EXPECT_EQ(PWR->PDCRH, PWR_GPIO_BIT_0 | PWR_GPIO_BIT_3);
+            EXPECT_EQ(PWR->PUCRH, PWR_GPIO_BIT_1);
             HAL_PWR_DeInit();
             EXPECT_EQ(PWR->CR3, 0x00008000u);
         },
