@@ -153,19 +153,6 @@ Console console_of(const Result &r) {
     return c;
 }
 
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        out.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return out;
-}
-
 std::size_t count(const std::string &text, const std::string &what) {
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))

@@ -76,8 +76,7 @@ struct Console {
 };
 Console console_of(const Result &r);
 
-// The console's lines (CR LF ends).
-std::vector<std::string> lines(const std::string &text);
+using programs::lines;  // the console's lines (CR LF ends)
 std::size_t count(const std::string &text, const std::string &what);
 // How many of the times fall in [from, to).
 std::size_t between(const std::vector<Time> &times, Time from, Time to);

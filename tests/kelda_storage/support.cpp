@@ -48,17 +48,4 @@ void Board::put_dnt(uint32_t sector, uint32_t slot, const sys_dnt_data &d) {
         &d, sizeof d);
 }
 
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        out.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return out;
-}
-
 }  // namespace ks

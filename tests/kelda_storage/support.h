@@ -13,6 +13,7 @@
 #include "board_dir.h"
 #include "exflash_format.h"
 #include "fixture_fw.h"
+#include "program_runs.h"
 #include "sim/board.h"
 
 // A log position compares and prints whole (block/sector/page/count).
@@ -44,7 +45,6 @@ class Board : public fixture::BoardTest {
     void put_dnt(uint32_t sector, uint32_t slot, const sys_dnt_data &d);
 };
 
-// Lines of a console capture.
-std::vector<std::string> lines(const std::string &text);
+using programs::lines;  // the lines of a console capture (CR LF ends)
 
 }  // namespace ks

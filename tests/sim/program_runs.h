@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace programs {
 
@@ -28,6 +29,20 @@ inline fs::path scratch(const std::string &name) {
     fs::remove_all(d);
     fs::create_directories(d);
     return d;
+}
+
+// A console capture's lines (CR LF ends; the last line may lack one).
+inline std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return out;
 }
 
 inline std::string write(const fs::path &p, const std::string &text) {
