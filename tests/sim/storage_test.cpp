@@ -1,7 +1,7 @@
 // Storage peripherals through the HAL calls the firmware makes: QUADSPI bus time and
 // handle rules, the NOR chip's command rules and busy times, the internal flash's
 // pairing and errors and its reads by address, the RTC across runs with a time
-// without power, and every cut kind.
+// without power, the failures the device images do not meet, and every cut kind.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -599,7 +599,47 @@ TEST_F(Storage, RtcTwelveHoursBcdShadowsStoppedClockAndTearDown) {
     EXPECT_EQ((Fields{reset.Year, reset.Month, reset.Date}), (Fields{0, 1, 1}));
 }
 
-// ---- power cuts ---------------------------------------------------------------
+// ---- faults and power cuts ----------------------------------------------------
+
+// The failures the device-image tests do not meet: a NOR erase that changes nothing,
+// and an internal-flash program refused with nothing stored. (A missing or stuck chip,
+// a failed NOR program and a refused page erase are met there.)
+TEST_F(Storage, EraseAndInternalProgramFaults) {
+    struct Row {
+        const char *fault;
+        bool (*shows)();  // runs on the board; true when the fault shows
+    } rows[] = {
+        {"at 0ms fault nor-erase always",
+         [] {
+             program(0x1000, {0x00});
+             wait_idle();
+             erase(0x21, 0x1000);
+             wait_idle();
+             return read(0x1000, 1)[0] == 0x00;
+         }},
+        {"at 0ms fault intflash-program",
+         [] {
+             HAL_FLASH_Unlock();
+             HAL_FLASH_Program_Word(0x0803F000u, 1);
+             return HAL_FLASH_Program_Word(0x0803F004u, 2) == HAL_ERROR &&
+                    HAL_FLASH_GetError() == HAL_FLASH_ERROR_WRP &&
+                    *reinterpret_cast<volatile uint32_t *>(uintptr_t{0x0803F000u}) == 0xFFFFFFFFu;
+         }},
+    };
+    for (const Row &r : rows) {
+        fresh();
+        bool shows = false;
+        const fixture::Run run = cycle(
+            [&] {
+                chip_ready();
+                shows = r.shows();
+            },
+            1000 * kMs, std::string(r.fault) + "\n");
+        EXPECT_TRUE(shows) << r.fault;
+        EXPECT_EQ(records(run.trace, "storage_fault").size(), 1u) << r.fault;
+    }
+}
+
 
 // A workload of one program, an erase and another program on each flash; the
 // scenario's cut lands on one of them.
