@@ -1,7 +1,8 @@
 // Storage peripherals through the HAL calls the firmware makes: QUADSPI bus time and
-// handle rules, the NOR chip's command rules and busy times, the internal flash's
-// pairing and errors and its reads by address, the RTC across runs with a time
-// without power, the failures the device images do not meet, and every cut kind.
+// handle rules, the NOR chip's command rules, busy times and persistence across
+// standby and power cuts, the internal flash's pairing and errors and its reads by
+// address, the RTC across runs with a time without power, the failures the device
+// images do not meet, and every cut kind.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "board_dir.h"
 #include "board_setup.h"
 #include "fixture_fw.h"
 #include "sim/board.h"
@@ -372,6 +374,75 @@ TEST_F(Storage, NorWriteEnableBusyAndEraseTimes) {
             }
         }
     }
+}
+
+TEST_F(Storage, NorAddressModeAndPowerDownSurviveStandbyButNotAPowerCut) {
+    auto kept = [&] {
+        sim::BoardDir d;
+        std::string err;
+        EXPECT_TRUE(d.open(dir_, err)) << err;
+        return d.nor_state();
+    };
+    // 1: a fresh chip is in 3-byte mode, where 0x52 takes a 24-bit address and
+    // ignores a 32-bit one; then 4-byte mode, latch set, power-down, standby.
+    fixture::Run r = cycle(
+        [] {
+            chip_ready();
+            erase(0x52, 0x8000);      // 32-bit address in 3-byte mode: ignored
+            erase(0x52, 0x8000, 24);  // taken
+            wait_idle();
+            simple(0xB7);
+            simple(0x06);
+            simple(0xB9);
+            HAL_PWR_EnterSTANDBYMode();
+        },
+        500 * kMs);
+    EXPECT_EQ(r.result.ending, sim::Ending::Standby);
+    EXPECT_EQ(records(r.trace, "nor_ignored").size(), 1u);
+    EXPECT_EQ(records(r.trace, "nor_erase").size(), 1u);
+    sim::NorState s = kept();
+    EXPECT_TRUE(s.four_byte && s.write_enable && s.power_down);
+
+    // 2: the wake-up reset finds the chip asleep; the release wakes it in the state it
+    // had. Then ADP is set and the power fails.
+    uint8_t asleep = 0xEE, id = 0, sr3 = 0, sr1 = 0;
+    r = cycle(
+        [&] {
+            qspi_init();
+            asleep = status(3);
+            id = device_id();
+            sr3 = status(3);
+            sr1 = status(1);
+            write_status(3, static_cast<uint8_t>(sr3 | 0x02));
+            wait_idle();
+            fixture::idle();
+        },
+        100 * kMs, "at 50ms power-cut\n");
+    EXPECT_EQ(r.result.ending, sim::Ending::PowerCut);
+    EXPECT_EQ(asleep, 0x00);  // ignored in power-down
+    EXPECT_EQ(id, 0x18);
+    EXPECT_EQ(sr3 & 0x01, 0x01);  // ADS
+    EXPECT_EQ(sr1 & 0x02, 0x02);  // WEL
+    s = kept();
+    EXPECT_EQ(s.status3, 0x62);
+    EXPECT_TRUE(s.four_byte);  // from ADP at the next power-up
+    EXPECT_FALSE(s.write_enable || s.power_down);
+
+    // 3: powered up in 4-byte mode from ADP; clearing ADP and the mode ends, after
+    // the next power loss, in 3-byte mode.
+    uint8_t at_power_up = 0;
+    cycle(
+        [&] {
+            qspi_init();
+            at_power_up = status(3);
+            write_status(3, 0x60);
+            wait_idle();
+        },
+        100 * kMs);
+    EXPECT_EQ(at_power_up, 0x63);
+    s = kept();
+    EXPECT_FALSE(s.four_byte);
+    EXPECT_EQ(s.status3, 0x60);
 }
 
 // ---- internal flash -----------------------------------------------------------
