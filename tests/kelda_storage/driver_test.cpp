@@ -4,7 +4,9 @@
 // records put on the chip, and in the power-cut campaign, where the decoder must list
 // what the firmware wrote.)
 #include "exflash.h"
+#include "main.h"
 #include "support.h"
+#include "w25q_mem.h"
 #include "w25q_mem2.h"
 
 namespace {
@@ -13,6 +15,26 @@ using fixture::records;
 using ks::kMs;
 
 class Driver : public ks::Board {};
+
+// A power cycle starts from the variables' power-up values, as a reset does on the chip:
+// the driver's handle and the tick counter one cycle changed are back at the next.
+TEST_F(Driver, APowerCycleStartsFromThePowerUpValues) {
+    uint32_t ticks = 1, state = 1;
+    cycle(
+        [] {
+            ks::bring_up_storage();
+            timer7_10ms_counter = 12345;
+        },
+        100 * kMs);
+    cycle(
+        [&] {
+            ticks = timer7_10ms_counter;
+            state = hqspi.State;
+        },
+        kMs);
+    EXPECT_EQ(ticks, 0u);
+    EXPECT_EQ(state, HAL_QSPI_STATE_RESET);
+}
 
 TEST_F(Driver, RefusedCallsSendNothingAndAcceptedOnesWork) {
     struct Row {

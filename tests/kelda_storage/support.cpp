@@ -1,5 +1,8 @@
 #include "support.h"
 
+#include <cstring>
+#include <vector>
+
 #include "board_setup.h"
 #include "main.h"
 #include "sys_rtc.h"
@@ -49,3 +52,38 @@ void Board::put_dnt(uint32_t sector, uint32_t slot, const sys_dnt_data &d) {
 }
 
 }  // namespace ks
+
+// The modules' variables (firmware_ram.ld) as the program started: every power cycle
+// starts from them, as the chip's RAM does after a reset, so that nothing a cycle or an
+// earlier test left behind can make a later cycle pass.
+extern "C" char __firmware_ram_start[], __firmware_ram_end[];
+
+namespace {
+
+std::vector<char> g_ram_at_start;
+
+class RamAtStart : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        ASSERT_LT(__firmware_ram_start, __firmware_ram_end)
+            << "firmware_ram.ld placed none of the modules' variables in their range";
+        g_ram_at_start.assign(__firmware_ram_start, __firmware_ram_end);
+    }
+};
+
+const auto *const g_ram_environment = ::testing::AddGlobalTestEnvironment(new RamAtStart);
+
+}  // namespace
+
+// In an instrumented build the modules' coverage counters sit in that range too: they
+// are written out and cleared first, so that the reset loses none of them.
+extern "C" void __gcov_dump(void) __attribute__((weak));
+extern "C" void __gcov_reset(void) __attribute__((weak));
+
+void fixture::power_up_ram() {
+    if (__gcov_dump != nullptr && __gcov_reset != nullptr) {
+        __gcov_dump();
+        __gcov_reset();
+    }
+    std::memcpy(__firmware_ram_start, g_ram_at_start.data(), g_ram_at_start.size());
+}

@@ -66,8 +66,11 @@ void BoardTest::fresh() {
     std::filesystem::remove_all(dir_, ec);
 }
 
+__attribute__((weak)) void power_up_ram() {}
+
 Run BoardTest::cycle(std::function<void()> fw, sim::Time length, const std::string &plan,
                      std::vector<sim::ScenarioEvent> events, sim::Time unpowered_ns) {
+    power_up_ram();
     sim::BoardDir dir;
     std::string err;
     EXPECT_TRUE(dir.open(dir_, err)) << err;

@@ -43,6 +43,11 @@ Run run(std::function<void()> firmware, sim::Time length_ns,
 // storage plan); the trace and the console are captured into the result.
 Run run(std::function<void()> firmware, sim::RunConfig cfg);
 
+// Gives the firmware's variables their power-up values; called at the start of every
+// BoardTest power cycle. A suite whose firmware keeps variables of its own defines it;
+// by default it does nothing.
+void power_up_ram();
+
 // A board directory of the test's own that keeps the board's storage from one power
 // cycle to the next, removed after the test.
 class BoardTest : public ::testing::Test {
