@@ -5,6 +5,8 @@
 // The main loop only sleeps.
 #include "main.h"
 
+#include "../sim/board_setup.h"
+
 UART_HandleTypeDef huart3;
 DMA_HandleTypeDef hdma_usart3_rx;
 TIM_HandleTypeDef htim7;
@@ -15,58 +17,6 @@ namespace {
 
 uint8_t console_rx_byte;
 constexpr uint32_t kTicksPerSecond = 100;
-
-// 48 MHz from the 8 MHz crystal through the PLL (M 1, N 12, R 2), all buses undivided.
-void clock_init() {
-    RCC_OscInitTypeDef osc = {};
-    osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
-    osc.HSEState = RCC_HSE_ON;
-    osc.PLL.PLLState = RCC_PLL_ON;
-    osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
-    osc.PLL.PLLM = 1;
-    osc.PLL.PLLN = 12;
-    osc.PLL.PLLP = RCC_PLLP_DIV7;
-    osc.PLL.PLLQ = RCC_PLLQ_DIV2;
-    osc.PLL.PLLR = RCC_PLLR_DIV2;
-    if (HAL_RCC_OscConfig(&osc) != HAL_OK)
-        demo_error();
-    RCC_ClkInitTypeDef clk = {};
-    clk.ClockType =
-        RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
-    clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
-    clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
-    clk.APB1CLKDivider = RCC_HCLK_DIV1;
-    clk.APB2CLKDivider = RCC_HCLK_DIV1;
-    if (HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2) != HAL_OK)
-        demo_error();
-}
-
-void gpio_init() {
-    __HAL_RCC_GPIOA_CLK_ENABLE();
-    __HAL_RCC_GPIOB_CLK_ENABLE();
-    HAL_GPIO_WritePin(GPIOA, LED_STATUS_Pin | LED_HEARTBEAT_Pin, GPIO_PIN_RESET);
-    GPIO_InitTypeDef init = {};
-    init.Pin = LED_STATUS_Pin | LED_HEARTBEAT_Pin;
-    init.Mode = GPIO_MODE_OUTPUT_PP;
-    init.Pull = GPIO_PULLDOWN;
-    init.Speed = GPIO_SPEED_FREQ_LOW;
-    HAL_GPIO_Init(GPIOA, &init);
-}
-
-void uart_init() {
-    huart3.Instance = USART3;
-    huart3.Init.BaudRate = 115200;
-    huart3.Init.WordLength = UART_WORDLENGTH_8B;
-    huart3.Init.StopBits = UART_STOPBITS_1;
-    huart3.Init.Parity = UART_PARITY_NONE;
-    huart3.Init.Mode = UART_MODE_TX_RX;
-    huart3.Init.HwFlowCtl = UART_HWCONTROL_NONE;
-    huart3.Init.OverSampling = UART_OVERSAMPLING_8;
-    huart3.Init.OneBitSampling = UART_ONE_BIT_SAMPLE_DISABLE;
-    huart3.AdvancedInit.AdvFeatureInit = UART_ADVFEATURE_NO_INIT;
-    if (HAL_UART_Init(&huart3) != HAL_OK)
-        demo_error();
-}
 
 void timer_init() {
     __HAL_RCC_TIM7_CLK_ENABLE();
@@ -124,12 +74,16 @@ extern "C" void HAL_UART_RxCpltCallback(UART_HandleTypeDef *huart) {
 
 int main(void) {
     HAL_Init();
-    clock_init();
-    gpio_init();
+    // 48 MHz from the crystal, the LEDs off, the console port at 115200 8N1.
+    if (board_setup::clocks() != HAL_OK)
+        demo_error();
+    board_setup::leds();
+    __HAL_RCC_GPIOB_CLK_ENABLE();  // the console pins
     __HAL_RCC_DMA1_CLK_ENABLE();
     HAL_NVIC_SetPriority(DMA1_Channel3_IRQn, 10, 0);
     HAL_NVIC_EnableIRQ(DMA1_Channel3_IRQn);
-    uart_init();
+    if (board_setup::console(huart3) != HAL_OK)
+        demo_error();
     timer_init();
     HAL_GPIO_WritePin(LED_STATUS_GPIO_Port, LED_STATUS_Pin, GPIO_PIN_SET);
     send("demo firmware\r\n", 15);

@@ -1,12 +1,38 @@
-// The board's set-up as its firmware images do it, for the test firmwares and the
-// in-process tests: the LEDs, the QUADSPI pins and peripheral for the external NOR
-// flash, the RTC on the LSE, the console port. Plain HAL calls, so that it builds
-// for the Cortex-M4F as well.
+// The board's set-up as its firmware images do it, for the demo and test firmwares
+// and the in-process tests: the clocks, the LEDs, the QUADSPI pins and peripheral for
+// the external NOR flash, the RTC on the LSE, the console port. Plain HAL calls, so
+// that it builds for the Cortex-M4F as well.
 #pragma once
 
 #include "stm32l4xx_hal.h"
 
 namespace board_setup {
+
+// 48 MHz from the 8 MHz crystal: PLL from HSE with M 1, N 12, P 7, Q 2, R 2 (96 MHz
+// VCO), flash latency 2; the AHB and APB1 dividers as given, APB2 undivided.
+inline HAL_StatusTypeDef clocks(uint32_t ahb_div = RCC_SYSCLK_DIV1,
+                                uint32_t apb1_div = RCC_HCLK_DIV1) {
+    RCC_OscInitTypeDef osc = {};
+    osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
+    osc.HSEState = RCC_HSE_ON;
+    osc.PLL.PLLState = RCC_PLL_ON;
+    osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
+    osc.PLL.PLLM = 1;
+    osc.PLL.PLLN = 12;
+    osc.PLL.PLLP = RCC_PLLP_DIV7;
+    osc.PLL.PLLQ = RCC_PLLQ_DIV2;
+    osc.PLL.PLLR = RCC_PLLR_DIV2;
+    if (HAL_RCC_OscConfig(&osc) != HAL_OK)
+        return HAL_ERROR;
+    RCC_ClkInitTypeDef clk = {};
+    clk.ClockType =
+        RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
+    clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
+    clk.AHBCLKDivider = ahb_div;
+    clk.APB1CLKDivider = apb1_div;
+    clk.APB2CLKDivider = RCC_HCLK_DIV1;
+    return HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2);
+}
 
 // The status and heartbeat LEDs (PA10, PA11), off.
 inline void leds() {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "../sim/board_setup.h"
+#include "../sim/nor_calls.h"
 #include "stm32l4xx_hal.h"
 
 UART_HandleTypeDef huart3;
@@ -18,7 +19,6 @@ QSPI_HandleTypeDef hqspi;
 
 namespace {
 
-constexpr uint32_t kTimeout = 5000;
 constexpr uint32_t kSectorSize = 4096;
 constexpr uint32_t kRecordSize = 16;
 constexpr uint32_t kRecordsPerSector = kSectorSize / kRecordSize;
@@ -34,90 +34,29 @@ void print(const char *text) {
                       static_cast<uint16_t>(std::strlen(text)), 1000);
 }
 
-// ---- external NOR flash, as the firmware's driver talks to it ------------------
-
-QSPI_CommandTypeDef command(uint8_t op) {
-    QSPI_CommandTypeDef c = {};
-    c.Instruction = op;
-    c.InstructionMode = QSPI_INSTRUCTION_1_LINE;
-    c.AddressMode = QSPI_ADDRESS_NONE;
-    c.AlternateByteMode = QSPI_ALTERNATE_BYTES_NONE;
-    c.DataMode = QSPI_DATA_NONE;
-    c.DdrMode = QSPI_DDR_MODE_DISABLE;
-    c.SIOOMode = QSPI_SIOO_INST_EVERY_CMD;
-    return c;
-}
-
-bool transfer(QSPI_CommandTypeDef c, uint8_t *data, uint32_t n, bool receive) {
-    if (n) {
-        c.DataMode =
-            c.Instruction == 0xEC || c.Instruction == 0x34 ? QSPI_DATA_4_LINES : QSPI_DATA_1_LINE;
-        c.NbData = n;
-    }
-    if (HAL_QSPI_Command(&hqspi, &c, kTimeout) != HAL_OK)
-        return false;
-    if (!n)
-        return true;
-    return (receive ? HAL_QSPI_Receive(&hqspi, data, kTimeout)
-                    : HAL_QSPI_Transmit(&hqspi, data, kTimeout)) == HAL_OK;
-}
-
-uint8_t status(uint8_t op) {
-    uint8_t v = 0;
-    transfer(command(op), &v, 1, true);
-    return v;
-}
-
-void wait_idle() {
-    while (status(0x05) & 0x01) HAL_Delay(1);
-}
-
-QSPI_CommandTypeDef addressed(uint8_t op, uint32_t addr, bool quad_address) {
-    QSPI_CommandTypeDef c = command(op);
-    c.Address = addr;
-    c.AddressSize = QSPI_ADDRESS_32_BITS;
-    c.AddressMode = quad_address ? QSPI_ADDRESS_4_LINES : QSPI_ADDRESS_1_LINE;
-    return c;
-}
-
-void write_status(uint8_t reg_op, uint8_t value) {
-    transfer(command(0x06), nullptr, 0, false);
-    transfer(command(reg_op), &value, 1, false);
-    wait_idle();
-}
+// ---- external NOR flash, through the driver's calls (nor_calls.h) ---------------
 
 bool nor_start() {
-    QSPI_CommandTypeDef id = command(0xAB);  // release from power-down, device ID
-    id.Address = 0;
-    id.AddressSize = QSPI_ADDRESS_24_BITS;
-    id.AddressMode = QSPI_ADDRESS_1_LINE;
-    uint8_t device = 0;
-    if (!transfer(id, &device, 1, true) || device == 0)
+    if (nor::device_id() == 0)  // also the release from power-down
         return false;
-    transfer(command(0xB7), nullptr, 0, false);  // 4-byte addresses
-    if (!(status(0x35) & 0x02))
-        write_status(0x31, static_cast<uint8_t>(status(0x35) | 0x02));  // quad lines
+    nor::simple(0xB7);  // 4-byte addresses
+    if (!(nor::status(0x35) & 0x02)) {
+        nor::write_status(0x31, static_cast<uint8_t>(nor::status(0x35) | 0x02));  // quad lines
+        nor::wait_idle();
+    }
     return true;
 }
 
-void nor_read(uint32_t addr, uint8_t *buf, uint32_t n) {
-    QSPI_CommandTypeDef c = addressed(0xEC, addr, true);
-    c.DummyCycles = 6;
-    transfer(c, buf, n, true);
-}
-
 void nor_program(uint32_t addr, uint8_t *buf, uint32_t n) {
-    wait_idle();
-    transfer(command(0x06), nullptr, 0, false);
-    transfer(addressed(0x34, addr, false), buf, n, false);
-    wait_idle();
+    nor::wait_idle();
+    nor::program(addr, buf, n);
+    nor::wait_idle();
 }
 
 void nor_erase_sector(uint32_t sector) {
-    wait_idle();
-    transfer(command(0x06), nullptr, 0, false);
-    transfer(addressed(0x21, sector * kSectorSize, false), nullptr, 0, false);
-    wait_idle();
+    nor::wait_idle();
+    nor::erase(0x21, sector * kSectorSize);
+    nor::wait_idle();
 }
 
 // ---- the log -----------------------------------------------------------------
@@ -139,7 +78,7 @@ void log_recover(uint32_t &torn) {
     torn = 0;
     for (uint32_t slot = 0; slot < kLogRecords; ++slot) {
         Record r;
-        nor_read(slot * kRecordSize, reinterpret_cast<uint8_t *>(&r), kRecordSize);
+        nor::read(slot * kRecordSize, reinterpret_cast<uint8_t *>(&r), kRecordSize);
         if (r.sequence == 0xFFFFFFFFu && r.boot == 0xFFFFFFFFu && r.check == 0xFFFFFFFFu &&
             r.zero == 0xFFFFFFFFu)
             continue;
