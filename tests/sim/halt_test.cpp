@@ -1,5 +1,5 @@
-// How runs end: halt detection with its reason, main returning, and the run length
-// reached from deep inside nested firmware code.
+// How runs end when the firmware cannot go on: halt detection with its reason and
+// time, main returning, and polling loops named from the code.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,26 +69,6 @@ TEST(Halt, StuckFirmwareHaltsWithItsReasonAndTime) {
     const auto returned = run([] { HAL_Init(); }, 1000).result;
     EXPECT_EQ(returned.ending, sim::Ending::MainReturned);
     EXPECT_EQ(sim::exit_status(returned), sim::kExitHalted);
-}
-
-TEST(Halt, ReceptionWithBytesOnTheWayKeepsTheCoreWaiting) {
-    static uint8_t byte;
-    bool woke = false;
-    auto r = run(
-        [&] {
-            fixture::init_uart(fixture::huart3, USART3, fixture::hdma_rx3, DMA1_Channel3,
-                               DMA1_Channel3_IRQn, 10, DMA_CIRCULAR);
-            HAL_UART_Receive_DMA(&fixture::huart3, &byte, 1);
-            __WFI();  // the scenario's byte will wake it
-            woke = true;
-            __WFI();  // no more bytes: halt
-        },
-        1000000000, {fixture::console_bytes(5000000, "k")});
-    EXPECT_TRUE(woke);
-    EXPECT_EQ(r.result.ending, sim::Ending::Halted);
-    // Halted after the byte's two DMA interrupts (half transfer, complete).
-    EXPECT_NEAR(static_cast<double>(r.result.end_ns), 5000000 + 86806 + 2 * fixture::kHalCallNs,
-                1.0);
 }
 
 // A loop that lets no virtual time pass: the hang check (1 s here) halts it and
@@ -182,45 +162,6 @@ TEST(Halt, PolledRegisterAndFlagsAreNamedFromTheCode) {
     for (std::size_t i = 0; i < got.size(); ++i)
         EXPECT_EQ(got[i].rfind(rows[i].expect, 0), 0u) << got[i];
     EXPECT_EQ(sim::describe_register_poll(&got, rows[0].code.data()), "");
-}
-
-TEST(RunEnd, RunLengthEndsTheRunFromInsideNestedHandlers) {
-    int entered = 0;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            fixture::hooks.tim7 = [&] {
-                ++entered;
-                for (;;) HAL_Delay(1000);  // never returns: the run length must still end the run
-            };
-            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
-            HAL_TIM_Base_Start_IT(&fixture::htim7);
-            fixture::idle();
-        },
-        2500000000u);
-    EXPECT_EQ(entered, 1);
-    EXPECT_EQ(r.result.ending, sim::Ending::Completed);
-    EXPECT_EQ(r.result.end_ns, 2500000000u);
-    EXPECT_EQ(sim::exit_status(r.result), sim::kExitCompleted);
-    // The trace closes with the end record and the summary.
-    const auto end = fixture::records(r.trace, "end");
-    ASSERT_EQ(end.size(), 1u);
-    EXPECT_EQ(fixture::field(end[0], "t"), 2500000000);
-    EXPECT_EQ(fixture::records(r.trace, "summary").size(), 1u);
-    // The run covers [0, length): the tick due at exactly 2.5 s does not run.
-    EXPECT_EQ(r.result.summary.irqs().at("SysTick").count, 2499u);
-}
-
-TEST(RunEnd, SecondRunStartsFromPowerOnState) {
-    uint32_t tick_at_start = 1;
-    run(
-        [] {
-            HAL_Init();
-            HAL_Delay(50);
-        },
-        1000000000);
-    run([&] { tick_at_start = HAL_GetTick(); }, 1000000);
-    EXPECT_EQ(tick_at_start, 0u);
 }
 
 }  // namespace

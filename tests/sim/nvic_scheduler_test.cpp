@@ -1,5 +1,6 @@
-// The interrupt controller's arbitration and the event queue, as plain objects (the
-// priorities as firmware sees them: timing_priority_test.cpp).
+// The interrupt controller's arbitration, the time arithmetic, the summary and the
+// trace records, as plain objects (the priorities as firmware sees them:
+// timing_priority_test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -28,26 +29,6 @@ TEST(Nvic, SubPriorityAndNumberOrderButDoNotPreempt) {
     n.leave(30);
     EXPECT_EQ(n.next_to_take(false), 31);
     EXPECT_EQ(n.preempt_priority(31), 1u);
-}
-
-struct Recorder : sim::EventSink {
-    std::vector<std::pair<sim::Time, std::uint64_t>> seen;
-    void on_event(sim::Time t, std::uint64_t tag) override { seen.emplace_back(t, tag); }
-};
-
-TEST(Scheduler, EventsComeInTimeOrderAndEqualTimesInInsertionOrder) {
-    sim::Scheduler s;
-    Recorder r;
-    s.schedule(50, &r, 1);
-    s.schedule(10, &r, 2);
-    s.schedule(50, &r, 3);
-    s.schedule(10, &r, 4);
-    s.schedule(30, &r, 5);
-    while (!s.empty()) s.run_next();
-    const std::vector<std::pair<sim::Time, std::uint64_t>> expected = {
-        {10, 2}, {10, 4}, {30, 5}, {50, 1}, {50, 3}};
-    EXPECT_EQ(r.seen, expected);
-    EXPECT_EQ(s.now(), 50u);
 }
 
 TEST(Scheduler, ScaledCeilIsExactAndDoesNotOverflow) {

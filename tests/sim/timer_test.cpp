@@ -1,5 +1,5 @@
-// Basic timer periods and auto-reload semantics; pin levels from modes, pulls,
-// outputs and scenario drive.
+// Basic timer periods, auto-reload semantics, stop and restart, and the counter as
+// firmware reads it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,81 +108,6 @@ TEST(Timer, StopHaltsUpdatesAndStartResumesTheCount) {
     EXPECT_EQ(stopped_at, 500u);
     EXPECT_EQ(at[3], restart + (1000u - stopped_at) * 1000u);
     EXPECT_EQ(at[4] - at[3], 1000000u);
-}
-
-// Undriven inputs follow their pull, scenario drives win over it; outputs drive
-// their pins (open drain only low), a drive on an output does not change it, and
-// every change is traced with who made it.
-TEST(Gpio, PullsOutputsAndScenarioDrives) {
-    std::vector<int> seen;
-    auto r = run(
-        [&] {
-            HAL_Init();
-            GPIO_InitTypeDef in = {GPIO_PIN_12, GPIO_MODE_INPUT, GPIO_PULLUP, 0, 0};
-            HAL_GPIO_Init(GPIOA, &in);  // PA12 pulled up
-            in.Pin = GPIO_PIN_4;
-            in.Pull = GPIO_NOPULL;
-            HAL_GPIO_Init(GPIOA, &in);  // PA4 floating
-            in.Pin = GPIO_PIN_12;
-            in.Pull = GPIO_PULLDOWN;
-            HAL_GPIO_Init(GPIOB, &in);  // PB12 pulled down
-            auto sample = [&] {
-                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_12));
-                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_4));
-                seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_12));
-            };
-            sample();
-            HAL_Delay(2);  // the scenario drives PA12 low and PA4, PB12 high at 1 ms
-            sample();
-            HAL_GPIO_WritePin(GPIOA, GPIO_PIN_10, GPIO_PIN_RESET);
-            GPIO_InitTypeDef out = {GPIO_PIN_10, GPIO_MODE_OUTPUT_PP, GPIO_PULLDOWN, 0, 0};
-            HAL_GPIO_Init(GPIOA, &out);
-            out = {GPIO_PIN_5, GPIO_MODE_OUTPUT_OD, GPIO_PULLUP, 0, 0};
-            HAL_GPIO_Init(GPIOB, &out);  // open drain with the output bit 0: pulled low
-            seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_5));
-            HAL_GPIO_WritePin(GPIOB, GPIO_PIN_5, GPIO_PIN_SET);  // released: the pull-up wins
-            seen.push_back(HAL_GPIO_ReadPin(GPIOB, GPIO_PIN_5));
-            for (int i = 0; i < 3; ++i) {
-                HAL_GPIO_TogglePin(GPIOA, GPIO_PIN_10);
-                seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_10));
-                HAL_Delay(0);
-            }
-            HAL_GPIO_DeInit(GPIOA, GPIO_PIN_10);  // back to analog: reads 0
-            seen.push_back(HAL_GPIO_ReadPin(GPIOA, GPIO_PIN_10));
-            fixture::idle();
-        },
-        10000000,
-        {fixture::pin(1000000, 'A', 12, 0), fixture::pin(1000000, 'A', 4, 1),
-         fixture::pin(1000000, 'B', 12, 1), fixture::pin(2500000, 'A', 10, 1)});
-    EXPECT_EQ(seen, (std::vector<int>{1, 0, 0, 0, 1, 1, 0, 1, 1, 0, 1, 0}));
-    const auto pins = fixture::records(r.trace, "pin");
-    // PA12 rises when its pull-up is configured, then three scenario changes at 1 ms;
-    // PB5 released, PA10's three toggles and its de-initialisation.
-    ASSERT_EQ(pins.size(), 9u);
-    EXPECT_NE(pins[0].find("\"pin\":\"PA12\",\"level\":1,\"by\":\"firmware\""), std::string::npos);
-    EXPECT_NE(pins[1].find("\"pin\":\"PA12\",\"level\":0,\"by\":\"scenario\""), std::string::npos);
-    EXPECT_EQ(fixture::field(pins[1], "t"), 1000000);
-    EXPECT_NE(pins[8].find("\"pin\":\"PA10\",\"level\":0,\"by\":\"firmware\""), std::string::npos);
-}
-
-// A counter written directly moves the next update: set to 9000 at 4 ms, it passes
-// 9999 at 5 ms, then a full period follows.
-TEST(Timer, CounterWriteMovesTheNextUpdate) {
-    sim::Time start = 0;
-    auto r = run(
-        [&] {
-            fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
-            HAL_TIM_Base_Start_IT(&fixture::htim7);
-            start = sim::board().now();
-            spin_us(4000);
-            __HAL_TIM_SET_COUNTER(&fixture::htim7, 9000);
-            fixture::idle();
-        },
-        17000000);
-    const auto at = fixture::entries(r.trace, "TIM7");
-    ASSERT_EQ(at.size(), 2u);
-    EXPECT_EQ(at[0] - start, 5000000u);
-    EXPECT_EQ(at[1] - start, 15000000u);
 }
 
 // The counter as read directly after every call matches the time since its anchor,
