@@ -1,7 +1,7 @@
 // The simulator executable when things go wrong around the firmware: exit and
 // abort in the image, outputs that cannot be written, signals while the firmware
 // spins or pacing sleeps, clashing output paths, the command line, and a console
-// pseudo-terminal whose reader is late, slow or absent.
+// pseudo-terminal whose reader is late or absent.
 // The HAL headers first: termios.h defines macros (CR1, ...) that are register
 // names there.
 #include "fixture_fw.h"
@@ -148,14 +148,11 @@ TEST(Robustness, CommandLineRefusals) {
         std::vector<std::string> extra;
         const char *fragment;
     } rows[] = {
-        {{"--trace", "a", "--trace", "b"}, "--trace given twice"},
-        {{"--board", "c"}, "--board given twice"},
         {{"--trace-systick", "--trace-systick"}, "--trace-systick given twice"},
         {{"--trace", ""}, "needs a value, not an empty one"},
         {{"--trace", "--pace"}, "needs a value, not the option --pace"},
         {{"--pace", "1e-20"}, "--pace takes a number from 0.000001"},
         {{"--pace", "2e9"}, "--pace takes a number from 0.000001"},
-        {{"--pace", "0"}, "--pace takes a number from 0.000001"},
         {{"--pty-wait"}, "--pty-wait needs --console pty"},
         {{"--off-time", "1h"}, "--off-time: "},
     };
@@ -167,13 +164,6 @@ TEST(Robustness, CommandLineRefusals) {
         EXPECT_FALSE(sim::parse_cli(args, opt, error)) << row.fragment;
         EXPECT_NE(error.find(row.fragment), std::string::npos) << error;
     }
-    sim::CliOptions opt;
-    std::string error;
-    EXPECT_TRUE(sim::parse_cli({"--board", "b", "--scenario", "s", "--pace", "0.000001",
-                                "--console", "pty", "--pty-wait"},
-                               opt, error))
-        << error;
-    EXPECT_TRUE(opt.pty_wait);
 }
 
 // Bad command lines, bad board directories and clashing output paths are bad
@@ -233,10 +223,10 @@ struct PtyReader {
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
-    // Reads for `seconds`, or until `text` has been seen.
-    void read_for(double seconds, const std::string &text = "") {
+    // Reads for `seconds`, or until the other side closes.
+    void read_for(double seconds) {
         const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < end && (text.empty() || seen.find(text) == std::string::npos)) {
+        while (Clock::now() < end) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 50) > 0) {
                 char buf[4096];
@@ -302,28 +292,6 @@ TEST(Robustness, PseudoTerminalKeepsOutputForItsReader) {
         }
         EXPECT_NE(err.find(row.dropped), std::string::npos) << err;
     }
-}
-
-// Paced to real time, what is typed on the terminal reaches the firmware (the
-// demo echoes it) once its reception runs, one second into the run.
-TEST(Robustness, PseudoTerminalTakesTypedBytes) {
-    const fs::path d = scratch("robust-pty-input");
-    int err_pipe[2];
-    ASSERT_EQ(pipe(err_pipe), 0);
-    const pid_t pid = spawn({DEMO_FW_EXE, "--board", (d / "b").string(), "--scenario",
-                             write(d / "s.scn", "version 1\nlength 2500ms\n"), "--console", "pty",
-                             "--pace", "1"},
-                            {}, err_pipe[1]);
-    close(err_pipe[1]);
-    PtyReader reader(err_pipe[0]);
-    reader.open_now();
-    reader.read_for(5, "uptime 00001 s\r\n");
-    ASSERT_EQ(::write(reader.fd, "hi\r", 3), 3);
-    reader.read_for(5, "uptime 00002 s");
-    close(reader.fd);
-    EXPECT_EQ(wait_status(pid), 0);
-    close(err_pipe[0]);
-    EXPECT_NE(reader.seen.find("uptime 00001 s\r\nhi\r"), std::string::npos) << reader.seen;
 }
 
 }  // namespace
