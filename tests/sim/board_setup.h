@@ -1,6 +1,6 @@
 // The board's set-up as its firmware images do it, for the demo and test firmwares
 // and the in-process tests: the clocks, the LEDs, the QUADSPI pins and peripheral for
-// the external NOR flash, the RTC on the LSE, the console port. Plain HAL calls, so
+// the external NOR flash, the RTC on the LSE, the console port and its receive DMA. Plain HAL calls, so
 // that it builds for the Cortex-M4F as well.
 #pragma once
 
@@ -78,6 +78,22 @@ inline void rtc_clock() {
     p.RTCClockSelection = RCC_RTCCLKSOURCE_LSE;
     HAL_RCCEx_PeriphCLKConfig(&p);
     __HAL_RCC_RTC_ENABLE();
+}
+
+// A serial port's receive DMA channel (request 2, peripheral to memory, byte by byte)
+// in `mode`.
+inline HAL_StatusTypeDef rx_dma(DMA_HandleTypeDef &dma, DMA_Channel_TypeDef *channel,
+                                uint32_t mode) {
+    dma.Instance = channel;
+    dma.Init.Request = DMA_REQUEST_2;
+    dma.Init.Direction = DMA_PERIPH_TO_MEMORY;
+    dma.Init.PeriphInc = DMA_PINC_DISABLE;
+    dma.Init.MemInc = DMA_MINC_ENABLE;
+    dma.Init.PeriphDataAlignment = DMA_PDATAALIGN_BYTE;
+    dma.Init.MemDataAlignment = DMA_MDATAALIGN_BYTE;
+    dma.Init.Mode = mode;
+    dma.Init.Priority = DMA_PRIORITY_LOW;
+    return HAL_DMA_Init(&dma);
 }
 
 // A serial port at 115200 8N1, the console port USART3 unless another is named (its

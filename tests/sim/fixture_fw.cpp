@@ -128,16 +128,7 @@ sim::ScenarioEvent pin(sim::Time at, char port, unsigned pin_number, unsigned le
 void init_uart(UART_HandleTypeDef &h, USART_TypeDef *instance, DMA_HandleTypeDef &dma,
                DMA_Channel_TypeDef *channel, IRQn_Type dma_irq, uint32_t dma_priority,
                uint32_t mode) {
-    dma.Instance = channel;
-    dma.Init.Request = DMA_REQUEST_2;
-    dma.Init.Direction = DMA_PERIPH_TO_MEMORY;
-    dma.Init.PeriphInc = DMA_PINC_DISABLE;
-    dma.Init.MemInc = DMA_MINC_ENABLE;
-    dma.Init.PeriphDataAlignment = DMA_PDATAALIGN_BYTE;
-    dma.Init.MemDataAlignment = DMA_MDATAALIGN_BYTE;
-    dma.Init.Mode = mode;
-    dma.Init.Priority = DMA_PRIORITY_LOW;
-    HAL_DMA_Init(&dma);
+    board_setup::rx_dma(dma, channel, mode);
     __HAL_LINKDMA(&h, hdmarx, dma);
     board_setup::console(h, instance);
     HAL_NVIC_SetPriority(dma_irq, dma_priority, 0);

@@ -105,10 +105,11 @@ void log_append(uint32_t boot) {
     next_slot = (next_slot + 1) % kLogRecords;
 }
 
-// ---- board -------------------------------------------------------------------
+}  // namespace
 
-// The external flash, then the console on PB10 and PB11 (the GPIOB clock is on by then).
-void peripherals() {
+int main(void) {
+    HAL_Init();
+    // The external flash, then the console on PB10 and PB11 (the GPIOB clock is on by then).
     if (board_setup::qspi(hqspi) != HAL_OK)
         fail();
     GPIO_InitTypeDef console_pins = {GPIO_PIN_10 | GPIO_PIN_11, GPIO_MODE_AF_PP, GPIO_PULLUP,
@@ -116,13 +117,6 @@ void peripherals() {
     HAL_GPIO_Init(GPIOB, &console_pins);
     if (board_setup::console(huart3) != HAL_OK)
         fail();
-}
-
-}  // namespace
-
-int main(void) {
-    HAL_Init();
-    peripherals();
     if (!nor_start()) {
         print("no external flash\r\n");
         fail();
