@@ -1,5 +1,5 @@
-// ADC1 with the battery input, PWM tones, the radio module on USART1, the tick's
-// accounting and HAL calls on handles that were never initialised.
+// ADC1 with the battery input, the radio module on USART1, and HAL calls on handles
+// that were never initialised.
 #include <gtest/gtest.h>
 
 #include "devices_fixture.h"
@@ -66,8 +66,8 @@ void power_radio(bool on) {
 
 // The scenario's battery counts at the end of each conversion's sampling: steps, and a
 // ramp from the value it starts at; polled, and last by the interrupt, whose callback
-// runs when the conversion ends. A poll for a
-// conversion never started times out as the vendor's does.
+// runs when the conversion ends. A poll for a conversion never started times out as
+// the vendor's does.
 TEST(Adc, ConversionsFollowTheBatteryOverTime) {
     struct Row {
         Time at;
