@@ -42,14 +42,6 @@ uintptr_t reg(const volatile void *r) {
     return reinterpret_cast<uintptr_t>(r);
 }
 
-std::vector<mmio::Access> accesses_to(uintptr_t address) {
-    std::vector<mmio::Access> out;
-    for (const mmio::Access &a : mmio::log())
-        if (a.address == address)
-            out.push_back(a);
-    return out;
-}
-
 }  // namespace
 
 // Every look at the clock finds it a millisecond later: a wait that polls the clock
@@ -97,7 +89,19 @@ class Qspi16 : public ::testing::Test {
         g_ms = 0;
     }
 
-    static std::vector<mmio::Access> data_register() { return accesses_to(reg(&QUADSPI->DR)); }
+    // The firmware's 16-bit data phase in either direction.
+    HAL_StatusTypeDef transfer16(bool transmit, uint8_t *data, uint32_t timeout) {
+        return transmit ? HAL_QSPI_Transmit_16(&hqspi, data, timeout)
+                        : HAL_QSPI_Receive_16(&hqspi, data, timeout);
+    }
+
+    static std::vector<mmio::Access> data_register() {
+        std::vector<mmio::Access> out;
+        for (const mmio::Access &a : mmio::log())
+            if (a.address == reg(&QUADSPI->DR))
+                out.push_back(a);
+        return out;
+    }
 
     QSPI_HandleTypeDef hqspi;
 };
@@ -130,9 +134,7 @@ TEST_F(Qspi16, HalfWordDataPhaseIsTheVendorsTransferInBothDirections) {
         const Log vendor = outside_data_and_status();
         g_qspi.chip_out.clear();
         command(transmit, 14);
-        ASSERT_EQ(transmit ? HAL_QSPI_Transmit_16(&hqspi, buf, 5000)
-                           : HAL_QSPI_Receive_16(&hqspi, buf, 5000),
-                  HAL_OK);
+        ASSERT_EQ(transfer16(transmit, buf, 5000), HAL_OK);
 
         const std::vector<uint8_t> bytes(buf, buf + 14);
         EXPECT_EQ(transmit ? g_qspi.chip_out : g_qspi.chip_in, bytes);
@@ -150,67 +152,44 @@ TEST_F(Qspi16, HalfWordDataPhaseIsTheVendorsTransferInBothDirections) {
     }
 }
 
-// Refused before anything moves: an odd byte count (a half-word would overrun the
-// buffer), a null buffer, a locked or busy handle.
-TEST_F(Qspi16, RefusalsMoveNothing) {
+// Errors, one of each kind, in both directions, with the vendor's result: an odd byte
+// count (a half-word would overrun the buffer) and a null buffer are refused, as is a
+// busy handle, before the data register is touched; with a chip that stops, the wait
+// gives up once more than Timeout ms have passed since the call began (Timeout 0: at the
+// first wait). The handle is then unlocked and in the state it was.
+TEST_F(Qspi16, ErrorsOneOfEachKind) {
     struct Case {
         const char *what;
         uint32_t bytes;
-        bool null_buffer;
-        HAL_LockTypeDef lock;
-        HAL_QSPI_StateTypeDef state;
+        bool null_buffer, busy, stuck;
+        uint32_t timeout;
         HAL_StatusTypeDef status;
         uint32_t error;
     };
     const Case cases[] = {
-        {"odd count", 13, false, HAL_UNLOCKED, HAL_QSPI_STATE_READY, HAL_ERROR,
-         HAL_QSPI_ERROR_INVALID_PARAM},
-        {"null buffer", 14, true, HAL_UNLOCKED, HAL_QSPI_STATE_READY, HAL_ERROR,
-         HAL_QSPI_ERROR_INVALID_PARAM},
-        {"locked", 14, false, HAL_LOCKED, HAL_QSPI_STATE_READY, HAL_BUSY, HAL_QSPI_ERROR_NONE},
-        {"busy", 14, false, HAL_UNLOCKED, HAL_QSPI_STATE_BUSY, HAL_BUSY, HAL_QSPI_ERROR_NONE},
+        {"odd count", 13, false, false, false, 5000, HAL_ERROR, HAL_QSPI_ERROR_INVALID_PARAM},
+        {"null buffer", 14, true, false, false, 5000, HAL_ERROR, HAL_QSPI_ERROR_INVALID_PARAM},
+        {"busy handle", 14, false, true, false, 5000, HAL_BUSY, HAL_QSPI_ERROR_NONE},
+        {"stalled, time-out 0", 64, false, false, true, 0, HAL_ERROR, HAL_QSPI_ERROR_TIMEOUT},
+        {"stalled, time-out 7", 64, false, false, true, 7, HAL_ERROR, HAL_QSPI_ERROR_TIMEOUT},
     };
     for (const Case &c : cases) {
         for (const bool transmit : {true, false}) {
             SCOPED_TRACE(std::string(c.what) + (transmit ? " transmit" : " receive"));
             command(transmit, c.bytes);
-            hqspi.Lock = c.lock;
-            hqspi.State = c.state;
-            hqspi.ErrorCode = HAL_QSPI_ERROR_NONE;
-            uint8_t buf[14] = {};
-            uint8_t *p = c.null_buffer ? nullptr : buf;
-            const HAL_StatusTypeDef s = transmit ? HAL_QSPI_Transmit_16(&hqspi, p, 5000)
-                                                 : HAL_QSPI_Receive_16(&hqspi, p, 5000);
-            EXPECT_EQ(s, c.status);
-            EXPECT_EQ(hqspi.ErrorCode, c.error);
-            EXPECT_TRUE(data_register().empty());
-            EXPECT_EQ(hqspi.State, c.state);
-            EXPECT_EQ(hqspi.Lock, c.lock);
-            hqspi.Lock = HAL_UNLOCKED;
-            hqspi.State = HAL_QSPI_STATE_READY;
-        }
-    }
-}
-
-// A chip that stops: the wait gives up once more than Timeout ms have passed since the
-// call began (Timeout 0: at the first wait), with the vendor's result for it.
-TEST_F(Qspi16, StalledTransferTimesOutFromTheCallsStart) {
-    for (const uint32_t timeout : {0u, 1u, 7u}) {
-        for (const bool transmit : {true, false}) {
-            SCOPED_TRACE(std::to_string(timeout) + (transmit ? " transmit" : " receive"));
-            command(transmit, 64);
-            g_qspi.stuck = true;
+            g_qspi.stuck = c.stuck;
+            const HAL_QSPI_StateTypeDef state = c.busy ? HAL_QSPI_STATE_BUSY : HAL_QSPI_STATE_READY;
+            hqspi.State = state;
             uint8_t buf[64] = {};
-            const HAL_StatusTypeDef s = transmit ? HAL_QSPI_Transmit_16(&hqspi, buf, timeout)
-                                                 : HAL_QSPI_Receive_16(&hqspi, buf, timeout);
-            EXPECT_EQ(s, HAL_ERROR);
-            EXPECT_EQ(hqspi.ErrorCode, HAL_QSPI_ERROR_TIMEOUT);
-            EXPECT_EQ(hqspi.State, HAL_QSPI_STATE_READY);
+            EXPECT_EQ(transfer16(transmit, c.null_buffer ? nullptr : buf, c.timeout), c.status);
+            EXPECT_EQ(hqspi.ErrorCode, c.error);
+            EXPECT_EQ(hqspi.State, state);
             EXPECT_EQ(hqspi.Lock, HAL_UNLOCKED);
-            // The clock at the call, one look per poll: the look that finds more than
-            // Timeout ms gone ends it.
-            EXPECT_EQ(g_ms, timeout + 2u);
             EXPECT_FALSE(g_qspi.stalled_forever);
+            // The clock is read at the call and once per poll: the look that finds more
+            // than Timeout ms gone ends the wait.
+            EXPECT_EQ(g_ms, c.stuck ? c.timeout + 2u : 1u);
+            EXPECT_TRUE(c.stuck || data_register().empty()) << "the data register untouched";
             fresh();  // a timed-out transfer leaves the peripheral busy
         }
     }
@@ -251,9 +230,11 @@ class FlashWord : public ::testing::Test {
 };
 
 // The first word of a unit: the busy check first, PG set before the word is written,
-// nothing programmed yet. The second word starts the programming: BSY polled until it
-// clears, both words in the array, PG cleared.
+// nothing programmed yet, the data cache off. The second word starts the programming:
+// BSY polled until it clears, both words in the array, PG cleared, the data cache reset
+// and back on.
 TEST_F(FlashWord, APairFollowsTheProgrammingSequence) {
+    g_flash.acr = FLASH_ACR_DCEN;
     ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 0x11223344u), HAL_OK);
     const auto first = flash_log();
     ASSERT_FALSE(first.empty());
@@ -268,6 +249,7 @@ TEST_F(FlashWord, APairFollowsTheProgrammingSequence) {
     EXPECT_EQ(array_writes().size(), 1u);
     EXPECT_EQ(g_flash.cr & FLASH_CR_PG, FLASH_CR_PG);
     EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+    EXPECT_EQ(g_flash.acr, 0u) << "the data cache is off while the unit is half written";
 
     mmio::clear_log();
     ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 4, 0x55667788u), HAL_OK);
@@ -281,105 +263,77 @@ TEST_F(FlashWord, APairFollowsTheProgrammingSequence) {
     EXPECT_EQ(g_flash.word(kArea), 0x11223344u);
     EXPECT_EQ(g_flash.word(kArea + 4), 0x55667788u);
     EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+    EXPECT_EQ(g_flash.acr, FLASH_ACR_DCEN) << "and back on after, reset";
+    EXPECT_TRUE(std::any_of(second.begin(), second.end(), [](const mmio::Access &a) {
+        return a.write && a.address == reg(&FLASH->ACR) && (a.value & FLASH_ACR_DCRST);
+    }));
     EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_NONE);
 }
 
-// Calls outside the pattern are refused before anything is written.
-TEST_F(FlashWord, CallsOutsideThePatternAreRefused) {
+// Calls outside the pattern are refused before anything is written, and the chip's own
+// errors come back with its flags: the error reported, the waiting unit (if any) never
+// programmed, PG cleared and whatever the chip flagged cleared, so that the next pair
+// programs.
+TEST_F(FlashWord, RefusalsAndChipErrorsLeaveTheNextPairWorking) {
+    enum Chip { kReady, kNotErased, kLocked, kStuckBusy, kHandleLocked };
     struct Case {
         const char *what;
+        bool waiting;  // a first word at kArea waits for its second
         uint32_t address;
+        Chip chip;
+        HAL_StatusTypeDef status;
         uint32_t error;
+        size_t writes;  // words the call writes to the array
     };
     const Case cases[] = {
-        {"second word without its first", kArea + 4, HAL_FLASH_ERROR_PGA},
-        {"misaligned", kArea + 2, HAL_FLASH_ERROR_SIZ},
-        {"past the end of the flash", FLASH_BASE + FlashModel::kSize, HAL_FLASH_ERROR_PGA},
-        {"below the flash", FLASH_BASE - 8, HAL_FLASH_ERROR_PGA},
+        {"handle locked", false, kArea, kHandleLocked, HAL_BUSY, HAL_FLASH_ERROR_NONE, 0},
+        {"second word without its first", false, kArea + 4, kReady, HAL_ERROR, HAL_FLASH_ERROR_PGA,
+         0},
+        {"misaligned", false, kArea + 2, kReady, HAL_ERROR, HAL_FLASH_ERROR_SIZ, 0},
+        {"past the end of the flash", false, FLASH_BASE + FlashModel::kSize, kReady, HAL_ERROR,
+         HAL_FLASH_ERROR_PGA, 0},
+        {"below the flash", false, FLASH_BASE - 8, kReady, HAL_ERROR, HAL_FLASH_ERROR_PGA, 0},
+        {"another first word", true, kArea + 8, kReady, HAL_ERROR, HAL_FLASH_ERROR_PGS, 0},
+        {"a second word of another unit", true, kArea + 12, kReady, HAL_ERROR, HAL_FLASH_ERROR_PGS,
+         0},
+        {"a unit not erased", true, kArea + 4, kNotErased, HAL_ERROR, HAL_FLASH_ERROR_PROG, 1},
+        {"locked interface", false, kArea, kLocked, HAL_ERROR, HAL_FLASH_ERROR_PGS, 1},
+        {"busy that never clears", true, kArea + 4, kStuckBusy, HAL_TIMEOUT, HAL_FLASH_ERROR_NONE,
+         1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        mmio::clear_log();
-        EXPECT_EQ(HAL_FLASH_Program_Word(c.address, 0u), HAL_ERROR);
-        EXPECT_EQ(HAL_FLASH_GetError(), c.error);
-        EXPECT_TRUE(array_writes().empty());
-        EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
-        EXPECT_EQ(pFlash.Lock, HAL_UNLOCKED);
-    }
-    EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
-}
-
-// A word that breaks a waiting pair (another first word, a second word of another unit):
-// refused, the waiting unit abandoned (never programmed), and the next pair works.
-TEST_F(FlashWord, AWordThatBreaksAWaitingPairAbandonsIt) {
-    for (const uint32_t breaking : {kArea + 8, kArea + 12}) {
-        SCOPED_TRACE(breaking);
         g_flash.reset();
         ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
-        ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
+        if (c.waiting) {
+            ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
+        }
+        if (c.chip == kNotErased)
+            g_flash.set_word(kArea + 4, 0x0000FFFFu);
+        if (c.chip == kLocked) {
+            ASSERT_EQ(HAL_FLASH_Lock(), HAL_OK);
+        }
+        g_flash.stuck_busy = c.chip == kStuckBusy;
+        pFlash.Lock = c.chip == kHandleLocked ? HAL_LOCKED : HAL_UNLOCKED;
         mmio::clear_log();
-        EXPECT_EQ(HAL_FLASH_Program_Word(breaking, 2u), HAL_ERROR);
-        EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PGS);
-        EXPECT_TRUE(array_writes().empty());
-        EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
-        EXPECT_EQ(g_flash.sr & FLASH_FLAG_SR_ERRORS, 0u) << "what the chip flagged is cleared";
+        g_ms = 0;
+        EXPECT_EQ(HAL_FLASH_Program_Word(c.address, 2u), c.status);
+        EXPECT_EQ(HAL_FLASH_GetError(), c.error);
+        EXPECT_EQ(array_writes().size(), c.writes);
         EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
+        EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
+        EXPECT_EQ(g_flash.sr & FLASH_FLAG_SR_ERRORS, 0u);
+        EXPECT_EQ(pFlash.Lock, c.chip == kHandleLocked ? HAL_LOCKED : HAL_UNLOCKED);
+        if (c.chip == kStuckBusy) {
+            EXPECT_GE(g_ms, static_cast<uint32_t>(FLASH_TIMEOUT_VALUE));
+        }
 
-        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 8, 2u), HAL_OK);
-        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 12, 3u), HAL_OK);
-        EXPECT_EQ(g_flash.word(kArea + 8), 2u);
-        EXPECT_EQ(g_flash.word(kArea + 12), 3u);
+        g_flash.stuck_busy = false;
+        pFlash.Lock = HAL_UNLOCKED;
+        ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 16, 3u), HAL_OK);
+        ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 20, 4u), HAL_OK);
+        EXPECT_EQ(g_flash.word(kArea + 16), 3u);
+        EXPECT_EQ(g_flash.word(kArea + 20), 4u);
     }
-}
-
-// Errors the chip reports come back with its flags: a unit not erased (PROGERR, on the
-// second word), a locked interface (PGSERR, at the first word).
-TEST_F(FlashWord, ChipErrorsAreReportedWithTheChipsFlags) {
-    g_flash.set_word(kArea + 4, 0x0000FFFFu);
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 7u), HAL_OK);
-    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 4, 8u), HAL_ERROR);
-    EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PROG);
-    EXPECT_EQ(g_flash.word(kArea), 0xFFFFFFFFu);
-    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
-    EXPECT_EQ(g_flash.sr & FLASH_FLAG_SR_ERRORS, 0u);
-
-    ASSERT_EQ(HAL_FLASH_Lock(), HAL_OK);
-    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 8, 9u), HAL_ERROR);
-    EXPECT_EQ(HAL_FLASH_GetError(), HAL_FLASH_ERROR_PGS);
-    EXPECT_EQ(g_flash.word(kArea + 8), 0xFFFFFFFFu);
-    // Nothing waits for a second word: the next pair, unlocked, programs.
-    ASSERT_EQ(HAL_FLASH_Unlock(), HAL_OK);
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 8, 9u), HAL_OK);
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 12, 10u), HAL_OK);
-    EXPECT_EQ(g_flash.word(kArea + 12), 10u);
-}
-
-TEST_F(FlashWord, ABusyFlagThatNeverClearsTimesOut) {
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
-    g_flash.stuck_busy = true;
-    g_ms = 0;
-    EXPECT_EQ(HAL_FLASH_Program_Word(kArea + 4, 2u), HAL_TIMEOUT);
-    EXPECT_GE(g_ms, static_cast<uint32_t>(FLASH_TIMEOUT_VALUE));
-    EXPECT_EQ(g_flash.cr & FLASH_CR_PG, 0u);
-    EXPECT_EQ(pFlash.Lock, HAL_UNLOCKED);
-}
-
-TEST_F(FlashWord, DataCacheIsOffWhileAUnitIsHalfWrittenAndBackAfter) {
-    g_flash.acr = FLASH_ACR_DCEN | FLASH_ACR_ICEN;
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_OK);
-    EXPECT_EQ(g_flash.acr & FLASH_ACR_DCEN, 0u);
-    ASSERT_EQ(HAL_FLASH_Program_Word(kArea + 4, 2u), HAL_OK);
-    EXPECT_EQ(g_flash.acr & (FLASH_ACR_DCEN | FLASH_ACR_ICEN), FLASH_ACR_DCEN | FLASH_ACR_ICEN);
-    bool reset_seen = false;
-    for (const mmio::Access &a : mmio::log())
-        reset_seen =
-            reset_seen || (a.write && a.address == reg(&FLASH->ACR) && (a.value & FLASH_ACR_DCRST));
-    EXPECT_TRUE(reset_seen) << "the data cache is reset before it is used again";
-}
-
-TEST_F(FlashWord, ALockedHandleAnswersBusyAndTouchesNothing) {
-    pFlash.Lock = HAL_LOCKED;
-    EXPECT_EQ(HAL_FLASH_Program_Word(kArea, 1u), HAL_BUSY);
-    EXPECT_TRUE(mmio::log().empty());
-    pFlash.Lock = HAL_UNLOCKED;
 }

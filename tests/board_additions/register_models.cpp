@@ -7,7 +7,7 @@ namespace {
 constexpr uint32_t kCR = 0x00, kSR = 0x08, kFCR = 0x0C, kDLR = 0x10, kCCR = 0x14, kAR = 0x18,
                    kDR = 0x20;
 constexpr uint32_t kTCF = 1u << 1, kFTF = 1u << 2, kBUSY = 1u << 5;
-constexpr uint32_t kFmodeShift = 26, kAdmodeShift = 10, kDmodeShift = 24;
+constexpr uint32_t kFmodeShift = 26, kAdmodeShift = 10;
 
 // Flash interface register offsets and bits (RM0394, FLASH registers).
 constexpr uint32_t kACR = 0x00, kKEYR = 0x08, kFSR = 0x10, kFCRr = 0x14;
@@ -109,20 +109,11 @@ void QspiModel::write(uint32_t offset, unsigned width, uint32_t value) {
             fifo_.push_back(static_cast<uint8_t>(value >> (8 * i)));
     } else if (offset < kDR && offset != kSR) {
         regs_[offset / 4] = value;
-        const uint32_t ccr = regs_[kCCR / 4];
-        const bool address = ((ccr >> kAdmodeShift) & 3u) != 0;
-        const bool data = ((ccr >> kDmodeShift) & 3u) != 0;
+        const bool address = ((regs_[kCCR / 4] >> kAdmodeShift) & 3u) != 0;
         // Indirect read starts with CCR unless it waits for the address, then with AR;
-        // indirect write with data starts with the first data; a command with neither
-        // data nor a pending address is done at once.
-        if (offset == kCCR && fmode() == 1 && !address)
+        // indirect write starts with the first data (every command here has a data phase).
+        if ((offset == kCCR && fmode() == 1 && !address) || (offset == kAR && fmode() == 1))
             start(Mode::Read);
-        else if (offset == kCCR && fmode() == 0 && !data && !address)
-            flags_ |= kTCF;
-        else if (offset == kAR && fmode() == 1)
-            start(Mode::Read);
-        else if (offset == kAR && !data)
-            flags_ |= kTCF;
     }
 }
 
@@ -135,7 +126,7 @@ void FlashModel::reset() {
     stuck_busy = false;
     busy_reads = 3;
     mem_.assign(kSize, 0xFFu);
-    key_step_ = 0;
+    key1_seen_ = false;
     first_latched_ = false;
     busy_ = 0;
     programming_ = false;
@@ -183,14 +174,9 @@ void FlashModel::write(uint32_t offset, unsigned, uint32_t value) {
     if (offset == kACR) {
         acr = value;
     } else if (offset == kKEYR) {
-        if (key_step_ == 0 && value == kKey1) {
-            key_step_ = 1;
-        } else if (key_step_ == 1 && value == kKey2) {
-            key_step_ = 0;
+        if (key1_seen_ && value == kKey2)  // the two keys in order unlock CR
             cr &= ~kLOCK;
-        } else {
-            key_step_ = 2;  // a wrong key locks the interface until reset
-        }
+        key1_seen_ = value == kKey1;
     } else if (offset == kFSR) {
         sr &= ~(value & kFlagsW1C);
     } else if (offset == kFCRr && !(cr & kLOCK)) {  // CR does not change while locked

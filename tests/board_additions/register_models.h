@@ -85,7 +85,7 @@ class FlashModel final : public mmio::Device {
     void finish();
 
     std::vector<uint8_t> mem_;
-    int key_step_ = 0;
+    bool key1_seen_ = false;
     bool first_latched_ = false;
     uint32_t first_offset_ = 0, first_value_ = 0, second_value_ = 0;
     int busy_ = 0;

@@ -13,22 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The sensor's axes as the device maps them: accX = S ay, accY = -S ax, accZ = S az.
-TEST(Recordings, SensorFrameIsTheInverseOfTheDevicesAxisMap) {
-    const fall_synth::Sample rows[] = {
-        {100, -8192, 300, 1, -2, 3}, {-32767, 32767, 0, 0, 0, 0}, {0, -32768, 0, 0, -32768, 0}};
-    for (const fall_synth::Sample &d : rows) {
-        const fall_synth::Sample s = fall_synth::toSensorFrame(d);
-        auto neg = [](int16_t v) { return static_cast<int16_t>(-v); };
-        EXPECT_EQ(s.ay, d.ax);
-        EXPECT_EQ(neg(s.ax), d.ay == -32768 ? -32767 : d.ay);  // -32768 saturates
-        EXPECT_EQ(s.az, d.az);
-        EXPECT_EQ(s.gy, d.gx);
-        EXPECT_EQ(neg(s.gx), d.gy == -32768 ? -32767 : d.gy);
-        EXPECT_EQ(s.gz, d.gz);
-    }
-}
-
 TEST(Recordings, BundledRecordingsMatchTheirProgramsAndTheEngine) {
     const std::string marker = "# sensor-frame motion recording: fall_synth --activity '";
     int checked = 0;

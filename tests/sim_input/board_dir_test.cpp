@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -72,42 +73,24 @@ TEST_F(BoardDirTest, FirstUseCreatesAnErasedSparseBoard) {
     EXPECT_TRUE(fs::exists(file(BoardDir::kNorStateFile)));
 }
 
-TEST_F(BoardDirTest, NorProgramClearsBitsOnlyAndEraseSetsExactlyTheRange) {
+// An erase of any range (a power cut leaves part of one) raises exactly that range:
+// the whole sectors in it and the unaligned ends around them.
+TEST_F(BoardDirTest, NorEraseRaisesExactlyItsRange) {
     BoardDir b;
     std::string err;
     ASSERT_TRUE(b.open(dir_, err)) << err;
-
-    const std::uint8_t first[] = {0xF0, 0x0F, 0x55};
-    const std::uint8_t second[] = {0x3C, 0xFF, 0xAA};
-    ASSERT_TRUE(b.nor_program(1000, first, 3));
-    ASSERT_TRUE(b.nor_program(1000, second, 3));  // programming cannot set bits back
-    EXPECT_EQ(b.nor_get(1000), 0x30);
-    EXPECT_EQ(b.nor_get(1001), 0x0F);
-    EXPECT_EQ(b.nor_get(1002), 0x00);
-    EXPECT_EQ(b.nor_get(999), 0xFF);
-    EXPECT_EQ(b.nor_get(1003), 0xFF);
-
-    // Fill 0..12287 (three sectors) with zeros, then erase an unaligned range
-    // that spans one whole sector: bytes outside it must stay programmed.
     const std::vector<std::uint8_t> zeros(3 * 4096, 0x00);
     ASSERT_TRUE(b.nor_program(0, zeros.data(), zeros.size()));
-    ASSERT_TRUE(b.nor_erase(100, 9000 - 100));
+    ASSERT_TRUE(b.nor_erase(100, 9000 - 100));  // a whole sector and two part ones
+    ASSERT_TRUE(b.nor_erase(10000, 3));         // inside one sector
     for (std::uint32_t a = 0; a < 3 * 4096; ++a) {
-        ASSERT_EQ(b.nor_get(a), (a >= 100 && a < 9000) ? 0xFF : 0x00) << a;
+        const bool erased = (a >= 100 && a < 9000) || (a >= 10000 && a < 10003);
+        ASSERT_EQ(b.nor_get(a), erased ? 0xFF : 0x00) << a;
     }
-    // Short erase inside one sector.
-    ASSERT_TRUE(b.nor_erase(10000, 3));
-    EXPECT_EQ(b.nor_get(9999), 0x00);
-    EXPECT_EQ(b.nor_get(10000), 0xFF);
-    EXPECT_EQ(b.nor_get(10002), 0xFF);
-    EXPECT_EQ(b.nor_get(10003), 0x00);
-
-    // Any value can be stored, for cells left half-done by an interrupted operation.
-    ASSERT_TRUE(b.nor_set(5, 0xA5));
-    EXPECT_EQ(b.nor_get(5), 0xA5);
-    EXPECT_EQ(b.nor_raw()[5], 0x5A);  // stored inverted
 }
 
+// Accesses past either chip's end are refused whole, changing nothing (32-bit page
+// arithmetic that would wrap included).
 TEST_F(BoardDirTest, OutOfRangeAccessesChangeNothing) {
     BoardDir b;
     std::string err;
@@ -125,15 +108,12 @@ TEST_F(BoardDirTest, OutOfRangeAccessesChangeNothing) {
     EXPECT_FALSE(b.nor_erase(last, 2));
     EXPECT_EQ(b.nor_get(last), 0x00);
 
-    b.intflash()[0] = 0;
     b.intflash()[BoardDir::kIntFlashSize - 1] = 0;
     EXPECT_FALSE(b.intflash_erase_pages(127, 2));
-    EXPECT_FALSE(b.intflash_erase_pages(0xFFFFFFFFu, 2));  // would wrap in 32 bits
+    EXPECT_FALSE(b.intflash_erase_pages(0xFFFFFFFFu, 2));
     EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0);
     EXPECT_TRUE(b.intflash_erase_pages(127, 1));
     EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 1], 0xFF);
-    EXPECT_EQ(b.intflash()[BoardDir::kIntFlashSize - 2048 - 1], 0xFF);
-    EXPECT_EQ(b.intflash()[0], 0);
 }
 
 // Every field of the backup domain and of the NOR chip's kept state, at its extremes,
@@ -208,10 +188,8 @@ TEST_F(BoardDirTest, BrokenBoardFilesAreRefusedAndLeftUntouched) {
         std::function<void(const std::string &)> damage;  // given the file's path
         std::string fragment;
     } cases[] = {
-        {BoardDir::kIntFlashFile, size(BoardDir::kIntFlashFile, 1000), " 1000 bytes"},
         {BoardDir::kIntFlashFile, size(BoardDir::kIntFlashFile, 0), " 0 bytes"},
         {BoardDir::kNorFile, size(BoardDir::kNorFile, BoardDir::kNorSize + 1), "33554432"},
-        {BoardDir::kNorFile, size(BoardDir::kNorFile, 4096), " 4096 bytes"},
         {BoardDir::kIntFlashFile,
          [](const std::string &f) {
              std::remove(f.c_str());
@@ -340,10 +318,8 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         {with("kelda-backup-domain 2", "kelda-backup-domain 3"),
          "expected 'kelda-backup-domain 2' first"},
         {with("bkp31 0x00000000\n", ""), "missing 'bkp31'"},
-        {with("time 00:00:00\n", ""), "missing 'time'"},
         {good + "bkp3 0x00000001\n", "duplicate 'bkp3'"},
         {good + "bkp32 0x00000001\n", "unknown key 'bkp32'"},
-        {good + "color blue\n", "unknown key 'color'"},
         {with("date 2000-01-01", "date 2023-02-29"), "day 29 does not exist in month 2 of 2023"},
         {with("date 2000-01-01", "date 2000-13-01"), "month 13 out of range"},
         {with("date 2000-01-01", "date 2100-01-01"), "between 2000 and 2099"},
@@ -352,7 +328,6 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
         {with("weekday 1", "weekday 0"), "week day 0 out of range"},
         {with("subsecond_ns 0", "subsecond_ns 1000000000"), "not within one calendar second"},
         {with("rcc_bdcr 0x00000000", "rcc_bdcr 0x00000002"), "do not live in the backup domain"},
-        {with("rcc_bdcr 0x00000000\n", ""), "missing 'rcc_bdcr'"},
         {with("subsecond_ns 0", "subseconds 255"), "unknown key 'subseconds'"},
         {with("prediv_a 127", "prediv_a 128"), "asynchronous prescaler 128"},
         {with("saved_at_ns 0", "saved_at_ns 18446744073709551616"), "saved_at_ns must be"},
@@ -369,12 +344,7 @@ TEST(BackupDomainText, RefusesMissingDuplicateAndOutOfRangeFields) {
     // Comments, blank lines and CRLF are accepted.
     BackupDomain out;
     std::string err;
-    std::string crlf;
-    for (char ch : "# note\n\n" + good) {
-        if (ch == '\n')
-            crlf += '\r';
-        crlf += ch;
-    }
+    const std::string crlf = std::regex_replace("# note\n\n" + good, std::regex("\n"), "\r\n");
     EXPECT_TRUE(BoardDir::parse_backup_domain(crlf, "b", out, err)) << err;
 }
 
