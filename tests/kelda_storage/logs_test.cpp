@@ -253,12 +253,14 @@ TEST_F(Logs, SensorDataListing) {
     SensorData_TypeDef later = rec(40);
     put(at(9, 40), &later, sizeof later);  // records 3..39 failed: a gap
     put(at(510, 0), &later, sizeof later);
-    int refused[2] = {};  // (0, 5) and (1, 511): the console test's refused rows
+    int refused[4] = {};  // each bound on each side (the console refuses before it calls)
     const std::string out = console([&] {
         sys_sdata_print(9, 10);
         sys_sdata_print(510, 1);
-        refused[0] = sys_sdata_print(1, 0);
-        refused[1] = sys_sdata_print(600, 3);
+        refused[0] = sys_sdata_print(0, 5);
+        refused[1] = sys_sdata_print(3, 511);
+        refused[2] = sys_sdata_print(1, 0);
+        refused[3] = sys_sdata_print(600, 3);
     });
     const std::string row = ",-1,02,8192,-300,00,07 \r\n";
     const std::string stream_end = SYS_SDATA_STREAM_END, end = SYS_SDATA_END;
