@@ -133,11 +133,10 @@ TEST(FlashDecode, ReportsWhatLooksWrong) {
     EXPECT_NE(r.out.find("0000  time[0] :  2024-03-01 09:30:00  85  B:2\r\n"), std::string::npos);
 }
 
-// JSON that a JSON reader takes, and CSV rows of the header's width, over several
-// blocks (one of them the one the next start-up opens).
-TEST(FlashDecode, MachineFormatsAreWellFormed) {
-    const std::string chip = hand_chip().string();
-    const Exec json = decode("--json --blocks 509-3 " + chip);
+// JSON that a JSON reader takes, over several blocks (one of them the one the next
+// start-up opens). The CSV is read by column in every device-image scenario test.
+TEST(FlashDecode, JsonIsWellFormed) {
+    const Exec json = decode("--json --blocks 509-3 " + hand_chip().string());
     ASSERT_EQ(json.status, 0);
     const fs::path j = dump("out.json", std::vector<uint8_t>(json.out.begin(), json.out.end()));
     EXPECT_EQ(std::system(("python3 -c 'import json,sys; d = json.load(open(sys.argv[1])); "
@@ -146,12 +145,6 @@ TEST(FlashDecode, MachineFormatsAreWellFormed) {
                               .c_str()),
               0)
         << json.out;
-    const Exec csv = decode("--csv --blocks 1-2 " + chip);
-    std::istringstream in(csv.out);
-    std::size_t rows = 0;
-    for (std::string line; std::getline(in, line); ++rows)
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 19) << line;
-    EXPECT_EQ(rows, 5u);  // header, power-cycle, date-and-time, block 1 (2)
 }
 
 }  // namespace

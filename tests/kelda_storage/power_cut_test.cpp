@@ -29,16 +29,11 @@ namespace {
 
 using namespace programs;
 
-// One power cycle of the storage test firmware; its console text.
-struct Cycle {
-    int status;
-    std::string console;
-};
-Cycle run_fw(const fs::path &board, const fs::path &scenario, const std::string &extra = "") {
-    const Exec e = run(std::string(KELDA_STORAGE_FW) + " --board " + board.string() +
-                           " --scenario " + scenario.string() + " " + extra,
-                       board.parent_path());
-    return {e.status, e.out};
+// One power cycle of the storage test firmware; its console text is the output.
+Exec run_fw(const fs::path &board, const fs::path &scenario, const std::string &extra = "") {
+    return run(std::string(KELDA_STORAGE_FW) + " --board " + board.string() + " --scenario " +
+                   scenario.string() + " " + extra,
+               board.parent_path());
 }
 
 void copy_board(const fs::path &from, const fs::path &to) {
@@ -216,9 +211,6 @@ Committed committed(const CutRun &r) {
 long long sector_of(const std::string &log, const std::string &key) {
     return log == "sdata" ? -1 : std::atoll(key.substr(0, key.size() - 3).c_str());
 }
-long long block_of(const std::string &key) {
-    return std::atoll(key.c_str());
-}
 
 // ---- the campaign ------------------------------------------------------------------
 
@@ -294,7 +286,7 @@ void campaign(const Family &f) {
         for (const auto &[log, lines] : before.listing)
             for (const auto &[key, line] : lines) {
                 const bool recycled = log == "sdata"
-                                          ? done.recycled_blocks.count(block_of(key))
+                                          ? done.recycled_blocks.count(std::atoll(key.c_str()))
                                           : done.recycled_sectors.count(sector_of(log, key));
                 if (!recycled) {
                     EXPECT_EQ(after_cut.listing[log][key], line) << log << " lost " << key;
@@ -313,11 +305,11 @@ void campaign(const Family &f) {
         }
 
         // The restart: an hour later.
-        const Cycle restart = run_fw(board, write(d / "verify.scn", verify_scenario(f)),
-                                     "--off-time 3600s --trace " + (d / "restart.jsonl").string());
+        const Exec restart = run_fw(board, write(d / "verify.scn", verify_scenario(f)),
+                                    "--off-time 3600s --trace " + (d / "restart.jsonl").string());
         ASSERT_EQ(restart.status, 0);
         const Committed restarted = committed(parse_trace(d / "restart.jsonl"));
-        Listing listed = fw_listing(restart.console, f.logs);
+        Listing listed = fw_listing(restart.out, f.logs);
         Decoded final_board = decode(board, lists_blocks(f));
         for (const std::string &log : f.logs) {
             EXPECT_TRUE(listed[log] == final_board.listing[log])
