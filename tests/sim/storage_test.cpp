@@ -646,13 +646,12 @@ TEST_F(Storage, RtcTwelveHoursBcdShadowsStoppedClockAndTearDown) {
             HAL_RTC_GetTime(&hrtc, &wrapped, RTC_FORMAT_BIN);
             HAL_RTC_GetDate(&hrtc, &date, RTC_FORMAT_BIN);
             HAL_RTCEx_DisableBypassShadow(&hrtc);
-            // The board sees the clock stop and start at the next RTC call.
+            // The clock stops and starts where RTCEN is written, whatever call
+            // comes next.
             __HAL_RCC_RTC_DISABLE();
-            HAL_RTC_GetTime(&hrtc, &stopped, RTC_FORMAT_BIN);
             HAL_Delay(2000);
             HAL_RTC_GetTime(&hrtc, &stopped, RTC_FORMAT_BIN);
             __HAL_RCC_RTC_ENABLE();
-            HAL_RTC_GetTime(&hrtc, &later, RTC_FORMAT_BIN);
             HAL_Delay(1000);
             HAL_RTC_GetTime(&hrtc, &later, RTC_FORMAT_BCD);
             ASSERT_EQ(HAL_RTC_DeInit(&hrtc), HAL_OK);
