@@ -133,7 +133,7 @@ class CoreRegisters final : public Board::Model {
         if (changed || n.version() != published_version_)
             publish();
         if (changed)
-            b_.take_interrupts();
+            b_.take_interrupts_after_look();
     }
 
     void icsr_written(std::uint32_t v) {

@@ -84,7 +84,17 @@ struct Calendar {
 
 class Rtc final : public Board::Model {
   public:
-    explicit Rtc(Board &b) : b_(b) {}
+    explicit Rtc(Board &b) : b_(b) { b_.add_watcher(*this); }
+
+    // RTCEN, the clock source and the LSE are bits of RCC->BDCR, which firmware
+    // writes directly (`__HAL_RCC_RTC_ENABLE`): the calendar stops or starts where
+    // the write is seen, not at the next RTC call.
+    void watch() override {
+        if (RCC_regs.BDCR == seen_bdcr_)
+            return;
+        seen_bdcr_ = RCC_regs.BDCR;
+        sync(false);
+    }
 
     void install(StorageRig &rig, Time unpowered_ns) {
         rig_ = &rig;
@@ -288,6 +298,7 @@ class Rtc final : public Board::Model {
     std::int64_t second_start_ = 0;
     std::uint64_t frozen_ns_ = 0;  // time into the second while the clock stands
     bool running_ = false;
+    std::uint32_t seen_bdcr_ = 0;
     std::uint32_t prediv_a_ = 127;
     std::uint32_t prediv_s_ = 255;
     bool date_locked_ = false;

@@ -480,14 +480,13 @@ TEST_F(Storage, RtcProtectionTwelveHoursBcdShadowsStoppedClockAndTearDown) {
             EXPECT_EQ((Fields{d.Year, d.Month, d.Date, d.WeekDay}),
                       (Fields{0, 1, 1, RTC_WEEKDAY_FRIDAY}));
             HAL_RTCEx_DisableBypassShadow(&hrtc);
-            // The board sees the clock stop and start at the next RTC call.
+            // The clock stops and starts where RTCEN is written, whatever call
+            // comes next.
             __HAL_RCC_RTC_DISABLE();
-            HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
             HAL_Delay(2000);
             HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
             EXPECT_EQ(t.Seconds, 0);  // two seconds with the clock off
             __HAL_RCC_RTC_ENABLE();
-            HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BIN);
             HAL_Delay(1000);
             HAL_RTC_GetTime(&hrtc, &t, RTC_FORMAT_BCD);
             EXPECT_EQ(t.Seconds, 1);

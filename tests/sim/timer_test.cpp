@@ -137,9 +137,19 @@ TEST(Timer, CounterIsExactAtEveryCallThroughCountingChanges) {
                 }
             };
             follow("1 MHz", 200);
+            // An interrupt pended in the same stretch as the write must not undo it.
+            int exti0_runs = 0;
+            static int *runs = nullptr;
+            runs = &exti0_runs;
+            fixture::hooks.exti0 = [] { ++*runs; };
+            HAL_NVIC_EnableIRQ(EXTI0_IRQn);
             TIM2->CNT = 5000;
+            NVIC->STIR = EXTI0_IRQn;
             t0 = sim::board().now();
             c0 = 5000;
+            __DSB();
+            if (exti0_runs != 1)
+                wrong.push_back("EXTI0 ran " + std::to_string(exti0_runs) + " times");
             follow("after the write", 200);
             // A new prescaler through an update of the stopped timer: 1 kHz, then
             // 48 MHz (its count moves long before the slow one's next tick), then 1 MHz.

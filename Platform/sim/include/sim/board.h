@@ -160,8 +160,13 @@ class Board {
         if (!stale_)
             return;
         stale_ = false;
-        for (const Hook &h : watchers_) h.call(*h.model);
+        look_then_take();
     }
+    // A watcher that makes an interrupt takeable (a direct NVIC or SCB write) asks
+    // for it here rather than taking it at once: the other watchers must first see
+    // what the same stretch of firmware wrote (a timer's counter, say), or the
+    // handler's run would bring their models up to date over those writes.
+    void take_interrupts_after_look() { take_after_look_ = true; }
     // An entry from firmware code that is not a HAL call (an intrinsic): its
     // register writes are looked at before anything else happens.
     void firmware_ran() { stale_ = true; }
@@ -174,7 +179,7 @@ class Board {
     // sets the flag it waits for).
     void look_at_registers() {
         stale_ = true;
-        for (const Hook &h : watchers_) h.call(*h.model);
+        look_then_take();
         stale_ = false;
     }
     // Wall-clock waiting on purpose (pacing) is progress too: the hang check must
@@ -245,6 +250,13 @@ class Board {
     std::uint32_t scenario_serial_pending[2] = {0, 0};
 
   private:
+    void look_then_take() {
+        for (const Hook &h : watchers_) h.call(*h.model);
+        if (take_after_look_) {
+            take_after_look_ = false;
+            take_interrupts();
+        }
+    }
     class RunEnd;
     void dispatch();
     void deliver_due_events();
@@ -273,6 +285,7 @@ class Board {
     Time hal_ns_ = 0;
     unsigned hal_depth_ = 0;
     bool stale_ = true;  // firmware code may have run since the watchers last looked
+    bool take_after_look_ = false;
     std::uint32_t masked_wfi_spins_ = 0;
     std::uint64_t taken_ = 0;
     std::array<IrqStats, kIrqSlots> stats_;
