@@ -16,7 +16,6 @@ int main() {
         target::fail("the regression data and the stream catalogue differ in size");
     }
     int failures = 0;
-    char reason[regression::kReasonMax];
     for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
         const regression::ExpectedStream &want = regression::kExpectedStreams[i];
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
@@ -27,9 +26,10 @@ int main() {
             continue;
         }
         const fall_replay::RunSummary got = fall_synth::runStream(*def, g_detector);
+        regression::Line reason;
         const bool ok = regression::matches(want, got, reason);
         target::print(ok ? "  " : "FAIL: ");
-        target::printLine(reason);
+        target::printLine(reason.str());
         failures += ok ? 0 : 1;
     }
     if (failures != 0)
