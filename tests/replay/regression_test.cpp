@@ -66,7 +66,9 @@ TEST(Regression, ComparisonReportsEachKindOfMismatch) {
         {[](fall_replay::RunSummary &) {}, "s: ok"},
         {[](fall_replay::RunSummary &g) { g.hash = 0x1235; },
          "s: output hash 0000000000001235, expected 0000000000001234"},
-        {[](fall_replay::RunSummary &g) { g.positives[1] = {11, 12}; },
+        {[](fall_replay::RunSummary &g) {
+             g.positives[1] = {11, 12};
+         },
          "s: positive result 1 is sample 11 type 12, expected sample 11 type 1"},
         {[](fall_replay::RunSummary &g) { g.positiveCount = 1; },
          "s: positive results 1, expected 2; first at sample 10 type 1"},
