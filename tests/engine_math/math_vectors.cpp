@@ -8,13 +8,6 @@ namespace {
 
 using namespace mathvec;
 
-constexpr uint32_t kSinCosInputs = 14 + 4 * 1024 + 2 * 256;
-constexpr uint32_t kExpInputs = 16 + 4 * 1024 + 2 * 256;
-constexpr uint32_t kAsinInputs = 20 + 3 * 1024;
-constexpr uint32_t kAsinfInputs = 16 + 3 * 1024;
-constexpr uint32_t kAtan2fEdges = 11;
-constexpr uint32_t kAtan2fInputs = kAtan2fEdges * kAtan2fEdges + 3 * 1024;
-
 class Fnv1a {
 public:
     void add(uint64_t v, int bytes) {
@@ -134,8 +127,8 @@ uint64_t hash_asinf() {
 }
 
 uint64_t hash_atan2f() {
-    const float edges[kAtan2fEdges] = {0.0f,   -0.0f, 1.0f,  -1.0f, flt(1), -flt(1),
-                                       3.4028235e38f, -3.4028235e38f, kInfF, -kInfF, kNaNF};
+    const float edges[] = {0.0f,          -0.0f,          1.0f,  -1.0f,  flt(1), -flt(1),
+                           3.4028235e38f, -3.4028235e38f, kInfF, -kInfF, kNaNF};
     Fnv1a h;
     for (float y : edges) {
         for (float x : edges) h.add(fdmath::atan2f(y, x));
@@ -155,9 +148,6 @@ uint64_t hash_atan2f() {
 }
 
 }  // namespace
-
-const uint32_t kVectorInputCounts[kVectorCount] = {kAsinfInputs, kAtan2fInputs, kSinCosInputs,
-                                                   kSinCosInputs, kExpInputs,  kAsinInputs};
 
 void fdmath_vector_hashes(uint64_t out[kVectorCount]) {
     out[kVectorAsinf] = hash_asinf();

@@ -36,7 +36,7 @@ inline float flt(uint32_t b) {
 
 // splitmix64: a fixed, portable sequence.
 class Sequence {
-public:
+  public:
     explicit Sequence(uint64_t seed) : s_(seed) {}
     uint64_t next() {
         uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
@@ -57,24 +57,27 @@ public:
     // Random sign and mantissa, binary exponent in [emin, emax].
     double log_uniform(int emin, int emax) {
         const uint64_t r = next();
-        const uint64_t e = static_cast<uint64_t>(emin + static_cast<int>((r >> 52) % static_cast<uint64_t>(emax - emin + 1)) + 1023);
+        const uint64_t e = static_cast<uint64_t>(
+            emin + static_cast<int>((r >> 52) % static_cast<uint64_t>(emax - emin + 1)) + 1023);
         return dbl((r & 0x800FFFFFFFFFFFFFull) | (e << 52));
     }
     // Any finite double.
     double any_finite() {
         for (;;) {
             const uint64_t r = next();
-            if ((r & 0x7FF0000000000000ull) != 0x7FF0000000000000ull) return dbl(r);
+            if ((r & 0x7FF0000000000000ull) != 0x7FF0000000000000ull)
+                return dbl(r);
         }
     }
     float any_finite_float() {
         for (;;) {
             const uint32_t r = static_cast<uint32_t>(next() >> 32);
-            if ((r & 0x7F800000u) != 0x7F800000u) return flt(r);
+            if ((r & 0x7F800000u) != 0x7F800000u)
+                return flt(r);
         }
     }
 
-private:
+  private:
     uint64_t s_;
 };
 
@@ -89,9 +92,6 @@ enum FdmathVector : int {
     kVectorAsin = 5,
     kVectorCount = 6,
 };
-
-// Number of inputs per function, in the order above.
-extern const uint32_t kVectorInputCounts[kVectorCount];
 
 // Fills out[kVectorAsinf .. kVectorAsin].
 void fdmath_vector_hashes(uint64_t out[kVectorCount]);
