@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "counter_wrap.h"
 #include "engine_test_support.h"
 
 namespace {
@@ -13,7 +14,6 @@ const FALL_DETECTOR_SENSOR_DATA kTurning = {16384, 0, 0, 12000, 0, 0};
 
 TEST(EntryPoints, VersionDefaultsAndInitialState) {
     EXPECT_EQ(std::string(FallDetectorGetVersionInfo()), "Q7-FallDetector-2.1.1");
-    EXPECT_EQ(FallDetectorGetVersionInfo(), __FallDetector_VerisonInfo);
 
     FALL_DETECTOR_CFG cfg;
     EXPECT_EQ(FallDetectorSetDefaultConfig(&cfg), 0);
@@ -99,6 +99,12 @@ TEST(WorkCycle, ConfirmingPhaseWithoutDecisionStillRunsTheLaterRules) {
     for (auto &s : t.d.standCounter) s = t.d.wStandCounter;
     EXPECT_EQ(FallDetectorWork(&t.d, &kTurning), 5);
     EXPECT_EQ(t.d.check_count, 10);
+}
+
+TEST(CounterWrap, FallsAcrossTheWrapDecideAsWithoutIt) {
+    ExpectFallsAcrossTheWrapToDecideAsWithoutIt({"jump_fall", "hard_impact", "collision_fall",
+                                                 "long_collision_fall", "soft_impact_tilted",
+                                                 "turning_fall"});
 }
 
 }  // namespace
