@@ -36,14 +36,10 @@ TEST(Attitude, GyroAverageFoldsOnlyCloseRatesAndCountsEveryCall) {
     ARSOBJ ars;
     ASSERT_EQ(InitARS(&ars), 0);
     double avg[3] = {0, 0, 0};
-    const double r1[3] = {50.0, -30.0, 2.0}, r2[3] = {59.9, -21.0, 11.5};
+    const double r1[3] = {50.0, -30.0, 2.0}, r3[3] = {50.0, -40.0, 2.0};
     GyroAverage(&ars, avg, r1, 10000, 10.0);  // the first call always folds
-    GyroAverage(&ars, avg, r2, 10000, 10.0);
-    EXPECT_EQ(avg[0], (1.0 * 50.0 + 59.9) / 2.0);
-    const double kept = avg[1];
-    const double r3[3] = {avg[0], avg[1] - 10.0, avg[2]};  // exactly 10 away: outside
-    GyroAverage(&ars, avg, r3, 10000, 10.0);
-    EXPECT_EQ(avg[1], kept);
+    GyroAverage(&ars, avg, r3, 10000, 10.0);  // exactly 10 away: outside
+    EXPECT_EQ(avg[1], -30.0);
     ars.count = 9999;  // every call counts, up to the cap
     GyroAverage(&ars, avg, r3, 10000, 10.0);
     GyroAverage(&ars, avg, r3, 10000, 10.0);
@@ -66,6 +62,20 @@ TEST(Attitude, StoragePerEstimatorIsReusedOnReinit) {
     EXPECT_EQ(many[0]._Q, first);
     EXPECT_EQ(first->w(), 1.0);
     EXPECT_EQ(many[5]._Q, last);
+}
+
+// Already aligned, or no acceleration at all: the correction is left out (computing it used to
+// divide by zero and poison the attitude for good).
+TEST(Attitude, NoCorrectionWhenAlignedOrWithoutAcceleration) {
+    ARSOBJ ars;
+    InitARS(&ars);
+    const double none[3] = {0, 0, 0}, down[3] = {0, 0, -1};
+    ARS(&ars, none, down, none, 0.02);  // the correction's axis has length 0
+    EXPECT_EQ(ars._Q->w(), 1.0);
+    *ars._Q = Quaternion(0.3, -0.5, 1.1);
+    const double w = ars._Q->w();
+    ARS(&ars, none, none, none, 0.02);
+    EXPECT_EQ(ars._Q->w(), w);
 }
 
 // The attitude returns its matrix in fixed storage (it used to allocate one per call); both
