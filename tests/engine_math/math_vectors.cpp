@@ -1,39 +1,12 @@
 #include "math_vectors.h"
 
-#include <cstring>
 #include <limits>
 
 #include "FallDetectorMath.h"
 
 namespace {
 
-constexpr uint32_t kSinCosInputs = 14 + 4 * 1024 + 2 * 256;
-constexpr uint32_t kExpInputs = 16 + 4 * 1024 + 2 * 256;
-constexpr uint32_t kAsinInputs = 20 + 3 * 1024;
-constexpr uint32_t kAsinfInputs = 16 + 3 * 1024;
-constexpr uint32_t kAtan2fEdges = 11;
-constexpr uint32_t kAtan2fInputs = kAtan2fEdges * kAtan2fEdges + 3 * 1024;
-
-uint64_t bits(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-double dbl(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
-uint32_t bits(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-float flt(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+using namespace mathvec;
 
 class Fnv1a {
 public:
@@ -55,50 +28,6 @@ public:
 
 private:
     uint64_t h_ = 14695981039346656037ull;
-};
-
-// splitmix64: a fixed, portable sequence.
-class Sequence {
-public:
-    explicit Sequence(uint64_t seed) : s_(seed) {}
-    uint64_t next() {
-        uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, 1): 53 random bits, exact conversion and scaling.
-    double unit() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
-    // Uniform in [-a, a) by sign and magnitude. Only products: the target's double addition
-    // misrounds one class of sums (see the report of the target check), and the inputs
-    // must be the same on both sides for the hashes to compare the functions.
-    double symmetric(double a) {
-        const uint64_t r = next();
-        const double m = a * (static_cast<double>(r >> 11) * (1.0 / 9007199254740992.0));
-        return (r & 1) ? -m : m;
-    }
-    // Random sign and mantissa, binary exponent in [emin, emax].
-    double log_uniform(int emin, int emax) {
-        const uint64_t r = next();
-        const uint64_t e = static_cast<uint64_t>(emin + static_cast<int>((r >> 52) % static_cast<uint64_t>(emax - emin + 1)) + 1023);
-        return dbl((r & 0x800FFFFFFFFFFFFFull) | (e << 52));
-    }
-    // Any finite double.
-    double any_finite() {
-        for (;;) {
-            const uint64_t r = next();
-            if ((r & 0x7FF0000000000000ull) != 0x7FF0000000000000ull) return dbl(r);
-        }
-    }
-    float any_finite_float() {
-        for (;;) {
-            const uint32_t r = static_cast<uint32_t>(next() >> 32);
-            if ((r & 0x7F800000u) != 0x7F800000u) return flt(r);
-        }
-    }
-
-private:
-    uint64_t s_;
 };
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -198,8 +127,8 @@ uint64_t hash_asinf() {
 }
 
 uint64_t hash_atan2f() {
-    const float edges[kAtan2fEdges] = {0.0f,   -0.0f, 1.0f,  -1.0f, flt(1), -flt(1),
-                                       3.4028235e38f, -3.4028235e38f, kInfF, -kInfF, kNaNF};
+    const float edges[] = {0.0f,          -0.0f,          1.0f,  -1.0f,  flt(1), -flt(1),
+                           3.4028235e38f, -3.4028235e38f, kInfF, -kInfF, kNaNF};
     Fnv1a h;
     for (float y : edges) {
         for (float x : edges) h.add(fdmath::atan2f(y, x));
@@ -219,9 +148,6 @@ uint64_t hash_atan2f() {
 }
 
 }  // namespace
-
-const uint32_t kVectorInputCounts[kVectorCount] = {kAsinfInputs, kAtan2fInputs, kSinCosInputs,
-                                                   kSinCosInputs, kExpInputs,  kAsinInputs};
 
 void fdmath_vector_hashes(uint64_t out[kVectorCount]) {
     out[kVectorAsinf] = hash_asinf();

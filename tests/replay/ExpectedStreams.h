@@ -19,9 +19,36 @@ struct ExpectedStream {
 extern const ExpectedStream kExpectedStreams[];
 extern const std::size_t kExpectedStreamCount;
 
-// Compares one run with its expectation. On a mismatch writes a one-line reason (at most
-// kReasonMax bytes including the terminator) and returns false.
-constexpr std::size_t kReasonMax = 256;
-bool matches(const ExpectedStream &want, const fall_replay::RunSummary &got, char *reason);
+// A report line assembled piece by piece, without printf or the heap so that the target's
+// programs can use it too; a long line is cut, never overrun.
+class Line {
+  public:
+    Line &text(const char *s) {
+        while (*s && p_ < end()) *p_++ = *s++;
+        return *this;
+    }
+    Line &hex(uint64_t v) {
+        if (end() - p_ >= 16)
+            p_ = fall_replay::putHex64(p_, v);
+        return *this;
+    }
+    Line &num(int64_t v) {
+        if (end() - p_ >= 20)
+            p_ = fall_replay::putInt(p_, v);
+        return *this;
+    }
+    const char *str() {
+        *p_ = '\0';
+        return buf_;
+    }
+
+  private:
+    char *end() { return buf_ + sizeof buf_ - 1; }
+    char buf_[256];
+    char *p_ = buf_;
+};
+
+// Compares one run with its expectation; writes "<stream>: ok" or the first difference.
+bool matches(const ExpectedStream &want, const fall_replay::RunSummary &got, Line &reason);
 
 }  // namespace regression

@@ -3,7 +3,6 @@
 // on purpose, regenerate with:  fall_synth --update-expectations tests/replay/expected_streams.inc
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -20,86 +19,73 @@ TEST(Regression, EveryStreamMatchesItsCommittedResultsAndHash) {
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
         ASSERT_NE(def, nullptr) << "regression data names an unknown stream " << want.name;
         const fall_replay::RunSummary got = fall_synth::runStream(*def, g_detector);
-        char reason[regression::kReasonMax];
-        EXPECT_TRUE(regression::matches(want, got, reason)) << reason;
+        regression::Line reason;
+        EXPECT_TRUE(regression::matches(want, got, reason)) << reason.str();
     }
 }
 
-TEST(Regression, CatalogueAndRegressionDataNameTheSameStreams) {
+// The committed data must name the catalogue's streams and say what each was designed for, so
+// that regenerating it cannot silently accept a stream that lost its purpose; together the
+// streams reach every result the engine can reach (the catalogues say why any other cannot)
+// and include quiet motions.
+TEST(Regression, DataNamesTheCatalogueAndEachStreamFirstGivesItsIntendedResult) {
     std::set<std::string> data, catalogue;
-    for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
-        data.insert(regression::kExpectedStreams[i].name);
-    }
+    std::set<int> intended;
+    int quiet = 0;
     for (std::size_t i = 0; i < fall_synth::streamCount(); ++i) {
         catalogue.insert(fall_synth::stream(i).name);
     }
-    EXPECT_EQ(data, catalogue);
-    EXPECT_EQ(data.size(), regression::kExpectedStreamCount) << "duplicate stream names";
-}
-
-// The committed data must also say what each stream was designed for, so that regenerating
-// it cannot silently accept a stream that lost its purpose.
-TEST(Regression, EachStreamFirstGivesItsIntendedResult) {
     for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
         const regression::ExpectedStream &want = regression::kExpectedStreams[i];
+        data.insert(want.name);
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
-        ASSERT_NE(def, nullptr);
-        if (def->intended == fall_synth::kNearMiss) {
-            continue;  // recorded as the engine answers
-        } else if (def->intended == 0) {
+        ASSERT_NE(def, nullptr) << want.name;
+        if (def->intended == 0) {
+            ++quiet;
             EXPECT_EQ(want.positiveCount, 0u) << want.name;
-        } else {
+        } else if (def->intended != fall_synth::kNearMiss) {  // a near miss has none to keep
+            intended.insert(def->intended);
             ASSERT_GT(want.positiveCount, 0u) << want.name;
             EXPECT_EQ(want.positives[0].type, def->intended) << want.name;
         }
     }
-}
-
-TEST(Regression, StreamsCoverEveryReachableResultAndTheQuietMotions) {
-    // The engine's results that a stream can reach (the catalogues say why any other cannot).
-    const std::set<int> reachable = {REACHABLE_RESULTS};
-    std::set<int> intended;
-    int quiet = 0;
-    for (std::size_t i = 0; i < fall_synth::streamCount(); ++i) {
-        const int t = fall_synth::stream(i).intended;
-        if (t == 0) {
-            ++quiet;
-        } else if (t != fall_synth::kNearMiss) {
-            intended.insert(t);
-        }
-    }
-    EXPECT_EQ(intended, reachable);
+    EXPECT_EQ(data, catalogue);
+    EXPECT_EQ(data.size(), regression::kExpectedStreamCount) << "duplicate stream names";
+    EXPECT_EQ(intended, std::set<int>({REACHABLE_RESULTS}));
     EXPECT_GE(quiet, 4);
 }
 
 TEST(Regression, ComparisonReportsEachKindOfMismatch) {
     const fall_replay::Positive pos[] = {{10, 1}, {11, 1}};
     const regression::ExpectedStream want{"s", 100, 0x1234, 2, pos};
-    fall_replay::RunSummary got;
-    got.samples = 100;
-    got.hash = 0x1234;
-    got.positiveCount = 2;
-    got.positives[0] = {10, 1};
-    got.positives[1] = {11, 1};
-    char reason[regression::kReasonMax];
-    EXPECT_TRUE(regression::matches(want, got, reason)) << reason;
-
-    got.hash = 0x1235;
-    EXPECT_FALSE(regression::matches(want, got, reason));
-    EXPECT_NE(std::strstr(reason, "output hash 0000000000001235, expected 0000000000001234"),
-              nullptr)
-        << reason;
-    got.hash = 0x1234;
-    got.positives[1] = {11, 12};
-    EXPECT_FALSE(regression::matches(want, got, reason));
-    EXPECT_NE(std::strstr(reason, "sample 11 type 12, expected sample 11 type 1"), nullptr)
-        << reason;
-    got.positiveCount = 1;
-    EXPECT_FALSE(regression::matches(want, got, reason));
-    EXPECT_NE(std::strstr(reason, "positive results 1, expected 2"), nullptr) << reason;
-    got.samples = 99;
-    EXPECT_FALSE(regression::matches(want, got, reason));
-    EXPECT_NE(std::strstr(reason, "sample count 99, expected 100"), nullptr) << reason;
+    struct Row {
+        void (*spoil)(fall_replay::RunSummary &);
+        const char *reason;
+    };
+    const Row rows[] = {
+        {[](fall_replay::RunSummary &) {}, "s: ok"},
+        {[](fall_replay::RunSummary &g) { g.hash = 0x1235; },
+         "s: output hash 0000000000001235, expected 0000000000001234"},
+        {[](fall_replay::RunSummary &g) {
+             g.positives[1] = {11, 12};
+         },
+         "s: positive result 1 is sample 11 type 12, expected sample 11 type 1"},
+        {[](fall_replay::RunSummary &g) { g.positiveCount = 1; },
+         "s: positive results 1, expected 2; first at sample 10 type 1"},
+        {[](fall_replay::RunSummary &g) { g.samples = 99; }, "s: sample count 99, expected 100"},
+    };
+    for (const Row &r : rows) {
+        fall_replay::RunSummary got;
+        got.samples = 100;
+        got.hash = 0x1234;
+        got.positiveCount = 2;
+        got.positives[0] = pos[0];
+        got.positives[1] = pos[1];
+        r.spoil(got);
+        regression::Line reason;
+        EXPECT_EQ(regression::matches(want, got, reason), r.reason == std::string("s: ok"));
+        EXPECT_STREQ(reason.str(), r.reason);
+    }
 }
 
 }  // namespace

@@ -1,25 +1,18 @@
 #pragma once
-// Small pieces the Cortex-M4F test programs share: bit views of doubles, a deterministic
-// operand generator, and report lines built without printf or the heap.
+// Small pieces the Cortex-M4F test programs share: bit views of doubles (the engine's math
+// tests' own), a deterministic operand generator, and report lines built without printf or
+// the heap (the regression comparison's own).
 #include <cstdint>
-#include <cstring>
 
+#include "ExpectedStreams.h"
 #include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "math_vectors.h"
 
 namespace target {
 
-inline uint64_t bitsOf(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline double fromBits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+using mathvec::bits;
+using mathvec::dbl;
+using Line = regression::Line;
 
 // xorshift64: the same operand sequence on every run and every machine.
 struct XorShift64 {
@@ -32,38 +25,11 @@ struct XorShift64 {
     }
 };
 
-// A report line assembled piece by piece; long lines are cut, never overrun.
-class Line {
-  public:
-    Line &text(const char *s) {
-        while (*s && p_ < end()) *p_++ = *s++;
-        return *this;
-    }
-    Line &hex(uint64_t v) {
-        if (end() - p_ >= 16)
-            p_ = fall_replay::putHex64(p_, v);
-        return *this;
-    }
-    Line &num(int64_t v) {
-        if (end() - p_ >= 20)
-            p_ = fall_replay::putInt(p_, v);
-        return *this;
-    }
-    const char *str() {
-        *p_ = '\0';
-        return buf_;
-    }
-    // Prints the line, marked as a failure unless ok.
-    void report(bool ok) {
-        print(ok ? "  " : "FAIL: ");
-        printLine(str());
-    }
-
-  private:
-    char *end() { return buf_ + sizeof buf_ - 1; }
-    char buf_[160];
-    char *p_ = buf_;
-};
+// Prints the line, marked as a failure unless ok.
+inline void report(Line &line, bool ok) {
+    print(ok ? "  " : "FAIL: ");
+    printLine(line.str());
+}
 
 // "<label>: <count>" on a line of its own.
 inline void printCount(const char *label, int64_t count) {

@@ -36,17 +36,12 @@ uint32_t g_checked = 0;
 
 bool check(const char *form, int k, double got, uint64_t want) {
     ++g_checked;
-    if (target::bitsOf(got) == want)
+    if (target::bits(got) == want)
         return true;
     target::Line line;
-    line.text(form)
-        .text(" k=")
-        .num(k)
-        .text(" got ")
-        .hex(target::bitsOf(got))
-        .text(" expected ")
-        .hex(want);
-    line.report(false);
+    line.text(form).text(" k=").num(k);
+    line.text(" got ").hex(target::bits(got)).text(" expected ").hex(want);
+    target::report(line, false);
     return false;
 }
 
@@ -58,23 +53,19 @@ int main() {
     constexpr uint64_t kSign = 0x8000000000000000ull;
     // k - 33 >= -1022 keeps the smaller operand normal; one subnormal case follows below.
     const int ks[] = {-989, -700, -100, -34, -1, 0, 1, 2, 10, 33, 300, 1000, 1023};
+    // The first mantissas of y: exactly 2^(k-33), just below 2^(k-32), a tie with an even
+    // neighbour, a tie with an odd one; random ones after them.
+    const uint64_t edges[] = {kHidden, (kHidden << 1) - 1, kHidden | 0x80000000ull,
+                              kHidden | 0x180000000ull};
     for (const int k : ks) {
         for (int i = 0; i < 40; ++i) {
             const uint64_t st = rng.next();
-            uint64_t ym = kHidden | (st & (kHidden - 1));
-            if (i == 0)
-                ym = kHidden;  // exactly 2^(k-33)
-            if (i == 1)
-                ym = (kHidden << 1) - 1;  // just below 2^(k-32)
-            if (i == 2)
-                ym = kHidden | 0x80000000ull;  // a tie, even neighbour
-            if (i == 3)
-                ym = kHidden | 0x180000000ull;  // a tie, odd neighbour
+            const uint64_t ym = i < 4 ? edges[i] : kHidden | (st & (kHidden - 1));
             const uint64_t j =
                 i < 8 ? 0 : (st * 0x9E3779B97F4A7C15ull) >> 45;  // the power of two itself first
-            const double a = target::fromBits((static_cast<uint64_t>(k + 1023) << 52) | j);
+            const double a = target::dbl((static_cast<uint64_t>(k + 1023) << 52) | j);
             const double y =
-                target::fromBits((static_cast<uint64_t>(k - 33 + 1023) << 52) | (ym - kHidden));
+                target::dbl((static_cast<uint64_t>(k - 33 + 1023) << 52) | (ym - kHidden));
             const double na = -a, ny = -y;
             const uint64_t pos = exact_difference_bits(k, j, ym);
             const uint64_t neg = pos | kSign;
@@ -95,14 +86,18 @@ int main() {
     // Smallest case with a subnormal operand: 2^-989 and y in the top subnormal binade are 33
     // apart once subnormals count as exponent 1.
     {
-        const double a = target::fromBits(static_cast<uint64_t>(-989 + 1023) << 52);
-        const double y = target::fromBits(0x000FFFFF40000000ull);  // (2^52 - 2^32 + 2^30) 2^-1074
+        const double a = target::dbl(static_cast<uint64_t>(-989 + 1023) << 52);
+        const double y = target::dbl(0x000FFFFF40000000ull);  // (2^52 - 2^32 + 2^30) 2^-1074
         // The difference is (2^53 - 2^20 + 0.75) 2^-1042: the dropped bits decide the rounding.
         const uint64_t want =
             (static_cast<uint64_t>(-990 + 1023) << 52) | ((1ull << 52) - (1ull << 20) + 1);
         ok &= check("dsub subnormal", -989, __aeabi_dsub(a, y), want);
         ok &= check("dadd subnormal", -989, __aeabi_dadd(-y, a), want);
     }
+    // The case first found misrounded under QEMU: the exact 1 - 1.4 * 2^-33 lies 0.4 ulp above
+    // 0x3fefffffffe9999a.
+    ok &= check("dsub 1-1.4*2^-33", 0, __aeabi_dsub(1.0, 1.6298145055770874e-10),
+                0x3fefffffffe9999aull);
     target::printCount("cases checked", g_checked);
     if (!ok)
         target::fail("double addition is not correctly rounded around powers of two");

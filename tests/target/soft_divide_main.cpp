@@ -11,17 +11,17 @@ extern "C" AEABI double __real___aeabi_ddiv(double a, double b);
 
 namespace {
 
-using target::bitsOf;
-using target::fromBits;
+using target::bits;
+using target::dbl;
 
 uint32_t g_checked = 0;
 uint32_t g_failed = 0;
 
 void check(uint64_t ab, uint64_t bb) {
-    volatile double a = fromBits(ab);
-    volatile double b = fromBits(bb);
-    const uint64_t got = bitsOf(a / b);
-    const uint64_t want = bitsOf(__real___aeabi_ddiv(a, b));
+    volatile double a = dbl(ab);
+    volatile double b = dbl(bb);
+    const uint64_t got = bits(a / b);
+    const uint64_t want = bits(__real___aeabi_ddiv(a, b));
     ++g_checked;
     if (got == want)
         return;
@@ -29,7 +29,7 @@ void check(uint64_t ab, uint64_t bb) {
         return;
     target::Line line;
     line.hex(ab).text(" / ").hex(bb).text(" got ").hex(got).text(" expected ").hex(want);
-    line.report(false);
+    target::report(line, false);
 }
 
 }  // namespace
@@ -50,12 +50,12 @@ int main() {
         check(b, a);
     }
     for (int i = 0; i < 10000; ++i) {  // exact quotients (a = b c, c below 2^24) and neighbours
-        const double b = fromBits(next() & 0x3FFFFFFFFFFFFFFFull);
+        const double b = dbl(next() & 0x3FFFFFFFFFFFFFFFull);
         const double c = static_cast<double>(next() >> 40);
-        const uint64_t a = bitsOf(b * c);
-        check(a, bitsOf(b));
-        check(a + 1, bitsOf(b));
-        check(a - 1, bitsOf(b));
+        const uint64_t a = bits(b * c);
+        check(a, bits(b));
+        check(a + 1, bits(b));
+        check(a - 1, bits(b));
     }
     // Every pair of exponents near the ends of the range where the result leaves or nearly
     // leaves the normal numbers, with the largest and smallest significands.

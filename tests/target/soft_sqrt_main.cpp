@@ -11,16 +11,16 @@ extern "C" double __real_sqrt(double x);
 
 namespace {
 
-using target::bitsOf;
-using target::fromBits;
+using target::bits;
+using target::dbl;
 
 uint32_t g_checked = 0;
 uint32_t g_failed = 0;
 
 void check(uint64_t xb) {
-    volatile double x = fromBits(xb);
-    const uint64_t got = bitsOf(std::sqrt(x));
-    const uint64_t want = bitsOf(__real_sqrt(x));
+    volatile double x = dbl(xb);
+    const uint64_t got = bits(std::sqrt(x));
+    const uint64_t want = bits(__real_sqrt(x));
     ++g_checked;
     if (got == want)
         return;
@@ -28,7 +28,7 @@ void check(uint64_t xb) {
         return;
     target::Line line;
     line.text("sqrt ").hex(xb).text(" got ").hex(got).text(" expected ").hex(want);
-    line.report(false);
+    target::report(line, false);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ int main() {
     }
     for (int i = 0; i < 20000; ++i) {
         const double root = static_cast<double>(next() >> 38) + 1.0;  // up to 26 bits: exact square
-        const uint64_t sq = bitsOf(root * root) + ((next() & 0x3FFull) << 52);  // any even scale
+        const uint64_t sq = bits(root * root) + ((next() & 0x3FFull) << 52);  // any even scale
         check(sq);
         check(sq + 1);
         check(sq - 1);

@@ -8,8 +8,6 @@ extern void _start(void);
 void Reset_Handler(void);
 void Fault_Handler(void);
 
-#define CPACR (*(volatile uint32_t *)0xE000ED88u)
-
 __attribute__((naked, noreturn)) void Reset_Handler(void) {
     __asm volatile(
         "ldr r0, =0xE000ED88\n"   // CPACR: full access to CP10 and CP11 (the FPU)
