@@ -1,6 +1,6 @@
 // The external NOR flash through the HAL's QUADSPI calls, made as the device's driver
-// makes them, for the storage test firmware and the in-process storage tests. The
-// firmware owns the handle `hqspi`; every command waits at most kTimeout ms.
+// makes them, for the in-process storage tests. The firmware side owns the handle
+// `hqspi`; every command waits at most kTimeout ms.
 #pragma once
 
 #include "stm32l4xx_hal.h"

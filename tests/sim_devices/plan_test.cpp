@@ -167,14 +167,15 @@ TEST(BoardImage, ABoardWrittenByAnotherImageIsRefusedUnlessReflashed) {
     EXPECT_NE(slurp(d / "board" / "board.txt").find("\nimage demo_fw\n"), std::string::npos);
     EXPECT_EQ(run_image(DEMO_FW_EXE, args, d).status, 0);
     const std::string before = slurp(d / "board" / "board.txt");
-    const Exec refused = run_image(STORAGE_FW_EXE, args, d);
+    const Exec refused = run_image(KELDA_STORAGE_FW_EXE, args, d);
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("was last run with the image 'demo_fw'"), std::string::npos)
         << refused.err;
     EXPECT_NE(refused.err.find("give --reflash"), std::string::npos) << refused.err;
     EXPECT_EQ(slurp(d / "board" / "board.txt"), before);
-    EXPECT_EQ(run_image(STORAGE_FW_EXE, args + " --reflash", d).status, 0);
-    EXPECT_NE(slurp(d / "board" / "board.txt").find("\nimage storage_fw\n"), std::string::npos);
+    EXPECT_EQ(run_image(KELDA_STORAGE_FW_EXE, args + " --reflash", d).status, 0);
+    EXPECT_NE(slurp(d / "board" / "board.txt").find("\nimage kelda_storage_fw\n"),
+              std::string::npos);
 }
 
 }  // namespace
