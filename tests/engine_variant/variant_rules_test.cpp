@@ -240,13 +240,16 @@ TEST(VariantCollision, PhaseHitPhase) {
         int32_t e, gap, h, recent, before, peak, peakAt, jumpEnd, after, expected;
     };
     // The earlier phase ended at 900 (e samples); the current one of h samples ends now and
-    // started at 901 + gap; the peak lies at peakAt. No standing unless said. (The gap and peak
-    // limits themselves are the device engine's, tested there.)
+    // started at 901 + gap; the peak lies at peakAt. No standing unless said. (The peak's
+    // limits are the shared code's, tested with the device engine; the gap test is this
+    // engine's own.)
     const Row rows[] = {
         {"e 6, h 5, off balance", 6, 5, 5, 0, 0, 400, 903, 0, 5, 7},
         {"h 4", 6, 5, 4, 0, 0, 400, 903, 0, 4, 0},
         {"e 5", 5, 5, 5, 0, 0, 400, 903, 0, 5, 0},
         {"gap 4", 6, 4, 5, 0, 0, 400, 903, 0, 5, 0},
+        {"gap 20", 6, 20, 5, 0, 0, 400, 903, 0, 5, 7},
+        {"gap 21", 6, 21, 5, 0, 0, 400, 903, 0, 5, 0},
         {"peak just before the start", 6, 5, 5, 0, 0, 400, 905, 0, 5, 7},
         {"peak at the start", 6, 5, 5, 0, 0, 400, 906, 0, 5, 0},
         {"jump window ends right after it", 6, 5, 5, 0, 0, 400, 903, 901, 5, 7},
