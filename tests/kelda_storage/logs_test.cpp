@@ -52,6 +52,31 @@ class Logs : public ks::Board {
     }
 };
 
+// The flag page scan of the format's interface: the first free slot from the start
+// offset, the page's length when all are used, -1 at a flag neither free nor used
+// before any free one. The start-up search classifies whole pages instead, so only
+// this table holds the scan to its rules.
+TEST(FlagScan, FirstFreeSlotFullPageOrDamage) {
+    const struct {
+        std::vector<uint8_t> flags;
+        uint32_t start;
+        int expect;
+    } rows[] = {
+        {flags({}), 0, 0},
+        {flags({{40, 0x7F}}), 0, 40},
+        {flags({{256, 0x7F}}), 0, 256},
+        {flags({{5, 0x7F}, {1, 0x00}}), 0, -1},
+        {flags({{3, 0x7F}, {1, 0x7E}}), 0, -1},
+        {flags({{16, 0x00}, {84, 0x7F}}), 16, 100},        // bytes before the start: no slots
+        {flags({{3, 0x7F}, {1, 0xFF}, {1, 0x00}}), 0, 3},  // damage past the first free flag
+    };
+    for (const auto &r : rows) {
+        std::vector<uint8_t> page = r.flags;
+        EXPECT_EQ(exflash_flags_check(page.data(), r.start, 256), r.expect)
+            << "start " << r.start << " expect " << r.expect;
+    }
+}
+
 // Each row a board of its own: the flag pages of a log's two sectors and the first
 // records of the lower one, then the start-up search.
 TEST_F(Logs, PositionRecoveryFromTheFlagPages) {
