@@ -3,7 +3,7 @@
 // clock follows the host's time and the numbers mean nothing.
 #include "InstructionClock.h"
 #include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 #include "fall_synth/Run.h"
 
 namespace {
@@ -12,13 +12,6 @@ constexpr uint32_t kMaxSamples = 4096;
 FALL_DETECTOR_SENSOR_DATA g_samples[kMaxSamples];
 FALL_DETECTOR g_detector;
 FALL_DETECTOR_CFG g_cfg;
-
-void printField(const char *label, int64_t v) {
-    char buf[32];
-    *fall_replay::putInt(buf, v) = '\0';
-    target::print(label);
-    target::print(buf);
-}
 
 // Average instructions of one software double operation over varied operands, loop and
 // operand loads removed by timing the same loop without the operation.
@@ -56,11 +49,11 @@ void printOpCosts(const target::InstructionClock &clock) {
         g_b[i] = -0.7 + (st >> 8) * (1.4 / 16777216.0);
     }
     target::print("software double operation costs (instructions):");
-    printField(" add ", opCost(clock, [](double x, double y) { return x + y; }));
-    printField(" sub ", opCost(clock, [](double x, double y) { return x - y; }));
-    printField(" mul ", opCost(clock, [](double x, double y) { return x * y; }));
-    printField(" div ", opCost(clock, [](double x, double y) { return x / y; }));
-    printField(" sqrt ", opCost(clock, [](double x, double) { return __builtin_sqrt(x); }));
+    target::printField(" add ", opCost(clock, [](double x, double y) { return x + y; }));
+    target::printField(" sub ", opCost(clock, [](double x, double y) { return x - y; }));
+    target::printField(" mul ", opCost(clock, [](double x, double y) { return x * y; }));
+    target::printField(" div ", opCost(clock, [](double x, double y) { return x / y; }));
+    target::printField(" sqrt ", opCost(clock, [](double x, double) { return __builtin_sqrt(x); }));
     target::print("\n");
 }
 
@@ -68,8 +61,8 @@ void printOpCosts(const target::InstructionClock &clock) {
 
 int main() {
     target::InstructionClock clock;
-    printField("instructions per SysTick count: ", clock.instructionsPerTick());
-    printField("  measurement overhead (counts): ", clock.overheadTicks());
+    target::printField("instructions per SysTick count: ", clock.instructionsPerTick());
+    target::printField("  measurement overhead (counts): ", clock.overheadTicks());
     target::print("\n");
     if (clock.instructionsPerTick() == 0)
         target::fail("SysTick does not advance");
@@ -78,8 +71,8 @@ int main() {
         const uint32_t a = clock.now();
         target::spin(10000);
         const uint32_t b = clock.now();
-        printField("check: a 20000-instruction loop measures ",
-                   clock.instructions(clock.elapsed(a, b)));
+        target::printField("check: a 20000-instruction loop measures ",
+                           clock.instructions(clock.elapsed(a, b)));
         target::print("\n");
     }
 
@@ -116,10 +109,10 @@ int main() {
             }
         }
         target::print(def.name);
-        printField(": samples ", n);
-        printField("  mean ", sTotal / n);
-        printField("  worst ", sWorst);
-        printField(" (sample ", sWorstIndex);
+        target::printField(": samples ", n);
+        target::printField("  mean ", sTotal / n);
+        target::printField("  worst ", sWorst);
+        target::printField(" (sample ", sWorstIndex);
         target::print(")\n");
         total += sTotal;
         calls += n;
@@ -129,16 +122,16 @@ int main() {
             worstIndex = sWorstIndex;
         }
     }
-    printField("ALL: calls ", calls);
-    printField("  mean ", total / calls);
-    printField("  worst ", worst);
+    target::printField("ALL: calls ", calls);
+    target::printField("  mean ", total / calls);
+    target::printField("  worst ", worst);
     target::print(" (");
     target::print(worstStream);
-    printField(" sample ", worstIndex);
-    printField(")  resolution +-", clock.instructionsPerTick());
+    target::printField(" sample ", worstIndex);
+    target::printField(")  resolution +-", clock.instructionsPerTick());
     target::print(" instructions\n");
-    printField("ALL after the first ", kSettled);
-    printField(" samples of each stream: worst ", worstSettled);
+    target::printField("ALL after the first ", kSettled);
+    target::printField(" samples of each stream: worst ", worstSettled);
     target::print("\n");
     target::exitWith(0);
 }

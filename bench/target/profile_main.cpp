@@ -4,7 +4,7 @@
 // clean figures come from measure_main.cpp; this program explains them.
 #include "InstructionClock.h"
 #include "Semihost.h"
-#include "fall_replay/Observe.h"
+#include "TestSupport.h"
 #include "fall_synth/Run.h"
 
 #include <cstdlib>
@@ -117,13 +117,6 @@ FALL_DETECTOR_SENSOR_DATA g_samples[kMaxSamples];
 FALL_DETECTOR g_detector;
 FALL_DETECTOR_CFG g_cfg;
 
-void printNum(const char *label, int64_t v) {
-    char buf[32];
-    *fall_replay::putInt(buf, v) = '\0';
-    target::print(label);
-    target::print(buf);
-}
-
 void clearCounters() {
     for (uint32_t &c : g_opCounts) c = 0;
     for (int i = 0; i < kFnCount; ++i) g_fnCalls[i] = g_fnTicks[i] = 0;
@@ -161,8 +154,8 @@ int main() {
     }
     const int64_t perTick = clock.instructionsPerTick();
     target::printLine("per FallDetectorWork call, averaged over every synthetic stream:");
-    printNum("  instructions with profiling wrappers: ",
-             int64_t(totalTicks) * perTick / int64_t(calls));
+    target::printField("  instructions with profiling wrappers: ",
+                       int64_t(totalTicks) * perTick / int64_t(calls));
     target::print("\n");
     static const char *const kOpNames[kOpCount] = {"dadd", "dsub", "dmul", "ddiv", "dcmp",
                                                    "i2d",  "f2d",  "d2f",  "d2iz"};
@@ -170,18 +163,19 @@ int main() {
     for (int i = 0; i < kOpCount; ++i) {
         target::print(" ");
         target::print(kOpNames[i]);
-        printNum("=", int64_t(ops[i] * 100 / calls));
+        target::printField("=", int64_t(ops[i] * 100 / calls));
     }
     target::print("\n");
     for (int i = 0; i < kFnCount; ++i) {
         target::print("  ");
         target::print(kFnNames[i]);
-        printNum(": calls x100 per work call ", int64_t(fnCalls[i] * 100 / calls));
-        printNum(", instructions per work call (outermost only) ",
-                 int64_t(fnTicks[i]) * perTick / int64_t(calls));
+        target::printField(": calls x100 per work call ", int64_t(fnCalls[i] * 100 / calls));
+        target::printField(", instructions per work call (outermost only) ",
+                           int64_t(fnTicks[i]) * perTick / int64_t(calls));
         target::print("\n");
     }
-    printNum("  heap allocations (malloc) per work call x100: ", int64_t(mallocs * 100 / calls));
+    target::printField("  heap allocations (malloc) per work call x100: ",
+                       int64_t(mallocs * 100 / calls));
     target::print("\n");
     target::exitWith(0);
 }

@@ -31,6 +31,13 @@ inline void report(Line &line, bool ok) {
     printLine(line.str());
 }
 
+// "<label><value>" in the middle of a line (the measuring programs' fields).
+inline void printField(const char *label, int64_t v) {
+    Line line;
+    line.text(label).num(v);
+    print(line.str());
+}
+
 // "<label>: <count>" on a line of its own.
 inline void printCount(const char *label, int64_t count) {
     Line line;
