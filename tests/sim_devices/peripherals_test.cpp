@@ -172,10 +172,10 @@ TEST(Adc, WhatIsNotModelledHaltsNamingIt) {
 }
 
 // The radio module between USART1 and the phone: unpowered or silent, it passes
-// nothing either way; as a pipe, it passes bytes both ways and answers the lines that are its own
-// commands; babbling, it sends the device a 16-byte burst every 16 ms at 1000 bytes
-// a second.
-TEST(Radio, SilentPipeAndBabble) {
+// nothing either way; as a pipe, it passes bytes both ways and answers the lines that
+// are its own commands; babbling, it sends the device a 16-byte burst every 16 ms at
+// 1000 bytes a second. (Absent, or held in reset: the device image's boot test.)
+TEST(Radio, UnpoweredSilentPipeAndBabbling) {
     static uint8_t buf[256];
     std::size_t silent = 1, piped = 0, babbled = 0;
     const auto received = [] { return sizeof buf - __HAL_DMA_GET_COUNTER(&fixture::hdma_rx1); };
