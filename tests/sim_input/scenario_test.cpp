@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,6 @@ namespace {
 
 using namespace programs;
 using sim::Scenario;
-using sim::ScenarioEventKind;
-
-std::vector<std::uint8_t> B(const std::string &s) {
-    return std::vector<std::uint8_t>(s.begin(), s.end());
-}
 
 Scenario parse_ok(const std::string &text) {
     Scenario sc;
@@ -51,8 +47,6 @@ TEST(ScenarioTime, UnitsFractionsAndFormattingBack) {
         EXPECT_TRUE(sim::parse_scenario_time(formatted, back, err)) << formatted << ": " << err;
         EXPECT_EQ(back, c.ns) << formatted;
     }
-    EXPECT_EQ(sim::format_scenario_time(2000000000ULL), "2s");
-    EXPECT_EQ(sim::format_scenario_time(1500000000ULL), "1500ms");
 }
 
 TEST(ScenarioTime, RefusesMalformedTooFineAndTooLong) {
@@ -68,62 +62,123 @@ TEST(ScenarioTime, RefusesMalformedTooFineAndTooLong) {
     }
 }
 
-// Every event kind, every escape, quoted words side by side, CRLF lines and comments.
-TEST(ScenarioParse, FullExampleWithEveryEventKind) {
-    const Scenario sc = parse_ok(
-        "# demo\n"
-        "\n"
-        "version 1   # format\r\n"  // CRLF lines are fine
-        "length 5s\r\n"
-        "at 100ms console \"help\\r\\n\\tb\\\\c\\\"d\\0e\\x7f\\xFF#not a comment\"  # comment\n"
-        "at 2.5s pin PA12 0\n"
-        "at 3s pin PB12 high\n"
-        "at 1s phone \"~\" \"~\" hex 0d0A dec 0 255\n"
-        "at 4999999999ns pin PH3 low\n");
-    EXPECT_EQ(sc.version, 1u);
-    EXPECT_EQ(sc.length_ns, 5000000000ULL);
-    EXPECT_EQ(sc.source, "t.scn");
-    ASSERT_EQ(sc.events.size(), 5u);
-
-    EXPECT_EQ(sc.events[0].at_ns, 100000000ULL);
-    EXPECT_EQ(sc.events[0].kind, ScenarioEventKind::ConsoleBytes);
-    static const char help[] = "help\r\n\tb\\c\"d\0e\x7f\xff#not a comment";
-    EXPECT_EQ(sc.events[0].bytes, B(std::string(help, sizeof help - 1)));
-    EXPECT_EQ(sc.events[0].line, 5u);
-
-    EXPECT_EQ(sc.events[1].kind, ScenarioEventKind::PhoneBytes);
-    EXPECT_EQ(sc.events[1].bytes, (std::vector<std::uint8_t>{'~', '~', 0x0D, 0x0A, 0x00, 0xFF}));
-    EXPECT_EQ(sc.events[1].line, 8u);
-
-    EXPECT_EQ(sc.events[2].kind, ScenarioEventKind::PinLevel);
-    EXPECT_EQ(sc.events[2].port, 'A');
-    EXPECT_EQ(sc.events[2].pin, 12);
-    EXPECT_EQ(sc.events[2].level, 0);
-    EXPECT_EQ(sc.events[3].port, 'B');
-    EXPECT_EQ(sc.events[3].level, 1);
-    EXPECT_EQ(sc.events[4].port, 'H');
-    EXPECT_EQ(sc.events[4].pin, 3);
-    EXPECT_EQ(sc.events[4].at_ns, 4999999999ULL);
+// Each record of a parse result on a line in the order kept, "<line> <time> <what>",
+// after the run's settings: a whole result compares as one text.
+std::string listing(const Scenario &sc) {
+    std::ostringstream o;
+    const sim::StoragePlan &s = sc.storage;
+    o << "version " << sc.version << " length " << sim::format_scenario_time(sc.length_ns)
+      << " seed " << s.seed << (s.maximum_timing ? " maximum" : " typical") << " size "
+      << s.flash_size_register << '\n';
+    const auto at = [&o](std::uint32_t line, std::uint64_t ns) -> std::ostream & {
+        return o << line << ' ' << sim::format_scenario_time(ns) << ' ';
+    };
+    for (const sim::ScenarioEvent &e : sc.events) {
+        at(e.line, e.at_ns) << sim::scenario_event_kind_name(e.kind);
+        for (const std::uint8_t b : e.bytes) o << ' ' << int(b);
+        if (e.bytes.empty())
+            o << " P" << e.port << int(e.pin) << ' ' << int(e.level);
+        o << '\n';
+    }
+    for (const sim::FaultEvent &f : s.faults)
+        at(f.line, f.at_ns) << sim::fault_kind_name(f.kind) << ' ' << f.count << '\n';
+    for (const sim::DeviceFault &f : sc.devices.faults)
+        at(f.line, f.at_ns) << sim::device_fault_name(f.kind) << ' ' << f.count << '\n';
+    for (const sim::BatteryPoint &p : sc.devices.battery)
+        at(p.line, p.at_ns) << "battery " << p.counts << " over "
+                            << sim::format_scenario_time(p.ramp_ns) << '\n';
+    for (const sim::RadioEvent &r : sc.devices.radio)
+        at(r.line, r.at_ns) << "radio " << sim::radio_mode_name(r.mode) << ' ' << r.bytes_per_second
+                            << '\n';
+    if (s.cut.set && s.cut.timed)
+        at(s.cut.line, s.cut.at_ns) << "power-cut\n";
+    else if (s.cut.set)
+        at(s.cut.line, s.cut.at_ns) << "power-cut ops " << int(s.cut.ops) << " nth " << s.cut.nth
+                                    << " ppm " << s.cut.fraction_ppm << '\n';
+    const sim::MotionSource &m = sc.devices.motion;
+    if (!m.path.empty())
+        o << m.line << " motion " << m.path
+          << (m.resampling == sim::Resampling::Linear ? " linear\n" : " hold\n");
+    return o.str();
 }
 
-TEST(ScenarioParse, TimeOrderIsStableAndRelativeTimesFollowFileOrder) {
-    const Scenario sc = parse_ok(
-        "version 1\n"
-        "at 2s console \"b\"\n"      // line 2
-        "at 1s console \"a\"\n"      // line 3
-        "at 2s pin PA12 0\n"         // line 4, same instant as line 2: after it
-        "at +500ms console \"c\"\n"  // 2.5 s: relative to line 4
-        "at 2s console \"d\"\n"      // line 6, same instant again
-        "at +0 pin PA12 1\n"         // line 7: 2 s, after line 6
-        "length 3s\n");              // length may come last
-    ASSERT_EQ(sc.events.size(), 6u);
-    const std::uint32_t lines[] = {3, 2, 4, 6, 7, 5};
-    const std::uint64_t times[] = {1000000000ULL, 2000000000ULL, 2000000000ULL,
-                                   2000000000ULL, 2000000000ULL, 2500000000ULL};
-    for (std::size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(sc.events[i].line, lines[i]) << i;
-        EXPECT_EQ(sc.events[i].at_ns, times[i]) << i;
-    }
+// Every directive and event kind, every escape, quoted words side by side, CRLF lines
+// and comments. Records at the same instant keep their file order; a relative time
+// counts from the line before it in the file.
+TEST(ScenarioParse, ResultsKeepTimeOrderFileOrderAndLines) {
+    struct Case {
+        std::string text;
+        std::string listing;
+    } const cases[] = {
+        {"# demo\n"
+         "\n"
+         "version 3   # format\r\n"
+         "seed 0x10\n"
+         "flash-timing maximum\n"
+         "flash-size-register 0xFFFF\n"
+         "motion walk.csv linear\n"
+         "at 2s console \"a\\r\\n\\tb\\\\\\\"\\0\\x7f\\xFF#c\" \"d\"  # comment\n"
+         "at 1s phone \"~\" \"~\" hex 0d0A dec 0 255\r\n"
+         "at 2s pin PA12 0\n"
+         "at +500ms pin PB12 high\n"
+         "at 2s hold PB5 low\n"
+         "at +0 hold PH3 off\n"
+         "at 3s fault nor-erase always\n"
+         "at 1s fault nor-program\n"
+         "at +1s fault intflash-program 3\n"
+         "at 2s fault nor-missing\n"
+         "at 2s fault nor-missing off\n"
+         "at 4s fault nor-erase off\n"
+         "at 4s fault sensor-reset\n"
+         "at 1s fault i2c-nack 3\n"
+         "at 2s fault i2c-stuck\n"
+         "at 3s fault i2c-stuck off\n"
+         "at 10s battery 2150\n"
+         "at 20s battery 2000 over 30s\n"
+         "at 0 radio silent\n"
+         "at 6s radio pipe\n"
+         "at 5s radio babble 500\n"
+         "power-cut nor-erase 2 at 37.5%\n"
+         "length 60s\n",
+         "version 3 length 60s seed 16 maximum size 65535\n"
+         "9 1s phone 126 126 13 10 0 255\n"
+         "8 2s console 97 13 10 9 98 92 34 0 127 255 35 99 100\n"
+         "10 2s pin PA12 0\n"
+         "12 2s hold PB5 0\n"
+         "13 2s hold PH3 2\n"
+         "11 2500ms pin PB12 1\n"
+         "15 1s nor-program 1\n"
+         "16 2s intflash-program 3\n"
+         "17 2s nor-missing 1\n"
+         "18 2s nor-missing 0\n"
+         "14 3s nor-erase 4294967295\n"
+         "19 4s nor-erase 0\n"
+         "21 1s i2c-nack 3\n"
+         "22 2s i2c-stuck 1\n"
+         "23 3s i2c-stuck 0\n"
+         "20 4s sensor-reset 1\n"
+         "24 10s battery 2150 over 0ms\n"
+         "25 20s battery 2000 over 30s\n"
+         "26 0ms radio silent 0\n"
+         "28 5s radio babble 500\n"
+         "27 6s radio pipe 0\n"
+         "29 0ms power-cut ops 2 nth 2 ppm 375000\n"
+         "7 motion walk.csv linear\n"},
+        {"version 1\r\nlength 5s\r\nat 4999999999ns pin PH3 low\r\n",
+         "version 1 length 5s seed 0 typical size 256\n3 4999999999ns pin PH3 0\n"},
+        // A timed cut, and the operations each group of a counted cut counts.
+        {"version 2\nlength 1s\nat 999ms power-cut\n",
+         "version 2 length 1s seed 0 typical size 256\n3 999ms power-cut\n"},
+        {"version 2\nlength 1s\npower-cut nor 1 at 0.0001%\n",
+         "version 2 length 1s seed 0 typical size 256\n3 0ms power-cut ops 3 nth 1 ppm 1\n"},
+        {"version 2\nlength 1s\npower-cut intflash 1 at 0%\n",
+         "version 2 length 1s seed 0 typical size 256\n3 0ms power-cut ops 12 nth 1 ppm 0\n"},
+        {"version 2\nlength 1s\npower-cut any 1 at 99.9999%\n",
+         "version 2 length 1s seed 0 typical size 256\n3 0ms power-cut ops 15 nth 1 ppm 999999\n"},
+        {"version 2\nlength 1s\npower-cut intflash-erase 1 at 50%\n",
+         "version 2 length 1s seed 0 typical size 256\n3 0ms power-cut ops 8 nth 1 ppm 500000\n"},
+    };
+    for (const Case &c : cases) EXPECT_EQ(listing(parse_ok(c.text)), c.listing) << c.text;
 }
 
 // Each bad input must be refused with the right line (none when the whole file is at
@@ -193,73 +248,8 @@ TEST(ScenarioParse, RefusalsNameTheLine) {
     }
 }
 
-TEST(ScenarioParse, Version2FaultsCutsAndSettings) {
-    using sim::FaultKind;
-    using sim::StorageOp;
-    const Scenario sc = parse_ok(
-        "version 2\n"
-        "length 10s\n"
-        "seed 0x10\n"
-        "flash-timing maximum\n"
-        "flash-size-register 0xFFFF\n"
-        "at 3s fault nor-erase always\n"     // line 6
-        "at 1s fault nor-program\n"          // line 7
-        "at +1s fault intflash-program 3\n"  // line 8: 2 s
-        "at 2s fault nor-missing\n"
-        "at 2s fault nor-missing off\n"
-        "at 4s fault nor-erase off\n"
-        "power-cut nor-erase 2 at 37.5%\n");
-    EXPECT_EQ(sc.storage.seed, 16u);
-    EXPECT_TRUE(sc.storage.maximum_timing);
-    EXPECT_EQ(sc.storage.flash_size_register, 0xFFFF);
-    struct Expect {
-        std::uint64_t at_ns;
-        FaultKind kind;
-        std::uint32_t count;
-        std::uint32_t line;
-    } const expect[] = {
-        {1000000000ULL, FaultKind::NorProgram, 1, 7},
-        {2000000000ULL, FaultKind::IntflashProgram, 3, 8},
-        {2000000000ULL, FaultKind::NorMissing, 1, 9},
-        {2000000000ULL, FaultKind::NorMissing, 0, 10},
-        {3000000000ULL, FaultKind::NorErase, sim::kFaultAlways, 6},
-        {4000000000ULL, FaultKind::NorErase, 0, 11},
-    };
-    ASSERT_EQ(sc.storage.faults.size(), std::size(expect));
-    for (std::size_t i = 0; i < std::size(expect); ++i) {
-        const sim::FaultEvent &f = sc.storage.faults[i];
-        EXPECT_EQ(f.at_ns, expect[i].at_ns) << i;
-        EXPECT_EQ(f.kind, expect[i].kind) << i;
-        EXPECT_EQ(f.count, expect[i].count) << i;
-        EXPECT_EQ(f.line, expect[i].line) << i;
-    }
-    const sim::PowerCut &cut = sc.storage.cut;
-    EXPECT_EQ(cut.ops, 1u << static_cast<unsigned>(StorageOp::NorErase));
-    EXPECT_EQ(cut.nth, 2u);
-    EXPECT_EQ(cut.fraction_ppm, 375000u);
-    EXPECT_EQ(cut.line, 12u);
-
-    // Defaults, a timed cut and the operation groups.
-    const Scenario t = parse_ok("version 2\nlength 1s\nat 999ms power-cut\n");
-    EXPECT_EQ(t.storage.seed, 0u);
-    EXPECT_FALSE(t.storage.maximum_timing);
-    EXPECT_EQ(t.storage.flash_size_register, 256);
-    EXPECT_TRUE(t.storage.cut.set && t.storage.cut.timed);
-    EXPECT_EQ(t.storage.cut.at_ns, 999000000ULL);
-    struct Group {
-        const char *word;
-        unsigned ops;
-    } const groups[] = {{"nor", 0x3}, {"intflash", 0xC}, {"any", 0xF}, {"intflash-erase", 0x8}};
-    for (const Group &g : groups) {
-        const Scenario c =
-            parse_ok(std::string("version 2\nlength 1s\npower-cut ") + g.word + " 1 at 0.0001%\n");
-        EXPECT_EQ(c.storage.cut.ops, g.ops) << g.word;
-        EXPECT_EQ(c.storage.cut.fraction_ppm, 1u) << g.word;
-    }
-}
-
-TEST(ScenarioParse, Version2Refusals) {
-    const std::string v2 = "version 2\nlength 1s\n";
+TEST(ScenarioParse, Version2And3Refusals) {
+    const std::string v2 = "version 2\nlength 1s\n", v3 = "version 3\nlength 10s\n";
     struct Case {
         std::string text;
         const char *fragment;
@@ -289,6 +279,24 @@ TEST(ScenarioParse, Version2Refusals) {
         {v2 + "flash-size-register 0x10000\n", "0 to 0xFFFF"},
         {v2 + "at 0 motor on\n", "knows: console, phone, pin, fault, power-cut"},
         {v2 + "disk full\n", "version 2 knows: version, length, at, seed"},
+        {v2 + "at 0 battery 2000\n", "'battery' events are not part of scenario format version 2"},
+        {v2 + "motion a.csv\n", "'motion' is not part of scenario format version 2"},
+        {v2 + "at 0 fault sensor-reset\n", "'sensor-reset' faults are not part"},
+        {v3 + "at 0 battery 4096\n", "0 to 4095"},
+        {v3 + "at 0 battery 2000 during 1s\n", "expected 'over <time>'"},
+        {v3 + "at 0 battery 2000 over\n", "expected 'at <time> battery <counts> [over <time>]'"},
+        {v3 + "at 0 radio loud\n", "unknown radio mode 'loud'"},
+        {v3 + "at 0 radio babble 0\n", "bytes per second from 1"},
+        {v3 + "at 0 radio pipe 5\n", "'pipe' takes nothing more"},
+        {v3 + "at 0 hold PB5 2\n", "0, 1, low, high or off"},
+        {v3 + "at 0 fault sensor-reset 2\n", "'sensor-reset' takes nothing"},
+        {v3 + "at 0 fault i2c-stuck 2\n", "'i2c-stuck' takes nothing or 'off'"},
+        {v3 + "at 0 fault i2c-nack 0\n", "fault count must be a number from 1"},
+        {v3 + "motion a.csv\nmotion b.csv\n", "duplicate motion line (first on line 3)"},
+        {v3 + "motion a.csv cubic\n", "'hold' or 'linear'"},
+        {v3 + "at 10s battery 2000\n", "not before the end of the run"},
+        {v3 + "at 0 motor on\n",
+         "knows: console, phone, pin, fault, power-cut, battery, radio, hold"},
     };
     for (const Case &c : cases) {
         const std::string err = parse_err(c.text);
