@@ -1,6 +1,6 @@
 // The interrupt controller's arbitration, the time arithmetic, the summary and the
 // trace records, as plain objects (the priorities as firmware sees them:
-// timing_priority_test.cpp).
+// hal_services_test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
