@@ -85,31 +85,6 @@ TEST(Timer, ImmediateReloadChangeActsOnTheRunningPeriod) {
     EXPECT_EQ(at[3] - at[2], 1000000u);
 }
 
-TEST(Timer, StopHaltsUpdatesAndStartResumesTheCount) {
-    sim::Time start = 0, restart = 0;
-    uint32_t stopped_at = 0;
-    auto r = run(
-        [&] {
-            fixture::init_tim(fixture::htim6, TIM6, 47, 999, TIM6_DAC_IRQn, 2);
-            HAL_TIM_Base_Start_IT(&fixture::htim6);
-            start = sim::board().now();
-            spin_us(3500);  // updates at 1, 2, 3 ms, then half a period more
-            HAL_TIM_Base_Stop_IT(&fixture::htim6);
-            stopped_at = __HAL_TIM_GET_COUNTER(&fixture::htim6);
-            spin_us(9000);  // stopped
-            HAL_TIM_Base_Start_IT(&fixture::htim6);  // the rest of the period, then every 1 ms
-            restart = sim::board().now();
-            fixture::idle();
-        },
-        20000000);
-    const auto at = fixture::entries(r.trace, "TIM6_DAC");
-    ASSERT_GE(at.size(), 5u);
-    EXPECT_EQ(at[2] - start, 3000000u);
-    EXPECT_EQ(stopped_at, 500u);
-    EXPECT_EQ(at[3], restart + (1000u - stopped_at) * 1000u);
-    EXPECT_EQ(at[4] - at[3], 1000000u);
-}
-
 // The counter as read directly after every call matches the time since its anchor,
 // while it ticks more slowly than the calls come, after a direct write of the
 // counter, and after updates that change the prescaler of a stopped timer.
