@@ -201,8 +201,11 @@ TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
 TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
     std::vector<uint32_t> pin, flags;
     uint32_t lsi_ready = 0, held = 0;
-    sim::ScenarioEvent hold = fixture::pin(0, 'A', 6, 1);
+    sim::ScenarioEvent hold;  // PA6 held high from the start
     hold.kind = sim::ScenarioEventKind::PinHold;
+    hold.port = 'A';
+    hold.pin = 6;
+    hold.level = 1;
     run(
         [&] {
             HAL_Init();
