@@ -17,17 +17,6 @@ namespace {
 
 const uint8_t kHundred[100] = {};
 
-void console_port(uint32_t word = UART_WORDLENGTH_8B, uint32_t parity = UART_PARITY_NONE,
-                  uint32_t stop = UART_STOPBITS_1) {
-    fixture::huart3.Instance = USART3;
-    fixture::huart3.Init.BaudRate = 115200;
-    fixture::huart3.Init.WordLength = word;
-    fixture::huart3.Init.Parity = parity;
-    fixture::huart3.Init.StopBits = stop;
-    fixture::huart3.Init.Mode = UART_MODE_TX_RX;
-    ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
-}
-
 // The vendor's time-out rule for blocking transfers: it runs from the call's start;
 // Timeout 0 fails at once unless the flag is already there; HAL_MAX_DELAY never fails.
 TEST(Fidelity, BlockingTransfersTimeOutFromTheCallsStartAndReceiveReportsOverrun) {
@@ -35,7 +24,7 @@ TEST(Fidelity, BlockingTransfersTimeOutFromTheCallsStartAndReceiveReportsOverrun
     run(
         [&] {
             HAL_Init();
-            console_port();
+            ASSERT_EQ(board_setup::console(fixture::huart3), HAL_OK);
             EXPECT_EQ(HAL_UART_Receive(&fixture::huart3, buf, 3, 100), HAL_OK);  // "abc" at 1 ms
             const uint32_t t0 = HAL_GetTick();
             EXPECT_EQ(HAL_UART_Receive(&fixture::huart3, buf, 2, 5), HAL_TIMEOUT);  // only "d"
@@ -97,7 +86,11 @@ TEST(Fidelity, UnusualFrameFormats) {
         uint8_t rx[2] = {};
         auto r = run(
             [&] {
-                console_port(row.word, row.parity, row.stop);
+                board_setup::console(fixture::huart3);
+                fixture::huart3.Init.WordLength = row.word;
+                fixture::huart3.Init.Parity = row.parity;
+                fixture::huart3.Init.StopBits = row.stop;
+                ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
                 static const uint8_t ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
                 const sim::Time t0 = sim::board().now();
                 HAL_UART_Transmit(&fixture::huart3, ones, 2, HAL_MAX_DELAY);
@@ -148,25 +141,23 @@ TEST(Fidelity, DmaTransferErrorStopsTheChannelAndReachesTheErrorCallback) {
 // and a reset request, which ends the run.
 TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
     std::vector<std::string> order;
-    static std::vector<std::string> *log = nullptr;
-    log = &order;
     std::vector<int> seen;
     auto r = run(
         [&] {
             HAL_Init();
             HAL_NVIC_SetPriority(PendSV_IRQn, 15, 0);
-            fixture::hooks.pendsv = [] { log->push_back("PendSV"); };
-            fixture::hooks.exti0 = [] {
-                log->push_back("exti0");
+            fixture::hooks.pendsv = [&] { order.push_back("PendSV"); };
+            fixture::hooks.exti0 = [&] {
+                order.push_back("exti0");
                 SCB->ICSR = SCB_ICSR_PENDSVSET_Msk;  // lower priority: runs after this returns
                 __DSB();
-                log->push_back("exti0 end");
+                order.push_back("exti0 end");
             };
             NVIC->IP[EXTI0_IRQn] = 3u << 4;
             NVIC->ISER[0] = 1u << EXTI0_IRQn;
             NVIC->STIR = EXTI0_IRQn;
             __DSB();
-            log->push_back("main");
+            order.push_back("main");
             sim::Nvic &n = sim::board().nvic();
             NVIC->IP[95] = 0x50;
             SCB->SHP[11] = 0x70;  // SysTick
@@ -187,7 +178,7 @@ TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
             seen.push_back(n.enabled(95));
             SCB->AIRCR = (0x05FAu << 16) | SCB_AIRCR_SYSRESETREQ_Msk;
             __DSB();
-            log->push_back("not reached");
+            order.push_back("not reached");
         },
         1000000);
     EXPECT_EQ(order, (std::vector<std::string>{"exti0", "exti0 end", "PendSV", "main"}));
@@ -230,7 +221,7 @@ TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
                 __ISB();
                 pin.push_back((GPIOA->IDR >> 5) & 1u);
             }
-            console_port();
+            ASSERT_EQ(board_setup::console(fixture::huart3), HAL_OK);
             while (!__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_ORE)) (void)HAL_GetTick();
             flags.push_back(USART3->ISR & (USART_ISR_ORE | USART_ISR_RXNE));
             USART3->ICR = USART_ICR_ORECF;

@@ -56,7 +56,8 @@ TEST(Summary, NotesKeepTheirFirstPlaceAndTheLastValueAndAreEscaped) {
     s.port("USART3").tx = 3;
     const std::string text = s.text();
     EXPECT_LT(text.find("firing: type 1"), text.find("sensor to trigger: n/a"));
-    EXPECT_NE(s.json().find("{\"firing\":\"type 1 at \\\"2.5 s\\\"\",\"sensor to trigger\":\"n/a\"}"),
+    EXPECT_NE(s.json().find("{\"firing\":\"type 1 at \\\"2.5 s\\\"\","
+                            "\"sensor to trigger\":\"n/a\"}"),
               std::string::npos)
         << s.json();
     EXPECT_NE(s.json().find("\"USART3\":{\"tx\":3,\"rx\":0,\"lost\":0}"), std::string::npos);

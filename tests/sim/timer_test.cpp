@@ -47,13 +47,11 @@ TEST(Timer, PeriodIsPrescalerTimesReloadAndAPreloadedChangeWaits) {
                 __HAL_TIM_SET_AUTORELOAD(&fixture::htim7, 4999);  // 5 ms from now on
         },
         47, 9999, true, 30000000);
-    const std::vector<sim::Time> expected = {10000000, 20000000, 25000000};
-    EXPECT_EQ(at, expected);
+    EXPECT_EQ(at, (std::vector<sim::Time>{10000000, 20000000, 25000000}));
     // An uneven period: (2 + 1) (6 + 1) / 48 MHz = 437.5 ns. Each update is
     // rounded up on its own from the exact start, so rounding never accumulates.
     const auto fine = tim7_times(nullptr, 2, 6, true, 2000);
-    const std::vector<sim::Time> fine_expected = {438, 875, 1313, 1750};
-    EXPECT_EQ(fine, fine_expected);
+    EXPECT_EQ(fine, (std::vector<sim::Time>{438, 875, 1313, 1750}));
 }
 
 // Time is measured in core clocks here (48 NOPs are 1 us, no system tick runs),
