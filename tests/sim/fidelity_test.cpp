@@ -300,8 +300,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_DMA_PollForTransfer(&fixture::hdma_rx3, HAL_DMA_FULL_TRANSFER, 1); },
          "HAL_DMA_PollForTransfer"},
         {[] {
-             TIM_ClockConfigTypeDef clock = {};
-             clock.ClockSource = TIM_CLOCKSOURCE_ETRMODE2;
+             TIM_ClockConfigTypeDef clock = {TIM_CLOCKSOURCE_ETRMODE2, 0, 0, 0};
              fixture::htim7.Instance = TIM7;
              HAL_TIM_ConfigClockSource(&fixture::htim7, &clock);
          },
@@ -371,9 +370,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
          },
          "USART3 TDR written directly"},
         {[] {
-             GPIO_InitTypeDef in = {};
-             in.Pin = GPIO_PIN_0;
-             in.Mode = GPIO_MODE_IT_FALLING;
+             GPIO_InitTypeDef in = {GPIO_PIN_0, GPIO_MODE_IT_FALLING, GPIO_NOPULL, 0, 0};
              HAL_GPIO_Init(GPIOB, &in);
          },
          "EXTI"},

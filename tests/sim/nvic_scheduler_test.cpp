@@ -69,7 +69,7 @@ TEST(Trace, RecordsAreOneEscapedJsonObjectPerLine) {
         sim::Trace t;
         t.open_string(&out);
         t.begin(42, "halt")
-            .field("reason", "a \"quoted\"\tcontrol\x01")
+            .field("reason", "a \"quoted\"\tcontrol\x01\n")
             .field_signed("n", -5)
             .end();
         t.begin(43, "pin").field("level", 1).field_bool("ok", true).end();
@@ -77,7 +77,7 @@ TEST(Trace, RecordsAreOneEscapedJsonObjectPerLine) {
     }
     EXPECT_EQ(
         out,
-        "{\"t\":42,\"type\":\"halt\",\"reason\":\"a \\\"quoted\\\"\\tcontrol\\u0001\",\"n\":-5}\n"
+        "{\"t\":42,\"type\":\"halt\",\"reason\":\"a \\\"quoted\\\"\\tcontrol\\u0001\\n\",\"n\":-5}\n"
         "{\"t\":43,\"type\":\"pin\",\"level\":1,\"ok\":true}\n");
 }
 
