@@ -9,8 +9,9 @@
 namespace board_setup {
 
 // 48 MHz from the 8 MHz crystal: PLL from HSE with M 1, N 12, P 7, Q 2, R 2 (96 MHz
-// VCO), flash latency 2; the buses undivided.
-inline HAL_StatusTypeDef clocks() {
+// VCO), flash latency 2; the AHB and APB1 dividers as given, APB2 undivided.
+inline HAL_StatusTypeDef clocks(uint32_t ahb_div = RCC_SYSCLK_DIV1,
+                                uint32_t apb1_div = RCC_HCLK_DIV1) {
     RCC_OscInitTypeDef osc = {};
     osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
     osc.HSEState = RCC_HSE_ON;
@@ -27,8 +28,8 @@ inline HAL_StatusTypeDef clocks() {
     clk.ClockType =
         RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
     clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
-    clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
-    clk.APB1CLKDivider = RCC_HCLK_DIV1;
+    clk.AHBCLKDivider = ahb_div;
+    clk.APB1CLKDivider = apb1_div;
     clk.APB2CLKDivider = RCC_HCLK_DIV1;
     return HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_2);
 }
