@@ -17,59 +17,14 @@ namespace {
 
 const uint8_t kHundred[100] = {};
 
-void console_port(uint32_t word = UART_WORDLENGTH_8B, uint32_t parity = UART_PARITY_NONE,
-                  uint32_t stop = UART_STOPBITS_1) {
-    fixture::huart3.Instance = USART3;
-    fixture::huart3.Init.BaudRate = 115200;
-    fixture::huart3.Init.WordLength = word;
-    fixture::huart3.Init.Parity = parity;
-    fixture::huart3.Init.StopBits = stop;
-    fixture::huart3.Init.Mode = UART_MODE_TX_RX;
-    ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
-}
-
-// The vendor's rule: the time-out runs from the call's start; Timeout 0 fails at
-// once unless the flag is already there; HAL_MAX_DELAY never fails. 100 bytes
-// need 8.68 ms of line time.
-TEST(Fidelity, TransmitTimeOutsRunFromTheCallsStart) {
-    const struct {
-        uint32_t timeout;
-        uint16_t size;
-        HAL_StatusTypeDef expect;
-        uint32_t sent;  // bytes that left the line before the call returned
-        bool disabled;  // the port switched off: nothing ever leaves
-    } rows[] = {
-        {0, 1, HAL_TIMEOUT, 0, false},    {0, 100, HAL_TIMEOUT, 0, false},
-        {1, 100, HAL_TIMEOUT, 12, false}, {7, 100, HAL_TIMEOUT, 80, false},
-        {9, 100, HAL_OK, 100, false},     {HAL_MAX_DELAY, 100, HAL_OK, 100, false},
-        {5, 1, HAL_TIMEOUT, 0, true},
-    };
-    for (const auto &row : rows) {
-        HAL_StatusTypeDef status = HAL_ERROR;
-        uint64_t sent = 0;
-        run(
-            [&] {
-                HAL_Init();
-                console_port();
-                if (row.disabled)
-                    __HAL_UART_DISABLE(&fixture::huart3);
-                status = HAL_UART_Transmit(&fixture::huart3, kHundred, row.size, row.timeout);
-                sent = sim::board().summary().port("USART3").tx;
-                EXPECT_EQ(fixture::huart3.gState, HAL_UART_STATE_READY);
-            },
-            30000000);
-        EXPECT_EQ(status, row.expect) << "timeout " << row.timeout << " size " << row.size;
-        EXPECT_GE(sent + 2, row.sent) << "timeout " << row.timeout;
-        EXPECT_LE(sent, row.sent + 12u) << "timeout " << row.timeout;
-    }
-}
-
-TEST(Fidelity, BlockingReceiveTakesBytesTimesOutAndReportsOverrun) {
+// The vendor's time-out rule for blocking transfers: it runs from the call's start;
+// Timeout 0 fails at once unless the flag is already there; HAL_MAX_DELAY never fails.
+TEST(Fidelity, BlockingTransfersTimeOutFromTheCallsStartAndReceiveReportsOverrun) {
     uint8_t buf[4] = {};
     run(
         [&] {
             HAL_Init();
-            console_port();
+            ASSERT_EQ(board_setup::console(fixture::huart3), HAL_OK);
             EXPECT_EQ(HAL_UART_Receive(&fixture::huart3, buf, 3, 100), HAL_OK);  // "abc" at 1 ms
             const uint32_t t0 = HAL_GetTick();
             EXPECT_EQ(HAL_UART_Receive(&fixture::huart3, buf, 2, 5), HAL_TIMEOUT);  // only "d"
@@ -80,9 +35,35 @@ TEST(Fidelity, BlockingReceiveTakesBytesTimesOutAndReportsOverrun) {
             EXPECT_EQ(HAL_UART_GetError(&fixture::huart3), HAL_UART_ERROR_ORE);
             fixture::huart3.RxState = HAL_UART_STATE_BUSY_RX;
             EXPECT_EQ(HAL_UART_Receive(&fixture::huart3, buf, 1, 10), HAL_BUSY);
+            // 100 bytes need 8.68 ms of line time.
+            const struct {
+                uint32_t timeout;
+                uint16_t size;
+                HAL_StatusTypeDef expect;
+                uint64_t sent;  // bytes that left the line before the call returned
+                bool off;       // the port switched off: nothing ever leaves
+            } rows[] = {
+                {0, 1, HAL_TIMEOUT, 0, false},    {0, 100, HAL_TIMEOUT, 0, false},
+                {1, 100, HAL_TIMEOUT, 12, false}, {7, 100, HAL_TIMEOUT, 80, false},
+                {9, 100, HAL_OK, 100, false},     {HAL_MAX_DELAY, 100, HAL_OK, 100, false},
+                {5, 1, HAL_TIMEOUT, 0, true},
+            };
+            for (const auto &row : rows) {
+                HAL_Delay(1);  // what the last call left in the port goes out first
+                if (row.off)
+                    __HAL_UART_DISABLE(&fixture::huart3);
+                const uint64_t before = sim::board().summary().port("USART3").tx;
+                EXPECT_EQ(HAL_UART_Transmit(&fixture::huart3, kHundred, row.size, row.timeout),
+                          row.expect)
+                    << "timeout " << row.timeout << " size " << row.size;
+                const uint64_t sent = sim::board().summary().port("USART3").tx - before;
+                EXPECT_GE(sent + 2, row.sent) << "timeout " << row.timeout;
+                EXPECT_LE(sent, row.sent + 12u) << "timeout " << row.timeout;
+                EXPECT_EQ(fixture::huart3.gState, HAL_UART_STATE_READY);
+            }
         },
-        60000000, {fixture::console_bytes(1000000, "abc"), fixture::console_bytes(3000000, "d"),
-                   fixture::console_bytes(20000000, "xyz")});
+        100000000, {fixture::console_bytes(1000000, "abc"), fixture::console_bytes(3000000, "d"),
+                    fixture::console_bytes(20000000, "xyz")});
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), 3), "dbx");
 }
 
@@ -105,7 +86,11 @@ TEST(Fidelity, UnusualFrameFormats) {
         uint8_t rx[2] = {};
         auto r = run(
             [&] {
-                console_port(row.word, row.parity, row.stop);
+                board_setup::console(fixture::huart3);
+                fixture::huart3.Init.WordLength = row.word;
+                fixture::huart3.Init.Parity = row.parity;
+                fixture::huart3.Init.StopBits = row.stop;
+                ASSERT_EQ(HAL_UART_Init(&fixture::huart3), HAL_OK);
                 static const uint8_t ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
                 const sim::Time t0 = sim::board().now();
                 HAL_UART_Transmit(&fixture::huart3, ones, 2, HAL_MAX_DELAY);
@@ -156,25 +141,23 @@ TEST(Fidelity, DmaTransferErrorStopsTheChannelAndReachesTheErrorCallback) {
 // and a reset request, which ends the run.
 TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
     std::vector<std::string> order;
-    static std::vector<std::string> *log = nullptr;
-    log = &order;
     std::vector<int> seen;
     auto r = run(
         [&] {
             HAL_Init();
             HAL_NVIC_SetPriority(PendSV_IRQn, 15, 0);
-            fixture::hooks.pendsv = [] { log->push_back("PendSV"); };
-            fixture::hooks.exti0 = [] {
-                log->push_back("exti0");
+            fixture::hooks.pendsv = [&] { order.push_back("PendSV"); };
+            fixture::hooks.exti0 = [&] {
+                order.push_back("exti0");
                 SCB->ICSR = SCB_ICSR_PENDSVSET_Msk;  // lower priority: runs after this returns
                 __DSB();
-                log->push_back("exti0 end");
+                order.push_back("exti0 end");
             };
             NVIC->IP[EXTI0_IRQn] = 3u << 4;
             NVIC->ISER[0] = 1u << EXTI0_IRQn;
             NVIC->STIR = EXTI0_IRQn;
             __DSB();
-            log->push_back("main");
+            order.push_back("main");
             sim::Nvic &n = sim::board().nvic();
             NVIC->IP[95] = 0x50;
             SCB->SHP[11] = 0x70;  // SysTick
@@ -195,7 +178,7 @@ TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
             seen.push_back(n.enabled(95));
             SCB->AIRCR = (0x05FAu << 16) | SCB_AIRCR_SYSRESETREQ_Msk;
             __DSB();
-            log->push_back("not reached");
+            order.push_back("not reached");
         },
         1000000);
     EXPECT_EQ(order, (std::vector<std::string>{"exti0", "exti0 end", "PendSV", "main"}));
@@ -209,8 +192,11 @@ TEST(Fidelity, DirectCoreRegisterWritesAreTaken) {
 TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
     std::vector<uint32_t> pin, flags;
     uint32_t lsi_ready = 0, held = 0;
-    sim::ScenarioEvent hold = fixture::pin(0, 'A', 6, 1);
+    sim::ScenarioEvent hold;  // PA6 held high from the start
     hold.kind = sim::ScenarioEventKind::PinHold;
+    hold.port = 'A';
+    hold.pin = 6;
+    hold.level = 1;
     run(
         [&] {
             HAL_Init();
@@ -235,7 +221,7 @@ TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
                 __ISB();
                 pin.push_back((GPIOA->IDR >> 5) & 1u);
             }
-            console_port();
+            ASSERT_EQ(board_setup::console(fixture::huart3), HAL_OK);
             while (!__HAL_UART_GET_FLAG(&fixture::huart3, UART_FLAG_ORE)) (void)HAL_GetTick();
             flags.push_back(USART3->ISR & (USART_ISR_ORE | USART_ISR_RXNE));
             USART3->ICR = USART_ICR_ORECF;
@@ -255,14 +241,17 @@ TEST(Fidelity, DirectPeripheralWritesTakeEffectAtTheNextCall) {
     EXPECT_NE(lsi_ready, 0u);
 }
 
-// A TIM1 time base as the HAL sets it up.
-void timer(uint32_t counter_mode, uint32_t repetitions) {
+// A TIM1 time base as the HAL sets it up, then `bits` set in `reg` directly.
+void timer(uint32_t counter_mode, uint32_t repetitions, volatile uint32_t *reg = nullptr,
+           uint32_t bits = 0) {
     TIM_HandleTypeDef h = {};
     h.Instance = TIM1;
     h.Init.Period = 999;
     h.Init.CounterMode = counter_mode;
     h.Init.RepetitionCounter = repetitions;
     HAL_TIM_Base_Init(&h);
+    if (reg)
+        *reg |= bits;
 }
 
 // The calendar set on a fresh handle (a halted call leaves its handle locked).
@@ -311,8 +300,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { HAL_DMA_PollForTransfer(&fixture::hdma_rx3, HAL_DMA_FULL_TRANSFER, 1); },
          "HAL_DMA_PollForTransfer"},
         {[] {
-             TIM_ClockConfigTypeDef clock = {};
-             clock.ClockSource = TIM_CLOCKSOURCE_ETRMODE2;
+             TIM_ClockConfigTypeDef clock = {TIM_CLOCKSOURCE_ETRMODE2, 0, 0, 0};
              fixture::htim7.Instance = TIM7;
              HAL_TIM_ConfigClockSource(&fixture::htim7, &clock);
          },
@@ -363,11 +351,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { set_date(0, 1, 1, RTC_FORMAT_BIN); }, "the week day"},
         {[] {
              HAL_PWR_EnableBkUpAccess();
-             RCC_PeriphCLKInitTypeDef p = {};
-             p.PeriphClockSelection = RCC_PERIPHCLK_RTC;
-             p.RTCClockSelection = RCC_RTCCLKSOURCE_LSI;
-             HAL_RCCEx_PeriphCLKConfig(&p);
-             __HAL_RCC_RTC_ENABLE();
+             RCC->BDCR |= RCC_RTCCLKSOURCE_LSI | RCC_BDCR_RTCEN;
              set_time(0, 0, RTC_FORMAT_BIN);
          },
          "RTC clock other than the LSE"},
@@ -386,9 +370,7 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
          },
          "USART3 TDR written directly"},
         {[] {
-             GPIO_InitTypeDef in = {};
-             in.Pin = GPIO_PIN_0;
-             in.Mode = GPIO_MODE_IT_FALLING;
+             GPIO_InitTypeDef in = {GPIO_PIN_0, GPIO_MODE_IT_FALLING, GPIO_NOPULL, 0, 0};
              HAL_GPIO_Init(GPIOB, &in);
          },
          "EXTI"},
@@ -399,31 +381,9 @@ TEST(Fidelity, WhatIsNotModelledHaltsNamingIt) {
         {[] { timer(TIM_COUNTERMODE_DOWN, 0); }, "TIM1 CR1 DIR"},
         {[] { timer(TIM_COUNTERMODE_CENTERALIGNED1, 0); }, "TIM1 CR1 CMS"},
         {[] { timer(TIM_COUNTERMODE_UP, 3); }, "TIM1 RCR"},
-        {[] {
-             __HAL_RCC_TIM15_CLK_ENABLE();
-             TIM15->RCR = 2;
-         },
-         "TIM15 RCR"},
-        {[] {
-             __HAL_RCC_TIM16_CLK_ENABLE();
-             TIM16->CR1 |= TIM_CR1_DIR;
-         },
-         "TIM16 CR1 DIR"},
-        {[] {
-             __HAL_RCC_TIM6_CLK_ENABLE();
-             TIM6->DIER |= TIM_DIER_UDE;
-         },
-         "TIM6 DIER DMA requests"},
-        {[] {
-             __HAL_RCC_TIM2_CLK_ENABLE();
-             TIM2->SMCR |= 4u & TIM_SMCR_SMS;  // reset mode
-         },
-         "TIM2 SMCR SMS"},
-        {[] {
-             fixture::init_tim(fixture::htim7, TIM7, 47, 9999, TIM7_IRQn, 2);
-             __HAL_TIM_ENABLE_IT(&fixture::htim7, TIM_IT_TRIGGER);
-         },
-         "TIM7 DIER TIE"},
+        {[] { timer(TIM_COUNTERMODE_UP, 0, &TIM1->DIER, TIM_DIER_UDE); }, "TIM1 DIER DMA requests"},
+        {[] { timer(TIM_COUNTERMODE_UP, 0, &TIM1->SMCR, 4u); }, "TIM1 SMCR SMS"},  // reset mode
+        {[] { timer(TIM_COUNTERMODE_UP, 0, &TIM1->DIER, TIM_DIER_TIE); }, "TIM1 DIER TIE"},
         {[] {
              TIM_HandleTypeDef h = {};
              h.Instance = TIM2;

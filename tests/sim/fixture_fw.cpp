@@ -69,7 +69,7 @@ void BoardTest::fresh() {
 __attribute__((weak)) void power_up_ram() {}
 
 Run BoardTest::cycle(std::function<void()> fw, sim::Time length, const std::string &plan,
-                     std::vector<sim::ScenarioEvent> events, sim::Time unpowered_ns) {
+                     std::vector<sim::ScenarioEvent> events) {
     power_up_ram();
     sim::BoardDir dir;
     std::string err;
@@ -81,7 +81,6 @@ Run BoardTest::cycle(std::function<void()> fw, sim::Time length, const std::stri
     cfg.board_dir = &dir;
     cfg.storage = sc.storage;
     cfg.events = std::move(events);
-    cfg.unpowered_ns = unpowered_ns;
     return run(std::move(fw), std::move(cfg));
 }
 
@@ -112,16 +111,6 @@ sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes) {
 sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes) {
     sim::ScenarioEvent e = console_bytes(at, bytes);
     e.kind = sim::ScenarioEventKind::PhoneBytes;
-    return e;
-}
-
-sim::ScenarioEvent pin(sim::Time at, char port, unsigned pin_number, unsigned level) {
-    sim::ScenarioEvent e;
-    e.at_ns = at;
-    e.kind = sim::ScenarioEventKind::PinLevel;
-    e.port = port;
-    e.pin = static_cast<std::uint8_t>(pin_number);
-    e.level = static_cast<std::uint8_t>(level);
     return e;
 }
 

@@ -55,9 +55,9 @@ class BoardTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // One power cycle; `plan` holds scenario version 2 directives (storage faults and
-    // cuts, seed, timing); `unpowered_ns` is the time without power before it.
+    // cuts, seed, timing).
     fixture::Run cycle(std::function<void()> fw, sim::Time length, const std::string &plan = "",
-                       std::vector<sim::ScenarioEvent> events = {}, sim::Time unpowered_ns = 0);
+                       std::vector<sim::ScenarioEvent> events = {});
     // A fresh board for the next cycle.
     void fresh();
     // The chips' bytes between power cycles.
@@ -69,7 +69,6 @@ class BoardTest : public ::testing::Test {
 
 sim::ScenarioEvent console_bytes(sim::Time at, const std::string &bytes);
 sim::ScenarioEvent phone_bytes(sim::Time at, const std::string &bytes);
-sim::ScenarioEvent pin(sim::Time at, char port, unsigned pin, unsigned level);
 
 // Firmware building blocks, as a firmware would write them.
 void init_uart(UART_HandleTypeDef &h, USART_TypeDef *instance, DMA_HandleTypeDef &dma,

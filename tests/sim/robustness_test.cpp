@@ -1,17 +1,14 @@
-// The simulator executable when things go wrong around the firmware: exit and
-// abort in the image, outputs that cannot be written, signals while the firmware
-// spins or pacing sleeps, clashing output paths, the command line, and a console
-// pseudo-terminal whose reader is late or absent.
-// The HAL headers first: termios.h defines macros (CR1, ...) that are register
-// names there.
+// The simulator executables run as programs: the demo's determinism, the script that
+// builds and runs an image, and what happens when things go wrong around the
+// firmware: exit and abort in the image, outputs that cannot be written, signals
+// while the firmware spins or pacing sleeps, clashing output paths, the command
+// line, and a console pseudo-terminal whose reader is late or absent.
 #include "fixture_fw.h"
 #include "sim/cli.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -206,39 +203,7 @@ TEST(Robustness, BadInputIsRefusedBeforeAnythingIsTouched) {
     EXPECT_NE(h.out.find("--scenario FILE"), std::string::npos);
 }
 
-// Reads the console pty of a child that printed "console on PATH" on `err_fd`.
-struct PtyReader {
-    int fd = -1;
-    std::string path, seen;
-    explicit PtyReader(int err_fd) {
-        std::string first;
-        char c;
-        while (read(err_fd, &c, 1) == 1 && c != '\n') first += c;
-        path = first.substr(first.find("/dev/"));
-    }
-    void open_now() {
-        fd = open(path.c_str(), O_RDWR | O_NOCTTY);
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-    }
-    // Reads for `seconds`, or until the other side closes.
-    void read_for(double seconds) {
-        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < end) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 50) > 0) {
-                char buf[4096];
-                const ssize_t n = read(fd, buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                seen.append(buf, static_cast<std::size_t>(n));
-            }
-        }
-    }
-};
-
+// What is left in `fd` until its other side closes.
 std::string rest_of(int fd) {
     std::string s;
     char buf[4096];
@@ -270,28 +235,65 @@ TEST(Robustness, PseudoTerminalKeepsOutputForItsReader) {
             argv.push_back("--pty-wait");
         const pid_t pid = spawn(argv, {}, err_pipe[1]);
         close(err_pipe[1]);
-        PtyReader reader(err_pipe[0]);
+        std::string first;  // "console on /dev/pts/N"
+        for (char c; read(err_pipe[0], &c, 1) == 1 && c != '\n';) first += c;
+        std::string seen;
         if (row.connect_after_s >= 0) {
             usleep(static_cast<useconds_t>(row.connect_after_s * 1e6));
-            if (row.wait_option) {
-                int status = 0;
-                EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);  // still held in reset
-            }
-            reader.open_now();
-            reader.read_for(1.5);
+            int status = 0;
+            EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);  // waiting for its reader
+            const int fd = open(first.substr(first.find("/dev/")).c_str(), O_RDONLY | O_NOCTTY);
+            seen = rest_of(fd);  // the board's terminal is raw from the start
+            close(fd);
         }
         const int status = wait_status(pid);
         const std::string err = rest_of(err_pipe[0]);
         close(err_pipe[0]);
-        if (reader.fd >= 0)
-            close(reader.fd);
         EXPECT_EQ(status, 0) << err;
-        EXPECT_EQ(reader.seen.size(), row.expect_read);
-        if (row.expect_read) {
-            EXPECT_EQ(reader.seen.rfind("000 ", 0), 0u);
-        }
+        EXPECT_EQ(seen.size(), row.expect_read);
+        EXPECT_EQ(seen.rfind("000 ", 0), row.expect_read ? 0u : std::string::npos);
         EXPECT_NE(err.find(row.dropped), std::string::npos) << err;
     }
+}
+
+TEST(Executable, SameScenarioTwiceGivesByteIdenticalTraces) {
+    const fs::path d = scratch("determinism");
+    const std::string demo = std::string(DEMO_FW_EXE) + " --board " + (d / "board").string() +
+                             " --scenario " + SCENARIO_DIR + "/demo.scn --trace ";
+    const Exec a =
+        run(demo + (d / "a.jsonl").string() + " --phone-out " + (d / "phone.txt").string(), d);
+    const Exec b = run(demo + (d / "b.jsonl").string(), d);
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    const std::string ta = slurp(d / "a.jsonl"), tb = slurp(d / "b.jsonl");
+    EXPECT_GT(ta.size(), 10000u);
+    EXPECT_EQ(ta, tb);
+    EXPECT_EQ(a.out, b.out);
+    // The uptime lines and the echo of what was typed.
+    EXPECT_NE(a.out.find("uptime 00003 s\r\n"), std::string::npos);
+    EXPECT_NE(a.out.find("rtc\r"), std::string::npos);
+    EXPECT_NE(a.err.find("irq TIM7"), std::string::npos);
+    EXPECT_TRUE(fs::exists(d / "phone.txt"));
+    // The tick toggles the heartbeat pin every 10 ms: 4 s of 10 ms ticks, the one at
+    // exactly 4 s not run; before them, the console pins' pull-ups and the status LED.
+    EXPECT_EQ(fixture::records(ta, "pin").size(), 3u + 399u);
+    EXPECT_EQ(fixture::entries(ta, "TIM7").size(), 399u);
+}
+
+// scripts/run.sh takes relative paths from the caller's directory, and --board and
+// --scenario replace its defaults.
+TEST(Executable, RunScriptTakesRelativePathsFromTheCallersDirectory) {
+    const fs::path d = scratch("run-sh");
+    fs::create_directories(d / "sub");
+    write(d / "sub" / "short.scn", "version 1\nlength 5ms\n");
+    const Exec e = run("cd " + d.string() + " && FIRMWARE=" + DEMO_FW_EXE + " " + RUN_SH +
+                           " --scenario sub/short.scn --board sub/board --trace sub/t.jsonl",
+                       d);
+    EXPECT_EQ(e.status, 0) << e.err;
+    EXPECT_NE(e.err.find("run length:   0.005000000 s"), std::string::npos) << e.err;
+    EXPECT_EQ(e.out, "demo firmware\r\n");
+    EXPECT_TRUE(fs::exists(d / "sub" / "board" / "board.txt"));
+    EXPECT_NE(slurp(d / "sub" / "t.jsonl").find("\"type\":\"summary\""), std::string::npos);
 }
 
 }  // namespace
