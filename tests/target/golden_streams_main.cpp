@@ -5,11 +5,8 @@
 #include "TestSupport.h"
 #include "fall_synth/Run.h"
 
-namespace {
-FALL_DETECTOR g_detector;
-}
-
 int main() {
+    static FALL_DETECTOR detector;  // large: static storage, not the stack
     target::printLine(fall_replay::engineName());
     target::Checks checks;
     for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
@@ -17,7 +14,7 @@ int main() {
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
         if (!def)
             target::fail("the regression data names a stream the catalogue lacks");
-        const fall_replay::RunSummary got = fall_synth::runStream(*def, g_detector);
+        const fall_replay::RunSummary got = fall_synth::runStream(*def, detector);
         regression::Line reason;
         const bool ok = regression::matches(want, got, reason);
         target::report(reason, checks.count(ok));
