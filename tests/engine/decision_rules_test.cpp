@@ -207,6 +207,7 @@ TEST(PostureConditions, OverCountAdjustment) {
         {"bend 2: -2", -11, 0, 0, 0, 2, -2},
         {"bend 14: capped at -7", -11, 0, 0, 0, 14, -7},
         {"with o 6: -1", -11, 6, 0, 0, 6, -1},
+        {"with o 7: nothing left", -11, 7, 0, 0, 6, 0},
         {"bend 12 with o 1: 6", -11, 1, 0, 0, 12, -6},
         {"pitch 15: default rule (3)", 15, 0, 6, 516, 0, 3},
         {"pitch 16, v 71: 9", 16, 0, 6, 426, 0, 9},

@@ -250,6 +250,7 @@ TEST(VariantCollision, PhaseHitPhase) {
         {"gap 4", 6, 4, 5, 0, 0, 400, 903, 0, 5, 0},
         {"gap 20", 6, 20, 5, 0, 0, 400, 903, 0, 5, 7},
         {"gap 21", 6, 21, 5, 0, 0, 400, 903, 0, 5, 0},
+        {"peak at the start", 6, 5, 5, 0, 0, 400, 906, 0, 5, 0},
         {"jump window ends right after it", 6, 5, 5, 0, 0, 400, 903, 901, 5, 7},
         {"11 of 17 standing: e 18, h 17", 18, 5, 17, 11, 1, 400, 903, 0, 17, 7},
         {"long: e 16, h 9, standing before", 16, 5, 9, 3, 8, 400, 903, 0, 9, 8},
