@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedStreams.h"
 #include "fall_replay/CsvReader.h"
 #include "fall_replay/Replay.h"
 #include "fall_synth/Run.h"
@@ -96,9 +97,8 @@ TEST(Replay, CsvRoundTripOfAStreamGivesTheSameResultsAsTheDirectRun) {
     std::ostringstream csvIn;
     csvIn << "time_ms,ax,ay,az,gx,gy,gz\r\n";
     fall_synth::Generator g(*def);
-    fall_synth::Sample s;
     uint32_t i = 0;
-    while (g.next(s)) {
+    for (fall_synth::Sample s; g.next(s);) {
         csvIn << 1000 + 20 * i++ << ',' << s.ax << ',' << s.ay << ',' << s.az << ',' << s.gx << ','
               << s.gy << ',' << s.gz << "\r\n";
     }
@@ -133,9 +133,8 @@ TEST(Replay, CsvRoundTripOfAStreamGivesTheSameResultsAsTheDirectRun) {
 }
 
 TEST(Observe, StateLineFormatsExtremeValuesAndMatchesTheHeader) {
-    char buf[24];
-    *fall_replay::putInt(buf, INT64_MIN) = '\0';  // the one value whose magnitude has no int64
-    EXPECT_STREQ(buf, "-9223372036854775808");
+    regression::Line min;  // the one value whose magnitude has no int64
+    EXPECT_STREQ(min.num(INT64_MIN).str(), "-9223372036854775808");
 
     static FALL_DETECTOR det{};
     det.roll = -2147483647 - 1;

@@ -59,31 +59,22 @@ TEST(Regression, ComparisonReportsEachKindOfMismatch) {
     const fall_replay::Positive pos[] = {{10, 1}, {11, 1}};
     const regression::ExpectedStream want{"s", 100, 0x1234, 2, pos};
     struct Row {
-        void (*spoil)(fall_replay::RunSummary &);
+        fall_replay::RunSummary got;  // samples, hash, positive count, positives
         const char *reason;
     };
     const Row rows[] = {
-        {[](fall_replay::RunSummary &) {}, "s: ok"},
-        {[](fall_replay::RunSummary &g) { g.hash = 0x1235; },
+        {{100, 0x1234, 2, {{10, 1}, {11, 1}}}, "s: ok"},
+        {{100, 0x1235, 2, {{10, 1}, {11, 1}}},
          "s: output hash 0000000000001235, expected 0000000000001234"},
-        {[](fall_replay::RunSummary &g) {
-             g.positives[1] = {11, 12};
-         },
+        {{100, 0x1234, 2, {{10, 1}, {11, 12}}},
          "s: positive result 1 is sample 11 type 12, expected sample 11 type 1"},
-        {[](fall_replay::RunSummary &g) { g.positiveCount = 1; },
+        {{100, 0x1234, 1, {{10, 1}}},
          "s: positive results 1, expected 2; first at sample 10 type 1"},
-        {[](fall_replay::RunSummary &g) { g.samples = 99; }, "s: sample count 99, expected 100"},
+        {{99, 0x1234, 2, {{10, 1}, {11, 1}}}, "s: sample count 99, expected 100"},
     };
     for (const Row &r : rows) {
-        fall_replay::RunSummary got;
-        got.samples = 100;
-        got.hash = 0x1234;
-        got.positiveCount = 2;
-        got.positives[0] = pos[0];
-        got.positives[1] = pos[1];
-        r.spoil(got);
         regression::Line reason;
-        EXPECT_EQ(regression::matches(want, got, reason), r.reason == std::string("s: ok"));
+        EXPECT_EQ(regression::matches(want, r.got, reason), r.reason == std::string("s: ok"));
         EXPECT_STREQ(reason.str(), r.reason);
     }
 }

@@ -37,3 +37,6 @@ void fail(const char *reason) {
 }
 
 }  // namespace target
+
+// Any fault ends the run with a failure instead of hanging until the test's timeout.
+extern "C" void Fault_Handler() { target::exitWith(1); }

@@ -1,7 +1,7 @@
 #pragma once
-// Small pieces the Cortex-M4F test programs share: bit views of doubles (the engine's math
-// tests' own), a deterministic operand generator, and report lines built without printf or
-// the heap (the regression comparison's own).
+// Small pieces the Cortex-M4F test programs share: bit views of doubles and a fixed operand
+// sequence (the engine's math tests' own), report lines built without printf or the heap (the
+// regression comparison's own), and the count of a program's checks.
 #include <cstdint>
 
 #include "ExpectedStreams.h"
@@ -12,18 +12,8 @@ namespace target {
 
 using mathvec::bits;
 using mathvec::dbl;
+using mathvec::Sequence;
 using Line = regression::Line;
-
-// xorshift64: the same operand sequence on every run and every machine.
-struct XorShift64 {
-    uint64_t state;
-    uint64_t next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
 
 // Prints the line, marked as a failure unless ok.
 inline void report(Line &line, bool ok) {
@@ -38,11 +28,31 @@ inline void printField(const char *label, int64_t v) {
     print(line.str());
 }
 
-// "<label>: <count>" on a line of its own.
-inline void printCount(const char *label, int64_t count) {
-    Line line;
-    line.text(label).text(": ").num(count);
-    printLine(line.str());
-}
+// Counts a program's checks and their failures, and ends the run with the count and a verdict.
+class Checks {
+  public:
+    // Counts one check and returns its outcome.
+    bool count(bool ok) {
+        ++checked_;
+        failed_ += ok ? 0 : 1;
+        return ok;
+    }
+    // Counts one check; true when it failed and is among the first ten, worth printing.
+    bool failedToPrint(bool ok) { return !count(ok) && failed_ <= 10; }
+
+    [[noreturn]] void finish(const char *counted, const char *failure, const char *success) {
+        Line line;
+        line.text(counted).text(": ").num(checked_);
+        printLine(line.str());
+        if (failed_ != 0)
+            fail(failure);
+        printLine(success);
+        exitWith(0);
+    }
+
+  private:
+    uint32_t checked_ = 0;
+    uint32_t failed_ = 0;
+};
 
 }  // namespace target

@@ -2,31 +2,23 @@
 // same generator code as the host, runs the engine and compares each stream's positive results
 // and hash of per-sample observable output with the committed regression data. Built once per
 // engine, with that engine's catalogue and data.
-#include "ExpectedStreams.h"
-#include "Semihost.h"
+#include "TestSupport.h"
 #include "fall_synth/Run.h"
 
-namespace {
-FALL_DETECTOR g_detector;
-}
-
 int main() {
+    static FALL_DETECTOR detector;  // large: static storage, not the stack
     target::printLine(fall_replay::engineName());
-    int failures = 0;
+    target::Checks checks;
     for (std::size_t i = 0; i < regression::kExpectedStreamCount; ++i) {
         const regression::ExpectedStream &want = regression::kExpectedStreams[i];
         const fall_synth::StreamDef *def = fall_synth::findStream(want.name);
         if (!def)
             target::fail("the regression data names a stream the catalogue lacks");
-        const fall_replay::RunSummary got = fall_synth::runStream(*def, g_detector);
+        const fall_replay::RunSummary got = fall_synth::runStream(*def, detector);
         regression::Line reason;
         const bool ok = regression::matches(want, got, reason);
-        target::print(ok ? "  " : "FAIL: ");
-        target::printLine(reason.str());
-        failures += ok ? 0 : 1;
+        target::report(reason, checks.count(ok));
     }
-    if (failures != 0)
-        target::fail("streams differ from the host's regression data");
-    target::printLine("all streams match the host's regression data");
-    target::exitWith(0);
+    checks.finish("streams checked", "streams differ from the host's regression data",
+                  "all streams match the host's regression data");
 }

@@ -14,18 +14,14 @@ namespace {
 using target::bits;
 using target::dbl;
 
-uint32_t g_checked = 0;
-uint32_t g_failed = 0;
+target::Checks g_checks;
 
 void check(uint64_t ab, uint64_t bb) {
     volatile double a = dbl(ab);
     volatile double b = dbl(bb);
     const uint64_t got = bits(a / b);
     const uint64_t want = bits(__real___aeabi_ddiv(a, b));
-    ++g_checked;
-    if (got == want)
-        return;
-    if (++g_failed > 10)
+    if (!g_checks.failedToPrint(got == want))
         return;
     target::Line line;
     line.hex(ab).text(" / ").hex(bb).text(" got ").hex(got).text(" expected ").hex(want);
@@ -35,7 +31,7 @@ void check(uint64_t ab, uint64_t bb) {
 }  // namespace
 
 int main() {
-    target::XorShift64 rng{0x2545F4914F6CDD1Dull};
+    target::Sequence rng(0x2545F4914F6CDD1Dull);
     auto next = [&rng] { return rng.next(); };
     constexpr uint64_t kSignExp = 0xFFF0000000000000ull;
     for (int i = 0; i < 30000; ++i) check(next(), next());
@@ -74,9 +70,6 @@ int main() {
         for (const uint64_t b : kept) check(a, b);
     }
 
-    target::printCount("quotients checked", g_checked);
-    if (g_failed != 0)
-        target::fail("the linked double division differs from libgcc's");
-    target::printLine("the linked double division matches libgcc's bit for bit");
-    target::exitWith(0);
+    g_checks.finish("quotients checked", "the linked double division differs from libgcc's",
+                    "the linked double division matches libgcc's bit for bit");
 }

@@ -14,17 +14,13 @@ namespace {
 using target::bits;
 using target::dbl;
 
-uint32_t g_checked = 0;
-uint32_t g_failed = 0;
+target::Checks g_checks;
 
 void check(uint64_t xb) {
     volatile double x = dbl(xb);
     const uint64_t got = bits(std::sqrt(x));
     const uint64_t want = bits(__real_sqrt(x));
-    ++g_checked;
-    if (got == want)
-        return;
-    if (++g_failed > 10)
+    if (!g_checks.failedToPrint(got == want))
         return;
     target::Line line;
     line.text("sqrt ").hex(xb).text(" got ").hex(got).text(" expected ").hex(want);
@@ -34,7 +30,7 @@ void check(uint64_t xb) {
 }  // namespace
 
 int main() {
-    target::XorShift64 rng{0x9E3779B97F4A7C15ull};
+    target::Sequence rng(0x9E3779B97F4A7C15ull);
     auto next = [&rng] { return rng.next(); };
     for (int i = 0; i < 60000; ++i) check(next() & 0x7FFFFFFFFFFFFFFFull);
     for (uint64_t e = 0; e < 2048; e += 1) {
@@ -56,9 +52,6 @@ int main() {
                              0x0010000000000000ull};
     for (const uint64_t b : kept) check(b);
 
-    target::printCount("arguments checked", g_checked);
-    if (g_failed != 0)
-        target::fail("the linked square root differs from the C library's");
-    target::printLine("the linked square root matches the C library's bit for bit");
-    target::exitWith(0);
+    g_checks.finish("arguments checked", "the linked square root differs from the C library's",
+                    "the linked square root matches the C library's bit for bit");
 }
