@@ -47,7 +47,7 @@ class Sequence {
     // Uniform in [0, 1): 53 random bits, exact conversion and scaling.
     double unit() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
     // Uniform in [-a, a) by sign and magnitude. Only products: the target's double addition
-    // misrounds one class of sums (see the report of the target check), and the inputs
+    // misrounds one class of sums (docs/fall_replay.md, "Known fault"), and the inputs
     // must be the same on both sides for the hashes to compare the functions.
     double symmetric(double a) {
         const uint64_t r = next();
