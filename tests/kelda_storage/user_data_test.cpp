@@ -20,13 +20,11 @@ class UserData : public ks::Board {};
 
 // The identity and the trigger snapshot each keep the other through a rewrite; the
 // snapshot's ring starts at its oldest sample. (A fresh area's listing is the schedule
-// test's, its identity the console's and the identity-loss test's; clearing the
-// snapshot with the identity kept is the manual-input test's.)
+// test's; reading the identity back, the console's and the identity-loss test's;
+// clearing the snapshot with the identity kept, the manual-input test's.)
 TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
-    int got = -9;
-    std::string id;
     cycle(
-        [&] {
+        [] {
             ks::bring_up_storage();
             char abc[16] = "abc";
             flash_user_data_set_device_id(abc);
@@ -37,13 +35,8 @@ TEST_F(UserData, IdentityAndTriggerDataKeepEachOther) {
             }
             g_battAdcVal = 2222;
             flash_user_data_save_trigger_data(3);
-            char back[16] = {};
-            got = flash_user_data_get_device_id(back);
-            id = back;
         },
         2000 * kMs);
-    EXPECT_EQ(got, 0);
-    EXPECT_EQ(id, "abc");
     const auto area = intflash(kArea, 4096);
     EXPECT_EQ(std::vector<uint8_t>(area.begin() + 3072, area.begin() + 3088),
               (std::vector<uint8_t>{'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
