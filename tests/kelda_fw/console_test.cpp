@@ -199,8 +199,8 @@ TEST(Console, CommandsTheirArgumentsWhatAResetKeepsAndTheDumpService) {
             "at 7.2s console hex FFFF\n"
             "at 7.5s console dec 5\n"    // half a request, timed out ...
             "at 8s console dec 1 1\n"    // ... so this is block 1, not 5 to 1
-            "at 8.2s console dec 3 3\n"  // sent during that listing
-            "at 9.5s console dec 0 3\n"
+            "at 8.2s console dec 3 3\n"  // sent during that listing: dropped
+            "at 9.5s console dec 0 3\n"  // a zero byte: nothing listed
             "at 10s pin PA12 1\n" +
                 typed("11.5s", "show id\r") +
                 "at 12.5s console \"show rtc\\r\"\nat 13s console \"dnt -o\\r\"\n");

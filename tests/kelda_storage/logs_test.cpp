@@ -217,8 +217,7 @@ TEST_F(Logs, LastHeartbeatAndTheBlockAfterIt) {
     }
 }
 
-// The listings, and the boot listing, which shows the last 32 used slots (fewer, as
-// on a fresh device, show whole in the device image's boot and console tests).
+// The listings, and the boot listing, which shows the last 32 used slots.
 TEST_F(Logs, ListingsInTheirExactFormats) {
     put_flags(2, flags({{9, 0x7F}, {1, 0xFF}, {1, 0x7F}}));
     put_dnt(2, 5, beat(kT0, 0, 85, 7));
