@@ -145,6 +145,7 @@ TEST(Console, CommandsTheirArgumentsWhatAResetKeepsAndTheDumpService) {
         {"dump 0 8191 99999999999 -1 0",
          "\r\nSector 0\r\n\n0000 :  7F FF FF FF FF FF FF FF - FF FF FF FF FF FF FF FF\r\n", true,
          3},
+        {"dump 8192", "\r\nSector 8192\r\n\n"},  // past the chip: the heading alone
         {"exclean now", erased},
         {"dnt -o", ""},
     };
@@ -197,10 +198,11 @@ TEST(Console, CommandsTheirArgumentsWhatAResetKeepsAndTheDumpService) {
             "at 5s pin PA12 0\nat 5.9s pin PA12 1\n"   // held, but not for a second
             "at 6s pin PA12 0\n"
             "at 7.2s console hex FFFF\n"
-            "at 7.5s console dec 5\n"    // half a request, timed out ...
-            "at 8s console dec 1 1\n"    // ... so this is block 1, not 5 to 1
-            "at 8.2s console dec 3 3\n"  // sent during that listing: dropped
-            "at 9.5s console dec 0 3\n"  // a zero byte: nothing listed
+            "at 7.5s console dec 5\n"      // half a request, timed out ...
+            "at 8s console dec 1 1\n"      // ... so this is block 1, not 5 to 1
+            "at 8.2s console dec 3 3\n"    // sent during that listing: dropped
+            "at 9.5s console dec 0 3\n"    // a zero byte: nothing listed
+            "at 9.7s console dec 255 0\n"  // 255 alone is not the log's request
             "at 10s pin PA12 1\n" +
                 typed("11.5s", "show id\r") +
                 "at 12.5s console \"show rtc\\r\"\nat 13s console \"dnt -o\\r\"\n");
@@ -220,6 +222,7 @@ TEST(Console, CommandsTheirArgumentsWhatAResetKeepsAndTheDumpService) {
     EXPECT_NE(again.console.find("System Ready!\r\n" + after[2] + "SD_block 1\r\n00,"),
               std::string::npos)
         << again.console;
+    EXPECT_EQ(count(again.console, after[2]), 2u);  // on FFFF and on dnt -o
     EXPECT_EQ(count(again.console, "SD_block"), 1u);
     EXPECT_EQ(count(again.console, end), 1u);
 }

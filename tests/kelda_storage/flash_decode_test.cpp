@@ -85,8 +85,10 @@ TEST(FlashDecode, RefusesWhatIsNotADumpOfTheChip) {
     EXPECT_NE(empty.out.find("== findings ==\r\nnone\r\n"), std::string::npos) << empty.out;
 }
 
-// A hand-made chip with one of each kind of damage.
-fs::path hand_chip() {
+// A hand-made chip with one of each kind of damage: the findings, and JSON that a JSON
+// reader takes, over several blocks (one of them the one the next start-up opens). The
+// CSV is read by column in every device-image scenario test.
+TEST(FlashDecode, ReportsWhatLooksWrongAndWritesWellFormedJson) {
     std::vector<uint8_t> chip(3u << 16, 0xFF);
     auto at = [&](uint32_t addr, std::initializer_list<uint8_t> bytes) {
         std::copy(bytes.begin(), bytes.end(), chip.begin() + addr);
@@ -104,12 +106,8 @@ fs::path hand_chip() {
     at(65536 + 252, {0x00});                       // block 1: a page's spare bytes
     std::memcpy(&chip[65536], &beat, 8);           // block 1 record 0 ...
     std::memcpy(&chip[65536 + 3 * 14], &beat, 8);  // ... record 3: a gap of two
-    return dump("hand.bin", chip);
-}
-
-TEST(FlashDecode, ReportsWhatLooksWrongAndWritesWellFormedJson) {
-    const std::string chip = hand_chip().string();
-    const Exec r = decode(chip);
+    const std::string path = dump("hand.bin", chip).string();
+    const Exec r = decode(path);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char *want :
          {"sector 0 slot 1: record no writer writes",
@@ -123,9 +121,7 @@ TEST(FlashDecode, ReportsWhatLooksWrongAndWritesWellFormedJson) {
           "the last heartbeat names block 1 (4 records written", "the next start-up opens block 2"})
         EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
     EXPECT_NE(r.out.find("0000  time[0] :  2024-03-01 09:30:00  85  B:2\r\n"), std::string::npos);
-    // JSON that a JSON reader takes, over several blocks (one of them the one the next
-    // start-up opens). The CSV is read by column in every device-image scenario test.
-    const Exec json = decode("--json --blocks 509-3 " + chip);
+    const Exec json = decode("--json --blocks 509-3 " + path);
     ASSERT_EQ(json.status, 0);
     const fs::path j = dump("out.json", std::vector<uint8_t>(json.out.begin(), json.out.end()));
     EXPECT_EQ(std::system(("python3 -c 'import json,sys; d = json.load(open(sys.argv[1])); "
