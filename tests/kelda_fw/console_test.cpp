@@ -1,6 +1,6 @@
 // The service console: what never disarms the device, every command with its
-// accepted and refused arguments and exact texts, service mode, and what survives
-// a reset.
+// accepted and refused arguments and exact texts, service mode, what survives a
+// reset, and the dump service.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -91,9 +91,8 @@ TEST(Console, BadInputNeverDisarmsAndServiceModeKeepsTheMainLoop) {
 // Every command of the table with accepted and refused arguments, on a board that
 // has run five minutes (every log holds records): what each prints between its
 // banners. A line typed while a listing runs waits for it; one with noise in it is
-// dropped. Then a reset: the identity and the calendar set here are kept, and the
-// logs erased by exclean start afresh.
-TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
+// dropped. Then a reset and the dump service.
+TEST(Console, CommandsTheirArgumentsWhatAResetKeepsAndTheDumpService) {
     constexpr const char *kNone = "\x01";  // a line that prints no banners at all
     const std::string boot = "0000  time[1] :  2025-06-01 08:00:01 100  B:1\r\n";
     const std::string ster = "4000  2025-06-01 08:05:00  0, 2300, 3, 0, 0\r\n";
@@ -141,8 +140,12 @@ TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
         {"set id 0123456789ABCDE", "set device_id : 0123456789ABCDE -> complete.\r\n"},
         {"show id", "device_id : 0123456789ABCDE\r\n"},
         {"dump", ""},
-        {"dump 8191 8192 -1 0", "\r\nSector 8191\r\n\n0000 :  FF FF FF FF FF FF FF FF - FF", true,
-         2},
+        // The power-cycle log's flag page (one slot used) and the last sector; a number
+        // past the int range clamps; -1 ends the list.
+        {"dump 0 8191 99999999999 -1 0",
+         "\r\nSector 0\r\n\n0000 :  7F FF FF FF FF FF FF FF - FF FF FF FF FF FF FF FF\r\n", true,
+         3},
+        {"dump 8192", "\r\nSector 8192\r\n\n"},  // past the chip: the heading alone
         {"exclean now", erased},
         {"dnt -o", ""},
     };
@@ -177,22 +180,51 @@ TEST(Console, CommandsTheirArgumentsAndWhatAResetKeeps) {
             EXPECT_EQ(got, row.block) << row.line;
     }
     for (const std::string &b : seen)
-        if (b.rfind("\r\nSector 8191", 0) == 0) {  // 16 pages, then only a heading
-            EXPECT_EQ(count(b, "\r\n"), 2u + 256u + 2u);
-            EXPECT_EQ(b.substr(b.size() - 16), "\r\nSector 8192\r\n\n");
+        if (b.rfind("\r\nSector 0", 0) == 0) {  // 16 pages twice, then only a heading
+            EXPECT_EQ(count(b, "\r\n"), 2u * (2u + 256u) + 2u);
+            EXPECT_EQ(b.substr(b.size() - 22), "\r\nSector 2147483647\r\n\n");
         }
 
-    const Result again = run(d / "board",
-                             "version 3\nlength 12s\n" + typed("10s", "show id\r") +
-                                 "at 11s console \"show rtc\\r\"\nat 11.5s console \"dnt -o\\r\"\n",
-                             false);
+    // The next power-up keeps the identity, the calendar set here and the logs erased
+    // by exclean afresh. Before those are looked at, the dump input: a glitch and a
+    // shorter hold do nothing; held for a second it stops the tick (the LEDs say "not
+    // armed"); then two-byte requests list the power-cycle log and sensor-data blocks,
+    // half a request times out, a zero byte and a request sent during a listing are
+    // dropped, and letting the input go gives the console back.
+    const Result again =
+        run(d / "board",
+            "version 3\nlength 14s\n"
+            "at 4s pin PA12 0\nat 4.02s pin PA12 1\n"  // a glitch
+            "at 5s pin PA12 0\nat 5.9s pin PA12 1\n"   // held, but not for a second
+            "at 6s pin PA12 0\n"
+            "at 7.2s console hex FFFF\n"
+            "at 7.5s console dec 5\n"      // half a request, timed out ...
+            "at 8s console dec 1 1\n"      // ... so this is block 1, not 5 to 1
+            "at 8.2s console dec 3 3\n"    // sent during that listing: dropped
+            "at 9.5s console dec 0 3\n"    // a zero byte: nothing listed
+            "at 9.7s console dec 255 0\n"  // 255 alone is not the log's request
+            "at 10s pin PA12 1\n" +
+                typed("11.5s", "show id\r") +
+                "at 12.5s console \"show rtc\\r\"\nat 13s console \"dnt -o\\r\"\n");
     ASSERT_EQ(again.status, 0) << again.summary;
+    EXPECT_GT(again.ticks.back(), 6990 * kMs);
+    EXPECT_LT(again.ticks.back(), 7030 * kMs);
+    EXPECT_GT(again.edges("PA10", 1).back(), again.ticks.back());
+    EXPECT_GT(again.edges("PA11", 0).back(), again.edges("PA11", 1).back());
     const auto after = blocks(again.console);
     ASSERT_EQ(after.size(), 3u);
     EXPECT_EQ(after[0], "device_id : 0123456789ABCDE\r\n");
     EXPECT_EQ(after[1].rfind("RTC : 2024-03-01 00:00:", 0), 0u) << after[1];
     EXPECT_EQ(after[2].rfind("0000  time[1] :  2024-03-01 ", 0), 0u) << after[2];
     EXPECT_EQ(count(after[2], "time["), 1u) << after[2];
+    // What the dump service listed: that log, then block 1 alone, ended.
+    const std::string end = "END" + std::string(75, '!') + "\r\n";
+    EXPECT_NE(again.console.find("System Ready!\r\n" + after[2] + "SD_block 1\r\n00,"),
+              std::string::npos)
+        << again.console;
+    EXPECT_EQ(count(again.console, after[2]), 2u);  // on FFFF and on dnt -o
+    EXPECT_EQ(count(again.console, "SD_block"), 1u);
+    EXPECT_EQ(count(again.console, end), 1u);
 }
 
 }  // namespace

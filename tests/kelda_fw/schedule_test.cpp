@@ -1,5 +1,6 @@
-// The tick's schedule on its due ticks and phases, the phone application's marker,
-// the sample log through block erases, and the battery down to standby.
+// A fresh board's start-up, the tick's schedule on its due ticks and phases, the phone
+// application's marker, the sample log through block erases, and the battery down to
+// standby.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,50 +11,53 @@ namespace {
 
 using namespace kfw;
 
-// Tick numbers of the flash programs of `len` bytes in sectors first..last.
-std::vector<std::size_t> program_ticks(const Result &r, int first, int last, long long len) {
-    std::vector<std::size_t> out;
-    for (const Record *p : r.of("nor_program")) {
-        const long long a = p->num("addr");
-        if (a >= first * 4096LL && a < (last + 1) * 4096LL && p->num("len") == len)
-            out.push_back(r.tick_at(p->t));
-    }
-    return out;
-}
-
-// Ticks at which a line starting with "Q=" began on the phone link.
-std::vector<std::size_t> status_ticks(const Result &r) {
-    std::vector<std::size_t> out;
-    char last = '\n';
-    for (const Record *p : r.of("uart_tx")) {
-        if (p->str("port") != "USART1")
-            continue;
-        const char c = static_cast<char>(p->num("byte"));
-        if (c == 'Q' && (last == '\n' || last == '\r'))
-            out.push_back(r.tick_at(p->t));
-        last = c;
-    }
-    return out;
-}
-
-TEST(Schedule, JobsRunOnTheirDueTicksAndPhases) {
+// A fresh board comes up to "System Ready!"; then the tick's jobs run.
+TEST(Schedule, AFreshBoardStartsAndJobsRunOnTheirDueTicksAndPhases) {
     const Result r = run(scratch("schedule") / "board", scenario("420s", "at 20s phone \"~~\"\n"));
     ASSERT_EQ(r.status, 0) << r.summary;
+    std::string expected = "Start! CLK=48MHz, Ver=Ver0320_20230331 \r\n";
+    expected += std::string(
+        "<rs\0t\0-\0q\0"
+        "7\0.\0"
+        "0>\r\n",
+        18);
+    expected +=
+        "setting_time : 25-06-01 08:00:00  \r\n"
+        "\r\n2025-06-01 08:00:00\r\n"
+        "\r\nQ7-FallDetector-2.1.1\r\n\n"
+        "RF_MOD_PWR_EN_Pin : 1\r\nRF_MOD_RESET_Pin : 1\r\n"
+        "OK\r\n"  // the radio module's answer to the self-test, forwarded
+        "\r\nLoadFlashData............\r\nbatt=-1\r\nTrigger=-1\r\n";
+    for (int i = 0; i < 150; ++i) expected += "-1,-1,-1,-1,-1,-1,-1\r\n";
+    expected += "\r\n\r\nSystem Ready!\r\n";
+    // The phone application's marker at 20 s is all the console shows after that.
+    EXPECT_EQ(r.console, expected + "~~\r\n[Android APP]!\r\n");
 
     // Status lines from tick 513 every 500 ticks; the phone application's marker at
     // 20 s (tick ~1937) counts from the next line, the sixth after it makes the app
     // connected, and from the one after that the period is 6000 ticks.
     const std::vector<std::size_t> want = {513,  1013, 1513,  2013,  2513,  3013,  3513,  4013,
                                            4513, 5013, 11013, 17013, 23013, 29013, 35013, 41013};
-    EXPECT_EQ(status_ticks(r), want);
+    std::vector<std::size_t> status;  // ticks at which a line starting with "Q=" began
+    char last = '\n';
+    for (const Record *p : r.of("uart_tx"))
+        if (p->str("port") == "USART1") {
+            const char c = static_cast<char>(p->num("byte"));
+            if (c == 'Q' && (last == '\n' || last == '\r'))
+                status.push_back(r.tick_at(p->t));
+            last = c;
+        }
+    EXPECT_EQ(status, want);
     EXPECT_EQ(r.note("phone lines"), " 16 (0 firing), the last \"Q=0;1;0,100,015,\"");
-    EXPECT_EQ(count(r.console, "~~\r\n[Android APP]!\r\n"), 1u);
 
     // Date-and-time records due on ticks ending in 37, at most 3000 apart, the first
     // one as soon as the first sample block is being erased (tick 101), and one after
     // each new block (a heartbeat names the block the samples go to). A record waits
     // while an erase keeps the chip busy (a sample block's, or the log's own sector's).
-    const auto dnt = program_ticks(r, 2, 3, 8);
+    std::vector<std::size_t> dnt;  // the ticks of the 8-byte programs in sectors 2 and 3
+    for (const Record *p : r.of("nor_program"))
+        if (p->num("addr") >= 2 * 4096 && p->num("addr") < 4 * 4096 && p->num("len") == 8)
+            dnt.push_back(r.tick_at(p->t));
     std::vector<std::size_t> erases;
     for (const Record *p : r.of("nor_erase")) erases.push_back(r.tick_at(p->t));
     ASSERT_GE(dnt.size(), 14u);
@@ -92,8 +96,8 @@ TEST(Schedule, JobsRunOnTheirDueTicksAndPhases) {
 }
 
 // The battery sinks into the low band, then below the standby threshold: the low
-// pattern and the low tone once, the stamps, 51 counted evaluations, then standby
-// with the radio module off, the sensor asleep and the external flash powered down.
+// tone once, 51 counted evaluations, then standby with the radio module off, the
+// sensor asleep and the external flash powered down.
 TEST(Battery, LowBandToneOnceThenStandby) {
     const Result r = run(scratch("battery") / "board",
                          scenario("660s", "at 0 battery 2150\nat 115s battery 2000\n"));
@@ -111,29 +115,9 @@ TEST(Battery, LowBandToneOnceThenStandby) {
     // An evaluation averages the readings of the four before it: standby is pending
     // from the third after the drop (tick 14061), and entered 51 evaluations later.
     EXPECT_EQ(count(r.console, "standby hit count="), 51u);
-    EXPECT_EQ(count(r.console, "standby hit count=50 \r\n"), 1u);
     EXPECT_EQ(r.console.substr(r.console.size() - 26), "Enter Standby mode!!!!! \r\n");
     const Time end = r.trace.back().t;
     EXPECT_EQ(r.tick_at(end), 14061u + 51 * 1000);
-
-    // LEDs: before the drop the status LED alone, 60 ms a second; when standby is
-    // pending both together.
-    const auto status = r.edges("PA10", 1), heartbeat = r.edges("PA11", 1);
-    EXPECT_EQ(between(status, r.ticks[11199], r.ticks[12199]), 10u);
-    EXPECT_EQ(between(heartbeat, r.ticks[11199], r.ticks[12199]), 0u);
-    EXPECT_EQ(between(status, r.ticks[19999], r.ticks[20999]), 10u);
-    EXPECT_EQ(between(heartbeat, r.ticks[19999], r.ticks[20999]), 10u);
-
-    // Stamps: running numbers, then 7777 while low, then 5555 while standby is pending.
-    const Decoded f = decode(r.board, 1, 12);
-    std::string phases;
-    for (const Row *row : f.log("sensor_data")) {
-        const long long num = f.value(*row, "num");
-        const char p = num == 7777 ? 'L' : num == 5555 ? 'S' : num <= 1000 ? 'n' : '?';
-        if (phases.empty() || phases.back() != p)
-            phases += p;
-    }
-    EXPECT_EQ(phases, "nLS");
 
     // Standby: the radio module's pins low, the sensor off, the flash in power-down.
     EXPECT_GT(r.edges("PB5", 0).back(), end - 100 * kMs);

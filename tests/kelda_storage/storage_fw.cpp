@@ -8,12 +8,11 @@
 //
 // Console commands (one per line; the listing commands stop the tick, as the
 // device's console does):
-//   dnt -o | dnt -d | ster -a | sdata A B   the listings, as on the device
+//   dnt -o | dnt -d | sdata A B   the listings, as on the device
 //   speed D S      heartbeat every D ticks, status event every S ticks, from now
 //   samples 0|1    stop or resume logging the sample ring
 //   trig T         a firing of type T on the next tick: power-cycle record, trigger data
 //   fire N         a firing record in the power-cycle log on each of the next N ticks
-//   stop           stop the tick
 // Commands run in the main loop; each one's output ends with a line "#".
 #include <cstdio>
 #include <cstdlib>
@@ -119,10 +118,6 @@ bool is(const char *word, const char *text) {
     return word != nullptr && std::strcmp(word, text) == 0;
 }
 
-void stop_tick() {
-    HAL_TIM_Base_Stop_IT(&htim7);
-}
-
 void command(char *text) {
     char *argv[10] = {};
     int argc = 0;
@@ -143,13 +138,11 @@ void command(char *text) {
     } else if (is(argv[0], "trig") && argc == 2) {
         trigger_request = std::atoi(argv[1]);
     } else {
-        stop_tick();
+        HAL_TIM_Base_Stop_IT(&htim7);  // a listing stops the tick, as on the device
         if (is(argv[0], "dnt") && is(a1, "-o"))
             sys_onoff_print_all();
         else if (is(argv[0], "dnt") && is(a1, "-d"))
             sys_dnt_print_all();
-        else if (is(argv[0], "ster") && is(a1, "-a"))
-            sys_ster_print_all();
         else if (is(argv[0], "sdata") && argc == 3)
             sys_sdata_print(std::atoi(argv[1]), std::atoi(argv[2]));
     }

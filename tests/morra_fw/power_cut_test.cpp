@@ -18,12 +18,6 @@ namespace {
 
 using namespace mfw;
 
-int op_count(const Result &r, const std::string &kind) {
-    const std::string n = r.note("flash operations");
-    const std::size_t at = n.find(kind + " ");
-    return at == std::string::npos ? 0 : std::stoi(n.substr(at + kind.size() + 1));
-}
-
 // The stamps of the snapshot's 150 sample lines the start-up printed, or none when it
 // printed an erased area.
 std::vector<int> snapshot_stamps(const std::string &console) {
@@ -51,9 +45,13 @@ TEST(PowerCut, LogsAndSnapshotSurviveACutAtEveryFlashOperation) {
     const Result full = run(probe / "board", story, false);
     ASSERT_NE(full.note("firing"), " none");
 
+    const std::string ops = full.note("flash operations");  // "<kind> <count>, ..."
     int runs = 0;
-    for (const std::string kind : {"nor-erase", "intflash-erase", "nor-program", "intflash-program"}) {
-        const int n = op_count(full, kind);
+    for (const std::string kind :
+         {"nor-erase", "intflash-erase", "nor-program", "intflash-program"}) {
+        const std::size_t at = ops.find(kind + " ");
+        ASSERT_NE(at, std::string::npos) << kind;
+        const int n = std::stoi(ops.substr(at + kind.size() + 1));
         ASSERT_GT(n, 0) << kind;
         const int step = kind.find("erase") != std::string::npos ? 1 : stride;
         for (int k = 1; k <= n; k += step) {
