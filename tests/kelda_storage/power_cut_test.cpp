@@ -247,6 +247,8 @@ void campaign(const Family &f) {
     const CutRun whole = parse_trace(d / "ref.jsonl");
     ASSERT_GE(whole.ops.size(), 10u);
 
+    // Every operation as it starts and half-way; programs also with only their last
+    // byte unfinished, erases also just begun and nearly done.
     std::vector<std::string> cuts;
     int erases = 0;
     for (std::size_t n = 1; n <= whole.ops.size(); ++n) {
@@ -254,6 +256,8 @@ void campaign(const Family &f) {
         cuts.push_back("power-cut nor " + std::to_string(n) + " at 50%");
         erases += whole.ops[n - 1].erase;
     }
+    for (int k = 1; k <= static_cast<int>(whole.ops.size()) - erases; ++k)
+        cuts.push_back("power-cut nor-program " + std::to_string(k) + " at 99.9%");
     for (int k = 1; k <= erases; ++k)
         for (const char *p : {"1%", "99.9%"})
             cuts.push_back("power-cut nor-erase " + std::to_string(k) + " at " + p);
