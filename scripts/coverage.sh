@@ -37,11 +37,13 @@ done
 ctest --test-dir "$build" -j 2 --output-on-failure >&2 ||
   echo "coverage.sh: some tests failed (listed above); the figures count what ran" >&2
 
-# One pass over the counters; each area is then a filter over its result.
+# One pass over the counters; each area is then a filter over its result. Only this
+# build's counters: gcovr would otherwise search the whole checkout and add those of any
+# other instrumented build in it.
 trace="$build/coverage.json"
 gcovr --root . --object-directory "$build" --exclude-throw-branches \
   --exclude-unreachable-branches --filter '(Platform/sim|Core|FallDetector|datalogger|tools)/' \
-  --json "$trace"
+  --json "$trace" "$build"
 # The per-area line report goes to a file of the build: gcovr replaces its output file
 # rather than writing into it, so "-o /dev/null" run as root would put a regular file in
 # place of the device.
